@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenlith {
+
+// Results of PdfLibrary::OpenDocument. Only Opened (1) means a current document.
+enum class OpenStatus : int {
+    Opened = 1,
+    FileUnreadable = 2, // missing, a folder, or no permission to read
+    NeedsPassword = 3,  // encrypted, and the password given is not the user password
+    Damaged = 4,        // a PDF that qpdf cannot repair
+    NotPdf = 5,         // no PDF header or structure at all
+};
+
+// Results of PdfLibrary::WriteAttachment. Only Written (1) and ChecksumMismatch leave a file.
+enum class WriteStatus : int {
+    Written = 1,
+    IndexOutOfRange = 2,  // no current document, or index outside 1..AttachmentCount()
+    NoEmbeddedData = 3,   // the file specification holds no embedded stream
+    DecodeFailed = 4,     // the stream's data cannot be read or decoded; nothing is kept
+    CannotCreate = 5,     // the target or its temporary file cannot be created or renamed
+    DiskFull = 6,         // no space left while writing; nothing is kept
+    ChecksumMismatch = 7, // written, but /Params /CheckSum or /Size disagrees with the data
+    Abandoned = 8,        // the progress callback asked to stop; nothing is kept
+};
+
+// Property tags of PdfLibrary::AttachmentText.
+enum class AttachmentTag : int {
+    Name = 1,         // stored file name, UTF-8: /UF, else /F, /Unix, /DOS, /Mac, else the key
+    Description = 2,  // /Desc, UTF-8
+    MimeType = 3,     // /Subtype of the embedded stream, e.g. "text/xml" (ISO 32000-1 7.11.4)
+    DeclaredSize = 4, // /Params /Size in decimal bytes, as the document declares it
+    ModDate = 5,      // /Params /ModDate as ISO 8601 UTC, "2024-05-01T10:00:00Z"
+    Page = 6,         // 1-based page of a /FileAttachment annotation; empty for the name tree
+    Key = 7,          // the EmbeddedFiles name-tree key; empty for annotation attachments
+};
+
+// One embedded file as the document describes it; no attachment data is read to fill it.
+struct AttachmentInfo {
+    std::string name;        // as AttachmentTag::Name
+    std::string description; // may be empty
+    std::string mimeType;    // may be empty
+    std::string key;         // name-tree key; empty for annotation attachments
+    int page = 0;            // 1-based page of an annotation attachment, 0 for the name tree
+    std::int64_t declaredSize = -1;  // -1 when the document declares none
+    std::int64_t modTime = INT64_MIN; // seconds since 1970 UTC; INT64_MIN when absent or invalid
+};
+
+// Reads PDF documents through qpdf and writes their embedded files (ISO 32000-1 7.11.4).
+// It holds one current document: OpenDocument makes a document current, and the other
+// operations act on it. Indices are 1-based. No qpdf exception leaves this class: every
+// failure comes back as a status, with a reason in plain words from lastError().
+// One instance must not be used from two threads at once; separate instances may.
+class PdfLibrary {
+public:
+    PdfLibrary();
+    ~PdfLibrary();
+    PdfLibrary(const PdfLibrary &) = delete;
+    PdfLibrary &operator=(const PdfLibrary &) = delete;
+
+    // Opens the document at `path` (UTF-8) with `password` (empty for none) and makes it
+    // current; returns an OpenStatus as int. On failure there is no current document.
+    int OpenDocument(const std::string &path, const std::string &password);
+
+    // Number of distinct embedded files of the current document: the EmbeddedFiles name tree,
+    // then /FileAttachment annotations in page order, a file specification reached twice counted
+    // once, specifications naming only an external file not counted. 0 when none is current.
+    int AttachmentCount() const;
+
+    // A property of attachment `index` as UTF-8 text (see AttachmentTag); the empty text for an
+    // index out of range, an unknown tag or a property the document does not give.
+    std::string AttachmentText(int index, int tag) const;
+
+    // All properties of attachment `index`; a default AttachmentInfo when out of range.
+    AttachmentInfo attachmentInfo(int index) const;
+
+    // Decodes attachment `index` into a temporary file beside `path` and renames it onto `path`
+    // only when complete; returns a WriteStatus as int. A failed write leaves no partial file and
+    // keeps what was at `path` before. Memory use does not grow with the attachment's size. The
+    // file gets the attachment's modification date when the document gives a valid one.
+    int WriteAttachment(int index, const std::string &path);
+
+    // Bytes written by the last WriteAttachment that left a file, else 0.
+    std::uint64_t lastWrittenBytes() const;
+
+    // Called while WriteAttachment streams data, every few megabytes, with the bytes written so
+    // far; returning false abandons the write (status Abandoned, no file left). May be empty.
+    using WriteProgress = std::function<bool(std::uint64_t bytesWritten)>;
+    void setWriteProgress(WriteProgress progress);
+
+    // The reason of the last failed OpenDocument or WriteAttachment, e.g. "needs a password" or
+    // "damaged beyond repair: ...". Empty after a success.
+    const std::string &lastError() const;
+
+    // qpdf's warnings about the current document, collected instead of printed.
+    std::vector<std::string> warnings() const;
+
+    // Path of the current document; empty when none is current.
+    const std::string &currentPath() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace quenlith

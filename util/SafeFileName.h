@@ -1,0 +1,31 @@
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace quenlith {
+
+// Turns an attachment's stored name (untrusted, UTF-8) into a file name that is safe to create
+// inside a document folder: its last component after '/' or '\', with control characters and
+// bidirectional-override marks replaced by '_' (and, on Windows, the characters file names cannot
+// hold), cut to a length every file system takes. A name that is then empty, "." or ".." becomes
+// "attachment-<index>", keeping the stored name's extension when it has one. The result never
+// contains a separator and is never "." or "..".
+std::string safeOutputFileName(const std::string &storedName, int index);
+
+// The output names already used while one document is extracted; a repeated name becomes
+// "name (2).ext", "name (3).ext", ... so that no attachment overwrites another.
+class OutputNameSet {
+public:
+    // Returns the name to write under and records it as used.
+    std::string claim(const std::string &safeName);
+
+private:
+    static std::string comparable(const std::string &name);
+    std::set<std::string> m_used;
+};
+
+// "name.ext" with " (n)" inserted before the extension: "name (n).ext".
+std::string numberedName(const std::string &name, int n);
+
+} // namespace quenlith
