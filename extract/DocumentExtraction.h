@@ -13,12 +13,12 @@ class PdfLibrary;
 struct AttachmentOutcome {
     enum class Kind { Written, Renamed, Failed, ChecksumMismatch, Abandoned };
     Kind kind = Kind::Failed;
-    int index = 0;               // 1-based
-    std::string storedName;      // the name the document gives, UTF-8
-    std::string outputPath;      // where it was (or was to be) written
-    int writeStatus = 0;         // a WriteStatus as int
-    std::string reason;          // for Failed and ChecksumMismatch, in plain words
-    std::uint64_t bytes = 0;     // bytes written
+    int index = 0; // 1-based
+    std::string storedName; // the name the document gives, UTF-8
+    std::string outputPath; // where it was (or was to be) written
+    int writeStatus = 0; // a WriteStatus as int
+    std::string reason; // for Failed and ChecksumMismatch, in plain words
+    std::uint64_t bytes = 0; // bytes written
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the
@@ -60,13 +60,22 @@ struct DocumentResult {
     int openStatus = 0; // an OpenStatus as int
     std::string openReason;
     int count = 0;
-    bool stopped = false; // the observer asked to stop before every attachment was done
+    // Not every attachment was done: the observer asked to stop, or the document could not be
+    // made current again after a yield point.
+    bool stopped = false;
     std::vector<AttachmentOutcome> attachments;
 };
 
 // Opens `documentPath` in `library` (empty password, then `password` if that is not empty and
-// the document needs one) and writes every embedded file into `documentFolder` (which must exist
-// and end in a separator) under its safe, de-duplicated name. Reports through `observer`.
+// the document needs one) and writes every embedded file into `documentFolder` (which must exist;
+// a separator is added when missing) under its safe, de-duplicated name. Reports through
+// `observer`, in this order: label "... 0 (of 0)", waitNotice(true), then either waitNotice(false)
+// and return (not opened), or waitNotice(false) and per attachment: yieldPoint, attachmentDone,
+// yieldPoint, label "... i (of n)". A false yieldPoint before a write stops before it; after a
+// write, it stops once the label is set. A file that was in the folder before is replaced.
+// When a handler run from a yield point has made another document current in `library`, the
+// document is opened again before the next attachment (if that fails, the extraction stops with
+// the reason in openReason).
 DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
@@ -76,8 +85,12 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
 // The attachment label text for attachment `index` of `count`.
 std::string attachmentLabelText(int index, int count);
 
-// The document folder for a document: `outputFolder` (ending in a separator) followed by the
-// document's file name with every ".pdf", in any mix of capitals, replaced by the separator.
+// The document folder for a document: `outputFolder` (a separator is added when missing)
+// followed by the document's file name with every ".pdf", in any mix of capitals, replaced by the
+// separator: "Report.PDF" gives "Report/", "a.pdf.pdf" gives "a/". The result ends in a
+// separator and always lies inside `outputFolder`: repeated separators are collapsed, "." and
+// ".." components become "_" ("..pdf" gives "_/"), and a name with nothing left (".pdf") gives
+// "_/".
 std::string documentFolderFor(const std::string &outputFolder, const std::string &documentPath);
 
 // Within one run, gives each distinct document its own document folder: the first document to

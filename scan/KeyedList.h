@@ -10,14 +10,14 @@ namespace quenlith {
 
 // An ordered collection that keeps insertion order, gives its items by 1-based position and
 // indexes them by a unique text key. Items are held by value.
-template <typename T>
-class KeyedList {
+template <typename T> class KeyedList {
 public:
     // Appends `item` under `key`; throws Error(DuplicateKey) when the key is already present.
     void add(const T &item, const std::string &key)
     {
         if (m_positionOfKey.count(key) != 0)
-            throw Error(ErrorNumber::DuplicateKey, "This key is already associated with an element of this collection");
+            throw Error(ErrorNumber::DuplicateKey,
+                "This key is already associated with an element of this collection");
         m_items.push_back(item);
         m_keys.push_back(key);
         m_positionOfKey.emplace(key, static_cast<int>(m_items.size()));

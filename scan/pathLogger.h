@@ -22,6 +22,14 @@ struct SkippedFolder {
 // is its folder path followed by the file name. Symbolic links to folders are followed, but a
 // folder already visited (by its real identity) is not entered twice, so the walk always ends.
 // A folder that cannot be read is skipped and recorded in skippedFolders(); the walk goes on.
+// Such a subfolder keeps the pathNames entry it got when its parent listed it (its name was
+// seen) and simply adds no subfolders and no files. Files are regular files after following
+// links; broken links, pipes, sockets and devices are not recorded.
+//
+// Calling order: PathLogInit, optionally setFullFileNamesOnly, LogPath once, read the lists and
+// Count, Terminate. A second LogPath without PathLogInit fails with Error(DuplicateKey) at its
+// first append; LogPath before any PathLogInit (or after Terminate) throws Error(91).
+// Counters are 32-bit; passing 2,147,483,647 throws Error(Overflow).
 class pathLogger {
 public:
     using StringList = KeyedList<std::string>;
@@ -32,9 +40,16 @@ public:
     explicit pathLogger(YieldHook yieldHook = {});
     ~pathLogger();
 
+    // Creates a new file-system service, sets fullFileNamesOnly to true and drops the four
+    // lists (holders keep theirs). Count is not changed.
     void PathLogInit();
+    // Walks the tree under `strPARENT` (UTF-8; a trailing separator is optional). A root that is
+    // not an existing folder is no error: nothing is recorded and Count keeps its value.
     void LogPath(const std::string &strPARENT);
+    // After a scan of an existing root: one more than the number of files recorded. 0 on a new
+    // instance, and after scans that found no root.
     int Count() const;
+    // Drops the service and the lists; Count, fullFileNamesOnly and skippedFolders stay.
     void Terminate();
 
     bool fullFileNamesOnly() const;
@@ -57,10 +72,13 @@ private:
     static std::string AddTrailingBackslash(const std::string &path);
     void yield();
     static int incremented(int value);
+    void skip(const std::string &folder, const std::string &reason);
 
     YieldHook m_yieldHook;
     std::function<std::unique_ptr<FileSystemService>()> m_fileSystemFactory;
-    std::unique_ptr<FileSystemService> fileSystem;
+    // Shared so that a scan keeps its service and lists alive when a handler run from the yield
+    // hook calls Terminate or PathLogInit in the middle of it.
+    std::shared_ptr<FileSystemService> fileSystem;
     int fileCounter = 0;
     std::shared_ptr<StringList> m_fileNames;
     std::shared_ptr<IntList> m_pathPointers;

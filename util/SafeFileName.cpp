@@ -17,22 +17,52 @@ std::string lastComponent(const std::string &name)
     return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
-// Bidirectional controls (U+200E, U+200F, U+202A..U+202E, U+2066..U+2069) let a name display
-// differently from what it is, e.g. "invoice<RLO>fdp.exe".
-std::size_t bidiControlLength(const std::string &s, std::size_t i)
+// Length of the well-formed UTF-8 sequence at `i` (1 to 4), or 0 when the bytes there are not
+// one: stray continuation bytes, overlong forms, surrogates, code points above U+10FFFF.
+std::size_t utf8SequenceLength(const std::string &s, std::size_t i, char32_t &codePoint)
 {
-    if (i + 2 >= s.size() || static_cast<unsigned char>(s[i]) != 0xE2)
+    const auto lead = static_cast<unsigned char>(s[i]);
+    std::size_t length = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07u;
+    } else {
         return 0;
-    const auto b1 = static_cast<unsigned char>(s[i + 1]);
-    const auto b2 = static_cast<unsigned char>(s[i + 2]);
-    if (b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE)))
-        return 3;
-    if (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9)
-        return 3;
-    return 0;
+    }
+    if (i + length > s.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(s[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (codePoint < smallest || codePoint > 0x10FFFF
+        || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
 }
 
-bool forbiddenOnPlatform(unsigned char c)
+// Characters that must not reach a file name: C0 and C1 controls, DEL, and the invisible marks
+// that make a name display differently from what it is ("invoice<RLO>fdp.exe"): bidirectional
+// controls, line and paragraph separators, zero-width characters and the byte-order mark.
+bool unsafeCodePoint(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F)
+        || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF;
+}
+
+bool forbiddenOnPlatform(char32_t c)
 {
 #ifdef _WIN32
     return c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' || c == '*';
@@ -42,22 +72,24 @@ bool forbiddenOnPlatform(unsigned char c)
 #endif
 }
 
+// Replaces each unsafe character, and each byte that is not part of well-formed UTF-8, by '_'.
 std::string replaceUnsafeCharacters(const std::string &name)
 {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (const std::size_t n = bidiControlLength(name, i)) {
-            out += '_';
-            i += n;
-        } else if (c < 0x20 || c == 0x7F || forbiddenOnPlatform(c)) {
+        char32_t c = 0;
+        const std::size_t length = utf8SequenceLength(name, i, c);
+        if (length == 0) {
             out += '_';
             ++i;
-        } else {
-            out += name[i];
-            ++i;
+            continue;
         }
+        if (unsafeCodePoint(c) || forbiddenOnPlatform(c))
+            out += '_';
+        else
+            out.append(name, i, length);
+        i += length;
     }
 #ifdef _WIN32
     // Windows drops trailing dots and blanks, which would merge distinct names.
@@ -108,9 +140,28 @@ bool reservedDeviceName(const std::string &name)
     std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) {
         return static_cast<char>(std::toupper(c));
     });
-    static const char *const reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3",
-        "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5",
-        "LPT6", "LPT7", "LPT8", "LPT9"};
+    static const char *const reserved[] = { "CON",
+        "PRN",
+        "AUX",
+        "NUL",
+        "COM1",
+        "COM2",
+        "COM3",
+        "COM4",
+        "COM5",
+        "COM6",
+        "COM7",
+        "COM8",
+        "COM9",
+        "LPT1",
+        "LPT2",
+        "LPT3",
+        "LPT4",
+        "LPT5",
+        "LPT6",
+        "LPT7",
+        "LPT8",
+        "LPT9" };
     return std::find(std::begin(reserved), std::end(reserved), stem) != std::end(reserved);
 }
 #endif

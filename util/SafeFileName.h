@@ -6,11 +6,12 @@
 namespace quenlith {
 
 // Turns an attachment's stored name (untrusted, UTF-8) into a file name that is safe to create
-// inside a document folder: its last component after '/' or '\', with control characters and
-// bidirectional-override marks replaced by '_' (and, on Windows, the characters file names cannot
-// hold), cut to a length every file system takes. A name that is then empty, "." or ".." becomes
-// "attachment-<index>", keeping the stored name's extension when it has one. The result never
-// contains a separator and is never "." or "..".
+// inside a document folder: its last component after '/' or '\', with control characters,
+// invisible marks (bidirectional overrides, zero-width characters), bytes that are not well-formed
+// UTF-8 and, on Windows, the characters file names cannot hold replaced by '_', cut at a UTF-8
+// character boundary to at most 200 bytes (the extension kept). A name that is then empty, "." or
+// ".." becomes "attachment-<index>", keeping the stored name's extension when it has one. The
+// result never contains a separator and is never "." or "..".
 std::string safeOutputFileName(const std::string &storedName, int index);
 
 // The output names already used while one document is extracted; a repeated name becomes
