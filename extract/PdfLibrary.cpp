@@ -1,1 +1,542 @@
-// placeholder, replaced by the implementation
+#include "extract/PdfLibrary.h"
+
+#include "extract/PartFile.h"
+#include "extract/PdfTextDecoder.h"
+#include "extract/QpdfAttachmentSink.h"
+#include "util/FsPath.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QUtil.hh>
+#include <set>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace quenlith {
+
+namespace {
+
+// Deeper trees than this are treated as damaged: real documents nest a few levels only, and a
+// bound keeps hostile input from exhausting the stack.
+constexpr int maxTreeDepth = 256;
+
+struct Entry {
+    QPDFObjectHandle stream; // the embedded file stream (ISO 32000-1 7.11.4)
+    std::string checksum; // /Params /CheckSum, 16 raw MD5 bytes, or empty
+    AttachmentInfo info;
+};
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Seconds since 1970 UTC of a PDF date (ISO 32000-1 7.9.4), or INT64_MIN when invalid.
+std::int64_t parsePdfDate(const std::string &text)
+{
+    QUtil::QPDFTime t;
+    if (!QUtil::pdf_time_to_qpdf_time(text, &t))
+        return INT64_MIN;
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 || t.hour > 23
+        || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60 || t.tz_delta < -24 * 60
+        || t.tz_delta > 24 * 60)
+        return INT64_MIN;
+    const std::int64_t days
+        = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+    // tz_delta is minutes behind UTC: UTC = local time + tz_delta.
+    return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second + t.tz_delta * 60;
+}
+
+std::string isoDate(std::int64_t seconds)
+{
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    // Civil date from days since 1970 (inverse of daysFromCivil).
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
+    char text[64];
+    std::snprintf(text,
+        sizeof(text),
+        "%04lld-%02u-%02uT%02d:%02d:%02dZ",
+        static_cast<long long>(year),
+        month,
+        day,
+        static_cast<int>(rest / 3600),
+        static_cast<int>(rest / 60 % 60),
+        static_cast<int>(rest % 60));
+    return text;
+}
+
+std::string textOf(QPDFObjectHandle dict, const char *key)
+{
+    auto value = dict.getKey(key);
+    return value.isString() ? PdfTextDecoder::toUtf8(value.getStringValue()) : std::string();
+}
+
+std::string errnoText(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// The first 1 KiB of the file, where ISO 32000-1 7.5.2 expects the header (readers accept it
+// anywhere in that range). False with `error` set when the file cannot be read.
+bool readHead(const std::string &path, std::string &head, int &error)
+{
+#ifdef _WIN32
+    std::FILE *file = _wfopen(pathFromUtf8(path).c_str(), L"rb");
+#else
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+#endif
+    if (file == nullptr) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    head.resize(1024);
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    const bool ok = std::ferror(file) == 0;
+    if (!ok)
+        error = EIO;
+    std::fclose(file);
+    return ok;
+}
+
+// Errors are ignored: a file system without times still gets the data.
+void setModificationTime(const std::filesystem::path &path, std::int64_t seconds)
+{
+#ifdef _WIN32
+    using namespace std::chrono;
+    std::error_code ignored;
+    const sys_seconds when { std::chrono::seconds(seconds) };
+    std::filesystem::last_write_time(path, clock_cast<file_clock>(when), ignored);
+#else
+    const struct timespec times[2]
+        = { { static_cast<time_t>(seconds), 0 }, { static_cast<time_t>(seconds), 0 } };
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+#endif
+}
+
+} // namespace
+
+struct PdfLibrary::Impl {
+    std::unique_ptr<QPDF> pdf;
+    std::string path;
+    std::vector<Entry> entries;
+    std::set<QPDFObjGen> seenSpecs;
+    std::vector<std::string> warnings;
+    std::string lastError;
+    std::uint64_t lastWritten = 0;
+    WriteProgress progress;
+
+    void close()
+    {
+        entries.clear();
+        seenSpecs.clear();
+        warnings.clear();
+        pdf.reset();
+        path.clear();
+    }
+
+    void warn(std::string text)
+    {
+        warnings.push_back(std::move(text));
+    }
+
+    // Moves qpdf's warnings into ours (QPDF::getWarnings() hands them over and forgets them);
+    // returns the last one, or the empty text.
+    std::string collectWarnings()
+    {
+        if (!pdf)
+            return {};
+        std::string last;
+        for (const auto &warning : pdf->getWarnings()) {
+            last = warning.what();
+            warnings.push_back(last);
+        }
+        return last;
+    }
+
+    void enumerate();
+    void walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited);
+    void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
+    void addFileSpec(QPDFObjectHandle spec, const std::string &key, int page);
+};
+
+void PdfLibrary::Impl::enumerate()
+{
+    auto root = pdf->getRoot();
+    try {
+        std::set<QPDFObjGen> visited;
+        auto names = root.getKey("/Names");
+        if (names.isDictionary())
+            walkNameTree(names.getKey("/EmbeddedFiles"), 0, visited);
+    } catch (std::exception &e) {
+        warn(std::string("EmbeddedFiles name tree unreadable: ") + e.what());
+    }
+    try {
+        std::set<QPDFObjGen> visited;
+        int page = 0;
+        walkPageTree(root.getKey("/Pages"), 0, visited, page);
+    } catch (std::exception &e) {
+        warn(std::string("page tree unreadable: ") + e.what());
+    }
+}
+
+void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited)
+{
+    if (depth > maxTreeDepth || !node.isDictionary())
+        return;
+    if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+        return; // a loop or a shared node: each node counts once
+    auto names = node.getKey("/Names");
+    if (names.isArray()) {
+        const int n = names.getArrayNItems();
+        for (int i = 0; i + 1 < n; i += 2) {
+            try {
+                auto key = names.getArrayItem(i);
+                addFileSpec(names.getArrayItem(i + 1),
+                    key.isString() ? PdfTextDecoder::toUtf8(key.getStringValue()) : std::string(),
+                    0);
+            } catch (std::exception &e) {
+                warn(std::string("embedded file entry unreadable: ") + e.what());
+            }
+        }
+    }
+    auto kids = node.getKey("/Kids");
+    if (kids.isArray()) {
+        const int n = kids.getArrayNItems();
+        for (int i = 0; i < n; ++i)
+            walkNameTree(kids.getArrayItem(i), depth + 1, visited);
+    }
+}
+
+void PdfLibrary::Impl::walkPageTree(
+    QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page)
+{
+    if (depth > maxTreeDepth || !node.isDictionary())
+        return;
+    if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+        return;
+    auto kids = node.getKey("/Kids");
+    if (kids.isArray()) { // a /Pages node (ISO 32000-1 7.7.3.2)
+        const int n = kids.getArrayNItems();
+        for (int i = 0; i < n; ++i)
+            walkPageTree(kids.getArrayItem(i), depth + 1, visited, page);
+        return;
+    }
+    ++page;
+    try {
+        auto annots = node.getKey("/Annots");
+        if (!annots.isArray())
+            return;
+        const int n = annots.getArrayNItems();
+        for (int i = 0; i < n; ++i) {
+            auto annot = annots.getArrayItem(i);
+            if (!annot.isDictionary())
+                continue;
+            auto subtype = annot.getKey("/Subtype");
+            if (subtype.isName() && subtype.getName() == "/FileAttachment")
+                addFileSpec(annot.getKey("/FS"), std::string(), page);
+        }
+    } catch (std::exception &e) {
+        warn("annotations of page " + std::to_string(page) + " unreadable: " + e.what());
+    }
+}
+
+void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key, int page)
+{
+    if (!spec.isDictionary())
+        return; // null, or a plain string naming an external file
+    auto ef = spec.getKey("/EF");
+    if (!ef.isDictionary())
+        return; // names an external file only
+    QPDFObjectHandle stream;
+    for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
+        auto candidate = ef.getKey(name);
+        if (candidate.isStream()) {
+            stream = candidate;
+            break;
+        }
+    }
+    if (!stream.isStream())
+        return;
+    // A specification reached twice (name tree and annotation, or several annotations) is one
+    // file. A direct specification has no identity of its own: its stream stands for it.
+    const QPDFObjGen identity = spec.isIndirect() ? spec.getObjGen() : stream.getObjGen();
+    if (!seenSpecs.insert(identity).second)
+        return;
+
+    Entry entry;
+    entry.stream = stream;
+    auto &info = entry.info;
+    info.key = key;
+    info.page = page;
+    info.name = key; // when the specification gives no name (ISO 32000-1 7.11.3)
+    for (const char *name : { "/UF", "/F", "/Unix", "/DOS", "/Mac" }) {
+        auto value = spec.getKey(name);
+        if (value.isString()) {
+            info.name = PdfTextDecoder::toUtf8(value.getStringValue());
+            break;
+        }
+    }
+    info.description = textOf(spec, "/Desc");
+    auto dict = stream.getDict();
+    auto subtype = dict.getKey("/Subtype");
+    if (subtype.isName() && subtype.getName().size() > 1)
+        info.mimeType = PdfTextDecoder::toUtf8(subtype.getName().substr(1));
+    auto params = dict.getKey("/Params");
+    if (params.isDictionary()) {
+        auto size = params.getKey("/Size");
+        if (size.isInteger() && size.getIntValue() >= 0)
+            info.declaredSize = size.getIntValue();
+        auto modDate = params.getKey("/ModDate");
+        if (modDate.isString())
+            info.modTime = parsePdfDate(modDate.getStringValue());
+        auto checksum = params.getKey("/CheckSum");
+        if (checksum.isString() && checksum.getStringValue().size() == 16)
+            entry.checksum = checksum.getStringValue();
+    }
+    entries.push_back(std::move(entry));
+}
+
+PdfLibrary::PdfLibrary()
+    : m_impl(std::make_unique<Impl>())
+{
+}
+
+PdfLibrary::~PdfLibrary() = default;
+
+int PdfLibrary::OpenDocument(const std::string &path, const std::string &password)
+{
+    auto &d = *m_impl;
+    d.close();
+    d.lastError.clear();
+    const auto fail = [&](OpenStatus status, std::string reason) {
+        d.close();
+        d.lastError = std::move(reason);
+        return static_cast<int>(status);
+    };
+
+    std::error_code ec;
+    const auto status = std::filesystem::status(pathFromUtf8(path), ec);
+    if (ec || !std::filesystem::exists(status))
+        return fail(OpenStatus::FileUnreadable, "cannot be read: no such file");
+    if (std::filesystem::is_directory(status))
+        return fail(OpenStatus::FileUnreadable, "cannot be read: it is a folder");
+    if (!std::filesystem::is_regular_file(status)) // a FIFO or device could block forever
+        return fail(OpenStatus::FileUnreadable, "cannot be read: not a regular file");
+    std::string head;
+    int readError = 0;
+    if (!readHead(path, head, readError))
+        return fail(OpenStatus::FileUnreadable, "cannot be read: " + errnoText(readError));
+    const bool hasHeader = head.find("%PDF-") != std::string::npos;
+    if (head.empty())
+        return fail(OpenStatus::NotPdf, "not a PDF document: the file is empty");
+
+    try {
+        d.pdf = std::make_unique<QPDF>();
+        d.pdf->setSuppressWarnings(true);
+        d.path = path;
+        d.pdf->processFile(path.c_str(), password.c_str());
+        d.enumerate();
+        d.collectWarnings();
+    } catch (QPDFExc &e) {
+        switch (e.getErrorCode()) {
+        case qpdf_e_password:
+            return fail(OpenStatus::NeedsPassword,
+                password.empty() ? "needs a password"
+                                 : "needs a password: the password given does not open it");
+        case qpdf_e_system:
+            return fail(OpenStatus::FileUnreadable, "cannot be read: " + e.getMessageDetail());
+        default:
+            if (!hasHeader)
+                return fail(OpenStatus::NotPdf, "not a PDF document");
+            return fail(OpenStatus::Damaged, "damaged beyond repair: " + e.getMessageDetail());
+        }
+    } catch (QPDFSystemError &e) {
+        return fail(OpenStatus::FileUnreadable, "cannot be read: " + errnoText(e.getErrno()));
+    } catch (std::exception &e) {
+        if (!hasHeader)
+            return fail(OpenStatus::NotPdf, "not a PDF document");
+        return fail(OpenStatus::Damaged, std::string("damaged beyond repair: ") + e.what());
+    } catch (...) {
+        return fail(OpenStatus::Damaged, "damaged beyond repair");
+    }
+    return static_cast<int>(OpenStatus::Opened);
+}
+
+int PdfLibrary::AttachmentCount() const
+{
+    return static_cast<int>(m_impl->entries.size());
+}
+
+std::string PdfLibrary::AttachmentText(int index, int tag) const
+{
+    if (index < 1 || index > AttachmentCount())
+        return {};
+    const auto &info = m_impl->entries[static_cast<std::size_t>(index - 1)].info;
+    switch (static_cast<AttachmentTag>(tag)) {
+    case AttachmentTag::Name:
+        return info.name;
+    case AttachmentTag::Description:
+        return info.description;
+    case AttachmentTag::MimeType:
+        return info.mimeType;
+    case AttachmentTag::DeclaredSize:
+        return info.declaredSize >= 0 ? std::to_string(info.declaredSize) : std::string();
+    case AttachmentTag::ModDate:
+        return info.modTime != INT64_MIN ? isoDate(info.modTime) : std::string();
+    case AttachmentTag::Page:
+        return info.page > 0 ? std::to_string(info.page) : std::string();
+    case AttachmentTag::Key:
+        return info.key;
+    }
+    return {};
+}
+
+AttachmentInfo PdfLibrary::attachmentInfo(int index) const
+{
+    if (index < 1 || index > AttachmentCount())
+        return {};
+    return m_impl->entries[static_cast<std::size_t>(index - 1)].info;
+}
+
+int PdfLibrary::WriteAttachment(int index, const std::string &path)
+{
+    auto &d = *m_impl;
+    d.lastWritten = 0;
+    d.lastError.clear();
+    const auto fail = [&](WriteStatus status, std::string reason) {
+        d.lastError = std::move(reason);
+        return static_cast<int>(status);
+    };
+    if (!d.pdf)
+        return fail(WriteStatus::IndexOutOfRange,
+            "no attachment " + std::to_string(index) + ": no document is open");
+    if (index < 1 || index > AttachmentCount())
+        return fail(WriteStatus::IndexOutOfRange,
+            "no attachment " + std::to_string(index) + " in this document");
+    auto &entry = d.entries[static_cast<std::size_t>(index - 1)];
+    if (!entry.stream.isStream())
+        return fail(WriteStatus::NoEmbeddedData, "the attachment holds no embedded data");
+
+    const auto target = pathFromUtf8(path);
+    if (!target.has_filename())
+        return fail(WriteStatus::CannotCreate, "cannot create the file: the path names no file");
+    PartFile file;
+    if (!file.create(target))
+        return fail(
+            file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
+            "cannot create the file: " + file.errorText());
+
+    QpdfAttachmentSink sink(file, d.progress);
+    bool decoded = false;
+    std::string decodeError;
+    try {
+        bool filtered = false;
+        decoded = entry.stream.pipeStreamData(&sink, &filtered, 0, qpdf_dl_all, false, false);
+    } catch (std::exception &e) {
+        decodeError = e.what();
+    } catch (...) {
+        decodeError = "unknown failure";
+    }
+    const std::string warning = d.collectWarnings();
+    if (decodeError.empty())
+        decodeError = warning;
+
+    if (sink.abandoned()) {
+        file.discard();
+        return fail(WriteStatus::Abandoned, "abandoned");
+    }
+    if (sink.failed()) {
+        const int error = file.errorNumber();
+        file.discard();
+        if (error == ENOSPC
+#ifdef EDQUOT
+            || error == EDQUOT
+#endif
+        )
+            return fail(WriteStatus::DiskFull, "disk full");
+        return fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
+    }
+    if (!decoded) {
+        file.discard();
+        return fail(WriteStatus::DecodeFailed,
+            decodeError.empty() ? "the embedded data cannot be decoded"
+                                : "the embedded data cannot be decoded: " + decodeError);
+    }
+    if (!file.commit()) {
+        const int error = file.errorNumber();
+        if (error == ENOSPC)
+            return fail(WriteStatus::DiskFull, "disk full");
+        return fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
+    }
+    if (entry.info.modTime != INT64_MIN)
+        setModificationTime(target, entry.info.modTime);
+    d.lastWritten = sink.bytesWritten();
+
+    const auto size = static_cast<std::int64_t>(sink.bytesWritten());
+    if (entry.info.declaredSize >= 0 && entry.info.declaredSize != size)
+        return fail(WriteStatus::ChecksumMismatch,
+            "checksum mismatch: " + std::to_string(size) + " bytes written, "
+                + std::to_string(entry.info.declaredSize) + " declared");
+    if (!entry.checksum.empty() && entry.checksum != sink.md5())
+        return fail(WriteStatus::ChecksumMismatch,
+            "checksum mismatch: the data differs from its MD5 checksum");
+    return static_cast<int>(WriteStatus::Written);
+}
+
+std::uint64_t PdfLibrary::lastWrittenBytes() const
+{
+    return m_impl->lastWritten;
+}
+
+void PdfLibrary::setWriteProgress(WriteProgress progress)
+{
+    m_impl->progress = std::move(progress);
+}
+
+const std::string &PdfLibrary::lastError() const
+{
+    return m_impl->lastError;
+}
+
+std::vector<std::string> PdfLibrary::warnings() const
+{
+    m_impl->collectWarnings();
+    return m_impl->warnings;
+}
+
+const std::string &PdfLibrary::currentPath() const
+{
+    return m_impl->path;
+}
+
+} // namespace quenlith

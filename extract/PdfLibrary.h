@@ -12,42 +12,42 @@ namespace quenlith {
 enum class OpenStatus : int {
     Opened = 1,
     FileUnreadable = 2, // missing, a folder, or no permission to read
-    NeedsPassword = 3,  // encrypted, and the password given is not the user password
-    Damaged = 4,        // a PDF that qpdf cannot repair
-    NotPdf = 5,         // no PDF header or structure at all
+    NeedsPassword = 3, // encrypted, and the password given is not the user password
+    Damaged = 4, // a PDF that qpdf cannot repair
+    NotPdf = 5, // no PDF header or structure at all
 };
 
 // Results of PdfLibrary::WriteAttachment. Only Written (1) and ChecksumMismatch leave a file.
 enum class WriteStatus : int {
     Written = 1,
-    IndexOutOfRange = 2,  // no current document, or index outside 1..AttachmentCount()
-    NoEmbeddedData = 3,   // the file specification holds no embedded stream
-    DecodeFailed = 4,     // the stream's data cannot be read or decoded; nothing is kept
-    CannotCreate = 5,     // the target or its temporary file cannot be created or renamed
-    DiskFull = 6,         // no space left while writing; nothing is kept
+    IndexOutOfRange = 2, // no current document, or index outside 1..AttachmentCount()
+    NoEmbeddedData = 3, // the file specification holds no embedded stream
+    DecodeFailed = 4, // the stream's data cannot be read or decoded; nothing is kept
+    CannotCreate = 5, // the target or its temporary file cannot be created or renamed
+    DiskFull = 6, // no space left while writing; nothing is kept
     ChecksumMismatch = 7, // written, but /Params /CheckSum or /Size disagrees with the data
-    Abandoned = 8,        // the progress callback asked to stop; nothing is kept
+    Abandoned = 8, // the progress callback asked to stop; nothing is kept
 };
 
 // Property tags of PdfLibrary::AttachmentText.
 enum class AttachmentTag : int {
-    Name = 1,         // stored file name, UTF-8: /UF, else /F, /Unix, /DOS, /Mac, else the key
-    Description = 2,  // /Desc, UTF-8
-    MimeType = 3,     // /Subtype of the embedded stream, e.g. "text/xml" (ISO 32000-1 7.11.4)
+    Name = 1, // stored file name, UTF-8: /UF, else /F, /Unix, /DOS, /Mac, else the key
+    Description = 2, // /Desc, UTF-8
+    MimeType = 3, // /Subtype of the embedded stream, e.g. "text/xml" (ISO 32000-1 7.11.4)
     DeclaredSize = 4, // /Params /Size in decimal bytes, as the document declares it
-    ModDate = 5,      // /Params /ModDate as ISO 8601 UTC, "2024-05-01T10:00:00Z"
-    Page = 6,         // 1-based page of a /FileAttachment annotation; empty for the name tree
-    Key = 7,          // the EmbeddedFiles name-tree key; empty for annotation attachments
+    ModDate = 5, // /Params /ModDate as ISO 8601 UTC, "2024-05-01T10:00:00Z"
+    Page = 6, // 1-based page of a /FileAttachment annotation; empty for the name tree
+    Key = 7, // the EmbeddedFiles name-tree key; empty for annotation attachments
 };
 
 // One embedded file as the document describes it; no attachment data is read to fill it.
 struct AttachmentInfo {
-    std::string name;        // as AttachmentTag::Name
+    std::string name; // as AttachmentTag::Name
     std::string description; // may be empty
-    std::string mimeType;    // may be empty
-    std::string key;         // name-tree key; empty for annotation attachments
-    int page = 0;            // 1-based page of an annotation attachment, 0 for the name tree
-    std::int64_t declaredSize = -1;  // -1 when the document declares none
+    std::string mimeType; // may be empty
+    std::string key; // name-tree key; empty for annotation attachments
+    int page = 0; // 1-based page of an annotation attachment, 0 for the name tree
+    std::int64_t declaredSize = -1; // -1 when the document declares none
     std::int64_t modTime = INT64_MIN; // seconds since 1970 UTC; INT64_MIN when absent or invalid
 };
 
@@ -64,7 +64,11 @@ public:
     PdfLibrary &operator=(const PdfLibrary &) = delete;
 
     // Opens the document at `path` (UTF-8) with `password` (empty for none) and makes it
-    // current; returns an OpenStatus as int. On failure there is no current document.
+    // current; returns an OpenStatus as int. On failure there is no current document. A document
+    // with an empty user password opens without one, whatever its owner password; one whose
+    // embedded files alone are encrypted with a user password (crypt filter /EFF) also gives
+    // NeedsPassword. A damaged cross-reference table is reconstructed (see warnings()). The
+    // attachments are listed here, once: no attachment data is read.
     int OpenDocument(const std::string &path, const std::string &password);
 
     // Number of distinct embedded files of the current document: the EmbeddedFiles name tree,
@@ -79,10 +83,12 @@ public:
     // All properties of attachment `index`; a default AttachmentInfo when out of range.
     AttachmentInfo attachmentInfo(int index) const;
 
-    // Decodes attachment `index` into a temporary file beside `path` and renames it onto `path`
-    // only when complete; returns a WriteStatus as int. A failed write leaves no partial file and
-    // keeps what was at `path` before. Memory use does not grow with the attachment's size. The
-    // file gets the attachment's modification date when the document gives a valid one.
+    // Decodes attachment `index` (all filters qpdf knows, as `qpdf --show-attachment` does; data
+    // under a filter it does not know is written as stored) into a temporary file
+    // ".<name>.quenlith-XXXXXX.part" beside `path`, and renames it onto `path`, replacing any file
+    // there, only when complete; returns a WriteStatus as int. A failed write leaves no partial
+    // file and keeps what was at `path` before. Memory use does not grow with the attachment's
+    // size. The file gets the attachment's /Params /ModDate as modification time when valid.
     int WriteAttachment(int index, const std::string &path);
 
     // Bytes written by the last WriteAttachment that left a file, else 0.
@@ -93,11 +99,15 @@ public:
     using WriteProgress = std::function<bool(std::uint64_t bytesWritten)>;
     void setWriteProgress(WriteProgress progress);
 
-    // The reason of the last failed OpenDocument or WriteAttachment, e.g. "needs a password" or
-    // "damaged beyond repair: ...". Empty after a success.
+    // The reason of the last failed OpenDocument or WriteAttachment in plain words, starting with
+    // "cannot be read", "needs a password", "damaged beyond repair: ", "not a PDF document",
+    // "no attachment", "the attachment holds no embedded data", "cannot create the file",
+    // "cannot write the file", "disk full", "the embedded data cannot be decoded", "checksum
+    // mismatch" or "abandoned". Empty after a success.
     const std::string &lastError() const;
 
-    // qpdf's warnings about the current document, collected instead of printed.
+    // qpdf's warnings about the current document (repairs, undecodable data), collected instead
+    // of printed; cleared by OpenDocument.
     std::vector<std::string> warnings() const;
 
     // Path of the current document; empty when none is current.

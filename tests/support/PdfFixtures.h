@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,5 +18,55 @@ struct Attachment {
 // A document of `pages` empty pages whose attachments are, in order, in the EmbeddedFiles name
 // tree (key = name, made unique with a numeric suffix) or on page annotations.
 void writePdf(const std::string &path, const std::vector<Attachment> &attachments, int pages = 1);
+
+// Raw bytes of PDF text strings in the encodings that documents use for file names.
+std::string utf16be(const std::string &utf8); // with byte-order mark, as ISO 32000-1 asks
+std::string utf16le(const std::string &utf8); // with byte-order mark, as some writers do
+std::string utf8WithBom(const std::string &utf8); // as ISO 32000-2 allows
+std::string pdfDoc(const std::string &utf8); // PDFDocEncoding; '?' for what it cannot hold
+
+// One file specification (ISO 32000-1 7.11.3) and where the document refers to it.
+struct FileSpecFixture {
+    std::string data; // the embedded file's decoded bytes, stored Flate-compressed
+    // Name keys ("/UF", "/F", "/Unix", "/DOS", "/Mac") with the raw bytes of their strings.
+    std::map<std::string, std::string> names;
+    std::string description; // raw /Desc bytes; omitted when empty
+    std::string mimeType; // /Subtype of the stream, e.g. "text/plain"; omitted when empty
+    std::string modDate; // raw /Params /ModDate, e.g. "D:20240501120000Z"; omitted when empty
+    std::int64_t size = -1; // /Params /Size; omitted when negative
+    std::string checkSum; // raw /Params /CheckSum bytes; omitted when empty
+    bool corruptFlate = false; // the stream claims /FlateDecode but holds no zlib data
+    bool embedded = true; // false: no /EF, the specification names an external file only
+    bool direct = false; // written as a direct object at each place that refers to it
+    std::vector<std::string> treeKeys; // EmbeddedFiles name-tree entries that refer to it
+    std::vector<int> annotationPages; // 1-based pages with a /FileAttachment annotation to it
+};
+
+enum class Encryption { None, Aes256, Aes128, Rc4 };
+
+struct DocumentFixture {
+    std::vector<FileSpecFixture> files;
+    int pages = 1;
+    // 0: the name tree is one flat /Names array; n > 0: nested /Kids with n entries per leaf and
+    // n kids per inner node. Entries keep the order of `files` and their keys, sorted or not.
+    int treeFanout = 0;
+    bool nullTreeEntry = false; // a (key, null) pair after the other entries
+    Encryption encryption = Encryption::None;
+    std::string userPassword; // empty: the document opens without a password
+    std::string ownerPassword = "owner";
+};
+
+// Writes `document` with a classic cross-reference table (no object streams), deterministically.
+void writeDocument(const std::string &path, const DocumentFixture &document);
+
+// Overwrites every offset of the file's cross-reference table and its startxref with wrong
+// numbers, so that a reader must reconstruct the table from the objects.
+void breakXref(const std::string &path);
+
+// Cuts the file to its first `size` bytes.
+void truncateFile(const std::string &path, std::uintmax_t size);
+
+// Replaces the first occurrence of `from` in the file by `to` (same length); false when absent.
+bool patchFile(const std::string &path, const std::string &from, const std::string &to);
 
 } // namespace quenlith::fixtures

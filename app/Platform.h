@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace quenlith {
+
+// Everything the window asks of the desktop: dialogs, message boxes, the shell, the busy pointer
+// and the event loop. The real one uses Qt (QtPlatform); tests use a fake that records the calls
+// and returns scripted answers. Every function runs on the window's thread.
+class Platform {
+public:
+    enum class Icon { None, Information, Warning, Question, Critical };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    struct Message {
+        QString text;
+        QString title;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        Answer defaultButton = Answer::Ok;
+        QString details; // shown on request below the text; empty for none
+    };
+
+    virtual ~Platform() = default;
+
+    // The multi-select open-file dialog with one filter entry such as "Adobe PDF Files (*.pdf)",
+    // matching the extension in any mix of capitals. The picked files' full paths in the order
+    // the dialog gives them; empty when cancelled.
+    virtual QStringList openFiles(QWidget *owner, const QString &filter) = 0;
+
+    // The modal folder picker titled `title`. The chosen folder as the platform gives it (a root
+    // keeps its trailing separator, other folders have none); empty when cancelled or failed.
+    virtual QString browseForFolder(QWidget *owner, const QString &title) = 0;
+
+    // A modal message box; returns the button pressed (the default one when closed otherwise).
+    virtual Answer messageBox(QWidget *owner, const Message &message) = 0;
+
+    // Opens a local path or a web address with its default handler. Empty text: nothing happens.
+    // The outcome is not reported.
+    virtual void shellOpen(const QString &pathOrUrl) = 0;
+
+    // Switches the application-wide busy pointer on or off.
+    virtual void setBusyCursor(bool busy) = 0;
+
+    // Lets pending window events run.
+    virtual void processEvents() = 0;
+
+    // Asks the event loop to end the program once control returns to it.
+    virtual void endProgram() = 0;
+};
+
+} // namespace quenlith

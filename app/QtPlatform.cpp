@@ -1,0 +1,98 @@
+#include "app/QtPlatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace quenlith {
+
+QStringList QtPlatform::openFiles(QWidget *owner, const QString &filter)
+{
+    // Qt's own dialog: its name filter ignores case, so "*.pdf" also lists "Report.PDF"; the
+    // native dialogs of some desktops match case exactly.
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(filter);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+QString QtPlatform::browseForFolder(QWidget *owner, const QString &title)
+{
+    return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
+{
+    QMessageBox box(owner);
+    box.setWindowTitle(message.title);
+    box.setText(message.text);
+    switch (message.icon) {
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    if (message.buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(
+            message.defaultButton == Answer::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    if (!message.details.isEmpty())
+        box.setDetailedText(message.details);
+    const int pressed = box.exec();
+    if (message.buttons == Buttons::Ok)
+        return Answer::Ok;
+    return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void QtPlatform::shellOpen(const QString &pathOrUrl)
+{
+    if (pathOrUrl.isEmpty())
+        return;
+    const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl)
+                                                              : QUrl::fromLocalFile(pathOrUrl);
+    QDesktopServices::openUrl(url);
+}
+
+void QtPlatform::setBusyCursor(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtPlatform::processEvents()
+{
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < EventInterval)
+        return;
+    QCoreApplication::processEvents();
+    m_sinceEvents.start();
+}
+
+void QtPlatform::endProgram()
+{
+    QCoreApplication::quit();
+}
+
+} // namespace quenlith

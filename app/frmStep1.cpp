@@ -1,0 +1,840 @@
+#include "app/frmStep1.h"
+
+#include "app/RunSummary.h"
+#include "doclist/DocumentList.h"
+#include "doclist/DocumentListView.h"
+#include "doclist/FileDialogAnswer.h"
+#include "doclist/PdfFileName.h"
+#include "doclist/SelectListItem.h"
+#include "extract/DocumentExtraction.h"
+#include "extract/PdfLibrary.h"
+#include "scan/FileSystemService.h"
+#include "scan/pathLogger.h"
+#include "util/Error.h"
+#include "util/modMain.h"
+#include "util/registry.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <cmath>
+#include <new>
+
+// The icons live in the GUI library's resources, which a static library must register itself.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace quenlith {
+
+namespace {
+
+// Thrown by yieldEvents() once the window is closing, so that a command unwinds at once. It is
+// caught by every command handler and never reaches the event loop.
+struct WindowClosing { };
+
+constexpr int OutOfMemoryError = 7;
+constexpr int InternalError = 51;
+constexpr int LibraryNotCreatedError = 429;
+
+const QString Title = QStringLiteral("Quenlith");
+
+// Layout positions are given in twips, 15 to a pixel.
+constexpr int px(int twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+QFont tahoma(double points, bool bold = false)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+    if (role == QPalette::Window)
+        widget->setAutoFillBackground(true);
+}
+
+QString errorText(int number, const QString &description)
+{
+    return QString::number(number) + QLatin1Char(':') + description;
+}
+
+QString withSeparator(const QString &folder)
+{
+    return QString::fromStdString(withTrailingSeparator(folder.toStdString()));
+}
+
+QString plainCaption(const QString &caption)
+{
+    QString text = caption;
+    return text.remove(QLatin1Char('&')).trimmed();
+}
+
+// The busy pointer for the lifetime of the object, restored also when a command fails.
+class BusyCursor {
+public:
+    explicit BusyCursor(Platform &platform)
+        : m_platform(platform)
+    {
+        m_platform.setBusyCursor(true);
+    }
+    ~BusyCursor()
+    {
+        m_platform.setBusyCursor(false);
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    Platform &m_platform;
+};
+
+} // namespace
+
+// Keeps the window current while one document is extracted, and stops the extraction when the
+// window closes (abandoning a write in progress) or the run is cancelled (after the current write).
+class frmStep1::ExtractionObserverImpl : public ExtractionObserver {
+public:
+    explicit ExtractionObserverImpl(frmStep1 &window)
+        : m_window(window)
+    {
+    }
+
+    bool yieldPoint() override
+    {
+        m_window.m_platform.processEvents();
+        return !m_window.m_closing && !m_window.m_cancelRequested;
+    }
+    void attachmentLabel(const std::string &text) override
+    {
+        m_window.LblImages->setText(QString::fromStdString(text));
+    }
+    void waitNotice(bool shown) override
+    {
+        m_window.FrameWait->setVisible(shown);
+    }
+    void attachmentDone(const AttachmentOutcome &outcome) override
+    {
+        m_window.AttachmentIndex = outcome.index + 1;
+    }
+    bool writeProgress(std::uint64_t) override
+    {
+        m_window.m_platform.processEvents();
+        return !m_window.m_closing;
+    }
+
+private:
+    frmStep1 &m_window;
+};
+
+// The state of the window while a run is in progress: the commands that could change the list or
+// the current document are disabled, drops are refused and the Cancel command is offered. Leaving
+// the scope restores all of it, whatever ended the run.
+class frmStep1::RunGuard {
+public:
+    explicit RunGuard(frmStep1 &window)
+        : m_window(window)
+    {
+        m_window.m_runInProgress = true;
+        m_window.m_cancelRequested = false;
+        for (QPushButton *button : commands())
+            button->setEnabled(false);
+        m_window.ListView1->setDropsAccepted(false);
+        m_window.cmdCancel->setEnabled(true);
+        m_window.cmdCancel->show();
+    }
+    ~RunGuard()
+    {
+        hideCancel();
+        for (QPushButton *button : commands())
+            button->setEnabled(true);
+        m_window.ListView1->setDropsAccepted(true);
+        m_window.m_runInProgress = false;
+        m_window.m_cancelRequested = false;
+    }
+    RunGuard(const RunGuard &) = delete;
+    RunGuard &operator=(const RunGuard &) = delete;
+
+    void hideCancel()
+    {
+        m_window.cmdCancel->hide();
+    }
+
+private:
+    QList<QPushButton *> commands() const
+    {
+        return { m_window.CmdProcess, m_window.cmdAdd, m_window.CmdAddFolder, m_window.cmdClear1 };
+    }
+
+    frmStep1 &m_window;
+};
+
+frmStep1::frmStep1(Platform &platform, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_platform(platform)
+{
+    initResources();
+    Form_Initialize();
+    buildLayout();
+    setTabOrderAndNames();
+    Form_Load();
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    cmdAdd->setFocus();
+}
+
+frmStep1::~frmStep1() = default;
+
+void frmStep1::Form_Initialize()
+{
+    // The controls take the platform's style. Where Tahoma is missing, a face of similar width
+    // keeps the captions inside their buttons.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+        { QStringLiteral("DejaVu Sans Condensed"),
+            QStringLiteral("Liberation Sans Narrow"),
+            QStringLiteral("Arial"),
+            QStringLiteral("Liberation Sans") });
+}
+
+void frmStep1::buildLayout()
+{
+    setObjectName(QStringLiteral("frmStep1"));
+    setWindowTitle(Title);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(633, 519);
+    setFont(tahoma(9));
+
+    QIcon appIcon;
+    for (const char *size : { "16", "32", "48", "256" })
+        appIcon.addFile(QStringLiteral(":/icons/quenlith-%1.png").arg(QLatin1String(size)));
+    setWindowIcon(appIcon);
+    ImageList1.clear();
+    for (const char *name :
+        { "pdf-document", "paper-clip", "plus-box", "open-envelope", "exclamation", "green-tick" })
+        ImageList1.append(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name))));
+
+    const QColor white(0xFF, 0xFF, 0xFF);
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    auto makeBand = [&](const QString &name) {
+        auto *band = new QFrame(this);
+        band->setObjectName(name);
+        band->setFrameShape(QFrame::Box);
+        band->setFrameShadow(QFrame::Plain);
+        setColour(band, QPalette::Window, white);
+        setColour(band, QPalette::WindowText, silver);
+        return band;
+    };
+    auto makeLabel
+        = [](QWidget *parent, const QString &name, const QString &text, const QFont &font) {
+              auto *label = new QLabel(text, parent);
+              label->setObjectName(name);
+              label->setFont(font);
+              return label;
+          };
+    auto makeButton
+        = [](QWidget *parent, const QString &name, const QString &caption, const QFont &font) {
+              auto *button = new QPushButton(caption, parent);
+              button->setObjectName(name);
+              button->setFont(font);
+              button->setAutoDefault(false);
+              return button;
+          };
+
+    Shape2 = makeBand(QStringLiteral("Shape2"));
+    place(Shape2, -120, 0, 9615, 855);
+    Shape1 = makeBand(QStringLiteral("Shape1"));
+    place(Shape1, 0, 7200, 9975, 855);
+
+    lblTitle = makeLabel(this, QStringLiteral("lblTitle"), Title, tahoma(14.25, true));
+    setColour(lblTitle, QPalette::WindowText, QColor(0, 0, 0));
+    setColour(lblTitle, QPalette::Window, white);
+    place(lblTitle, 240, 120, 7695, 375);
+
+    cmdAdd = makeButton(
+        this, QStringLiteral("cmdAdd"), QStringLiteral("Add PDF File(s)..."), tahoma(9));
+    place(cmdAdd, 240, 960, 1815, 375);
+    CmdAddFolder = makeButton(this,
+        QStringLiteral("CmdAddFolder"),
+        QStringLiteral("Add Folder having PDF File(s)..."),
+        tahoma(9));
+    place(CmdAddFolder, 2280, 960, 2775, 375);
+    cmdClear1 = makeButton(
+        this, QStringLiteral("cmdClear1"), QStringLiteral("Clear File(s)..."), tahoma(9));
+    place(cmdClear1, 7560, 960, 1695, 375);
+
+    lblCount = makeLabel(this, QStringLiteral("lblCount"), QStringLiteral("0 files"), tahoma(8.25));
+    place(lblCount, 240, 1560, 9015, 255);
+
+    ListView1 = new DocumentListView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setFont(tahoma(9));
+    ListView1->setColumnCount(3);
+    ListView1->setHeaderLabels({ QStringLiteral("Attachments"),
+        QStringLiteral("PDF Document Name"),
+        QStringLiteral("PDF Document Path") });
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setSectionsClickable(false);
+    ListView1->setColumnWidth(0, 87);
+    ListView1->setColumnWidth(1, 511);
+    ListView1->setColumnWidth(2, 467);
+    ListView1->setIconSize(QSize(16, 16));
+    place(ListView1, 240, 1800, 9015, 3015);
+
+    FrameWait = new QFrame(this);
+    FrameWait->setObjectName(QStringLiteral("FrameWait"));
+    FrameWait->setFrameShape(QFrame::Box);
+    setColour(FrameWait, QPalette::Window, QColor(0xFF, 0xFF, 0xC0));
+    place(FrameWait, 1920, 2640, 4455, 495);
+    Label1 = makeLabel(FrameWait,
+        QStringLiteral("Label1"),
+        QStringLiteral("Please wait... Reading Image Information..."),
+        tahoma(9, true));
+    Label1->setAlignment(Qt::AlignCenter);
+    setColour(Label1, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
+    place(Label1, 120, 120, 4335, 255);
+    FrameWait->hide();
+
+    ChkSelectAll = new QCheckBox(QStringLiteral("Select All"), this);
+    ChkSelectAll->setObjectName(QStringLiteral("ChkSelectAll"));
+    ChkSelectAll->setFont(tahoma(9));
+    setColour(ChkSelectAll, QPalette::WindowText, QColor(0x00, 0x00, 0xC0));
+    ChkSelectAll->setCheckState(Qt::Unchecked);
+    ChkSelectAll->setEnabled(false);
+    place(ChkSelectAll, 240, 4850, 2175, 255);
+
+    Frame1 = new QGroupBox(QStringLiteral(" Extraction Details "), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFont(tahoma(9));
+    place(Frame1, 240, 5160, 9015, 1215);
+    Picture1 = new QWidget(Frame1);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    place(Picture1, 120, 240, 8775, 855);
+
+    Image1 = new QLabel(Picture1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(ImageList1.at(0).pixmap(16, 16));
+    place(Image1, 0, 0, 240, 240);
+    LblProgessCurrent = makeLabel(Picture1,
+        QStringLiteral("LblProgessCurrent"),
+        QStringLiteral("PDF File <pdf-file>"),
+        tahoma(8.25));
+    setColour(LblProgessCurrent, QPalette::WindowText, QColor(0, 0, 0));
+    place(LblProgessCurrent, 360, 0, 7335, 255);
+    Image2 = new QLabel(Picture1);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setPixmap(ImageList1.at(5).pixmap(16, 16));
+    place(Image2, 360, 315, 240, 240);
+    LblImages = makeLabel(Picture1,
+        QStringLiteral("LblImages"),
+        QStringLiteral("Extracted Attachment(s) 0 (of 0)"),
+        tahoma(8.25));
+    setColour(LblImages, QPalette::WindowText, QColor(0x00, 0x40, 0x00));
+    place(LblImages, 720, 315, 7335, 255);
+    Label2 = makeLabel(
+        Picture1, QStringLiteral("Label2"), QStringLiteral("Extraction Progress : "), tahoma(8.25));
+    place(Label2, 0, 600, 1695, 255);
+    ProgressBar1 = new QProgressBar(Picture1);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    place(ProgressBar1, 1560, 600, 7215, 255);
+
+    CmdProcess = makeButton(
+        this, QStringLiteral("CmdProcess"), QStringLiteral("E&xtract Attachments"), tahoma(14.25));
+    CmdProcess->setEnabled(false);
+    place(CmdProcess, 3240, 6480, 3135, 555);
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), tahoma(9));
+    place(cmdCancel, 6480, 6570, 1335, 375);
+    cmdCancel->hide();
+
+    Picture3 = new QWidget(this);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    setColour(Picture3, QPalette::Window, white);
+    place(Picture3, 240, 7320, 9135, 495);
+    CmdHelp = makeButton(
+        Picture3, QStringLiteral("CmdHelp"), QStringLiteral("&Help Manual"), tahoma(9));
+    place(CmdHelp, 0, 0, 1695, 375);
+    cmdEnd = makeButton(Picture3, QStringLiteral("cmdEnd"), QStringLiteral("E&xit"), tahoma(9));
+    place(cmdEnd, 7680, 0, 1335, 375);
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmStep1::cmdAdd_Click);
+    connect(CmdAddFolder, &QPushButton::clicked, this, &frmStep1::CmdAddFolder_Click);
+    connect(cmdClear1, &QPushButton::clicked, this, &frmStep1::cmdClear1_Click);
+    connect(ChkSelectAll, &QCheckBox::clicked, this, &frmStep1::ChkSelectAll_Click);
+    connect(ListView1, &DocumentListView::listClicked, this, &frmStep1::ListView1_Click);
+    // Queued, so that the drag source is released before the documents are read.
+    connect(ListView1,
+        &DocumentListView::pathsDropped,
+        this,
+        &frmStep1::ListView1_Drop,
+        Qt::QueuedConnection);
+    connect(CmdProcess, &QPushButton::clicked, this, &frmStep1::CmdProcess_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmStep1::cmdCancel_Click);
+    // Escape cancels at once; a button's own shortcut would click it only after an animation.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmStep1::cmdCancel_Click);
+    connect(CmdHelp, &QPushButton::clicked, this, &frmStep1::CmdHelp_Click);
+    connect(cmdEnd, &QPushButton::clicked, this, &frmStep1::cmdEnd_Click);
+}
+
+void frmStep1::setTabOrderAndNames()
+{
+    const QList<QWidget *> order = { cmdAdd,
+        cmdClear1,
+        CmdAddFolder,
+        CmdProcess,
+        cmdCancel,
+        cmdEnd,
+        CmdHelp,
+        ListView1,
+        ChkSelectAll };
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+    for (QWidget *widget : { lblTitle, Label1, LblProgessCurrent, LblImages, Label2, lblCount })
+        widget->setFocusPolicy(Qt::NoFocus);
+
+    for (QPushButton *button :
+        { cmdAdd, CmdAddFolder, cmdClear1, CmdProcess, cmdCancel, CmdHelp, cmdEnd })
+        button->setAccessibleName(plainCaption(button->text()));
+    ChkSelectAll->setAccessibleName(ChkSelectAll->text());
+    Frame1->setAccessibleName(plainCaption(Frame1->title()));
+    for (QLabel *label : { lblTitle, lblCount, Label1, LblProgessCurrent, LblImages, Label2 })
+        label->setAccessibleName(plainCaption(label->text()));
+    ListView1->setAccessibleName(QStringLiteral("PDF Documents"));
+    ProgressBar1->setAccessibleName(
+        plainCaption(Label2->text()).remove(QLatin1Char(':')).trimmed());
+    Image1->setAccessibleName(QStringLiteral("PDF File"));
+    Image2->setAccessibleName(QStringLiteral("Extracted Attachment(s)"));
+}
+
+void frmStep1::Form_Load()
+{
+    try {
+        PdfLibrary = std::make_unique<quenlith::PdfLibrary>();
+    } catch (const std::exception &e) {
+        throw Error(LibraryNotCreatedError,
+            std::string("The PDF library could not be started: ") + e.what());
+    }
+    m_documentList = std::make_unique<DocumentList>(
+        DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess },
+        *PdfLibrary,
+        ImageList1);
+}
+
+void frmStep1::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmStep1::Form_Unload()
+{
+    if (m_closing)
+        return;
+    // A command in progress sees this at its next pause and unwinds; the event loop then ends.
+    m_closing = true;
+    m_platform.endProgram();
+}
+
+void frmStep1::setFileSystemFactory(FileSystemFactory factory)
+{
+    m_fileSystemFactory = std::move(factory);
+}
+
+bool frmStep1::isRunInProgress() const
+{
+    return m_runInProgress;
+}
+
+bool frmStep1::isClosing() const
+{
+    return m_closing;
+}
+
+void frmStep1::yieldEvents()
+{
+    m_platform.processEvents();
+    if (m_closing)
+        throw WindowClosing();
+}
+
+void frmStep1::message(const QString &text, Platform::Icon icon, const QString &details)
+{
+    Platform::Message box;
+    box.text = text;
+    box.title = Title;
+    box.icon = icon;
+    box.details = details;
+    m_platform.messageBox(this, box);
+}
+
+void frmStep1::showError(const QString &text)
+{
+    message(text, Platform::Icon::Warning);
+}
+
+// --- Document list commands ---------------------------------------------------------------------
+
+void frmStep1::cmdAdd_Click()
+{
+    QStringList picked;
+    try {
+        picked = m_platform.openFiles(this, QStringLiteral("Adobe PDF Files (*.pdf)"));
+        if (picked.isEmpty()) {
+            if (m_documentList->rowCount() == 0)
+                CmdProcess->setEnabled(false);
+            return;
+        }
+        if (!FileDialogAnswer::fits(picked))
+            throw Error(
+                FileDialogAnswer::BufferTooSmallError, "The file name buffer is too small.");
+
+        QString answer = FileDialogAnswer::fromPaths(picked);
+        if (!answer.endsWith(QChar(u'\0')))
+            answer += QChar(u'\0');
+        CmdProcess->setEnabled(true);
+        const QStringList parts = FileDialogAnswer::selectionParts(answer);
+        const QString prefix = FileDialogAnswer::folderPrefix(parts);
+        for (qsizetype i = 0; i < parts.size() - 1; ++i) {
+            yieldEvents();
+            if (!prefix.isEmpty() && i == 0)
+                continue;
+            yieldEvents();
+            m_documentList->addDocumentRow(prefix + parts.at(i));
+            yieldEvents();
+        }
+        m_documentList->finishBatch();
+    } catch (const WindowClosing &) {
+        return;
+    } catch (const Error &e) {
+        if (e.number() == FileDialogAnswer::BufferTooSmallError) {
+            const int files = qBound(-32768, FileDialogAnswer::filesThatFit(picked), 32767);
+            showError(QStringLiteral("Please select only ") + QString::number(files)
+                + QStringLiteral(" files at a time"));
+        } else {
+            showError(errorText(e.number(), QString::fromStdString(e.description())));
+        }
+    } catch (const std::bad_alloc &) {
+        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+    } catch (const std::exception &e) {
+        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+    }
+}
+
+frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
+{
+    std::shared_ptr<pathLogger::StringList> found;
+    FolderAddResult result;
+    {
+        pathLogger logger([this] { yieldEvents(); });
+        if (m_fileSystemFactory)
+            logger.setFileSystemFactory(m_fileSystemFactory);
+        yieldEvents();
+        logger.PathLogInit();
+        logger.setFullFileNamesOnly(true);
+        logger.LogPath(folder.toStdString());
+        found = logger.fullFileNames();
+        for (const SkippedFolder &skipped : logger.skippedFolders())
+            result.skippedFolders.append(
+                QString::fromStdString(skipped.path + ": " + skipped.reason));
+        logger.Terminate();
+        yieldEvents();
+    }
+    for (const std::string &entry : *found) {
+        yieldEvents();
+        const QString path = QString::fromStdString(entry);
+        if (!isPdfFileName(path))
+            continue;
+        yieldEvents();
+        m_documentList->addDocumentRow(path, [this] { yieldEvents(); });
+        yieldEvents();
+        ++result.added;
+        SelectListItem(*ListView1, result.added, 3);
+    }
+    return result;
+}
+
+void frmStep1::showFolderAddMessage(const FolderAddResult &result, int ignoredFiles)
+{
+    QString text = QString::number(result.added) + QStringLiteral(" PDF Documents Added to List.");
+    QString details;
+    const qsizetype skipped = result.skippedFolders.size();
+    if (skipped > 0) {
+        text += QStringLiteral("\n\n") + QString::number(skipped)
+            + (skipped == 1 ? QStringLiteral(" folder could not be read:")
+                            : QStringLiteral(" folders could not be read:"));
+        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunSummary::ItemsInText); ++i)
+            text += QStringLiteral("\n    ") + result.skippedFolders.at(i);
+        if (skipped > RunSummary::ItemsInText)
+            text += QStringLiteral("\nand %1 more (see the details).")
+                        .arg(skipped - RunSummary::ItemsInText);
+        details = result.skippedFolders.join(QLatin1Char('\n'));
+    }
+    if (ignoredFiles > 0)
+        text += QStringLiteral("\n\n") + QString::number(ignoredFiles)
+            + (ignoredFiles == 1
+                    ? QStringLiteral(
+                        " dropped file was ignored: its name does not end in \".pdf\".")
+                    : QStringLiteral(
+                        " dropped files were ignored: their names do not end in \".pdf\"."));
+    message(text, Platform::Icon::None, details);
+}
+
+void frmStep1::CmdAddFolder_Click()
+{
+    SourceFolder = m_platform.browseForFolder(this, QStringLiteral("Choose Source Folder..."));
+    if (SourceFolder.isEmpty())
+        return;
+    SourceFolder = withSeparator(SourceFolder);
+    try {
+        FolderAddResult result;
+        {
+            BusyCursor busy(m_platform);
+            result = addFolderTree(SourceFolder);
+        }
+        CmdProcess->setEnabled(result.added > 0);
+        m_documentList->finishBatch();
+        showFolderAddMessage(result, 0);
+    } catch (const WindowClosing &) {
+        return;
+    } catch (const Error &e) {
+        showError(errorText(e.number(), QString::fromStdString(e.description())));
+    } catch (const std::bad_alloc &) {
+        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+    } catch (const std::exception &e) {
+        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+    }
+}
+
+void frmStep1::ListView1_Drop(const QStringList &localPaths)
+{
+    if (m_runInProgress || m_closing || localPaths.isEmpty())
+        return;
+    try {
+        FolderAddResult total;
+        int ignored = 0;
+        {
+            BusyCursor busy(m_platform);
+            for (const QString &path : localPaths) {
+                const QFileInfo info(path);
+                if (info.isDir()) {
+                    const FolderAddResult folder = addFolderTree(withSeparator(path));
+                    total.added += folder.added;
+                    total.skippedFolders += folder.skippedFolders;
+                } else if (isPdfFileName(info.fileName())) {
+                    yieldEvents();
+                    m_documentList->addDocumentRow(path);
+                    yieldEvents();
+                    ++total.added;
+                } else {
+                    ++ignored;
+                }
+            }
+        }
+        CmdProcess->setEnabled(total.added > 0);
+        m_documentList->finishBatch();
+        showFolderAddMessage(total, ignored);
+    } catch (const WindowClosing &) {
+        return;
+    } catch (const Error &e) {
+        showError(errorText(e.number(), QString::fromStdString(e.description())));
+    } catch (const std::bad_alloc &) {
+        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+    } catch (const std::exception &e) {
+        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+    }
+}
+
+void frmStep1::cmdClear1_Click()
+{
+    m_documentList->clear();
+}
+
+void frmStep1::ChkSelectAll_Click()
+{
+    m_documentList->selectAllRoutine();
+}
+
+void frmStep1::ListView1_Click()
+{
+    m_documentList->rowClick();
+}
+
+// --- Extraction run -----------------------------------------------------------------------------
+
+void frmStep1::CmdProcess_Click()
+{
+    const QString chosen
+        = m_platform.browseForFolder(this, QStringLiteral("Choose Folder to Save..."));
+    if (chosen.isEmpty())
+        return;
+    const QString OutputFolder = withSeparator(chosen);
+    try {
+        // The guard comes before the first pause, so that a second click queued meanwhile finds
+        // the button disabled instead of starting a nested run.
+        RunGuard guard(*this);
+        yieldEvents();
+        ProgressBar1->setRange(0, 100);
+        RunSummary summary;
+        DocumentFolderAllocator folders;
+        const int rows = m_documentList->rowCount();
+        int ticked = 0;
+        for (int i = 1; i <= rows; ++i)
+            ticked += m_documentList->isTicked(i) ? 1 : 0;
+        int done = 0;
+        bool cancelled = false;
+        for (int i = 1; i <= rows && !cancelled; ++i) {
+            yieldEvents();
+            if (m_documentList->isTicked(i)) {
+                const QString path = m_documentList->documentPath(i);
+                const QString name = QString::fromStdString(FileNameOfPath(path.toStdString()));
+                yieldEvents();
+                DocOutputFolder = QString::fromStdString(
+                    folders.folderFor(OutputFolder.toStdString(), path.toStdString()));
+                if (!EnsureFolderPath(DocOutputFolder.toStdString()))
+                    summary.folderNotCreated(DocOutputFolder);
+                yieldEvents();
+                LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
+                const DocumentResult result = extractDocument(path, DocOutputFolder);
+                if (result.openStatus != static_cast<int>(OpenStatus::Opened))
+                    summary.documentNotOpened(path, QString::fromStdString(result.openReason));
+                for (const AttachmentOutcome &outcome : result.attachments) {
+                    if (outcome.kind == AttachmentOutcome::Kind::Failed
+                        || outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch)
+                        summary.attachmentFailed(path,
+                            QString::fromStdString(outcome.storedName),
+                            QString::fromStdString(outcome.reason));
+                }
+                cancelled = m_cancelRequested;
+                if (!result.stopped)
+                    ++done;
+            }
+            yieldEvents();
+            const int current = std::max(m_documentList->rowCount(), 1);
+            ProgressBar1->setValue(static_cast<int>(std::lround(i * 100.0 / current)));
+            cancelled = cancelled || m_cancelRequested;
+        }
+        guard.hideCancel();
+
+        QString headline = QStringLiteral("PDF Attachments Extraction - Completed !");
+        if (cancelled)
+            headline = QStringLiteral(
+                "PDF Attachments Extraction - Cancelled !\n%1 of %2 documents were done.")
+                           .arg(done)
+                           .arg(ticked);
+        message(summary.text(headline),
+            summary.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information,
+            summary.details());
+    } catch (const WindowClosing &) {
+        return;
+    } catch (const Error &e) {
+        showError(errorText(e.number(), QString::fromStdString(e.description())));
+        return;
+    } catch (const std::bad_alloc &) {
+        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+        return;
+    } catch (const std::exception &e) {
+        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+        return;
+    }
+    m_platform.shellOpen(OutputFolder);
+}
+
+void frmStep1::cmdCancel_Click()
+{
+    if (m_runInProgress)
+        m_cancelRequested = true;
+}
+
+void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
+{
+    extractDocument(myPDF, myPDFFolder);
+}
+
+DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &myPDFFolder)
+{
+    LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+    ExtractionObserverImpl observer(*this);
+    DocumentResult result = extractDocumentAttachments(
+        *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer);
+    FrameWait->hide();
+    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
+        AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
+    return result;
+}
+
+// --- Help and exit ------------------------------------------------------------------------------
+
+QStringList frmStep1::manualCandidates()
+{
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    QStringList candidates;
+    auto add = [&candidates](const QString &path) {
+        const QString clean = QDir::cleanPath(path);
+        if (!candidates.contains(clean))
+            candidates.append(clean);
+    };
+#ifdef QUENLITH_MANUAL_FROM_BINDIR
+    add(programFolder.filePath(QStringLiteral(QUENLITH_MANUAL_FROM_BINDIR)));
+#endif
+    add(programFolder.filePath(QStringLiteral("../share/doc/quenlith/manual.html")));
+    add(programFolder.filePath(QStringLiteral("manual.html")));
+#ifdef QUENLITH_SOURCE_DIR
+    add(QStringLiteral(QUENLITH_SOURCE_DIR "/docs/manual.html"));
+#endif
+    return candidates;
+}
+
+void frmStep1::CmdHelp_Click()
+{
+    const QStringList candidates = manualCandidates();
+    for (const QString &candidate : candidates) {
+        if (QFileInfo(candidate).isFile()) {
+            m_platform.shellOpen(candidate);
+            return;
+        }
+    }
+    message(QStringLiteral("The manual could not be found. It was looked for in:\n")
+            + candidates.join(QLatin1Char('\n')),
+        Platform::Icon::Information);
+}
+
+void frmStep1::cmdEnd_Click()
+{
+    Platform::Message question;
+    question.text = QStringLiteral("Are you sure you want to exit now?");
+    question.title = Title;
+    question.icon = Platform::Icon::Question;
+    question.buttons = Platform::Buttons::YesNo;
+    question.defaultButton = Platform::Answer::Yes;
+    if (m_platform.messageBox(this, question) == Platform::Answer::Yes)
+        close();
+}
+
+} // namespace quenlith

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "app/Platform.h"
+
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quenlith {
+
+class DocumentList;
+class DocumentListView;
+class FileSystemService;
+class PdfLibrary;
+struct DocumentResult;
+
+// The one window of the program: the document list, the add commands, the extraction run, help
+// and exit. Every command runs on this thread and lets pending events run between items; closing
+// the window in the middle of a command ends the program as soon as the command has unwound, and
+// no command starts a new write after that.
+class frmStep1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Builds the controls and creates the PDF library; throws quenlith::Error when the library
+    // cannot be created. `platform` must outlive the window.
+    explicit frmStep1(Platform &platform, QWidget *parent = nullptr);
+    ~frmStep1() override;
+
+    // Writes every attachment of the document `myPDF` into `myPDFFolder` (ending in a separator),
+    // keeping LblImages and FrameWait current.
+    void ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder);
+
+    // Where the manual is looked for, most specific first.
+    static QStringList manualCandidates();
+
+    // Replaces the file-system service of the folder scans (tests and the bench use this).
+    using FileSystemFactory = std::function<std::unique_ptr<FileSystemService>()>;
+    void setFileSystemFactory(FileSystemFactory factory);
+
+    bool isRunInProgress() const;
+    bool isClosing() const;
+
+    // Controls, named as the window's design names them; each objectName is the same.
+    QFrame *Shape2 = nullptr;
+    QLabel *lblTitle = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *CmdAddFolder = nullptr;
+    QPushButton *cmdClear1 = nullptr;
+    QLabel *lblCount = nullptr;
+    DocumentListView *ListView1 = nullptr;
+    QFrame *FrameWait = nullptr;
+    QLabel *Label1 = nullptr;
+    QCheckBox *ChkSelectAll = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QWidget *Picture1 = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *LblProgessCurrent = nullptr;
+    QLabel *Image2 = nullptr;
+    QLabel *LblImages = nullptr;
+    QLabel *Label2 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QPushButton *CmdProcess = nullptr;
+    QPushButton *cmdCancel = nullptr; // visible only while a run is in progress
+    QFrame *Shape1 = nullptr;
+    QWidget *Picture3 = nullptr;
+    QPushButton *CmdHelp = nullptr;
+    QPushButton *cmdEnd = nullptr;
+    QList<QIcon> ImageList1; // images 1 to 6 at indices 0 to 5
+
+    // Window-level fields.
+    std::unique_ptr<quenlith::PdfLibrary> PdfLibrary;
+    QString SourceFolder; // last folder chosen by the folder add, with a trailing separator
+    QString DocOutputFolder; // document folder of the document being extracted
+    int AttachmentIndex = 0; // 1-based index of the attachment being written
+
+public slots:
+    void cmdAdd_Click();
+    void CmdAddFolder_Click();
+    void cmdClear1_Click();
+    void ChkSelectAll_Click();
+    void ListView1_Click();
+    void CmdProcess_Click();
+    void cmdCancel_Click();
+    void CmdHelp_Click();
+    void cmdEnd_Click();
+    // Adds dropped documents and folders as the two add commands do; refused during a run.
+    void ListView1_Drop(const QStringList &localPaths);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    class ExtractionObserverImpl;
+    class RunGuard;
+    struct FolderAddResult {
+        int added = 0;
+        QStringList skippedFolders; // "path: reason", in the order met
+    };
+
+    void Form_Initialize();
+    void buildLayout();
+    void setTabOrderAndNames();
+    void Form_Load();
+    void Form_Unload();
+
+    // Lets pending events run; throws WindowClosing once the window is closing.
+    void yieldEvents();
+    FolderAddResult addFolderTree(const QString &folder);
+    void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
+    void showError(const QString &text);
+    void message(const QString &text, Platform::Icon icon, const QString &details = QString());
+    DocumentResult extractDocument(const QString &myPDF, const QString &myPDFFolder);
+
+    Platform &m_platform;
+    std::unique_ptr<DocumentList> m_documentList;
+    FileSystemFactory m_fileSystemFactory;
+    bool m_runInProgress = false;
+    bool m_cancelRequested = false;
+    bool m_closing = false;
+};
+
+} // namespace quenlith

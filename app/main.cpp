@@ -1,0 +1,37 @@
+#include "app/QtPlatform.h"
+#include "app/frmStep1.h"
+#include "util/Error.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quenlith"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quenlith"));
+    QApplication::setApplicationVersion(QStringLiteral(QUENLITH_DISPLAY_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quenlith"));
+
+    quenlith::QtPlatform platform;
+    try {
+        quenlith::frmStep1 window(platform);
+        QApplication::setWindowIcon(window.windowIcon());
+        window.show();
+        // Documents and folders named on the command line (the desktop entry passes %F) are
+        // added as if dropped onto the list, once the window is up.
+        const QStringList paths = QApplication::arguments().mid(1);
+        if (!paths.isEmpty())
+            QMetaObject::invokeMethod(
+                &window, [&window, paths] { window.ListView1_Drop(paths); }, Qt::QueuedConnection);
+        return QApplication::exec();
+    } catch (const quenlith::Error &e) {
+        quenlith::Platform::Message report;
+        report.text = QStringLiteral("Error %1: %2")
+                          .arg(e.number())
+                          .arg(QString::fromStdString(e.description()));
+        report.title = QStringLiteral("Quenlith");
+        report.icon = quenlith::Platform::Icon::Critical;
+        platform.messageBox(nullptr, report);
+        return 1;
+    }
+}

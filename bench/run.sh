@@ -1,0 +1,146 @@
+#!/bin/bash
+# Times quenlith-cli against the peers on one generated corpus, in one run.
+#
+#   bench/run.sh [--small]
+#
+# The corpus (seeded, so every run builds the same one) and all outputs go to bench/out/ (or
+# $BENCH_OUT), never into the repository. --small takes 200 documents and 2 x 20 MB for a quick
+# check; the full run (2,000 documents, 5 x 100 MB) takes a few minutes on two cores.
+# Environment: QUENLITH_CLI (use this binary instead of building one), BUILD_DIR (where to build).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(dirname "$here")
+py=/usr/bin/python3 # Debian's, which has python3-fitz and python3-pikepdf
+out=${BENCH_OUT:-$here/out}
+if [[ ${1:-} == --small ]]; then
+  documents=200 big=2 bigmb=20
+else
+  documents=2000 big=5 bigmb=100
+fi
+corpus=$out/corpus-$documents-$big-$bigmb
+rm -rf "$out/scratch"
+mkdir -p "$out/scratch"
+
+cli=${QUENLITH_CLI:-}
+if [[ -z $cli ]]; then
+  build=${BUILD_DIR:-$out/build}
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENLITH_BUILD_GUI=OFF \
+    -DQUENLITH_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target quenlith-cli >/dev/null
+  cli=$build/cli/quenlith-cli
+fi
+floor=$out/qpdf-floor
+if [[ ! -x $floor || $here/qpdf-floor.cpp -nt $floor ]]; then
+  g++ -O2 -std=c++20 -DPOINTERHOLDER_TRANSITION=4 -o "$floor" "$here/qpdf-floor.cpp" -lqpdf
+fi
+if [[ ! -f $corpus/.complete ]]; then
+  echo "Building the corpus in $corpus ..."
+  rm -rf "$corpus"
+  "$py" "$here/make-corpus.py" "$corpus" --documents "$documents" --big "$big" --big-mb "$bigmb"
+  touch "$corpus/.complete"
+fi
+
+declare -A seconds memory cpu
+# measure ID LABEL COMMAND...: runs COMMAND once, with @OUT@ in its arguments replaced by a new
+# empty folder (left in $scratch for a look afterwards), and records the wall-clock
+# seconds, the CPU seconds (user + system, children included) and the peak resident memory
+# (largest process, /usr/bin/time -v) under ID.
+measure() {
+  local id=$1 label=$2
+  shift 2
+  # A new folder each time: creating thousands of files right after deleting thousands makes
+  # ext4 search its inode tables for recently deleted ones, which would tax whoever runs next.
+  scratch=$out/scratch/$id
+  mkdir -p "$scratch"
+  local args=() arg
+  for arg in "$@"; do args+=("${arg//@OUT@/$scratch}"); done
+  local start=$EPOCHREALTIME status=0
+  /usr/bin/time -v -o "$out/time.txt" "${args[@]}" >/dev/null 2>"$out/stderr.txt" || status=$?
+  local end=$EPOCHREALTIME
+  seconds[$id]=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+  memory[$id]=$(awk '/Maximum resident set size/ { printf "%d", $NF / 1024 }' "$out/time.txt")
+  cpu[$id]=$(awk '/User time|System time/ { sum += $NF } END { printf "%.2f", sum }' "$out/time.txt")
+  local note=""
+  ((status == 0)) || note="  (exit status $status)"
+  printf '  %-46s %8.2f s %8.2f s %6s MB%s\n' "$label" "${seconds[$id]}" "${cpu[$id]}" "${memory[$id]}" \
+    "$note"
+}
+
+# ratio ID BASE: how many times longer ID took than BASE.
+ratio() {
+  awk -v a="${seconds[$1]}" -v b="${seconds[$2]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
+}
+
+files_in() { find "$1" -type f | wc -l; }
+
+small=$corpus/small
+bigdir=$corpus/big
+loop='find "$1" -iname "*.pdf" -type f -print0 | while IFS= read -r -d "" f; do'
+echo "quenlith-cli: $cli ($(nproc) cores; default --jobs is one per core)"
+echo "Corpus: $documents small documents, $big x $bigmb MB attachments"
+echo "Columns: wall-clock time, CPU time (user + system), peak memory. On a shared machine the CPU"
+echo "time is the steadier figure."
+
+echo
+echo "Listing the small documents"
+measure cat_small "floor: cat every byte" bash -c 'find "$1" -type f -print0 | xargs -0 cat' _ "$small"
+measure list_j1 "quenlith-cli list --jobs 1" "$cli" list --jobs 1 "$small"
+measure list "quenlith-cli list" "$cli" list "$small"
+measure list_fitz "PyMuPDF script, one process" "$py" "$here/peer-fitz.py" list "$small"
+measure list_pikepdf "pikepdf script, one process" "$py" "$here/peer-pikepdf.py" list "$small"
+measure list_pdfdetach "pdfdetach -list, shell loop" bash -c "$loop pdfdetach -list \"\$f\"; done" _ "$small"
+measure list_qpdf "qpdf --list-attachments, shell loop" bash -c "$loop qpdf --list-attachments \"\$f\"; done" _ "$small"
+
+echo
+echo "Extracting the small documents (files written)"
+measure extract_j1 "quenlith-cli extract --jobs 1" "$cli" extract --jobs 1 -o @OUT@ "$small"
+written_ours=$(files_in "$scratch")
+measure extract "quenlith-cli extract" "$cli" extract -o @OUT@ "$small"
+measure extract_fitz "PyMuPDF script, one process" "$py" "$here/peer-fitz.py" extract "$small" @OUT@
+measure extract_pikepdf "pikepdf script, one process" "$py" "$here/peer-pikepdf.py" extract "$small" @OUT@
+measure extract_pdfdetach "pdfdetach -saveall, shell loop" bash -c "$loop"' d="$2/$(basename "$f" .pdf)"; mkdir -p "$d"; pdfdetach -saveall -o "$d" "$f"; done' _ "$small" @OUT@
+written_pdfdetach=$(files_in "$scratch")
+measure extract_qpdf "qpdf --show-attachment per attachment, loop" bash -c "$loop"' d="$2/$(basename "$f" .pdf)"; mkdir -p "$d"; qpdf --list-attachments "$f" | sed -n "s/ -> [0-9]*,[0-9]*\$//p" | while IFS= read -r k; do qpdf --show-attachment="$k" "$f" > "$d/$k"; done; done' _ "$small" @OUT@
+written_qpdf=$(files_in "$scratch")
+echo "  files written: quenlith-cli $written_ours, pdfdetach $written_pdfdetach, qpdf $written_qpdf (name tree only)"
+
+echo
+echo "Writing the $big big attachments ($bigmb MB each)"
+measure cat_big "floor: cat every byte" bash -c 'cat "$@"' _ "$bigdir"/*.pdf
+measure zlib_big "floor: zlib inflate alone (to nowhere)" "$py" "$here/zlib-floor.py" "$corpus"/big-raw/*.zz
+measure floor_big "floor: minimal libqpdf program" "$floor" @OUT@ "$bigdir"/*.pdf
+measure floor_md5_big "floor: minimal libqpdf program + MD5" "$floor" --md5 @OUT@ "$bigdir"/*.pdf
+measure big_j1 "quenlith-cli extract --jobs 1" "$cli" extract --jobs 1 -o @OUT@ "$bigdir"
+measure big "quenlith-cli extract" "$cli" extract -o @OUT@ "$bigdir"
+measure big_pdfdetach "pdfdetach -saveall, shell loop" bash -c "$loop"' d="$2/$(basename "$f" .pdf)"; mkdir -p "$d"; pdfdetach -saveall -o "$d" "$f"; done' _ "$bigdir" @OUT@
+measure big_qpdf "qpdf --show-attachment, shell loop" bash -c "$loop"' d="$2/$(basename "$f" .pdf)"; mkdir -p "$d"; qpdf --list-attachments "$f" | sed -n "s/ -> [0-9]*,[0-9]*\$//p" | while IFS= read -r k; do qpdf --show-attachment="$k" "$f" > "$d/$k"; done; done' _ "$bigdir" @OUT@
+measure big_fitz "PyMuPDF script, one process" "$py" "$here/peer-fitz.py" extract "$bigdir" @OUT@
+measure big_pikepdf "pikepdf script, one process" "$py" "$here/peer-pikepdf.py" extract "$bigdir" @OUT@
+rm -rf "$out/scratch"
+
+echo
+echo "Ratios: time of each figure / time of quenlith-cli (default jobs); above 1 means we are faster"
+for id in cat_small list_j1 list_fitz list_pikepdf list_pdfdetach list_qpdf; do
+  printf '  list     %-18s %8s\n' "$id" "$(ratio "$id" list)"
+done
+for id in extract_j1 extract_fitz extract_pikepdf extract_pdfdetach extract_qpdf; do
+  printf '  extract  %-18s %8s\n' "$id" "$(ratio "$id" extract)"
+done
+for id in cat_big zlib_big floor_big floor_md5_big big_j1 big_pdfdetach big_qpdf big_fitz big_pikepdf; do
+  printf '  big      %-18s %8s\n' "$id" "$(ratio "$id" big)"
+done
+
+echo
+echo "Targets"
+verdict() { if awk "BEGIN { exit !($1) }"; then echo met; else echo MISSED; fi; }
+echo "  list no slower than the PyMuPDF script:  ${seconds[list]} s vs ${seconds[list_fitz]} s: $(verdict "${seconds[list]} <= ${seconds[list_fitz]}")"
+echo "  extract >= 20x faster than the pdfdetach loop: $(ratio extract_pdfdetach extract)x: $(verdict "$(ratio extract_pdfdetach extract) >= 20")"
+mbps() { awk -v s="${seconds[$1]}" -v n="$big" -v m="$bigmb" 'BEGIN { printf "%.0f", n * m / s }'; }
+echo "  (the big attachments declare /Params /CheckSum, which quenlith-cli verifies: compare with the"
+echo "   floor + MD5 too: $(mbps floor_md5_big) MB/s)"
+echo "  big attachments at >= 90% of the libqpdf floor (--jobs 1, one at a time like the floor):" \
+  "$(mbps big_j1) MB/s vs $(mbps floor_big) MB/s = $(awk -v a="${seconds[floor_big]}" -v b="${seconds[big_j1]}" 'BEGIN { printf "%.0f", 100 * a / b }')%:" \
+  "$(verdict "${seconds[floor_big]} >= 0.9 * ${seconds[big_j1]}")"
+echo "  peak memory for the big attachments < 64 MB: --jobs 1 ${memory[big_j1]} MB, default ${memory[big]} MB:" \
+  "$(verdict "${memory[big]} < 64 && ${memory[big_j1]} < 64")"

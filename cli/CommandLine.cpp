@@ -1,0 +1,153 @@
+#include "cli/CommandLine.h"
+
+#include <charconv>
+
+namespace quenlith::cli {
+
+namespace {
+
+constexpr unsigned maxJobs = 256;
+
+// Reads an option that takes a value: "--name VALUE", "--name=VALUE", or "-xVALUE"/"-x VALUE"
+// for the short form. Returns false when `argument` is not this option.
+bool takeValue(const std::vector<std::string> &arguments,
+    std::size_t &i,
+    const std::string &longName,
+    const std::string &shortName,
+    std::string &value,
+    std::string &error)
+{
+    const std::string &argument = arguments[i];
+    std::string inlineValue;
+    bool hasInline = false;
+    if (argument == longName || (!shortName.empty() && argument == shortName)) {
+        // the value is the next argument
+    } else if (argument.rfind(longName + "=", 0) == 0) {
+        inlineValue = argument.substr(longName.size() + 1);
+        hasInline = true;
+    } else if (!shortName.empty() && argument.size() > 2 && argument.rfind(shortName, 0) == 0) {
+        inlineValue = argument.substr(shortName.size());
+        hasInline = true;
+    } else {
+        return false;
+    }
+    if (hasInline) {
+        value = inlineValue;
+    } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+    } else {
+        error = "option '" + argument + "' needs a value";
+    }
+    return true;
+}
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
+{
+    ParsedCommandLine parsed;
+    CommandLine &line = parsed.commandLine;
+    std::string &error = parsed.error;
+    bool commandSeen = false;
+    bool optionsEnded = false;
+    bool outputGiven = false;
+    bool helpAsked = false;
+    bool versionAsked = false;
+
+    for (std::size_t i = 0; i < arguments.size() && error.empty(); ++i) {
+        const std::string &argument = arguments[i];
+        const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
+        if (!isOption) {
+            if (!commandSeen) {
+                commandSeen = true;
+                if (argument == "list")
+                    line.command = Command::List;
+                else if (argument == "extract")
+                    line.command = Command::Extract;
+                else if (argument == "help")
+                    helpAsked = true;
+                else
+                    error = "unknown command '" + argument + "'";
+            } else {
+                line.paths.push_back(argument);
+            }
+            continue;
+        }
+        std::string value;
+        if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            helpAsked = true;
+        } else if (argument == "--version" || argument == "-V") {
+            versionAsked = true;
+        } else if (argument == "--json") {
+            line.json = true;
+        } else if (takeValue(arguments, i, "--password", "", value, error)) {
+            line.password = value;
+        } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
+            if (error.empty() && value.empty())
+                error = "the output folder must not be empty";
+            line.outputFolder = value;
+            outputGiven = true;
+        } else if (takeValue(arguments, i, "--jobs", "-j", value, error)) {
+            unsigned jobs = 0;
+            const auto [end, status]
+                = std::from_chars(value.data(), value.data() + value.size(), jobs);
+            if (error.empty()
+                && (status != std::errc() || end != value.data() + value.size() || jobs < 1
+                    || jobs > maxJobs))
+                error = "--jobs needs a whole number from 1 to " + std::to_string(maxJobs)
+                    + ", not '" + value + "'";
+            line.jobs = jobs;
+        } else {
+            error = "unknown option '" + argument + "'";
+        }
+    }
+    if (!error.empty())
+        return parsed;
+    if (helpAsked) {
+        line.command = Command::Help;
+        return parsed;
+    }
+    if (versionAsked) {
+        line.command = Command::Version;
+        return parsed;
+    }
+    if (!commandSeen)
+        error = "no command given (list or extract)";
+    else if (line.paths.empty())
+        error = "no PATH given";
+    else if (outputGiven && line.command != Command::Extract)
+        error = "option -o/--output applies only to extract";
+    return parsed;
+}
+
+std::string helpText()
+{
+    return "Usage: quenlith-cli list [--json] [--jobs N] [--password PW] PATH...\n"
+           "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW] PATH...\n"
+           "       quenlith-cli --version | --help\n"
+           "\n"
+           "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
+           "folder; folders are searched through their whole tree for files whose names end\n"
+           "in \".pdf\" (in any mix of capitals).\n"
+           "\n"
+           "Commands:\n"
+           "  list      show each document's attachments: name, size, modification date\n"
+           "  extract   write each document's attachments into its own folder inside DIR,\n"
+           "            named after the document (report.pdf -> DIR/report/)\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output DIR   folder that receives the document folders (default: the\n"
+           "                     current folder; created when missing)\n"
+           "  -j, --jobs N       documents processed at once (default: one per core)\n"
+           "      --json         print one JSON document instead of text\n"
+           "      --password PW  try PW for documents that do not open without a password\n"
+           "  -h, --help         show this help\n"
+           "  -V, --version      show the version\n"
+           "\n"
+           "Exit status: 0 when everything was listed or written, 1 when a document, an\n"
+           "attachment or a folder failed, 2 on a usage error.\n";
+}
+
+} // namespace quenlith::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quenlith::cli {
+
+enum class Command { Help, Version, List, Extract };
+
+// The parsed command line of quenlith-cli.
+struct CommandLine {
+    Command command = Command::Help;
+    bool json = false;
+    std::string password; // tried when a document does not open with the empty password
+    std::string outputFolder; // extract only; empty means the current folder
+    unsigned jobs = 0; // worker threads; 0 means one per processor core
+    std::vector<std::string> paths;
+};
+
+// The outcome of parsing: `error` is a one-line usage message, empty when `commandLine` is valid.
+struct ParsedCommandLine {
+    CommandLine commandLine;
+    std::string error;
+};
+
+// Parses the arguments that follow the program name. Options may come before or after the
+// paths; "--" ends the options.
+ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
+// The text printed by --help.
+std::string helpText();
+
+} // namespace quenlith::cli

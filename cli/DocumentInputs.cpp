@@ -1,0 +1,84 @@
+#include "cli/DocumentInputs.h"
+
+#include "util/FsPath.h"
+
+#include <exception>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace quenlith::cli {
+
+namespace {
+
+// Identifies a file whatever path text names it, so that "./a.pdf" and "a.pdf" count once.
+std::string identityOf(const std::string &path)
+{
+    std::error_code error;
+    const std::filesystem::path canonical
+        = std::filesystem::weakly_canonical(pathFromUtf8(path), error);
+    return error ? path : utf8FromPath(canonical);
+}
+
+void walkFolder(const std::string &folder, std::vector<std::string> &found, DocumentInputs &inputs)
+{
+    pathLogger logger;
+    try {
+        logger.PathLogInit();
+        logger.setFullFileNamesOnly(true);
+        logger.LogPath(folder);
+    } catch (const std::exception &error) {
+        // The walk ends early; what it found so far is kept.
+        inputs.skippedFolders.push_back({ folder, error.what() });
+    }
+    for (const std::string &fullFileName : *logger.fullFileNames()) {
+        if (isDocumentName(fullFileName))
+            found.push_back(fullFileName);
+    }
+    for (const SkippedFolder &skipped : logger.skippedFolders())
+        inputs.skippedFolders.push_back(skipped);
+    logger.Terminate();
+}
+
+} // namespace
+
+bool isDocumentName(const std::string &fullFileName)
+{
+    const std::size_t first = fullFileName.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return false;
+    const std::size_t last = fullFileName.find_last_not_of(' ');
+    if (last + 1 - first < 4)
+        return false;
+    const std::string ending = fullFileName.substr(last - 3, 4);
+    static constexpr char pdf[] = ".pdf";
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = ending[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != pdf[i])
+            return false;
+    }
+    return true;
+}
+
+DocumentInputs collectDocuments(const std::vector<std::string> &paths)
+{
+    DocumentInputs inputs;
+    std::set<std::string> seen;
+    for (const std::string &path : paths) {
+        std::vector<std::string> found;
+        std::error_code error;
+        if (std::filesystem::is_directory(pathFromUtf8(path), error))
+            walkFolder(path, found, inputs);
+        else
+            found.push_back(path); // opening it tells whether it is a readable document
+        for (std::string &document : found) {
+            if (seen.insert(identityOf(document)).second)
+                inputs.documents.push_back(std::move(document));
+        }
+    }
+    return inputs;
+}
+
+} // namespace quenlith::cli

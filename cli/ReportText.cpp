@@ -1,0 +1,79 @@
+#include "cli/ReportText.h"
+
+#include "extract/PdfLibrary.h"
+
+#include <climits>
+#include <cstdio>
+#include <ctime>
+
+namespace quenlith::cli {
+
+std::string isoDate(std::int64_t secondsUtc)
+{
+    // 0001-01-01 and 9999-12-31T23:59:59 in seconds since 1970.
+    constexpr std::int64_t earliest = -62135596800;
+    constexpr std::int64_t latest = 253402300799;
+    if (secondsUtc < earliest || secondsUtc > latest)
+        return {};
+    const auto moment = static_cast<std::time_t>(secondsUtc);
+    std::tm parts {};
+    if (gmtime_r(&moment, &parts) == nullptr)
+        return {};
+    char text[80]; // room for any int the compiler might imagine
+    std::snprintf(text,
+        sizeof text,
+        "%04d-%02d-%02dT%02d:%02d:%02dZ",
+        parts.tm_year + 1900,
+        parts.tm_mon + 1,
+        parts.tm_mday,
+        parts.tm_hour,
+        parts.tm_min,
+        parts.tm_sec);
+    return text;
+}
+
+std::string openStatusWord(int openStatus)
+{
+    switch (static_cast<OpenStatus>(openStatus)) {
+    case OpenStatus::Opened:
+        return "opened";
+    case OpenStatus::FileUnreadable:
+        return "file-unreadable";
+    case OpenStatus::NeedsPassword:
+        return "needs-password";
+    case OpenStatus::Damaged:
+        return "damaged";
+    case OpenStatus::NotPdf:
+        return "not-pdf";
+    }
+    return "failed";
+}
+
+std::string outcomeWord(AttachmentOutcome::Kind kind)
+{
+    switch (kind) {
+    case AttachmentOutcome::Kind::Written:
+        return "written";
+    case AttachmentOutcome::Kind::Renamed:
+        return "renamed";
+    case AttachmentOutcome::Kind::Failed:
+        return "failed";
+    case AttachmentOutcome::Kind::ChecksumMismatch:
+        return "checksum-mismatch";
+    case AttachmentOutcome::Kind::Abandoned:
+        return "abandoned";
+    }
+    return "failed";
+}
+
+bool outcomeSucceeded(AttachmentOutcome::Kind kind)
+{
+    return kind == AttachmentOutcome::Kind::Written || kind == AttachmentOutcome::Kind::Renamed;
+}
+
+std::string countOf(std::size_t count, const std::string &singular, const std::string &plural)
+{
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+} // namespace quenlith::cli

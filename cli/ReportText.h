@@ -1,0 +1,30 @@
+#pragma once
+
+#include "extract/DocumentExtraction.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quenlith::cli {
+
+// Words and formats shared by the text and JSON reports of list and extract.
+
+// Seconds since 1970 UTC as ISO 8601, "2024-05-01T10:00:00Z"; the empty text for INT64_MIN
+// (no date) or a moment outside the years 0001 to 9999.
+std::string isoDate(std::int64_t secondsUtc);
+
+// The JSON status word of an OpenStatus: "opened", "file-unreadable", "needs-password",
+// "damaged", "not-pdf"; "failed" for a value this program does not know.
+std::string openStatusWord(int openStatus);
+
+// The JSON status word of an attachment outcome: "written", "renamed", "failed",
+// "checksum-mismatch", "abandoned".
+std::string outcomeWord(AttachmentOutcome::Kind kind);
+
+// Whether an attachment outcome counts as a success (a file that can be trusted was written).
+bool outcomeSucceeded(AttachmentOutcome::Kind kind);
+
+// "1 attachment", "2 attachments".
+std::string countOf(std::size_t count, const std::string &singular, const std::string &plural);
+
+} // namespace quenlith::cli

@@ -1,0 +1,135 @@
+#include "doclist/DocumentList.h"
+
+#include "extract/PdfLibrary.h"
+#include "util/registry.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace quenlith {
+
+namespace {
+constexpr int PdfDocumentImage = 1;
+constexpr int PaperClipImage = 2;
+constexpr int ExclamationImage = 5;
+} // namespace
+
+DocumentList::DocumentList(
+    const Controls &controls, PdfLibrary &library, const QList<QIcon> &images)
+    : m_controls(controls)
+    , m_library(library)
+    , m_images(images)
+{
+}
+
+QIcon DocumentList::image(int number) const
+{
+    return number >= 1 && number <= m_images.size() ? m_images.at(number - 1) : QIcon();
+}
+
+void DocumentList::addDocumentRow(
+    const QString &path, const std::function<void()> &pauseBeforeInsert)
+{
+    const std::string utf8Path = path.toStdString();
+    const bool opened
+        = m_library.OpenDocument(utf8Path, std::string()) == static_cast<int>(OpenStatus::Opened);
+    // A document that does not open shows 0, never the count of the previous current document.
+    const int count = opened ? m_library.AttachmentCount() : 0;
+    QString reason;
+    if (!opened) {
+        reason = QString::fromStdString(m_library.lastError());
+        if (reason.isEmpty())
+            reason = QStringLiteral("The document could not be opened.");
+    }
+    if (pauseBeforeInsert)
+        pauseBeforeInsert();
+
+    auto *row = new QTreeWidgetItem;
+    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    row->setText(0, QString::number(count));
+    row->setIcon(0, image(opened ? PaperClipImage : ExclamationImage));
+    row->setCheckState(0, Qt::Unchecked);
+    if (!opened)
+        row->setToolTip(0, reason);
+    row->setText(1, QString::fromStdString(FileNameOfPath(utf8Path)));
+    row->setIcon(1, image(PdfDocumentImage));
+    row->setToolTip(1, path);
+    row->setText(2, path);
+    m_controls.listView->insertTopLevelItem(0, row);
+}
+
+void DocumentList::finishBatch()
+{
+    m_controls.countLabel->setText(countCaption(rowCount()));
+    m_controls.selectAll->setEnabled(true);
+    m_controls.selectAll->setCheckState(Qt::Checked);
+    selectAllRoutine();
+}
+
+void DocumentList::selectAllRoutine()
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    const bool tick = m_controls.selectAll->checkState() != Qt::Unchecked;
+    for (int position = 1; position <= rows; ++position)
+        m_controls.listView->topLevelItem(position - 1)
+            ->setCheckState(0, tick ? Qt::Checked : Qt::Unchecked);
+    m_controls.process->setEnabled(tick);
+}
+
+void DocumentList::rowClick()
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    for (int position = 1; position <= rows; ++position) {
+        if (isTicked(position)) {
+            m_controls.process->setEnabled(true);
+            return;
+        }
+    }
+    m_controls.process->setEnabled(false);
+}
+
+void DocumentList::clear()
+{
+    m_controls.listView->clear();
+    m_controls.process->setEnabled(false);
+}
+
+int DocumentList::rowCount() const
+{
+    return m_controls.listView->topLevelItemCount();
+}
+
+bool DocumentList::isTicked(int position) const
+{
+    const QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
+    return row != nullptr && row->checkState(0) == Qt::Checked;
+}
+
+QString DocumentList::documentPath(int position) const
+{
+    const QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
+    if (row == nullptr)
+        return QString();
+    // Spaces only, as the path was added: a tab or line break can belong to a file name.
+    const QString text = row->text(2);
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString DocumentList::countCaption(int rows)
+{
+    return QString::number(rows) + QStringLiteral(" PDF Documents Added");
+}
+
+} // namespace quenlith

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace quenlith {
+
+class PdfLibrary;
+
+// The document list of the main window: its rows and the controls that follow them (the count
+// label, "Select All" and the extraction button). A document row holds the attachment count as
+// its text with the paper-clip icon (or 0 with the red exclamation mark and the reason as tool-tip
+// when the document does not open), the file name with the PDF icon and the full path as tool-tip,
+// and the full path. Positions are 1-based, position 1 is the top row; rows are never sorted.
+class DocumentList {
+public:
+    struct Controls {
+        QTreeWidget *listView = nullptr;
+        QLabel *countLabel = nullptr;
+        QCheckBox *selectAll = nullptr;
+        QPushButton *process = nullptr;
+    };
+
+    // `images` are the six images of the window's image list, image 1 first.
+    DocumentList(const Controls &controls, PdfLibrary &library, const QList<QIcon> &images);
+
+    // Opens `path` in the PDF library, counts its attachments and inserts an unticked row at
+    // position 1. `pauseBeforeInsert`, when given, runs after the count and before the insert.
+    void addDocumentRow(const QString &path, const std::function<void()> &pauseBeforeInsert = {});
+
+    // Count label, "Select All" enabled and ticked, every row ticked.
+    void finishBatch();
+    // Ticks (box ticked or greyed) or unticks (box unticked) every row and sets the extraction
+    // button to match; does nothing on an empty list.
+    void selectAllRoutine();
+    // Enables the extraction button when any row is ticked; does nothing on an empty list.
+    void rowClick();
+    // Removes every row and disables the extraction button.
+    void clear();
+
+    int rowCount() const;
+    bool isTicked(int position) const;
+    // The row's full path with surrounding spaces removed; empty for a position out of range.
+    QString documentPath(int position) const;
+
+    // "<rows> PDF Documents Added".
+    static QString countCaption(int rows);
+
+private:
+    QIcon image(int number) const;
+
+    Controls m_controls;
+    PdfLibrary &m_library;
+    QList<QIcon> m_images;
+};
+
+} // namespace quenlith

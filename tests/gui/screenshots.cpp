@@ -1,0 +1,95 @@
+// Takes the screenshots of the manual and the README from the real window: a list of generated
+// documents, a run in progress, and the completion message with a failure summary.
+//
+//   gui_screenshots <output-folder>      (run under Xvfb or on a desktop for the real style)
+#include "app/QtPlatform.h"
+#include "app/frmStep1.h"
+#include "tests/gui/GuiTestSupport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <fstream>
+
+namespace {
+
+// The real message boxes, grabbed and closed as soon as they are shown; folders from a script.
+class ScreenshotPlatform : public quenlith::QtPlatform {
+public:
+    QStringList folders;
+    QString boxShot; // file to save the next message box to; empty: no picture
+
+    QString browseForFolder(QWidget *, const QString &) override
+    {
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    Answer messageBox(QWidget *owner, const Message &message) override
+    {
+        const QString file = boxShot;
+        boxShot.clear();
+        QTimer::singleShot(300, [file] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                if (!file.isEmpty())
+                    box->grab().save(file);
+                box->accept();
+            }
+        });
+        return QtPlatform::messageBox(owner, message);
+    }
+    void shellOpen(const QString &) override
+    {
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output-folder>\n", argv[0]);
+        return 2;
+    }
+    const QString shots = QString::fromLocal8Bit(argv[1]);
+    quenlith::fixtures::ScratchFolder scratch("quenlith-shots");
+    const auto source = scratch.path() / "Invoices 2024";
+    const char *names[] = { "January statement.pdf",
+        "February statement.pdf",
+        "Supplier order 1187.pdf",
+        "Tax return.pdf",
+        "Delivery notes.pdf",
+        "Contract scan.pdf",
+        "Annual report.PDF" };
+    int count = 1;
+    for (const char *name : names)
+        guitest::writeDocument(source / "2024" / name, count++ % 4 + 1);
+    std::ofstream(source / "2024" / "Old backup.pdf") << "%PDF-1.4 damaged";
+
+    ScreenshotPlatform platform;
+    quenlith::frmStep1 window(platform);
+    window.setFileSystemFactory([] { return std::make_unique<guitest::SortedFileSystem>(); });
+    window.show();
+    QCoreApplication::processEvents();
+
+    platform.folders = { guitest::qpath(source) };
+    window.CmdAddFolder_Click();
+    QCoreApplication::processEvents();
+    window.grab().save(shots + "/screenshot.png");
+
+    const auto out = scratch.path() / "Extracted";
+    std::filesystem::create_directories(out);
+    platform.folders = { guitest::qpath(out) };
+    platform.boxShot = shots + "/screenshot-summary.png";
+    bool taken = false;
+    QObject::connect(window.ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+        if (!taken && value >= 50) {
+            taken = true;
+            window.grab().save(shots + "/screenshot-run.png");
+        }
+    });
+    window.CmdProcess_Click();
+    return 0;
+}
