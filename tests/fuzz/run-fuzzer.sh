@@ -20,6 +20,10 @@ if [ -d "$corpus" ]; then
   cp -f "$corpus"/*.pdf "$seeds"/ 2> /dev/null || true
 fi
 
+# The fuzzer's scratch folder goes under TMPDIR; libFuzzer ends without running exit handlers.
+export TMPDIR=$build/fuzz-tmp
+rm -rf "$TMPDIR" && mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}:abort_on_error=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}:halt_on_error=1
 "$build/tests/fuzz/quenlith_pdf_fuzzer" "$work" "$seeds" \
