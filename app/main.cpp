@@ -3,6 +3,7 @@
 #include "util/Error.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char *argv[])
 {
@@ -19,7 +20,9 @@ int main(int argc, char *argv[])
         window.show();
         // Documents and folders named on the command line (the desktop entry passes %F) are
         // added as if dropped onto the list, once the window is up.
-        const QStringList paths = QApplication::arguments().mid(1);
+        QStringList paths;
+        for (const QString &argument : QApplication::arguments().mid(1))
+            paths.append(QFileInfo(argument).absoluteFilePath());
         if (!paths.isEmpty())
             QMetaObject::invokeMethod(
                 &window, [&window, paths] { window.ListView1_Drop(paths); }, Qt::QueuedConnection);
