@@ -1,87 +1,27 @@
 // quenlith-cli run as a program on generated document trees: exit statuses, output, JSON, the
-// layout it writes and that it writes nowhere else.
+// layout it writes and that it writes nothing outside its output folder.
 
-#include "tests/cli/MiniJson.h"
+#include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <set>
+#include <map>
+#include <sstream>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using quenlith::fixtures::Attachment;
-using quenlith::testing::JsonValue;
-using quenlith::testing::parseJson;
 
 namespace {
 
-struct CliResult {
+struct RunResult {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
-
-// Runs quenlith-cli with `arguments` in `folder` and collects both streams and the exit status.
-CliResult runCli(const std::vector<std::string> &arguments, const fs::path &folder)
-{
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
-        throw std::runtime_error("pipe failed");
-    std::vector<std::string> texts = { QUENLITH_CLI_PATH };
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char *> argv;
-    for (std::string &text : texts)
-        argv.push_back(text.data());
-    argv.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(folder.c_str()) != 0)
-            _exit(126);
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        close(outPipe[1]);
-        close(errPipe[1]);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    CliResult run;
-    pollfd fds[2] = { { outPipe[0], POLLIN, 0 }, { errPipe[0], POLLIN, 0 } };
-    std::string *sinks[2] = { &run.out, &run.err };
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
-            char buffer[65536];
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<std::size_t>(got));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
 
 std::string readFile(const fs::path &path)
 {
@@ -89,208 +29,189 @@ std::string readFile(const fs::path &path)
     return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
-// Every regular file below `root`, as paths relative to it.
-std::set<std::string> filesBelow(const fs::path &root)
+// Runs the shell command `line` in `folder` with `input` on its standard input. The streams pass
+// through files in a scratch folder of their own, so that `folder` gets none of them.
+RunResult runShell(const std::string &line, const fs::path &folder, const std::string &input = "")
 {
-    std::set<std::string> files;
-    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+    static const quenlith::fixtures::ScratchFolder io("quenlith-cli-io");
+    std::ofstream(io.path() / "in", std::ios::binary) << input;
+    const std::string command = "cd '" + folder.string() + "' && " + line + " <'" + io.file("in")
+        + "' >'" + io.file("out") + "' 2>'" + io.file("err") + "'";
+    const int status = std::system(command.c_str());
+    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+        readFile(io.path() / "out"),
+        readFile(io.path() / "err") };
+}
+
+// `text` checked as the JSON output of `command` ("list" or "extract"), flattened:
+// {"documents.0.status" → "\"opened\"", "documents.#" → "1", ...}.
+std::map<std::string, std::string> checkedJson(const std::string &text, const std::string &command)
+{
+    const RunResult check
+        = runShell("python3 '" QUENLITH_JSON_CHECK "' " + command, fs::temp_directory_path(), text);
+    EXPECT_EQ(check.exitCode, 0) << check.err << text;
+    std::map<std::string, std::string> flat;
+    std::istringstream lines(check.out);
+    for (std::string line; std::getline(lines, line);)
+        flat[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
+    return flat;
+}
+
+// Every regular file below `root` (relative to it) with its content.
+std::map<std::string, std::string> filesBelow(const fs::path &root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file())
-            files.insert(fs::relative(entry.path(), root).generic_string());
-    }
+            files[fs::relative(entry.path(), root).generic_string()] = readFile(entry.path());
     return files;
 }
 
 class CliRun : public ::testing::Test {
 protected:
-    void SetUp() override
+    void document(const std::string &relative, const std::vector<Attachment> &files, int pages = 1)
     {
-        std::string pattern = (fs::temp_directory_path() / "quenlith-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
+        fs::create_directories((m_root / relative).parent_path());
+        quenlith::fixtures::writePdf((m_root / relative).string(), files, pages);
     }
 
-    void TearDown() override
+    // Runs quenlith-cli with `arguments`, in shell syntax, in the test's folder.
+    RunResult run(const std::string &arguments)
     {
-        std::error_code error;
-        fs::remove_all(m_root, error);
+        return runShell(QUENLITH_CLI_PATH " " + arguments, m_root);
     }
 
-    // Writes a document at `relative` (parents created) and returns its path.
-    fs::path document(
-        const std::string &relative, const std::vector<Attachment> &attachments, int pages = 1)
+    // Runs quenlith-cli with `arguments` (and --json) expecting `exitCode`; checkedJson's result.
+    std::map<std::string, std::string> runJson(const std::string &arguments, int exitCode)
     {
-        const fs::path path = m_root / relative;
-        fs::create_directories(path.parent_path());
-        quenlith::fixtures::writePdf(path.string(), attachments, pages);
-        return path;
+        const RunResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << result.err;
+        return checkedJson(result.out, arguments.substr(0, arguments.find(' ')));
     }
 
-    CliResult run(const std::vector<std::string> &arguments)
-    {
-        return runCli(arguments, m_root);
-    }
-
-    fs::path m_root;
+    quenlith::fixtures::ScratchFolder m_scratch { "quenlith-cli" };
+    const fs::path &m_root = m_scratch.path();
 };
 
-TEST_F(CliRun, VersionAndHelp)
+TEST_F(CliRun, VersionHelpAndUsageErrors)
 {
-    CliResult version = run({ "--version" });
+    const RunResult version = run("--version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "Quenlith 1.03\n");
-    CliResult help = run({ "--help" });
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("quenlith-cli extract [-o DIR]"), std::string::npos);
-    EXPECT_EQ(help.err, "");
-}
-
-TEST_F(CliRun, UsageErrorsExitWithTwoAndPointToHelp)
-{
-    for (const std::vector<std::string> &arguments : std::vector<std::vector<std::string>> { {},
-             { "unpack", "a.pdf" },
-             { "list" },
-             { "extract", "--jobs", "none", "a.pdf" },
-             { "list", "--frob", "a.pdf" } }) {
-        const CliResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(arguments);
-        EXPECT_EQ(result.out, "");
+    EXPECT_NE(run("--help").out.find("quenlith-cli extract [-o DIR]"), std::string::npos);
+    for (const char *refused : { "",
+             "unpack a.pdf",
+             "list",
+             "list --frob a.pdf",
+             "list -o out a.pdf",
+             "extract --jobs 0 a.pdf",
+             "extract --jobs 2x a.pdf",
+             "extract a.pdf --jobs",
+             "extract -o '' a.pdf" }) {
+        const RunResult result = run(refused);
+        EXPECT_EQ(result.exitCode, 2) << refused;
+        EXPECT_EQ(result.out, "") << refused;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
-        EXPECT_NE(result.err.find("--help"), std::string::npos);
+        EXPECT_NE(result.err.find("--help"), std::string::npos) << refused;
     }
 }
 
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
 {
     document("in/a.pdf", { { "one.txt", "1111", 0 }, { "two.xml", "<x/>", 0 } });
-    document("in/b.PDF", { { "on-page.txt", "page two", 2 } }, 3);
     document("in/c.pdf.bak", { { "no.txt", "x", 0 } });
     document("in/d.pdfx", { { "no.txt", "x", 0 } });
-    document("in/sub/e.Pdf", {});
-    document("in/sub/deeper/f.pdf", { { "deep.bin", std::string(300, '\0'), 0 } });
+    document("in/sub/b.PDF", { { "on-page.txt", "page two", 2 } }, 3);
+    document("in/sub/deeper/e.Pdf", {});
 
-    const CliResult result = run({ "list", "--json", "in" });
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const JsonValue json = parseJson(result.out);
-    std::map<std::string, const JsonValue *> byName;
-    std::vector<std::string> order;
-    for (const JsonValue &doc : json["documents"].items) {
-        const std::string name = fs::path(doc["path"].text).filename().string();
-        byName[name] = &doc;
-        order.push_back(name);
-    }
-    EXPECT_EQ(byName.size(), 4u);
-    ASSERT_EQ(order.size(), 4u);
-    // Breadth-first: the folder's own documents before its subfolders'.
-    EXPECT_EQ(std::set<std::string>(order.begin(), order.begin() + 2),
-        (std::set<std::string> { "a.pdf", "b.PDF" }));
-    EXPECT_EQ(order[2], "e.Pdf");
-    EXPECT_EQ(order[3], "f.pdf");
+    auto json = runJson("list --json in", 0);
+    EXPECT_EQ(json["documents.#"], "3");
+    EXPECT_EQ(json["documents.0.path"], R"("in/a.pdf")"); // a folder's documents before its
+    EXPECT_EQ(json["documents.1.path"], R"("in/sub/b.PDF")"); // subfolders'
+    EXPECT_EQ(json["documents.2.path"], R"("in/sub/deeper/e.Pdf")");
+    EXPECT_EQ(json["documents.0.attachmentCount"], "2");
+    EXPECT_EQ(json["documents.0.attachments.1.name"], R"("two.xml")");
+    EXPECT_EQ(json["documents.0.attachments.1.page"], "null");
+    EXPECT_EQ(json["documents.1.attachments.0.page"], "2");
+    EXPECT_EQ(json["documents.2.attachmentCount"], "0");
+    EXPECT_EQ(json["summary.attachments"], "3");
 
-    const JsonValue &a = *byName.at("a.pdf");
-    EXPECT_EQ(a["status"].text, "opened");
-    EXPECT_EQ(a["attachmentCount"].number, 2);
-    EXPECT_EQ(a["attachments"][0]["name"].text, "one.txt");
-    EXPECT_TRUE(a["attachments"][0]["page"].isNull());
-    const JsonValue &b = *byName.at("b.PDF");
-    EXPECT_EQ(b["attachments"][0]["name"].text, "on-page.txt");
-    EXPECT_EQ(b["attachments"][0]["page"].number, 2);
-    EXPECT_EQ(byName.at("e.Pdf")->operator[]("attachmentCount").number, 0);
-    EXPECT_EQ(json["summary"]["documents"].number, 4);
-    EXPECT_EQ(json["summary"]["attachments"].number, 4);
-
-    const CliResult text = run({ "list", "in/a.pdf" });
-    EXPECT_EQ(text.exitCode, 0);
-    EXPECT_NE(text.out.find("in/a.pdf: 2 attachments\n  one.txt  (4 bytes"), std::string::npos)
-        << text.out;
+    const std::string text = run("list in/a.pdf").out;
+    EXPECT_NE(text.find("in/a.pdf: 2 attachments\n  one.txt  (4 bytes"), std::string::npos) << text;
 }
 
 TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)
 {
     document("in/good.pdf", { { "kept.txt", "kept", 0 } });
-    std::ofstream(m_root / "in" / "bad.pdf") << "this is not a PDF document at all\n";
+    std::ofstream(m_root / "in/bad.pdf") << "this is not a PDF document at all\n";
 
-    const CliResult listed = run({ "list", "in/bad.pdf", "in/good.pdf", "in/missing.pdf" });
+    const RunResult listed = run("list in/bad.pdf in/good.pdf in/missing.pdf");
     EXPECT_EQ(listed.exitCode, 1);
     EXPECT_NE(listed.out.find("in/bad.pdf: cannot open: "), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("in/missing.pdf: cannot open: "), std::string::npos);
-    EXPECT_NE(listed.out.find("kept.txt"), std::string::npos);
 
-    const CliResult extracted = run({ "extract", "--json", "-o", "out", "in" });
-    EXPECT_EQ(extracted.exitCode, 1);
-    const JsonValue json = parseJson(extracted.out);
-    bool sawBad = false;
-    for (const JsonValue &doc : json["documents"].items) {
-        if (fs::path(doc["path"].text).filename() == "bad.pdf") {
-            sawBad = true;
-            EXPECT_NE(doc["status"].text, "opened");
-            ASSERT_FALSE(doc["reason"].isNull());
-            EXPECT_FALSE(doc["reason"].text.empty());
-        }
-    }
-    EXPECT_TRUE(sawBad);
-    EXPECT_EQ(json["summary"]["documentsFailed"].number, 1);
-    EXPECT_EQ(readFile(m_root / "out/good/kept.txt"), "kept");
-    // No empty folder is left for the document that did not open.
-    EXPECT_FALSE(fs::exists(m_root / "out/bad"));
+    auto json = runJson("extract --json -o out in/bad.pdf in/good.pdf in/missing.pdf", 1);
+    EXPECT_EQ(json["documents.0.status"], R"("not-pdf")");
+    EXPECT_EQ(json["documents.1.status"], R"("opened")");
+    EXPECT_EQ(json["documents.2.status"], R"("file-unreadable")");
+    EXPECT_GT(json["documents.0.reason"].size(), 2u); // neither null nor ""
+    EXPECT_GT(json["documents.2.reason"].size(), 2u);
+    EXPECT_EQ(json["summary.documentsFailed"], "2");
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "good/kept.txt", "kept" } }));
+    EXPECT_FALSE(fs::exists(m_root / "out/bad")); // no empty folder for what did not open
 }
 
-TEST_F(CliRun, SameOutputWhateverTheJobCount)
+TEST_F(CliRun, SameOutputAndFilesWhateverTheJobCount)
 {
     for (int i = 0; i < 12; ++i) {
-        std::vector<Attachment> attachments;
+        const std::string n = std::to_string(i);
+        std::vector<Attachment> files
+            = { { "same.txt", "first " + n }, { "same.txt", "second " + n } };
         for (int k = 0; k < i % 4; ++k)
-            attachments.push_back({ "file" + std::to_string(k) + ".txt",
-                std::string(1000 * (i + k), 'a' + k),
-                k == 2 ? 1 : 0 });
-        attachments.push_back({ "same.txt", "first " + std::to_string(i), 0 });
-        attachments.push_back({ "same.txt", "second " + std::to_string(i), 0 });
-        document(
-            "in/d" + std::to_string(i % 3) + "/doc" + std::to_string(i) + ".pdf", attachments, 2);
+            files.push_back({ "f" + std::to_string(k), std::string(1000 * i, 'a' + k), k / 2 });
+        document("in/d" + std::to_string(i % 3) + "/doc" + n + ".pdf", files, 2);
     }
-    document("in/d0/doc5.pdf", { { "x.txt", "x", 0 } }); // a second doc5.pdf: a coinciding folder
+    document("in/d0/doc5.pdf", { { "x.txt", "x", 0 } }); // a second doc5.pdf: a shared folder
 
-    for (const bool json : { true, false }) {
-        const std::string format = json ? "--json" : "--jobs=2";
-        const CliResult one = run({ "extract", format, "-j", "1", "-o", "out", "in" });
-        const CliResult four = run({ "extract", format, "-j", "4", "-o", "out", "in" });
-        EXPECT_EQ(one.exitCode, 0) << one.out << one.err;
-        EXPECT_EQ(four.exitCode, 0);
-        EXPECT_EQ(one.out, four.out);
-        if (json) {
-            EXPECT_EQ(parseJson(four.out)["summary"]["attachmentsWritten"].number, 43);
+    for (const std::string format : { "--json", "--jobs=2" }) { // -j below overrides --jobs=2
+        RunResult runs[2];
+        std::map<std::string, std::string> trees[2];
+        for (int i = 0; i < 2; ++i) {
+            fs::remove_all(m_root / "out");
+            runs[i] = run("extract " + format + " -o out in -j " + (i == 0 ? "1" : "4"));
+            EXPECT_EQ(runs[i].exitCode, 0) << runs[i].out << runs[i].err;
+            trees[i] = filesBelow(m_root / "out");
+        }
+        EXPECT_EQ(runs[0].out, runs[1].out) << format;
+        EXPECT_EQ(trees[0], trees[1]) << format;
+        EXPECT_EQ(trees[1]["doc4/same.txt"], "first 4");
+        EXPECT_EQ(trees[1]["doc4/same (2).txt"], "second 4");
+        if (format == "--json") {
+            EXPECT_EQ(checkedJson(runs[1].out, "extract")["summary.attachmentsWritten"], "43");
         }
     }
-    const CliResult oneList = run({ "list", "--jobs", "1", "in" });
-    const CliResult fourList = run({ "list", "--jobs", "4", "in" });
-    EXPECT_EQ(oneList.out, fourList.out);
-    EXPECT_EQ(readFile(m_root / "out/doc4/same.txt"), "first 4");
-    EXPECT_EQ(readFile(m_root / "out/doc4/same (2).txt"), "second 4");
+    EXPECT_EQ(run("list --jobs 1 in").out, run("list --jobs 4 in").out);
 }
 
-TEST_F(CliRun, TwoDocumentsOfOneNameGetTwoFolders)
+TEST_F(CliRun, DocumentsOfOneNameGetTheirOwnFoldersAndOneNamedTwiceIsDoneOnce)
 {
-    document("in/x/report.pdf", { { "a.txt", "from x", 0 } });
-    document("in/y/report.pdf", { { "a.txt", "from y", 0 } });
-    document("in/y/Report.PDF", { { "a.txt", "from Y", 0 } });
+    document("x/report.pdf", { { "a.txt", "from x", 0 } });
+    document("y/report.pdf", { { "a.txt", "from y", 0 } });
+    document("y/Report.PDF", { { "a.txt", "from Y", 0 } });
 
-    const CliResult result = run({ "extract",
-        "--json",
-        "-o",
-        "out",
-        "in/y/report.pdf",
-        "in/x/report.pdf",
-        "in/y/Report.PDF" });
-    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_EQ(readFile(m_root / "out/report/a.txt"), "from y");
-    EXPECT_EQ(readFile(m_root / "out/report (2)/a.txt"), "from x");
-    // Folder names are compared as the file system would; a differently cased name keeps its own.
-    EXPECT_EQ(readFile(m_root / "out/Report/a.txt"), "from Y");
-    const JsonValue json = parseJson(result.out);
-    EXPECT_EQ(json["documents"][1]["documentFolder"].text, "out/report (2)/");
-    EXPECT_EQ(json["documents"][1]["attachments"][0]["outputPath"].text, "out/report (2)/a.txt");
+    auto json
+        = runJson("extract --json -o out y/report.pdf x/report.pdf y/Report.PDF ./x/report.pdf", 0);
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "report/a.txt", "from y" },
+            { "report (2)/a.txt", "from x" },
+            { "Report/a.txt", "from Y" } })); // names compare as the file system does
+    EXPECT_EQ(json["documents.#"], "3");
+    EXPECT_EQ(json["documents.1.documentFolder"], R"("out/report (2)/")");
+    EXPECT_EQ(json["documents.1.attachments.0.outputPath"], R"("out/report (2)/a.txt")");
 }
 
-TEST_F(CliRun, WritesNothingOutsideTheOutputFolder)
+TEST_F(CliRun, WritesNothingOutsideTheOutputFolderAndEscapesHostileNames)
 {
     document("in/evil.pdf",
         { { "../../escaped.txt", "1", 0 },
@@ -298,57 +219,42 @@ TEST_F(CliRun, WritesNothingOutsideTheOutputFolder)
             { "..", "3", 0 },
             { "", "4", 0 },
             { "C:\\x\\win.txt", "5", 0 },
-            { std::string("ctl\x01\x1b[2J.txt"), "6", 1 } });
+            { "ctl\x01\x1b[2J.txt", "6", 1 } });
     document("in/...pdf", { { "dots.txt", "7", 0 } });
-    const std::set<std::string> before = filesBelow(m_root);
+    const auto before = filesBelow(m_root);
 
-    const CliResult result = run({ "extract", "--json", "-o", "work/out", "in" });
-    const JsonValue json = parseJson(result.out);
-    std::set<std::string> written;
-    for (const std::string &file : filesBelow(m_root)) {
-        if (before.count(file) == 0)
-            written.insert(file);
-    }
-    for (const std::string &file : written)
-        EXPECT_EQ(file.rfind("work/out/", 0), 0u) << file;
-    EXPECT_FALSE(fs::exists(m_root / "work/escaped.txt"));
-    EXPECT_FALSE(fs::exists(m_root / "escaped.txt"));
+    auto json = runJson("extract --json -o work/out in", 0);
+    auto after = filesBelow(m_root);
+    std::erase_if(after, [](const auto &entry) { return entry.first.rfind("work/out/", 0) == 0; });
+    EXPECT_EQ(after, before); // nothing added or changed outside the output folder
+    EXPECT_EQ(filesBelow(m_root / "work/out").size(), 7u);
 
     // The control characters reach the JSON escaped, the terminal text made visible.
-    bool sawControlName = false;
-    for (const JsonValue &doc : json["documents"].items) {
-        for (const JsonValue &attachment : doc["attachments"].items)
-            sawControlName = sawControlName || attachment["name"].text == "ctl\x01\x1b[2J.txt";
-    }
-    EXPECT_TRUE(sawControlName);
-    const CliResult text = run({ "list", "in/evil.pdf" });
+    EXPECT_TRUE(std::any_of(json.begin(), json.end(), [](const auto &entry) {
+        return entry.second == R"("ctl\u0001\u001b[2J.txt")";
+    }));
+    const RunResult text = run("list in/evil.pdf");
     EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
     EXPECT_NE(text.out.find("ctl\\x01\\x1b[2J.txt"), std::string::npos) << text.out;
 }
 
-TEST_F(CliRun, DocumentNamedTwiceIsDoneOnce)
+TEST_F(CliRun, ChecksumVerdictSaysWhatWasVerified)
 {
-    document("in/one.pdf", { { "a.txt", "a", 0 } });
-    const CliResult result
-        = run({ "extract", "--json", "-o", "out", "in/one.pdf", "in", "./in/one.pdf" });
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(parseJson(result.out)["documents"].items.size(), 1u);
-    EXPECT_FALSE(fs::exists(m_root / "out/one (2)"));
-}
-
-TEST_F(CliRun, PasswordIsTriedWhenTheEmptyOneIsRefused)
-{
-    const fs::path encrypted = fs::path(QUENLITH_CORPUS_DIR)
-        / "qpdf__enc-XI-R6,V5,U=attachment,encrypted-attachments.pdf";
-    if (!fs::exists(encrypted))
-        GTEST_SKIP() << "the corpus document " << encrypted << " is not here";
-    const CliResult without = run({ "list", "--json", encrypted.string() });
-    EXPECT_EQ(without.exitCode, 1);
-    EXPECT_EQ(parseJson(without.out)["documents"][0]["status"].text, "needs-password");
-    const CliResult with
-        = run({ "extract", "--password", "attachment", "-o", "out", encrypted.string() });
-    EXPECT_EQ(with.exitCode, 0) << with.out;
-    EXPECT_EQ(filesBelow(m_root / "out").size(), 2u);
+    quenlith::fixtures::DocumentFixture d;
+    for (const std::string verdict : { "verified", "none", "mismatch" }) {
+        quenlith::fixtures::FileSpecFixture &file = d.files.emplace_back();
+        file.data = verdict;
+        file.names = { { "/F", verdict + ".txt" } };
+        file.treeKeys = { verdict + ".txt" };
+        file.checkSum = verdict == "none" ? "" : quenlith::fixtures::md5Of("verified");
+    }
+    quenlith::fixtures::writeDocument((m_root / "c.pdf").string(), d);
+    auto json = runJson("extract --json -o out c.pdf", 1); // a mismatch counts as a failure
+    const std::string a = "documents.0.attachments.";
+    EXPECT_EQ(json[a + "0.checksum"], R"("verified")");
+    EXPECT_EQ(json[a + "1.checksum"], R"("none")");
+    EXPECT_EQ(json[a + "2.checksum"], R"("mismatch")");
+    EXPECT_EQ(json[a + "2.status"], R"("checksum-mismatch")");
 }
 
 } // namespace

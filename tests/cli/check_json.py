@@ -1,0 +1,50 @@
+"""Reads strict JSON on stdin, checks it against docs/cli-json.md for the command `list` or
+`extract`, and prints it flattened: `path<TAB>value` per scalar (`path.#`: array size)."""
+import json
+import sys
+
+# Per kind: the members of both commands, then those `extract` adds. s: text, i: integer,
+# ?: or null, [kind]: array of kind.
+SCHEMA = {
+    'top': ('program:s version:s command:s documents:[document] skippedFolders:[skipped] '
+            'summary:summary', 'outputFolder:s'),
+    'summary': ('documents:i documentsFailed:i attachments:i skippedFolders:i',
+                'attachmentsWritten:i attachmentsFailed:i bytesWritten:i'),
+    'skipped': ('path:s reason:s', ''),
+    'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
+                 'documentFolder:s'),
+    'attachment': ('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i?',
+                   'outputPath:s status:s reason:s? bytesWritten:i checksum:s?'),
+}
+
+
+def check(value, kind, where):
+    both, extra = SCHEMA[kind]
+    members = dict(m.split(':') for m in (both + ' ' + extra * (mode == 'extract')).split())
+    if type(value) is not dict or set(value) != set(members):
+        sys.exit(f'{where}: {value!r} does not have the members {sorted(members)}')
+    for name, spec in members.items():
+        item, here = value[name], f'{where}.{name}'
+        if spec.strip('[]') in SCHEMA:  # an object, or an array of them
+            elements = [item] if spec[0] != '[' else item if type(item) is list else [None]
+            for i, element in enumerate(elements):
+                check(element, spec.strip('[]'), f'{here}.{i}')
+        elif type(item) is not {'s': str, 'i': int}[spec[0]] and (item, spec[-1]) != (None, '?'):
+            sys.exit(f'{here}: {item!r} is not of the type {spec}')
+
+
+def flatten(value, path):
+    if type(value) is list:
+        print(f'{path}.#\t{len(value)}')
+        value = dict(enumerate(value))
+    for key, item in value.items() if type(value) is dict else ():
+        flatten(item, f'{path}.{key}' if path else str(key))
+    if type(value) is not dict:
+        print(f'{path}\t{json.dumps(value)}')
+
+
+mode = sys.argv[1]
+doc = json.loads(sys.stdin.buffer.read().decode('utf-8'),
+                 parse_constant=lambda constant: sys.exit(f'{constant} is no JSON'))
+check(doc, 'top', 'top')
+flatten(doc, '')
