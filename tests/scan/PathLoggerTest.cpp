@@ -1,6 +1,7 @@
 #include "scan/pathLogger.h"
 
 #include "scan/FileSystemService.h"
+#include "tests/support/ScratchFolder.h"
 #include "util/Error.h"
 #include "util/registry.h"
 
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,427 +19,193 @@ namespace quenlith {
 namespace {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
 
-const std::string S(1, preferredSeparator());
+// `text` with every '/' read as the platform's separator.
+std::string P(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', preferredSeparator());
+    return text;
+}
 
-// A scripted file system: folders by path (ending in the separator), listed in a fixed order.
-// It records every call and every yield in one trace, so the order of yield points can be
-// checked.
-class FakeFileSystem : public FileSystemService {
-public:
-    struct Folder {
-        std::vector<std::string> subFolders;
-        std::vector<std::string> files;
-        std::string identity; // defaults to the path
-        bool unreadable = false;
-    };
+// Subfolder and file names by folder path (ending in the separator).
+using Folders = std::map<std::string, std::pair<Strings, Strings>>;
 
-    explicit FakeFileSystem(std::map<std::string, Folder> folders, std::vector<std::string> *trace)
-        : m_folders(std::move(folders))
-        , m_trace(trace)
-    {
-    }
-
+// A scripted file system that writes its listings into the trace the yields go to. A folder
+// that a listing names but the map lacks cannot be read.
+struct FakeFileSystem : FileSystemService {
     bool folderExists(const std::string &path) override
     {
-        return find(path) != nullptr;
+        return folders.count(withTrailingSeparator(path)) != 0;
     }
-    std::vector<std::string> subFolderNames(const std::string &folder) override
+    Strings subFolderNames(const std::string &folder) override
     {
-        log("subfolders " + folder);
-        return readable(folder).subFolders;
+        return listing(folder, "subfolders").first;
     }
-    std::vector<std::string> fileNames(const std::string &folder) override
+    Strings fileNames(const std::string &folder) override
     {
-        log("files " + folder);
-        return readable(folder).files;
+        return listing(folder, "files").second;
     }
     std::string folderIdentity(const std::string &folder) override
     {
-        const Folder *found = find(folder);
-        if (found == nullptr)
-            throw Error(ErrorNumber::PathNotFound, "No such file or directory");
-        return found->identity.empty() ? withTrailingSeparator(folder) : found->identity;
+        return withTrailingSeparator(folder);
     }
-
-private:
-    const Folder *find(const std::string &path) const
+    const std::pair<Strings, Strings> &listing(const std::string &folder, const std::string &what)
     {
-        const auto it = m_folders.find(withTrailingSeparator(path));
-        return it == m_folders.end() ? nullptr : &it->second;
-    }
-    const Folder &readable(const std::string &path) const
-    {
-        const Folder *found = find(path);
-        if (found == nullptr)
-            throw Error(ErrorNumber::PathNotFound, "No such file or directory");
-        if (found->unreadable)
+        *trace += what + " " + folder + " ";
+        if (folders.count(folder) == 0)
             throw Error(ErrorNumber::PermissionDenied, "Permission denied");
-        return *found;
-    }
-    void log(const std::string &entry)
-    {
-        if (m_trace != nullptr)
-            m_trace->push_back(entry);
+        return folders.at(folder);
     }
 
-    std::map<std::string, Folder> m_folders;
-    std::vector<std::string> *m_trace;
+    Folders folders;
+    std::string *trace;
 };
 
-// The tree of the worked example: R holds r1, r2 and the subfolders A and B; A holds a1 and
-// the subfolder C; C holds c1; B holds b1.
-using Folders = std::map<std::string, FakeFileSystem::Folder>;
+// R holds r1, r2 and the subfolders A and B; A holds a1 and C; C holds c1; B holds b1.
+const Folders workedExample { { P("/R/"), { { "A", "B" }, { "r1", "r2" } } },
+    { P("/R/A/"), { { "C" }, { "a1" } } },
+    { P("/R/B/"), { {}, { "b1" } } },
+    { P("/R/A/C/"), { {}, { "c1" } } } };
 
-Folders workedExample()
-{
-    const std::string r = S + "R" + S;
-    return {
-        { r, { { "A", "B" }, { "r1", "r2" }, {}, false } },
-        { r + "A" + S, { { "C" }, { "a1" }, {}, false } },
-        { r + "B" + S, { {}, { "b1" }, {}, false } },
-        { r + "A" + S + "C" + S, { {}, { "c1" }, {}, false } },
-    };
-}
-
+// A logger on the fake, initialised and (unless `root` is empty) run on `root`.
 struct Scan {
-    std::vector<std::string> trace;
-    std::function<void()> onYield; // a handler that runs while events are let through
+    std::string trace; // "y " per yield, and the listings
+    std::function<void()> onYield = [] {};
     pathLogger logger { [this] {
-        trace.push_back("yield");
-        if (onYield)
-            onYield();
+        trace += "y ";
+        onYield();
     } };
 
-    explicit Scan(Folders folders)
+    explicit Scan(const Folders &folders, bool fullFileNamesOnly = true, std::string root = "/R")
     {
-        logger.setFileSystemFactory(
-            [this, folders] { return std::make_unique<FakeFileSystem>(folders, &trace); });
-    }
-};
-
-template <typename T> std::vector<T> items(const KeyedList<T> &list)
-{
-    return std::vector<T>(list.begin(), list.end());
-}
-
-std::vector<std::string> keys(const KeyedList<std::string> &list)
-{
-    std::vector<std::string> result;
-    for (int i = 1; i <= list.Count(); ++i)
-        result.push_back(list.keyAt(i));
-    return result;
-}
-
-std::string modeName(const ::testing::TestParamInfo<bool> &row)
-{
-    return row.param ? "FullFileNamesOnly" : "AllLists";
-}
-
-class WorkedExample : public ::testing::TestWithParam<bool> { };
-
-TEST_P(WorkedExample, RecordsFoldersLevelByLevelAndFilesFolderByFolder)
-{
-    const bool fullFileNamesOnly = GetParam();
-    Scan scan(workedExample());
-    scan.logger.PathLogInit();
-    scan.logger.setFullFileNamesOnly(fullFileNamesOnly);
-    scan.logger.LogPath(S + "R");
-
-    const std::string r = S + "R" + S;
-    const auto paths = scan.logger.pathNames();
-    EXPECT_EQ(items(*paths),
-        (std::vector<std::string> { r, r + "A" + S, r + "B" + S, r + "A" + S + "C" + S }));
-    EXPECT_EQ(keys(*paths), (std::vector<std::string> { "K0", "K2", "K3", "K4" }));
-    const auto full = scan.logger.fullFileNames();
-    EXPECT_EQ(items(*full),
-        (std::vector<std::string> { r + "r1",
-            r + "r2",
-            r + "A" + S + "a1",
-            r + "B" + S + "b1",
-            r + "A" + S + "C" + S + "c1" }));
-    EXPECT_EQ(keys(*full), (std::vector<std::string> { "K1", "K2", "K3", "K4", "K5" }));
-    EXPECT_EQ(scan.logger.Count(), 6);
-    EXPECT_TRUE(scan.logger.skippedFolders().empty());
-
-    if (fullFileNamesOnly) {
-        EXPECT_EQ(scan.logger.fileNames()->Count(), 0);
-        EXPECT_EQ(scan.logger.pathPointers()->Count(), 0);
-        return;
-    }
-    const auto names = scan.logger.fileNames();
-    const auto pointers = scan.logger.pathPointers();
-    EXPECT_EQ(items(*names), (std::vector<std::string> { "r1", "r2", "a1", "b1", "c1" }));
-    EXPECT_EQ(items(*pointers), (std::vector<int> { 1, 1, 2, 3, 4 }));
-    EXPECT_EQ(keys(*names), keys(*full));
-    for (int k = 1; k <= full->Count(); ++k) {
-        EXPECT_EQ(full->Item(k), paths->Item(pointers->Item(k)) + names->Item(k));
-        EXPECT_EQ(pointers->keyAt(k), full->keyAt(k));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(BothModes, WorkedExample, ::testing::Values(false, true), modeName);
-
-TEST(PathLogger, YieldsAtEveryPointOfTheWalkInOrder)
-{
-    const std::string r = S + "R" + S;
-    for (const bool fullFileNamesOnly : { true, false }) {
-        Scan scan(Folders { { r, { { "A" }, { "r1" }, {}, false } }, { r + "A" + S, {} } });
-        scan.logger.PathLogInit();
-        scan.logger.setFullFileNamesOnly(fullFileNamesOnly);
-        scan.logger.LogPath(r);
-        std::vector<std::string> expected { "yield", // start
-            "subfolders " + r,
-            "yield", // listing obtained
-            "yield", // before queuing A
-            "yield", // before the file listing
-            "files " + r };
-        if (fullFileNamesOnly)
-            expected.push_back("yield"); // before the file loop
-        expected.insert(expected.end(),
-            { "yield", // after r1
-                "yield", // folder finished
-                "subfolders " + r + "A" + S,
-                "yield",
-                "yield",
-                "files " + r + "A" + S });
-        if (fullFileNamesOnly)
-            expected.push_back("yield");
-        expected.push_back("yield");
-        EXPECT_EQ(scan.trace, expected) << "fullFileNamesOnly " << fullFileNamesOnly;
-
-        scan.trace.clear();
-        scan.logger.Terminate();
-        EXPECT_EQ(scan.trace, std::vector<std::string> { "yield" });
-    }
-}
-
-TEST(PathLogger, StoresTheRootWithExactlyOneTrailingSeparator)
-{
-    const std::string r = S + "R" + S;
-    for (const std::string &root : { S + "R", S + "R" + S }) {
-        Scan scan(Folders { { r, {} } });
-        scan.logger.PathLogInit();
-        scan.logger.LogPath(root);
-        const auto paths = scan.logger.pathNames();
-        ASSERT_EQ(paths->Count(), 1) << root;
-        EXPECT_EQ(paths->Item("K0"), r) << root;
-    }
-}
-
-TEST(PathLogger, EmptyTreeRecordsOnlyTheRoot)
-{
-    const std::string r = S + "R" + S;
-    Scan scan(Folders { { r, {} } });
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(r);
-    EXPECT_EQ(items(*scan.logger.pathNames()), std::vector<std::string> { r });
-    EXPECT_EQ(scan.logger.fullFileNames()->Count(), 0);
-    EXPECT_EQ(scan.logger.Count(), 1);
-}
-
-TEST(PathLogger, MissingRootChangesNothingAndKeepsCount)
-{
-    Scan scan(workedExample());
-    EXPECT_EQ(scan.logger.Count(), 0);
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(S + "nowhere");
-    EXPECT_EQ(scan.logger.Count(), 0);
-    EXPECT_EQ(scan.logger.pathNames()->Count(), 0);
-    EXPECT_TRUE(scan.logger.skippedFolders().empty());
-
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(S + "R");
-    scan.logger.Terminate();
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(S + "nowhere");
-    EXPECT_EQ(scan.logger.Count(), 6);
-    EXPECT_EQ(scan.logger.fullFileNames()->Count(), 0);
-}
-
-TEST(PathLogger, ListsOutliveTerminateAndAreReplacedAfterIt)
-{
-    Scan scan(workedExample());
-    EXPECT_EQ(scan.logger.fileNames()->Count(), 0); // before any scan: an empty list
-    scan.logger.PathLogInit();
-    EXPECT_TRUE(scan.logger.fullFileNamesOnly());
-    scan.logger.setFullFileNamesOnly(false);
-    scan.logger.LogPath(S + "R");
-    const auto full = scan.logger.fullFileNames();
-    const auto names = scan.logger.fileNames();
-    scan.logger.Terminate();
-    EXPECT_EQ(full->Count(), 5);
-    EXPECT_EQ(names->Item(5), "c1");
-    EXPECT_EQ(scan.logger.fullFileNames()->Count(), 0);
-    EXPECT_NE(scan.logger.fullFileNames(), full);
-    EXPECT_EQ(scan.logger.Count(), 6);
-    EXPECT_FALSE(scan.logger.fullFileNamesOnly());
-}
-
-TEST(PathLogger, MisuseIsRefusedWithAnError)
-{
-    Scan scan(workedExample());
-    try {
-        scan.logger.LogPath(S + "R");
-        FAIL() << "LogPath before PathLogInit must throw";
-    } catch (const Error &error) {
-        EXPECT_EQ(error.number(), 91);
+        logger.setFileSystemFactory([this, folders] {
+            auto fake = std::make_unique<FakeFileSystem>();
+            fake->folders = folders;
+            fake->trace = &trace;
+            return fake;
+        });
+        logger.PathLogInit();
+        if (!fullFileNamesOnly) // PathLogInit made it true
+            logger.setFullFileNamesOnly(false);
+        if (!root.empty())
+            logger.LogPath(P(root));
     }
 
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(S + "R");
-    try {
-        scan.logger.LogPath(S + "R");
-        FAIL() << "a second LogPath without PathLogInit must hit the duplicate key K0";
-    } catch (const Error &error) {
-        EXPECT_EQ(error.number(), ErrorNumber::DuplicateKey);
+    // The four lists as "key=item" in list order, Count and the skipped folders, in one text.
+    std::string state()
+    {
+        std::ostringstream out;
+        const auto dump = [&out](const char *name, const auto &list) {
+            out << name;
+            for (int i = 1; i <= list->Count(); ++i)
+                out << " " << list->keyAt(i) << "=" << list->Item(i);
+        };
+        dump("paths", logger.pathNames());
+        dump("; files", logger.fullFileNames());
+        dump("; names", logger.fileNames());
+        dump("; pointers", logger.pathPointers());
+        out << "; count " << logger.Count() << "; skipped";
+        for (const auto &folder : logger.skippedFolders())
+            out << " " << folder.path << ": " << folder.reason;
+        return out.str();
     }
-}
 
-TEST(PathLogger, TerminateFromTheYieldHookLeavesTheWalkItsLists)
-{
-    Scan scan(workedExample());
-    bool terminated = false;
-    scan.onYield = [&] {
-        if (!terminated && scan.trace.size() > 6) {
-            terminated = true;
-            scan.logger.Terminate();
+    // The number of the Error that LogPath on the root throws; 0 when it throws none.
+    int logPathError()
+    {
+        try {
+            logger.LogPath(P("/R"));
+        } catch (const Error &error) {
+            return error.number();
         }
-    };
-    scan.logger.PathLogInit();
-    const auto full = scan.logger.fullFileNames();
-    scan.logger.LogPath(S + "R");
-    EXPECT_TRUE(terminated);
-    EXPECT_EQ(full->Count(), 5);
-    EXPECT_EQ(scan.logger.fullFileNames()->Count(), 0);
-}
-
-TEST(PathLogger, UnreadableFolderIsSkippedAndTheWalkGoesOn)
-{
-    auto folders = workedExample();
-    const std::string a = S + "R" + S + "A" + S;
-    folders[a].unreadable = true;
-    Scan scan(folders);
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(S + "R");
-
-    // A keeps the entry its parent's listing gave it, and adds neither C nor a1.
-    EXPECT_EQ(items(*scan.logger.pathNames()),
-        (std::vector<std::string> { S + "R" + S, a, S + "R" + S + "B" + S }));
-    EXPECT_EQ(items(*scan.logger.fullFileNames()),
-        (std::vector<std::string> {
-            S + "R" + S + "r1", S + "R" + S + "r2", S + "R" + S + "B" + S + "b1" }));
-    EXPECT_EQ(scan.logger.Count(), 4);
-    ASSERT_EQ(scan.logger.skippedFolders().size(), 1u);
-    EXPECT_EQ(scan.logger.skippedFolders()[0].path, a);
-    EXPECT_EQ(scan.logger.skippedFolders()[0].reason, "Permission denied");
-}
-
-TEST(PathLogger, FolderReachedTwiceIsEnteredOnce)
-{
-    const std::string r = S + "R" + S;
-    // "up" leads back to R, "alias" to A: neither is queued.
-    Scan scan(Folders {
-        { r, { { "A", "alias" }, { "r1" }, {}, false } },
-        { r + "A" + S, { { "up" }, { "a1" }, {}, false } },
-        { r + "A" + S + "up" + S, { { "A", "alias" }, { "r1" }, r, false } },
-        { r + "alias" + S, { { "up" }, { "a1" }, r + "A" + S, false } },
-    });
-    scan.logger.PathLogInit();
-    scan.logger.LogPath(r);
-    EXPECT_EQ(items(*scan.logger.pathNames()), (std::vector<std::string> { r, r + "A" + S }));
-    EXPECT_EQ(items(*scan.logger.fullFileNames()),
-        (std::vector<std::string> { r + "r1", r + "A" + S + "a1" }));
-}
-
-// Real folders on disk, through the std::filesystem service.
-class PathLoggerOnDisk : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "quenlith-scan-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
+        return 0;
     }
-    void TearDown() override
-    {
-        std::error_code error;
-        for (const auto &entry : fs::recursive_directory_iterator(m_root, error))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
-        fs::remove_all(m_root, error);
-    }
-    void touch(const fs::path &path)
-    {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "x";
-    }
-    std::string root() const
-    {
-        return m_root.string();
-    }
-
-    fs::path m_root;
 };
 
-TEST_F(PathLoggerOnDisk, RecordsEveryRegularFileWhateverItsExtension)
+// The walk yields at the start; per folder after its listing, per subfolder, before the files,
+// (before the file loop in fullFileNamesOnly mode,) per file, and when the folder is done. A
+// second LogPath without PathLogInit yields, then meets the key K0 again; Terminate yields once.
+TEST(PathLogger, WorkedExampleInBothModes)
 {
-    touch(m_root / "a.pdf");
-    touch(m_root / "b.PDF");
-    touch(m_root / "noext");
-    touch(m_root / "sub" / "c.txt");
-    fs::create_directories(m_root / "empty");
-    ASSERT_EQ(::mkfifo((m_root / "pipe.pdf").c_str(), 0600), 0);
-
-    pathLogger logger;
-    logger.PathLogInit();
-    logger.LogPath(root());
-    auto files = items(*logger.fullFileNames());
-    std::sort(files.begin(), files.end());
-    const std::string r = root() + S;
-    EXPECT_EQ(files,
-        (std::vector<std::string> {
-            r + "a.pdf", r + "b.PDF", r + "noext", r + "sub" + S + "c.txt" }));
-    auto paths = items(*logger.pathNames());
-    std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string> { r, r + "empty" + S, r + "sub" + S }));
-    EXPECT_EQ(logger.Count(), 5);
+    for (const bool fullOnly : { true, false }) {
+        Scan scan(workedExample, fullOnly);
+        EXPECT_EQ(scan.state(),
+            P("paths K0=/R/ K2=/R/A/ K3=/R/B/ K4=/R/A/C/; files K1=/R/r1 K2=/R/r2 K3=/R/A/a1 "
+              "K4=/R/B/b1 K5=/R/A/C/c1")
+                + (fullOnly ? "; names; pointers"
+                            : "; names K1=r1 K2=r2 K3=a1 K4=b1 K5=c1; pointers K1=1 K2=1 K3=2 "
+                              "K4=3 K5=4")
+                + "; count 6; skipped");
+        EXPECT_EQ(scan.logPathError(), ErrorNumber::DuplicateKey);
+        scan.logger.Terminate();
+        EXPECT_EQ(scan.logPathError(), 91);
+        const std::string loop = fullOnly ? "y " : "";
+        EXPECT_EQ(scan.trace,
+            P("y subfolders /R/ y y y y files /R/ " + loop
+                + "y y y subfolders /R/A/ y y y files /R/A/ " + loop
+                + "y y subfolders /R/B/ y y files /R/B/ " + loop
+                + "y y subfolders /R/A/C/ y y files /R/A/C/ " + loop + "y y y y "));
+    }
 }
 
-TEST_F(PathLoggerOnDisk, SymbolicLinkCycleEnds)
+TEST(PathLogger, EmptyTreeMissingRootAndUnreadableFolder)
 {
-    touch(m_root / "A" / "a1");
-    touch(m_root / "B" / "b1");
-    fs::create_directory_symlink(m_root, m_root / "A" / "up");
-    fs::create_directory_symlink(m_root / "A", m_root / "B" / "toA");
-    fs::create_directory_symlink(m_root / "missing", m_root / "dangling");
-
-    pathLogger logger;
-    logger.PathLogInit();
-    logger.LogPath(root());
-    EXPECT_EQ(logger.pathNames()->Count(), 3); // the root, A and B, each once
-    auto files = items(*logger.fullFileNames());
-    std::sort(files.begin(), files.end());
-    const std::string r = root() + S;
-    EXPECT_EQ(files, (std::vector<std::string> { r + "A" + S + "a1", r + "B" + S + "b1" }));
+    const Folders empty { { P("/R/"), {} } };
+    auto unreadableA = workedExample;
+    unreadableA.erase(P("/R/A/"));
+    for (const std::string root : { "/R", "/R/", "/nowhere" })
+        EXPECT_EQ(Scan(empty, true, root).state(),
+            root == "/nowhere" ? "paths; files; names; pointers; count 0; skipped"
+                               : P("paths K0=/R/; files; names; pointers; count 1; skipped"));
+    // A keeps the entry its parent's listing gave it, and adds neither C nor a1.
+    EXPECT_EQ(Scan(unreadableA).state(),
+        P("paths K0=/R/ K2=/R/A/ K3=/R/B/; files K1=/R/r1 K2=/R/r2 K3=/R/B/b1")
+            + P("; names; pointers; count 4; skipped /R/A/: Permission denied"));
 }
 
-TEST_F(PathLoggerOnDisk, UnreadableFolderIsSkippedWithItsReason)
+TEST(PathLogger, ListsOutliveTerminateEvenFromTheYieldHook)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "running as root, which reads every folder: the unreadable case is "
-                        "covered with the scripted file system instead";
-    touch(m_root / "open" / "o1");
-    touch(m_root / "closed" / "c1");
-    fs::permissions(m_root / "closed", fs::perms::none);
+    // A handler run from a yield point ends the scan in its middle: the walk keeps its lists.
+    Scan interrupted(workedExample, true, "");
+    int yields = 0;
+    interrupted.onYield = [&] {
+        if (++yields == 8) // within the root's files
+            interrupted.logger.Terminate();
+    };
+    const auto held = interrupted.logger.fullFileNames();
+    interrupted.logger.LogPath(P("/R"));
+    EXPECT_EQ(held->Count(), 5);
+    EXPECT_EQ(interrupted.logger.fullFileNames()->Count(), 0) << "not terminated";
+    interrupted.logger.PathLogInit();
+    interrupted.logger.LogPath(P("/nowhere")); // a missing root keeps Count
+    EXPECT_EQ(interrupted.logger.Count(), 6);
+}
+
+// Real folders through the std::filesystem service, whose listing order is the platform's.
+TEST(PathLoggerOnDisk, LinkCyclesEndAndOnlyRegularFilesAreRecorded)
+{
+    const fixtures::ScratchFolder scratch("quenlith-scan");
+    const fs::path root = scratch.path();
+    for (const char *folder : { "A", "B", "closed" })
+        fs::create_directory(root / folder);
+    std::ofstream(root / "A" / "a.pdf") << "x";
+    std::ofstream(root / "B" / "noext") << "x";
+    fs::create_directory_symlink(root, root / "A" / "up");
+    fs::create_directory_symlink(root / "A", root / "B" / "toA");
+    fs::create_directory_symlink(root / "missing", root / "dangling");
+    ASSERT_EQ(::mkfifo((root / "pipe.pdf").c_str(), 0600), 0);
+    fs::permissions(root / "closed", fs::perms::none);
 
     pathLogger logger;
     logger.PathLogInit();
-    logger.LogPath(root());
-    const std::string r = root() + S;
-    EXPECT_EQ(items(*logger.fullFileNames()), std::vector<std::string> { r + "open" + S + "o1" });
-    ASSERT_EQ(logger.skippedFolders().size(), 1u);
-    EXPECT_EQ(logger.skippedFolders()[0].path, r + "closed" + S);
-    EXPECT_EQ(logger.skippedFolders()[0].reason, "Permission denied");
+    logger.LogPath(root.string());
+    fs::permissions(root / "closed", fs::perms::owner_all);
+    EXPECT_EQ(logger.pathNames()->Count(), 4); // the root, A, B and closed, each once
+    const auto files = logger.fullFileNames();
+    EXPECT_EQ(std::set<std::string>(files->begin(), files->end()),
+        (std::set<std::string> { scratch.file(P("A/a.pdf")), scratch.file(P("B/noext")) }));
+    EXPECT_EQ(logger.skippedFolders().size(), ::geteuid() == 0 ? 0u : 1u) << "unless run as root";
 }
 
 } // namespace
