@@ -258,3 +258,17 @@ TEST_F(CliRun, ChecksumVerdictSaysWhatWasVerified)
 }
 
 } // namespace
+
+TEST_F(CliRun, PasswordIsTriedOnlyWhenTheEmptyOneIsRefused)
+{
+    const fs::path encrypted = fs::path(QUENLITH_CORPUS_DIR)
+        / "qpdf__enc-XI-R6,V5,U=attachment,encrypted-attachments.pdf";
+    if (!fs::exists(encrypted))
+        GTEST_SKIP() << "corpus document missing: " << encrypted;
+    const std::string input = "'" + encrypted.string() + "'";
+    auto refused = runJson("extract --json -o out " + input, 1);
+    EXPECT_EQ(refused["documents.0.status"], R"("needs-password")");
+    auto opened = runJson("extract --json --password attachment -o out " + input, 0);
+    EXPECT_EQ(opened["documents.0.status"], R"("opened")");
+    EXPECT_EQ(opened["summary.attachmentsWritten"], "2");
+}
