@@ -266,7 +266,7 @@ void writeAttachmentJson(
     json.field("bytesWritten", static_cast<std::int64_t>(outcome.bytes));
     json.key("checksum");
     if (outcomeSucceeded(outcome.kind))
-        json.string("ok");
+        json.string(info.hasDeclaredChecksum ? "verified" : "none");
     else if (outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch)
         json.string("mismatch");
     else

@@ -5,22 +5,25 @@
 #include "extract/QpdfAttachmentSink.h"
 #include "util/FsPath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
-#include <qpdf/QUtil.hh>
 #include <set>
+#include <string_view>
 #include <system_error>
 
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace quenlith {
@@ -48,20 +51,75 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-// Seconds since 1970 UTC of a PDF date (ISO 32000-1 7.9.4), or INT64_MIN when invalid.
-std::int64_t parsePdfDate(const std::string &text)
+// Reads `count` decimal digits at `at` into `value`; false when they are not all digits.
+bool readDigits(std::string_view text, std::size_t &at, std::size_t count, int &value)
 {
-    QUtil::QPDFTime t;
-    if (!QUtil::pdf_time_to_qpdf_time(text, &t))
+    if (text.size() - at < count)
+        return false;
+    value = 0;
+    for (std::size_t end = at + count; at < end; ++at) {
+        if (text[at] < '0' || text[at] > '9')
+            return false;
+        value = value * 10 + (text[at] - '0');
+    }
+    return true;
+}
+
+// Seconds since 1970 UTC of a PDF date (ISO 32000-1 7.9.4), or INT64_MIN when invalid:
+// "D:YYYYMMDDHHmmSSOHH'mm'", where every field after the year may be left out (month and day
+// default to 1, the rest to 0, a missing offset to UTC) and the prefix "D:", which some writers
+// forget, too. Parsed here rather than by QUtil, whose regular expression took a noticeable
+// share of listing small documents.
+std::int64_t parsePdfDate(std::string_view text)
+{
+    if (text.substr(0, 2) == "D:")
+        text.remove_prefix(2);
+    std::size_t at = 0;
+    int year = 0;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int offset = 0; // minutes ahead of UTC
+    if (!readDigits(text, at, 4, year))
         return INT64_MIN;
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 || t.hour > 23
-        || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60 || t.tz_delta < -24 * 60
-        || t.tz_delta > 24 * 60)
+    // Each optional field is present only when the one before it is.
+    for (int *field : { &month, &day, &hour, &minute, &second }) {
+        if (at == text.size() || text[at] < '0' || text[at] > '9')
+            break;
+        if (!readDigits(text, at, 2, *field))
+            return INT64_MIN;
+    }
+    if (at < text.size()) {
+        const char sign = text[at++];
+        if (sign == 'Z') {
+            // "Z00'00'" and "Z00'00" appear in the wild: zero offsets after Z are accepted.
+            if (text.find_first_not_of("0'", at) != std::string_view::npos)
+                return INT64_MIN;
+        } else if (sign == '+' || sign == '-') {
+            int hours = 0;
+            int minutes = 0;
+            if (!readDigits(text, at, 2, hours))
+                return INT64_MIN;
+            if (at < text.size() && text[at] == '\'')
+                ++at;
+            if (at < text.size() && !readDigits(text, at, 2, minutes))
+                return INT64_MIN;
+            if (at < text.size() && text[at] == '\'')
+                ++at;
+            if (at != text.size() || hours > 23 || minutes > 59)
+                return INT64_MIN;
+            offset = (sign == '+' ? 1 : -1) * (hours * 60 + minutes);
+        } else {
+            return INT64_MIN;
+        }
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
         return INT64_MIN;
     const std::int64_t days
-        = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-    // tz_delta is minutes behind UTC: UTC = local time + tz_delta.
-    return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second + t.tz_delta * 60;
+        = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    return days * 86400 + hour * 3600 + minute * 60 + second - std::int64_t { offset } * 60;
 }
 
 std::string isoDate(std::int64_t seconds)
@@ -106,26 +164,93 @@ std::string errnoText(int error)
     return std::error_code(error, std::generic_category()).message();
 }
 
-// The first 1 KiB of the file, where ISO 32000-1 7.5.2 expects the header (readers accept it
-// anywhere in that range). False with `error` set when the file cannot be read.
-bool readHead(const std::string &path, std::string &head, int &error)
+// Where ISO 32000-1 7.5.2 expects the header; readers accept it anywhere in the first 1 KiB.
+constexpr std::size_t headerRange = 1024;
+
+struct FileCloser {
+    void operator()(std::FILE *file) const
+    {
+        std::fclose(file);
+    }
+};
+
+// What one read of a document gives: the whole file when it is small enough, else its first
+// bytes and the file still open, for qpdf to read as it needs.
+struct LoadedFile {
+    std::unique_ptr<char[]> data; // the whole file when `whole`, else its first headerRange bytes
+    std::size_t size = 0; // bytes in `data`
+    bool whole = false;
+    std::unique_ptr<std::FILE, FileCloser> file; // open, at any position, when not `whole`
+};
+
+// Opens `path` once and reads it whole when it holds at most `limit` bytes, else its first
+// headerRange bytes. Folders, devices and pipes are refused without blocking. False with a
+// reason ("cannot be read: ...") on failure.
+bool loadFile(const std::string &path, std::uint64_t limit, LoadedFile &loaded, std::string &reason)
 {
+    std::uint64_t fileSize = 0;
 #ifdef _WIN32
-    std::FILE *file = _wfopen(pathFromUtf8(path).c_str(), L"rb");
-#else
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-#endif
-    if (file == nullptr) {
-        error = errno != 0 ? errno : EIO;
+    std::error_code ec;
+    const auto status = std::filesystem::status(pathFromUtf8(path), ec);
+    if (ec || !std::filesystem::exists(status)) {
+        reason = "cannot be read: no such file";
         return false;
     }
-    head.resize(1024);
-    head.resize(std::fread(head.data(), 1, head.size(), file));
-    const bool ok = std::ferror(file) == 0;
-    if (!ok)
-        error = EIO;
-    std::fclose(file);
-    return ok;
+    if (std::filesystem::is_directory(status)) {
+        reason = "cannot be read: it is a folder";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        reason = "cannot be read: not a regular file";
+        return false;
+    }
+    std::FILE *file = _wfopen(pathFromUtf8(path).c_str(), L"rb");
+    if (file == nullptr) {
+        reason = "cannot be read: " + errnoText(errno != 0 ? errno : EIO);
+        return false;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(pathFromUtf8(path), ec);
+    fileSize = ec ? UINT64_MAX : size; // unknown: read as needed
+#else
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it changes nothing for files.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        reason = error == ENOENT || error == ENOTDIR ? "cannot be read: no such file"
+                                                     : "cannot be read: " + errnoText(error);
+        return false;
+    }
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        reason = folder ? "cannot be read: it is a folder" : "cannot be read: not a regular file";
+        return false;
+    }
+    fileSize = static_cast<std::uint64_t>(info.st_size);
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        reason = "cannot be read: " + errnoText(errno != 0 ? errno : EIO);
+        ::close(fd);
+        return false;
+    }
+#endif
+    // The size only chooses the way: a file that grows meanwhile is read as far as it was.
+    loaded.whole = fileSize <= limit;
+    const std::size_t wanted
+        = loaded.whole ? static_cast<std::size_t>(fileSize) : static_cast<std::size_t>(headerRange);
+    loaded.data = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(wanted, 1));
+    loaded.size = std::fread(loaded.data.get(), 1, wanted, file);
+    if (std::ferror(file) != 0) {
+        std::fclose(file);
+        reason = "cannot be read: " + errnoText(EIO);
+        return false;
+    }
+    if (loaded.whole)
+        std::fclose(file);
+    else
+        loaded.file.reset(file);
+    return true;
 }
 
 // Errors are ignored: a file system without times still gets the data.
@@ -146,6 +271,9 @@ void setModificationTime(const std::filesystem::path &path, std::int64_t seconds
 } // namespace
 
 struct PdfLibrary::Impl {
+    // The current document's bytes when it was read whole. qpdf reads from them, so they are
+    // declared before `pdf`, to outlive it.
+    std::unique_ptr<char[]> contents;
     std::unique_ptr<QPDF> pdf;
     std::string path;
     std::vector<Entry> entries;
@@ -154,6 +282,7 @@ struct PdfLibrary::Impl {
     std::string lastError;
     std::uint64_t lastWritten = 0;
     WriteProgress progress;
+    std::uint64_t memoryLimit = PdfLibrary::defaultMemoryLimit;
 
     void close()
     {
@@ -161,6 +290,7 @@ struct PdfLibrary::Impl {
         seenSpecs.clear();
         warnings.clear();
         pdf.reset();
+        contents.reset(); // after pdf, which reads from it
         path.clear();
     }
 
@@ -320,8 +450,10 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
         if (modDate.isString())
             info.modTime = parsePdfDate(modDate.getStringValue());
         auto checksum = params.getKey("/CheckSum");
-        if (checksum.isString() && checksum.getStringValue().size() == 16)
+        if (checksum.isString() && checksum.getStringValue().size() == 16) {
             entry.checksum = checksum.getStringValue();
+            info.hasDeclaredChecksum = true;
+        }
     }
     entries.push_back(std::move(entry));
 }
@@ -344,27 +476,28 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
         return static_cast<int>(status);
     };
 
-    std::error_code ec;
-    const auto status = std::filesystem::status(pathFromUtf8(path), ec);
-    if (ec || !std::filesystem::exists(status))
-        return fail(OpenStatus::FileUnreadable, "cannot be read: no such file");
-    if (std::filesystem::is_directory(status))
-        return fail(OpenStatus::FileUnreadable, "cannot be read: it is a folder");
-    if (!std::filesystem::is_regular_file(status)) // a FIFO or device could block forever
-        return fail(OpenStatus::FileUnreadable, "cannot be read: not a regular file");
-    std::string head;
-    int readError = 0;
-    if (!readHead(path, head, readError))
-        return fail(OpenStatus::FileUnreadable, "cannot be read: " + errnoText(readError));
-    const bool hasHeader = head.find("%PDF-") != std::string::npos;
-    if (head.empty())
+    LoadedFile loaded;
+    std::string unreadable;
+    if (!loadFile(path, d.memoryLimit, loaded, unreadable))
+        return fail(OpenStatus::FileUnreadable, unreadable);
+    if (loaded.size == 0)
         return fail(OpenStatus::NotPdf, "not a PDF document: the file is empty");
+    const std::string_view head(loaded.data.get(), std::min(loaded.size, headerRange));
+    const bool hasHeader = head.find("%PDF-") != std::string_view::npos;
 
     try {
         d.pdf = std::make_unique<QPDF>();
         d.pdf->setSuppressWarnings(true);
         d.path = path;
-        d.pdf->processFile(path.c_str(), password.c_str());
+        // From memory, qpdf's many small reads cost no system calls (it seeks before each one);
+        // a large file is read from disk as needed, so that memory use stays bounded.
+        if (loaded.whole) {
+            d.contents = std::move(loaded.data);
+            d.pdf->processMemoryFile(path.c_str(), d.contents.get(), loaded.size, password.c_str());
+        } else {
+            // qpdf owns the file from here and closes it.
+            d.pdf->processFile(path.c_str(), loaded.file.release(), true, password.c_str());
+        }
         d.enumerate();
         d.collectWarnings();
     } catch (QPDFExc &e) {
@@ -456,7 +589,8 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
             file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
             "cannot create the file: " + file.errorText());
 
-    QpdfAttachmentSink sink(file, d.progress);
+    // Hashing costs time: only a declared checksum is worth it.
+    QpdfAttachmentSink sink(file, d.progress, !entry.checksum.empty());
     bool decoded = false;
     std::string decodeError;
     try {
@@ -475,7 +609,7 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
         file.discard();
         return fail(WriteStatus::Abandoned, "abandoned");
     }
-    if (sink.failed()) {
+    const auto writeFailed = [&] {
         const int error = file.errorNumber();
         file.discard();
         if (error == ENOSPC
@@ -485,13 +619,17 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
         )
             return fail(WriteStatus::DiskFull, "disk full");
         return fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
-    }
+    };
+    if (sink.failed())
+        return writeFailed();
     if (!decoded) {
         file.discard();
         return fail(WriteStatus::DecodeFailed,
             decodeError.empty() ? "the embedded data cannot be decoded"
                                 : "the embedded data cannot be decoded: " + decodeError);
     }
+    if (!sink.complete())
+        return writeFailed();
     if (!file.commit()) {
         const int error = file.errorNumber();
         if (error == ENOSPC)
@@ -532,6 +670,11 @@ std::vector<std::string> PdfLibrary::warnings() const
 {
     m_impl->collectWarnings();
     return m_impl->warnings;
+}
+
+void PdfLibrary::setMemoryLimit(std::uint64_t bytes)
+{
+    m_impl->memoryLimit = bytes;
 }
 
 const std::string &PdfLibrary::currentPath() const

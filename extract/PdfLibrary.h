@@ -49,6 +49,8 @@ struct AttachmentInfo {
     int page = 0; // 1-based page of an annotation attachment, 0 for the name tree
     std::int64_t declaredSize = -1; // -1 when the document declares none
     std::int64_t modTime = INT64_MIN; // seconds since 1970 UTC; INT64_MIN when absent or invalid
+    // /Params /CheckSum holds an MD5 (16 bytes), which WriteAttachment verifies.
+    bool hasDeclaredChecksum = false;
 };
 
 // Reads PDF documents through qpdf and writes their embedded files (ISO 32000-1 7.11.4).
@@ -89,6 +91,8 @@ public:
     // there, only when complete; returns a WriteStatus as int. A failed write leaves no partial
     // file and keeps what was at `path` before. Memory use does not grow with the attachment's
     // size. The file gets the attachment's /Params /ModDate as modification time when valid.
+    // The data is checked against /Params /Size and, when declared, /Params /CheckSum; a large
+    // attachment with a checksum is hashed on a helper thread while it is written.
     int WriteAttachment(int index, const std::string &path);
 
     // Bytes written by the last WriteAttachment that left a file, else 0.
@@ -109,6 +113,12 @@ public:
     // qpdf's warnings about the current document (repairs, undecodable data), collected instead
     // of printed; cleared by OpenDocument.
     std::vector<std::string> warnings() const;
+
+    // Documents of at most this many bytes are read whole into memory by OpenDocument and stay
+    // there while current (qpdf reads them in many small pieces); larger ones are read from the
+    // file as needed. Takes effect at the next OpenDocument.
+    static constexpr std::uint64_t defaultMemoryLimit = 16 * 1024 * 1024;
+    void setMemoryLimit(std::uint64_t bytes);
 
     // Path of the current document; empty when none is current.
     const std::string &currentPath() const;

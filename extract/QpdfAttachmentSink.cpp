@@ -1,18 +1,126 @@
 #include "extract/QpdfAttachmentSink.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
 #include <qpdf/QPDFCryptoProvider.hh>
 #include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace quenlith {
 
-QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress)
+// Hashes blocks on its own thread, in the order they are submitted. It owns blockCount blocks:
+// the sink takes a free one, fills it and submits it; the thread hashes it and frees it again.
+// The thread touches nothing but the blocks and the MD5 context.
+class QpdfAttachmentSink::Hasher {
+public:
+    // Throws std::system_error when no thread can be started.
+    explicit Hasher(std::shared_ptr<QPDFCryptoImpl> md5)
+        : m_md5(std::move(md5))
+    {
+        for (int i = 0; i < blockCount; ++i) {
+            m_storage.push_back(std::make_unique_for_overwrite<unsigned char[]>(blockSize));
+            m_free.push_back(m_storage.back().get());
+        }
+        m_thread = std::thread([this] { run(); });
+    }
+
+    ~Hasher()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    Hasher(const Hasher &) = delete;
+    Hasher &operator=(const Hasher &) = delete;
+
+    // A block to fill; waits while every block is queued for hashing.
+    unsigned char *takeFree()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_free.empty(); });
+        unsigned char *block = m_free.back();
+        m_free.pop_back();
+        return block;
+    }
+
+    void submit(unsigned char *block, std::size_t size)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.emplace_back(block, size);
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits until every submitted block is hashed; false when hashing failed.
+    bool close()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+        return !m_hashFailed;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stop || m_closing || !m_queue.empty(); });
+            if (m_stop || m_queue.empty())
+                return;
+            const auto [block, size] = m_queue.front();
+            m_queue.pop_front();
+            lock.unlock();
+            try {
+                if (!m_hashFailed)
+                    m_md5->MD5_update(block, size);
+            } catch (...) {
+                m_hashFailed = true; // an exception must not leave the thread
+            }
+            lock.lock();
+            m_free.push_back(block);
+            m_changed.notify_all();
+        }
+    }
+
+    std::shared_ptr<QPDFCryptoImpl> m_md5;
+    std::vector<std::unique_ptr<unsigned char[]>> m_storage;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<unsigned char *> m_free;
+    std::deque<std::pair<unsigned char *, std::size_t>> m_queue;
+    bool m_closing = false; // no more blocks come: hash the queue, then end
+    bool m_stop = false; // end now, leaving the queue
+    bool m_hashFailed = false; // touched by the thread only until close() joined it
+    std::thread m_thread; // last: starts when everything else is ready
+};
+
+QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress, bool hashData)
     : Pipeline("attachment sink", nullptr)
     , m_file(file)
     , m_progress(std::move(progress))
-    , m_md5(QPDFCryptoProvider::getImpl())
 {
-    m_md5->MD5_init();
+    if (hashData) {
+        m_md5 = QPDFCryptoProvider::getImpl();
+        m_md5->MD5_init();
+    }
 }
+
+QpdfAttachmentSink::~QpdfAttachmentSink() = default;
 
 void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
 {
@@ -20,11 +128,20 @@ void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
         throw std::runtime_error("attachment output stopped");
     if (len == 0)
         return;
-    if (!m_file.write(data, len)) {
-        m_failed = true;
-        throw std::runtime_error("cannot write the attachment: " + m_file.errorText());
+    if (m_md5 && !m_hasher && !m_inlineOnly && m_bytes + len > inlineHashLimit) {
+        try {
+            m_hasher = std::make_unique<Hasher>(m_md5);
+        } catch (std::exception &) {
+            m_inlineOnly = true; // slower, but still correct
+        }
     }
-    m_md5->MD5_update(data, len);
+    if (m_hasher) {
+        gather(data, len);
+    } else {
+        writeToFile(data, len);
+        if (m_md5)
+            m_md5->MD5_update(data, len);
+    }
     m_bytes += len;
     if (m_bytes >= m_nextReport) {
         m_nextReport = m_bytes + progressInterval;
@@ -43,8 +160,64 @@ void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
     }
 }
 
+void QpdfAttachmentSink::writeToFile(const unsigned char *data, std::size_t size)
+{
+    if (!m_file.write(data, size)) {
+        m_failed = true;
+        throw std::runtime_error("cannot write the attachment: " + m_file.errorText());
+    }
+}
+
+void QpdfAttachmentSink::gather(const unsigned char *data, std::size_t size)
+{
+    while (size > 0) {
+        if (m_block == nullptr)
+            m_block = m_hasher->takeFree();
+        const std::size_t n = std::min(size, blockSize - m_blockUsed);
+        std::memcpy(m_block + m_blockUsed, data, n);
+        m_blockUsed += n;
+        data += n;
+        size -= n;
+        if (m_blockUsed == blockSize)
+            passBlock();
+    }
+}
+
+void QpdfAttachmentSink::passBlock()
+{
+    // Written before it is hashed: a full block goes to the file in one call, past stdio's
+    // buffer, so gathering costs no extra copy.
+    writeToFile(m_block, m_blockUsed);
+    m_hasher->submit(m_block, m_blockUsed);
+    m_block = nullptr;
+    m_blockUsed = 0;
+}
+
 void QpdfAttachmentSink::finish()
 {
+}
+
+bool QpdfAttachmentSink::complete()
+{
+    if (m_failed || m_abandoned)
+        return false;
+    bool hashed = true;
+    if (m_hasher) {
+        try {
+            if (m_blockUsed > 0)
+                passBlock();
+        } catch (std::exception &) {
+            return false;
+        }
+        hashed = m_hasher->close();
+    }
+    if (m_md5 && hashed) {
+        m_md5->MD5_finalize();
+        QPDFCryptoImpl::MD5_Digest digest;
+        m_md5->MD5_digest(digest);
+        m_digest.assign(reinterpret_cast<const char *>(digest), sizeof(digest));
+    }
+    return true;
 }
 
 std::uint64_t QpdfAttachmentSink::bytesWritten() const
@@ -52,12 +225,9 @@ std::uint64_t QpdfAttachmentSink::bytesWritten() const
     return m_bytes;
 }
 
-std::string QpdfAttachmentSink::md5()
+std::string QpdfAttachmentSink::md5() const
 {
-    m_md5->MD5_finalize();
-    QPDFCryptoImpl::MD5_Digest digest;
-    m_md5->MD5_digest(digest);
-    return std::string(reinterpret_cast<const char *>(digest), sizeof(digest));
+    return m_digest;
 }
 
 bool QpdfAttachmentSink::failed() const

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -60,6 +61,8 @@ std::size_t entriesIn(const std::filesystem::path &folder)
     return static_cast<std::size_t>(std::distance(
         std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }
+
+std::string writeText(const fixtures::ScratchFolder &folder, const std::string &text);
 
 class PdfLibraryTest : public testing::Test {
 protected:
@@ -317,11 +320,60 @@ TEST_F(PdfLibraryTest, InvalidModDateLeavesTheCurrentTime)
     EXPECT_LT(std::chrono::abs(age), std::chrono::hours(1));
 }
 
-// /Params /CheckSum and /Size against the decoded data.
+// /Params /ModDate (ISO 32000-1 7.9.4) as seconds since 1970 UTC, INT64_MIN when invalid.
+struct DateCase {
+    std::string label;
+    std::string text;
+    std::int64_t seconds;
+};
+
+class ModDate : public PdfLibraryTest, public testing::WithParamInterface<DateCase> { };
+
+TEST_P(ModDate, IsReadAsUtc)
+{
+    auto spec = file("d.txt");
+    spec.modDate = GetParam().text;
+    DocumentFixture d;
+    d.files = { spec };
+    open(d);
+    EXPECT_EQ(m_pdf.attachmentInfo(1).modTime, GetParam().seconds) << GetParam().text;
+}
+
+constexpr std::int64_t may1 = 1714557600; // 2024-05-01T10:00:00Z
+INSTANTIATE_TEST_SUITE_P(Fixtures,
+    ModDate,
+    testing::Values(DateCase { "Utc", "D:20240501100000Z", may1 },
+        DateCase { "AheadOfUtc", "D:20240501120000+02'00'", may1 },
+        DateCase { "BehindUtc", "D:20240501053000-04'30'", may1 },
+        DateCase { "NoClosingApostrophe", "D:20240501120000+02'00", may1 },
+        DateCase { "OffsetHoursOnly", "D:20240501120000+02", may1 },
+        DateCase { "NoOffset", "D:20240501100000", may1 },
+        DateCase { "HoursOnly", "D:2024050110", may1 },
+        DateCase { "YearOnly", "D:2024", 1704067200 },
+        DateCase { "NoPrefix", "20240501100000Z", may1 },
+        DateCase { "ZeroOffsetAfterZ", "D:20240501100000Z00'00'", may1 },
+        DateCase { "LeapSecond", "D:20161231235960Z", 1483228800 },
+        DateCase { "Month13", "D:20241399", INT64_MIN },
+        DateCase { "Hour24", "D:20240501240000Z", INT64_MIN },
+        DateCase { "OddDigits", "D:2024050", INT64_MIN },
+        DateCase { "ShortYear", "D:24", INT64_MIN },
+        DateCase { "UnknownOffsetSign", "D:20240501100000X", INT64_MIN },
+        DateCase { "ShortOffset", "D:20240501100000+2", INT64_MIN },
+        DateCase { "OffsetAfterZ", "D:20240501100000Z02'00'", INT64_MIN },
+        DateCase { "TrailingText", "D:20240501120000+02'00'x", INT64_MIN },
+        DateCase { "Empty", "", INT64_MIN }),
+    [](const auto &row) { return row.param.label; });
+
+// /Params /CheckSum and /Size against the decoded data, for data hashed inline and for data
+// large enough to be hashed on the helper thread (several blocks, more than the sink holds at
+// once, and a last block cut short).
+enum class Declared { Right, Wrong, None };
+
 struct ChecksumCase {
     std::string label;
-    bool rightSize;
-    bool rightChecksum;
+    std::size_t dataSize;
+    Declared size;
+    Declared checksum;
     int status;
 };
 
@@ -329,29 +381,50 @@ class Checksum : public PdfLibraryTest, public testing::WithParamInterface<Check
 
 TEST_P(Checksum, IsVerifiedAndTheFileKept)
 {
-    const std::string data = "the attachment's content\n";
+    const auto &param = GetParam();
+    std::string data = "the attachment's content\n";
+    for (std::uint32_t i = 0; data.size() < param.dataSize; ++i)
+        data += std::to_string(i * 2654435761u) + (i % 7 == 0 ? "\n" : ",");
+    data.resize(param.dataSize);
     auto spec = file("c.txt", data);
-    spec.size = static_cast<std::int64_t>(data.size()) + (GetParam().rightSize ? 0 : 1);
-    spec.checkSum = GetParam().rightChecksum ? fixtures::md5Of(data) : fixtures::md5Of("other");
+    if (param.size != Declared::None)
+        spec.size
+            = static_cast<std::int64_t>(data.size()) + (param.size == Declared::Right ? 0 : 1);
+    if (param.checksum != Declared::None)
+        spec.checkSum = fixtures::md5Of(param.checksum == Declared::Right ? data : data + "x");
     DocumentFixture d;
     d.files = { spec };
     open(d);
+    EXPECT_EQ(m_pdf.attachmentInfo(1).hasDeclaredChecksum, param.checksum != Declared::None);
     const auto target = m_out.file("c.txt");
-    EXPECT_EQ(m_pdf.WriteAttachment(1, target), GetParam().status);
-    EXPECT_EQ(readFile(target), data);
-    if (GetParam().status == written)
+    EXPECT_EQ(m_pdf.WriteAttachment(1, target), param.status) << m_pdf.lastError();
+    EXPECT_TRUE(readFile(target) == data); // kept whole even when it mismatches
+    EXPECT_EQ(m_pdf.lastWrittenBytes(), data.size());
+    if (param.status == written)
         EXPECT_EQ(m_pdf.lastError(), "");
     else
         EXPECT_EQ(m_pdf.lastError().rfind("checksum mismatch", 0), 0u) << m_pdf.lastError();
+    EXPECT_EQ(entriesIn(m_out.path()), 1u);
 }
 
 constexpr int mismatch = static_cast<int>(WriteStatus::ChecksumMismatch);
+constexpr std::size_t mib = 1024 * 1024;
 INSTANTIATE_TEST_SUITE_P(Fixtures,
     Checksum,
-    testing::Values(ChecksumCase { "BothRight", true, true, written },
-        ChecksumCase { "WrongSize", false, true, mismatch },
-        ChecksumCase { "WrongMd5", true, false, mismatch },
-        ChecksumCase { "BothWrong", false, false, mismatch }),
+    testing::Values(ChecksumCase { "BothRight", 25, Declared::Right, Declared::Right, written },
+        ChecksumCase { "WrongSize", 25, Declared::Wrong, Declared::Right, mismatch },
+        ChecksumCase { "WrongMd5", 25, Declared::Right, Declared::Wrong, mismatch },
+        ChecksumCase { "BothWrong", 25, Declared::Wrong, Declared::Wrong, mismatch },
+        ChecksumCase { "NoneDeclared", 25, Declared::None, Declared::None, written },
+        ChecksumCase { "OnlySizeDeclaredWrong", 25, Declared::Wrong, Declared::None, mismatch },
+        ChecksumCase { "EmptyData", 0, Declared::Right, Declared::Right, written },
+        ChecksumCase { "JustInline", mib, Declared::None, Declared::Right, written },
+        ChecksumCase { "JustThreaded", mib + 1, Declared::None, Declared::Right, written },
+        ChecksumCase { "ManyBlocks", 9 * mib + 12345, Declared::Right, Declared::Right, written },
+        ChecksumCase {
+            "ManyBlocksWrongMd5", 9 * mib + 1, Declared::None, Declared::Wrong, mismatch },
+        ChecksumCase {
+            "ManyBlocksNoneDeclared", 9 * mib, Declared::None, Declared::None, written }),
     [](const auto &row) { return row.param.label; });
 
 TEST_F(PdfLibraryTest, CorruptDataLeavesNoFileAndKeepsTheOldOne)
@@ -453,6 +526,60 @@ TEST_F(PdfLibraryTest, ProgressCanAbandonAWrite)
     EXPECT_EQ(m_pdf.WriteAttachment(1, target.string()), static_cast<int>(WriteStatus::Abandoned));
     EXPECT_EQ(readFile(target), "before");
     EXPECT_EQ(entriesIn(m_out.path()), 2u);
+}
+
+TEST_F(PdfLibraryTest, AbandoningAHashedWriteStopsItsThread)
+{
+    const std::string data(9 * 1024 * 1024, 'h');
+    auto spec = file("hashed.bin", data);
+    spec.checkSum = fixtures::md5Of(data);
+    DocumentFixture d;
+    d.files = { spec };
+    open(d);
+    for (int stopAt : { 1, 2 }) { // mid-attachment, with blocks still queued for hashing
+        int reports = 0;
+        m_pdf.setWriteProgress([&](std::uint64_t) { return ++reports < stopAt; });
+        EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("hashed.bin")),
+            static_cast<int>(WriteStatus::Abandoned));
+        EXPECT_EQ(entriesIn(m_out.path()), 0u);
+    }
+    m_pdf.setWriteProgress({});
+    EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("hashed.bin")), written) << m_pdf.lastError();
+    EXPECT_TRUE(readFile(m_out.path() / "hashed.bin") == data);
+}
+
+// Documents up to the memory limit are read whole, larger ones from the file: both ways must
+// give the same results, for a repaired cross-reference table and encryption too.
+TEST_F(PdfLibraryTest, OpensTheSameFromMemoryAndFromTheFile)
+{
+    DocumentFixture d;
+    d.pages = 2;
+    d.files = { file("a.txt", "alpha"), onPages(file("b.txt", std::string(5000, 'b')), { 2 }) };
+    for (const bool brokenXref : { false, true }) {
+        d.encryption = brokenXref ? fixtures::Encryption::None : fixtures::Encryption::Aes256;
+        fixtures::writeDocument(m_pdfPath, d);
+        if (brokenXref)
+            fixtures::breakXref(m_pdfPath);
+        const auto size = std::filesystem::file_size(m_pdfPath);
+        for (const std::uint64_t limit : { std::uint64_t { 0 },
+                 std::uint64_t { 100 },
+                 std::uint64_t { size - 1 },
+                 std::uint64_t { size },
+                 PdfLibrary::defaultMemoryLimit }) {
+            SCOPED_TRACE("limit " + std::to_string(limit) + (brokenXref ? ", broken xref" : ""));
+            m_pdf.setMemoryLimit(limit);
+            ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+            EXPECT_EQ(m_pdf.warnings().empty(), !brokenXref);
+            EXPECT_EQ(names(m_pdf), (std::vector<std::string> { "a.txt", "b.txt" }));
+            ASSERT_EQ(m_pdf.WriteAttachment(2, m_out.file("b.txt")), written);
+            EXPECT_EQ(readFile(m_out.path() / "b.txt"), std::string(5000, 'b'));
+        }
+    }
+    // A text file beyond the limit is still told from a damaged PDF by its first bytes.
+    m_pdf.setMemoryLimit(10);
+    writeText(m_folder, "Dear reader,\nthis is a letter, not a document.\n");
+    EXPECT_EQ(
+        m_pdf.OpenDocument(m_folder.file("input.pdf"), ""), static_cast<int>(OpenStatus::NotPdf));
 }
 
 // OpenDocument's statuses for documents that open and for those that do not.
@@ -577,6 +704,16 @@ INSTANTIATE_TEST_SUITE_P(Fixtures,
             OpenStatus::Damaged,
             "damaged beyond repair: " }),
     [](const auto &row) { return row.param.label; });
+
+#ifndef _WIN32
+TEST_F(PdfLibraryTest, RefusesAPipeWithoutWaitingForAWriter)
+{
+    const auto path = m_folder.file("fifo.pdf");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(m_pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::FileUnreadable));
+    EXPECT_EQ(m_pdf.lastError(), "cannot be read: not a regular file");
+}
+#endif
 
 TEST_F(PdfLibraryTest, SurvivesEveryTruncation)
 {
