@@ -7,6 +7,10 @@
 #include <set>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace quenlith::cli {
 
 namespace {
@@ -14,10 +18,18 @@ namespace {
 // Identifies a file whatever path text names it, so that "./a.pdf" and "a.pdf" count once.
 std::string identityOf(const std::string &path)
 {
+#ifndef _WIN32
+    // One stat instead of resolving every component of the path.
+    struct stat info { };
+    if (::stat(path.c_str(), &info) == 0)
+        return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    return path;
+#else
     std::error_code error;
     const std::filesystem::path canonical
         = std::filesystem::weakly_canonical(pathFromUtf8(path), error);
     return error ? path : utf8FromPath(canonical);
+#endif
 }
 
 void walkFolder(const std::string &folder, std::vector<std::string> &found, DocumentInputs &inputs)
