@@ -1,56 +1,25 @@
 #include "tests/gui/GuiTestSupport.h"
 
-#include "doclist/DocumentListView.h"
-#include "util/Error.h"
-
-#include <QTest>
 #include <algorithm>
 
 namespace guitest {
 
-std::vector<std::string> SortedFileSystem::subFolderNames(const std::string &folder)
+static std::vector<std::string> sorted(const std::string &folder, std::vector<std::string> names)
 {
-    auto names = StdFileSystemService::subFolderNames(folder);
+    if (std::filesystem::path(folder).parent_path().filename() == "locked")
+        throw quenlith::Error(quenlith::ErrorNumber::PermissionDenied, "Permission denied");
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> SortedFileSystem::subFolderNames(const std::string &folder)
+{
+    return sorted(folder, StdFileSystemService::subFolderNames(folder));
 }
 
 std::vector<std::string> SortedFileSystem::fileNames(const std::string &folder)
 {
-    auto names = StdFileSystemService::fileNames(folder);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-namespace {
-bool isLocked(const std::string &folder)
-{
-    return std::filesystem::path(folder).parent_path().filename() == "locked";
-}
-} // namespace
-
-std::vector<std::string> LockedFolderFileSystem::subFolderNames(const std::string &folder)
-{
-    if (isLocked(folder))
-        throw quenlith::Error(quenlith::ErrorNumber::PermissionDenied, "Permission denied");
-    return SortedFileSystem::subFolderNames(folder);
-}
-
-std::vector<std::string> LockedFolderFileSystem::fileNames(const std::string &folder)
-{
-    if (isLocked(folder))
-        throw quenlith::Error(quenlith::ErrorNumber::PermissionDenied, "Permission denied");
-    return SortedFileSystem::fileNames(folder);
-}
-
-std::unique_ptr<quenlith::frmStep1> makeWindow(FakePlatform &platform)
-{
-    auto window = std::make_unique<quenlith::frmStep1>(platform);
-    window->setFileSystemFactory([] { return std::make_unique<SortedFileSystem>(); });
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("window not exposed");
-    return window;
+    return sorted(folder, StdFileSystemService::fileNames(folder));
 }
 
 QString qpath(const std::filesystem::path &path)
@@ -73,31 +42,62 @@ std::filesystem::path writeDocument(const std::filesystem::path &path, int count
 QStringList filesBelow(const std::filesystem::path &folder)
 {
     QStringList files;
-    if (!std::filesystem::exists(folder))
-        return files;
     for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
-            files.append(
-                QString::fromStdString(std::filesystem::relative(entry.path(), folder).string()));
+            files.append(qpath(std::filesystem::relative(entry.path(), folder)));
     }
     files.sort();
     return files;
 }
 
-QStringList column(const quenlith::frmStep1 &window, int column)
+void WindowTest::init()
+{
+    QApplication::setQuitOnLastWindowClosed(false); // closing a test window must not end the run
+    m_window.reset(); // before the platform it uses
+    m_platform = std::make_unique<FakePlatform>();
+    m_window = std::make_unique<quenlith::frmStep1>(*m_platform);
+    m_window->setFileSystemFactory([] { return std::make_unique<SortedFileSystem>(); });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void WindowTest::addFiles(const std::vector<std::filesystem::path> &paths)
+{
+    QStringList picked;
+    for (const auto &path : paths)
+        picked.append(qpath(path));
+    m_platform->fileAnswers.enqueue(picked);
+    m_window->cmdAdd_Click();
+}
+
+QTreeWidgetItem *WindowTest::row(int index) const
+{
+    return m_window->ListView1->topLevelItem(index);
+}
+
+QStringList WindowTest::column(int column) const
 {
     QStringList texts;
-    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i)
-        texts.append(window.ListView1->topLevelItem(i)->text(column));
+    for (int i = 0; i < m_window->ListView1->topLevelItemCount(); ++i)
+        texts.append(row(i)->text(column));
     return texts;
 }
 
-QList<bool> ticks(const quenlith::frmStep1 &window)
+QList<bool> WindowTest::ticks() const
 {
     QList<bool> ticked;
-    for (int i = 0; i < window.ListView1->topLevelItemCount(); ++i)
-        ticked.append(window.ListView1->topLevelItem(i)->checkState(0) == Qt::Checked);
+    for (int i = 0; i < m_window->ListView1->topLevelItemCount(); ++i)
+        ticked.append(row(i)->checkState(0) == Qt::Checked);
     return ticked;
+}
+
+QStringList WindowTest::shown() const
+{
+    QStringList texts;
+    for (const auto &message : m_platform->messages)
+        texts.append(
+            message.title == "Quenlith" ? message.text : message.title + ": " + message.text);
+    return texts;
 }
 
 } // namespace guitest

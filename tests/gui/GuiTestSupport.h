@@ -1,36 +1,83 @@
 #pragma once
 
+// What every GUI test needs: the window and its widgets, QtTest, a fake platform, fixtures.
 #include "app/frmStep1.h"
+#include "doclist/DocumentListView.h"
 #include "scan/StdFileSystemService.h"
-#include "tests/gui/FakePlatform.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
+#include "util/Error.h"
 
-#include <QString>
-#include <QStringList>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QQueue>
+#include <QTest>
+#include <fstream>
 
 namespace guitest {
 
+// A Platform that records what the window asks and answers from scripts (empty: cancel or default
+// button); processEvents then runs the test's hook, which can act or throw mid-command.
+class FakePlatform : public quenlith::Platform {
+public:
+    QStringList openFiles(QWidget *, const QString &filter) override
+    {
+        filters.append(filter);
+        return fileAnswers.isEmpty() ? QStringList() : fileAnswers.dequeue();
+    }
+    QString browseForFolder(QWidget *, const QString &title) override
+    {
+        folderTitles.append(title);
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+    }
+    Answer messageBox(QWidget *, const Message &message) override
+    {
+        messages.append(message);
+        const Answer byDefault
+            = message.buttons == Buttons::Ok ? Answer::Ok : message.defaultButton;
+        return messageAnswers.isEmpty() ? byDefault : messageAnswers.dequeue();
+    }
+    void shellOpen(const QString &pathOrUrl) override
+    {
+        opened.append(pathOrUrl);
+    }
+    void setBusyCursor(bool busy) override
+    {
+        busyCalls.append(busy);
+    }
+    void processEvents() override
+    {
+        QCoreApplication::processEvents();
+        if (onProcessEvents)
+            onProcessEvents();
+    }
+    void endProgram() override
+    {
+        ++endProgramCalls;
+    }
+
+    QQueue<QStringList> fileAnswers;
+    QQueue<QString> folderAnswers;
+    QQueue<Answer> messageAnswers;
+
+    QStringList filters;
+    QStringList folderTitles;
+    QList<Message> messages;
+    QStringList opened;
+    QList<bool> busyCalls;
+    int endProgramCalls = 0;
+    std::function<void()> onProcessEvents;
+};
+
 // The real file system with every listing sorted by name, so that a scan's order is known.
+// Folders named "locked" cannot be listed ("Permission denied").
 class SortedFileSystem : public quenlith::StdFileSystemService {
 public:
     std::vector<std::string> subFolderNames(const std::string &folder) override;
     std::vector<std::string> fileNames(const std::string &folder) override;
 };
-
-// SortedFileSystem that cannot list the folders whose name is "locked".
-class LockedFolderFileSystem : public SortedFileSystem {
-public:
-    std::vector<std::string> subFolderNames(const std::string &folder) override;
-    std::vector<std::string> fileNames(const std::string &folder) override;
-};
-
-// A shown window on the fake platform, scanning with SortedFileSystem.
-std::unique_ptr<quenlith::frmStep1> makeWindow(FakePlatform &platform);
 
 QString qpath(const std::filesystem::path &path);
 
@@ -40,8 +87,27 @@ std::filesystem::path writeDocument(const std::filesystem::path &path, int count
 // Files below `folder`, relative, sorted; includes unfinished ".part" files.
 QStringList filesBelow(const std::filesystem::path &folder);
 
-// The texts of the rows, top to bottom, of column `column`.
-QStringList column(const quenlith::frmStep1 &window, int column);
-QList<bool> ticks(const quenlith::frmStep1 &window);
+// Base of the GUI test classes: every test function gets a fresh fake platform and a shown window
+// on it, scanning with SortedFileSystem.
+class WindowTest : public QObject {
+    Q_OBJECT
+
+protected:
+    quenlith::fixtures::ScratchFolder m_scratch { "quenlith-gui" }; // for the whole class
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<quenlith::frmStep1> m_window;
+
+    // Adds `paths` as one batch with the file dialog.
+    void addFiles(const std::vector<std::filesystem::path> &paths);
+    QTreeWidgetItem *row(int index) const;
+    // The texts of the rows, top to bottom, of column `column`, and their ticks.
+    QStringList column(int column) const;
+    QList<bool> ticks() const;
+    // The texts of the message boxes shown, in order; a title other than "Quenlith" goes in front.
+    QStringList shown() const;
+
+private slots:
+    void init();
+};
 
 } // namespace guitest

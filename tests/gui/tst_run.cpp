@@ -1,540 +1,362 @@
-// The extraction run and adding documents from a folder.
-#include "doclist/DocumentListView.h"
+// The extraction run and adding documents from a folder, also by drag and drop.
 #include "tests/gui/GuiTestSupport.h"
-#include "util/Error.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <fstream>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+#include <random>
 
 using namespace guitest;
-using quenlith::frmStep1;
 using quenlith::Platform;
 namespace fs = std::filesystem;
 
-namespace {
+static const QString Completed = QStringLiteral("PDF Attachments Extraction - Completed !");
+static const QStringList WorkedTreeRows = { "c1.pdf", "b1.pdf", "a1.pdf", "r2.pdf", "r1.pdf" };
 
-const QString Completed = QStringLiteral("PDF Attachments Extraction - Completed !");
-
-bool hasPartFile(const fs::path &folder)
-{
-    for (const QString &file : filesBelow(folder)) {
-        if (file.endsWith(QLatin1String(".part")))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
-class TestRunAndFolderAdd : public QObject {
+class TestRunAndFolderAdd : public WindowTest {
     Q_OBJECT
 
 private:
-    quenlith::fixtures::ScratchFolder m_scratch { "quenlith-gui-run" };
     fs::path m_tree;
+    int m_folders = 0;
 
-    // Adds `paths` as one batch with the file dialog.
-    static void addFiles(frmStep1 &window, FakePlatform &platform, const QList<fs::path> &paths)
+    fs::path freshFolder()
     {
-        QStringList picked;
-        for (const fs::path &path : paths)
-            picked.append(qpath(path));
-        platform.fileAnswers.enqueue(picked);
-        window.cmdAdd_Click();
-    }
-
-    fs::path freshFolder(const std::string &name)
-    {
-        const fs::path folder = m_scratch.path() / name;
+        const fs::path folder = m_scratch.path() / ("f" + std::to_string(++m_folders));
         fs::create_directories(folder);
         return folder;
+    }
+
+    void addFolder(const fs::path &folder)
+    {
+        m_platform->folderAnswers.enqueue(qpath(folder));
+        m_window->CmdAddFolder_Click();
+    }
+
+    void extractTo(const fs::path &out)
+    {
+        m_platform->folderAnswers.enqueue(qpath(out));
+        m_window->CmdProcess_Click();
+    }
+
+    bool commandsEnabled() const
+    {
+        return m_window->CmdProcess->isEnabled() && m_window->cmdAdd->isEnabled()
+            && m_window->CmdAddFolder->isEnabled() && m_window->cmdClear1->isEnabled();
+    }
+
+    // Sends a drag-enter and a drop of `paths` to the list; true when the drop was accepted.
+    bool drop(const std::vector<fs::path> &paths)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path &path : paths)
+            urls.append(QUrl::fromLocalFile(qpath(path)));
+        data.setUrls(urls);
+        QWidget *target = m_window->ListView1->viewport();
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropEvent);
+        QCoreApplication::processEvents(); // the drop is handled queued
+        return dropEvent.isAccepted();
     }
 
 private slots:
     void initTestCase()
     {
-        // The worked tree: R holds r1, r2 and the folders A and B; A holds a1 and C; C holds c1;
-        // B holds b1. Other files are not documents.
+        // R holds r1, r2, A and B; A holds a1 and C; C holds c1; B holds b1.
         m_tree = m_scratch.path() / "R";
         for (const char *path : { "r1.pdf", "r2.pdf", "A/a1.pdf", "A/C/c1.pdf", "B/b1.pdf" })
             writeDocument(m_tree / path, 1);
         std::ofstream(m_tree / "notes.txt") << "not a document";
         std::ofstream(m_tree / "A" / "old.pdf.bak") << "not a document";
-    }
-
-    // --- Adding a folder ---
-
-    void workedTreeAddedAsFolder()
-    {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(m_tree));
-        window->CmdAddFolder_Click();
-        QCOMPARE(platform.folderTitles, QStringList({ "Choose Source Folder..." }));
-        QCOMPARE(window->SourceFolder, qpath(m_tree) + "/");
-        QCOMPARE(
-            column(*window, 1), QStringList({ "c1.pdf", "b1.pdf", "a1.pdf", "r2.pdf", "r1.pdf" }));
-        QCOMPARE(column(*window, 2).last(), qpath(m_tree / "r1.pdf"));
-        QCOMPARE(window->ListView1->selectedItems(),
-            QList<QTreeWidgetItem *>({ window->ListView1->topLevelItem(4) }));
-        QCOMPARE(window->lblCount->text(), QStringLiteral("5 PDF Documents Added"));
-        QCOMPARE(ticks(*window), QList<bool>({ true, true, true, true, true }));
-        QVERIFY(window->CmdProcess->isEnabled());
-        QCOMPARE(platform.messages.size(), 1);
-        QCOMPARE(platform.messages.first().text, QStringLiteral("5 PDF Documents Added to List."));
-        QCOMPARE(platform.messages.first().icon, Platform::Icon::None);
-        QCOMPARE(platform.messages.first().title, QStringLiteral("Quenlith"));
-        QCOMPARE(platform.busyCalls, QList<bool>({ true, false }));
-    }
-
-    void folderWithTrailingSeparatorGetsNoSecond()
-    {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(m_tree / "B") + "/");
-        window->CmdAddFolder_Click();
-        QCOMPARE(window->SourceFolder, qpath(m_tree / "B") + "/");
-        QCOMPARE(column(*window, 2), QStringList({ qpath(m_tree / "B" / "b1.pdf") }));
-    }
-
-    void cancelledFolderPickerChangesNothing()
-    {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        window->SourceFolder = QStringLiteral("/earlier/");
-        window->CmdAddFolder_Click();
-        QVERIFY(window->SourceFolder.isEmpty());
-        QCOMPARE(window->ListView1->topLevelItemCount(), 0);
-        QCOMPARE(window->lblCount->text(), QStringLiteral("0 files"));
-        QVERIFY(!window->ChkSelectAll->isEnabled());
-        QVERIFY(platform.messages.isEmpty());
-        QVERIFY(platform.busyCalls.isEmpty());
-    }
-
-    void pdfNameRule()
-    {
-        const fs::path folder = freshFolder("names");
         for (const char *name :
-            { "upper.PDF", "mixed.Pdf", "lower.pdf", "backup.pdf.bak", "longer.pdfx", "pdf" })
-            std::ofstream(folder / name) << "x";
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(folder));
-        window->CmdAddFolder_Click();
-        QStringList names = column(*window, 1);
-        names.sort();
-        QCOMPARE(names, QStringList({ "lower.pdf", "mixed.Pdf", "upper.PDF" }));
+            { "upper.PDF", "mixed.Pdf", "lower.pdf", "a.pdf.bak", "b.pdfx", "pdf" })
+            writeDocument(m_scratch.path() / "names" / name, 0);
+        writeDocument(m_scratch.path() / "unreadable" / "ok.pdf", 1);
+        writeDocument(m_scratch.path() / "unreadable" / "locked" / "hidden.pdf", 1);
+        writeDocument(m_scratch.path() / "empty" / "readme.txt", 0);
     }
 
-    void sameFolderTwice()
+    // Folders added one after the other (every row unticked in between); %1 is the scratch folder.
+    void folderAdd_data()
     {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(m_tree));
-        platform.folderAnswers.enqueue(qpath(m_tree));
-        window->CmdAddFolder_Click();
-        window->ListView1->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        window->CmdAddFolder_Click();
-        QCOMPARE(column(*window, 1),
-            QStringList({ "c1.pdf",
-                "b1.pdf",
-                "a1.pdf",
-                "r2.pdf",
-                "r1.pdf",
-                "c1.pdf",
-                "b1.pdf",
-                "a1.pdf",
-                "r2.pdf",
-                "r1.pdf" }));
-        QCOMPARE(window->lblCount->text(), QStringLiteral("10 PDF Documents Added"));
-        QVERIFY2(!ticks(*window).contains(false), "rows unticked before are ticked again");
-        QCOMPARE(platform.messages.last().text, QStringLiteral("5 PDF Documents Added to List."));
+        QTest::addColumn<QString>("folders"); // separated by spaces
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("message");
+        const QString five = "5 PDF Documents Added to List.",
+                      none = "0 PDF Documents Added to List.";
+        QTest::newRow("worked tree") << "R" << WorkedTreeRows << 4 << five;
+        QTest::newRow("trailing separator") << "R/" << WorkedTreeRows << 4 << five;
+        QTest::newRow("same folder twice") << "R R" << WorkedTreeRows + WorkedTreeRows << 4 << five;
+        QTest::newRow(".pdf in any capitals")
+            << "names" << QStringList { "upper.PDF", "mixed.Pdf", "lower.pdf" } << 2
+            << "3 PDF Documents Added to List.";
+        QTest::newRow("no documents, empty list") << "empty" << QStringList() << -1 << none;
+        QTest::newRow("no documents, rows unticked") << "R empty" << WorkedTreeRows << 4 << none;
+        QTest::newRow("unreadable folder")
+            << "unreadable" << QStringList { "ok.pdf" } << 0
+            << "1 PDF Documents Added to List.\n\n1 folder could not be read:\n    "
+               "%1/unreadable/locked/: Permission denied";
     }
 
-    void folderWithoutDocuments()
+    void folderAdd()
     {
-        const fs::path empty = freshFolder("no-documents");
-        std::ofstream(empty / "readme.txt") << "x";
-        FakePlatform platform;
-        auto window = makeWindow(platform);
+        QFETCH(QString, folders);
+        QFETCH(QStringList, rows);
+        QFETCH(int, selected);
+        QFETCH(QString, message);
+        m_window->SourceFolder = QStringLiteral("/earlier/");
+        m_window->CmdAddFolder_Click();
+        QVERIFY2(m_window->SourceFolder.isEmpty(), "a cancelled picker adds nothing");
+        QVERIFY(m_platform->busyCalls.isEmpty() && m_platform->messages.isEmpty()
+            && !m_window->ChkSelectAll->isEnabled());
 
-        platform.folderAnswers.enqueue(qpath(empty));
-        window->CmdAddFolder_Click();
-        QVERIFY(!window->CmdProcess->isEnabled());
-        QVERIFY(window->ChkSelectAll->isEnabled());
-        QCOMPARE(window->ChkSelectAll->checkState(), Qt::Checked);
-        QCOMPARE(window->lblCount->text(), QStringLiteral("0 PDF Documents Added"));
-        QCOMPARE(platform.messages.last().text, QStringLiteral("0 PDF Documents Added to List."));
-
-        // Into a list with unticked rows: the select-all routine ticks them and enables the button.
-        addFiles(*window, platform, { m_tree / "r1.pdf", m_tree / "r2.pdf" });
-        window->ChkSelectAll->setCheckState(Qt::Unchecked);
-        window->ChkSelectAll_Click();
-        platform.folderAnswers.enqueue(qpath(empty));
-        window->CmdAddFolder_Click();
-        QVERIFY(window->CmdProcess->isEnabled());
-        QCOMPARE(ticks(*window), QList<bool>({ true, true }));
-        QCOMPARE(window->lblCount->text(), QStringLiteral("2 PDF Documents Added"));
+        QList<bool> busy;
+        for (const QString &folder : folders.split(' ')) {
+            m_window->ChkSelectAll->setCheckState(Qt::Unchecked);
+            m_window->ChkSelectAll_Click();
+            addFolder(m_scratch.path() / folder.toStdString());
+            busy << true << false;
+        }
+        const QString last = qpath(m_scratch.path()) + "/" + folders.split(' ').last();
+        QCOMPARE(m_window->SourceFolder, last.endsWith('/') ? last : last + "/");
+        QCOMPARE(
+            m_platform->folderTitles, QStringList(busy.size() / 2 + 1, "Choose Source Folder..."));
+        QCOMPARE(column(1), rows);
+        QVERIFY(!ticks().contains(false));
+        QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Checked);
+        QCOMPARE(m_window->CmdProcess->isEnabled(), !rows.isEmpty());
+        QCOMPARE(m_window->lblCount->text(), QString("%1 PDF Documents Added").arg(rows.size()));
+        QCOMPARE(m_platform->busyCalls, busy);
+        QCOMPARE(shown().size(), busy.size() / 2);
+        QCOMPARE(shown().last(), message.arg(qpath(m_scratch.path())));
+        QCOMPARE(m_platform->messages.last().icon, Platform::Icon::None);
+        if (selected >= 0)
+            QCOMPARE(
+                m_window->ListView1->selectedItems(), QList<QTreeWidgetItem *>({ row(selected) }));
     }
 
-    void unreadableFoldersAreReported()
+    // An error in the middle of an add leaves the rows added so far, unticked, and is shown;
+    // closing the window ends a scan silently. The pointer is restored either way.
+    void interruptedAdds()
     {
-        const fs::path folder = freshFolder("with-locked");
-        writeDocument(folder / "ok.pdf", 1);
-        writeDocument(folder / "locked" / "hidden.pdf", 1);
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        window->setFileSystemFactory([] { return std::make_unique<LockedFolderFileSystem>(); });
-        platform.folderAnswers.enqueue(qpath(folder));
-        window->CmdAddFolder_Click();
-        QCOMPARE(column(*window, 1), QStringList({ "ok.pdf" }));
-        QCOMPARE(platform.messages.size(), 1);
-        const QString text = platform.messages.first().text;
-        QVERIFY2(
-            text.startsWith(QStringLiteral("1 PDF Documents Added to List.\n")), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("1 folder could not be read")), qPrintable(text));
-        QVERIFY2(text.contains(qpath(folder / "locked")), qPrintable(text));
-        QVERIFY(platform.messages.first().details.contains(QStringLiteral("Permission denied")));
-        QVERIFY(!platform.busy());
-    }
-
-    void errorEndingTheFolderAddIsShownAndPointerRestored()
-    {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(m_tree));
-        platform.onProcessEvents = [&] {
-            if (window->ListView1->topLevelItemCount() == 2)
-                throw quenlith::Error(quenlith::ErrorNumber::FileSystem, "Path/File access error");
+        int failAt = 2;
+        m_platform->onProcessEvents = [&] {
+            if (m_window->ListView1->topLevelItemCount() == failAt)
+                throw quenlith::Error(57, "Device I/O error");
         };
-        window->CmdAddFolder_Click();
-        platform.onProcessEvents = nullptr;
-        QCOMPARE(window->ListView1->topLevelItemCount(), 2);
-        QCOMPARE(platform.messages.size(), 1);
-        QCOMPARE(platform.messages.first().title, QStringLiteral("Quenlith"));
-        QCOMPARE(platform.messages.first().text, QStringLiteral("75:Path/File access error"));
-        QCOMPARE(platform.busyCalls, QList<bool>({ true, false }));
+        addFiles({ m_tree / "r1.pdf", m_tree / "r2.pdf", m_tree / "B" / "b1.pdf" });
+        QCOMPARE(column(1), QStringList({ "r2.pdf", "r1.pdf" }));
+        QCOMPARE(ticks(), QList<bool>({ false, false }));
+        QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
+        QVERIFY(m_window->CmdProcess->isEnabled() && !m_window->ChkSelectAll->isEnabled());
+        failAt = 4;
+        addFolder(m_tree);
+        QCOMPARE(column(1), QStringList({ "r2.pdf", "r1.pdf", "r2.pdf", "r1.pdf" }));
+        QCOMPARE(shown(), QStringList(2, "57:Device I/O error"));
+        QCOMPARE(m_platform->messages.first().icon, Platform::Icon::Warning);
+        m_platform->onProcessEvents = [&] { m_window->close(); };
+        addFolder(m_tree);
+        m_platform->onProcessEvents = nullptr;
+        QVERIFY(ticks().size() == 4 && shown().size() == 2);
+        QCOMPARE(m_platform->busyCalls, QList<bool>({ true, false, true, false }));
+        QCOMPARE(m_platform->endProgramCalls, 1);
     }
 
-    // --- The extraction run ---
-
-    void cancelledOutputPickerChangesNothing()
+    // Rows dropped (a folder walked, non-".pdf" files ignored); progress counts unticked rows too;
+    // commands disabled and drops refused during the run.
+    void runWritesOneFolderPerTickedRow()
     {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { m_tree / "r1.pdf" });
-        window->CmdProcess_Click();
-        QCOMPARE(platform.folderTitles, QStringList({ "Choose Folder to Save..." }));
-        QVERIFY(platform.messages.isEmpty());
-        QVERIFY(platform.opened.isEmpty());
-        QVERIFY(window->CmdProcess->isEnabled());
-        QCOMPARE(window->LblProgessCurrent->text(), QStringLiteral("PDF File <pdf-file>"));
-    }
+        const fs::path docs = freshFolder(), out = freshFolder();
+        for (const char *name : { "Report.PDF", "a.pdf.pdf", "b.pdf", "three.pdf" })
+            writeDocument(docs / name, name[0] == 'R' ? 2 : name[0] == 't' ? 3 : 1);
+        QVERIFY(drop({ docs, m_tree / "notes.txt", m_tree / "A" / "old.pdf.bak" }));
+        QCOMPARE(column(1), QStringList({ "three.pdf", "b.pdf", "a.pdf.pdf", "Report.PDF" }));
+        QVERIFY(m_platform->folderTitles.isEmpty() && !ticks().contains(false));
+        QCOMPARE(m_platform->busyCalls, QList<bool>({ true, false }));
+        row(1)->setCheckState(0, Qt::Unchecked);
 
-    void runWritesOneFolderPerDocument_data()
-    {
-        QTest::addColumn<bool>("trailingSeparator");
-        QTest::newRow("folder without separator") << false;
-        QTest::newRow("folder with separator") << true;
-    }
-
-    void runWritesOneFolderPerDocument()
-    {
-        QFETCH(bool, trailingSeparator);
-        const fs::path docs = freshFolder(trailingSeparator ? "docs-sep" : "docs-nosep");
-        writeDocument(docs / "Report.PDF", 2);
-        writeDocument(docs / "a.pdf.pdf", 1);
-        writeDocument(docs / "three.pdf", 3);
-        const fs::path out = freshFolder(trailingSeparator ? "out-sep" : "out-nosep");
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(
-            *window, platform, { docs / "Report.PDF", docs / "a.pdf.pdf", docs / "three.pdf" });
-
-        QStringList labels;
-        platform.onProcessEvents = [&] {
-            if (labels.isEmpty() || labels.last() != window->LblImages->text())
-                labels.append(window->LblImages->text());
-        };
-        platform.folderAnswers.enqueue(qpath(out) + (trailingSeparator ? "/" : ""));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
-
-        QCOMPARE(filesBelow(out),
-            QStringList({ "Report/Report-1.txt",
-                "Report/Report-2.txt",
-                "a/a.pdf-1.txt",
-                "three/three-1.txt",
-                "three/three-2.txt",
-                "three/three-3.txt" }));
-        QCOMPARE(platform.messages.size(), 1);
-        QCOMPARE(platform.messages.first().text, Completed);
-        QCOMPARE(platform.messages.first().icon, Platform::Icon::Information);
-        QCOMPARE(platform.messages.first().title, QStringLiteral("Quenlith"));
-        QCOMPARE(platform.messages.first().buttons, Platform::Buttons::Ok);
-        QCOMPARE(platform.opened, QStringList({ qpath(out) + "/" }));
-        QVERIFY(window->CmdProcess->isEnabled());
-        // Rows top to bottom: three.pdf, a.pdf.pdf, Report.PDF.
-        QCOMPARE(window->LblProgessCurrent->text(), QStringLiteral("PDF File : Report.PDF"));
-        QCOMPARE(window->LblImages->text(), QStringLiteral("Extracted Attachment(s) 2 (of 2)"));
-        QCOMPARE(window->DocOutputFolder, qpath(out / "Report") + "/");
-        QCOMPARE(window->AttachmentIndex, 3);
-        QCOMPARE(window->ProgressBar1->value(), 100);
-        QVERIFY(window->FrameWait->isHidden());
-        for (const char *label : { "Extracted Attachment(s) 1 (of 3)",
-                 "Extracted Attachment(s) 2 (of 3)",
-                 "Extracted Attachment(s) 3 (of 3)" })
-            QVERIFY2(labels.contains(QLatin1String(label)), label);
-    }
-
-    void nothingTicked()
-    {
-        const fs::path out = freshFolder("out-nothing");
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { m_tree / "r1.pdf", m_tree / "r2.pdf" });
-        window->ChkSelectAll->setCheckState(Qt::Unchecked);
-        window->ChkSelectAll_Click();
-        QVERIFY(!window->CmdProcess->isEnabled());
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        QCOMPARE(platform.messages.last().text, Completed);
-        QVERIFY(window->CmdProcess->isEnabled());
-        QCOMPARE(platform.opened, QStringList({ qpath(out) + "/" }));
-        QVERIFY(filesBelow(out).isEmpty());
-        QVERIFY(fs::is_empty(out));
-    }
-
-    void progressCountsUntickedRows()
-    {
-        const fs::path out = freshFolder("out-progress");
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window,
-            platform,
-            { m_tree / "r1.pdf", m_tree / "r2.pdf", m_tree / "A/a1.pdf", m_tree / "B/b1.pdf" });
-        window->ListView1->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
         QList<int> values;
         bool disabledDuringRun = true;
-        platform.onProcessEvents = [&] {
-            if (values.isEmpty() || values.last() != window->ProgressBar1->value())
-                values.append(window->ProgressBar1->value());
-            if (!window->isRunInProgress())
-                return;
-            for (QPushButton *button :
-                { window->CmdProcess, window->cmdAdd, window->CmdAddFolder, window->cmdClear1 })
-                disabledDuringRun = disabledDuringRun && !button->isEnabled();
-            disabledDuringRun = disabledDuringRun && window->cmdCancel->isVisible()
-                && !window->ListView1->dropsAccepted();
+        m_platform->onProcessEvents = [&] {
+            values << m_window->ProgressBar1->value();
+            disabledDuringRun = disabledDuringRun && m_window->isRunInProgress()
+                && !m_window->CmdProcess->isEnabled() && !m_window->cmdAdd->isEnabled()
+                && !m_window->CmdAddFolder->isEnabled() && !m_window->cmdClear1->isEnabled()
+                && m_window->cmdCancel->isVisible() && !drop({ docs / "three.pdf" });
+            m_window->ListView1_Drop({ qpath(docs / "three.pdf") });
         };
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
-        if (values.last() != window->ProgressBar1->value())
-            values.append(window->ProgressBar1->value());
-        QCOMPARE(values, QList<int>({ 0, 25, 50, 75, 100 }));
-        QVERIFY(disabledDuringRun);
-        for (QPushButton *button :
-            { window->CmdProcess, window->cmdAdd, window->CmdAddFolder, window->cmdClear1 })
-            QVERIFY(button->isEnabled());
-        QVERIFY(window->cmdCancel->isHidden());
-        // Rows: b1, a1 (unticked), r2, r1.
-        QCOMPARE(filesBelow(out), QStringList({ "b1/b1-1.txt", "r1/r1-1.txt", "r2/r2-1.txt" }));
-    }
+        extractTo(out);
+        m_platform->onProcessEvents = nullptr;
+        values << m_window->ProgressBar1->value();
+        values.erase(std::unique(values.begin(), values.end()), values.end());
 
-    void sameDocumentTwiceAndSameNameTwice()
-    {
-        const fs::path out = freshFolder("out-names");
-        writeDocument(m_scratch.path() / "x" / "report.pdf", 1);
-        writeDocument(m_scratch.path() / "y" / "report.pdf", 2);
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { m_scratch.path() / "x" / "report.pdf" });
-        addFiles(*window, platform, { m_scratch.path() / "x" / "report.pdf" });
-        addFiles(*window, platform, { m_scratch.path() / "y" / "report.pdf" });
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        // Rows: y/report.pdf, x/report.pdf, x/report.pdf. y came first in the run.
-        QCOMPARE(filesBelow(out),
+        QCOMPARE(m_platform->folderTitles, QStringList({ "Choose Folder to Save..." }));
+        QCOMPARE(filesBelow(out).join(' '),
+            "Report/Report-1.txt Report/Report-2.txt a/a.pdf-1.txt three/three-1.txt "
+            "three/three-2.txt three/three-3.txt");
+        QCOMPARE(shown(),
             QStringList(
-                { "report (2)/report-1.txt", "report/report-1.txt", "report/report-2.txt" }));
-        QVERIFY2(!filesBelow(out).join(' ').contains("(2).txt"),
-            "the same document twice writes into its folder again");
-        QCOMPARE(platform.messages.last().text, Completed);
+                { "4 PDF Documents Added to List.\n\n2 dropped files were ignored: their names "
+                  "do not end in \".pdf\".",
+                    Completed }));
+        QCOMPARE(m_platform->messages.last().icon, Platform::Icon::Information);
+        QCOMPARE(m_platform->messages.last().buttons, Platform::Buttons::Ok);
+        QCOMPARE(m_platform->opened, QStringList({ qpath(out) + "/" }));
+        QVERIFY(disabledDuringRun);
+        QVERIFY(commandsEnabled() && m_window->cmdCancel->isHidden()
+            && m_window->FrameWait->isHidden());
+        QCOMPARE(values, QList<int>({ 0, 25, 50, 75, 100 }));
+        QCOMPARE(m_window->LblProgessCurrent->text(), QStringLiteral("PDF File : Report.PDF"));
+        QCOMPARE(m_window->LblImages->text(), QStringLiteral("Extracted Attachment(s) 2 (of 2)"));
+        QCOMPARE(m_window->DocOutputFolder, qpath(out / "Report") + "/");
+        QCOMPARE(m_window->AttachmentIndex, 3);
+        QCOMPARE(m_window->ListView1->topLevelItemCount(), 4);
+        QVERIFY(drop({ m_tree / "r1.pdf" }));
     }
 
-    void secondRunStartsFromThePreviousProgress()
+    // Cancelled picker; runs one after the other, the second into "folder/" starting from 100,
+    // the last with nothing ticked. Rows y/report, x/report, x/report: x gets "report (2)".
+    void successiveRuns()
     {
-        const fs::path out1 = freshFolder("out-first");
-        const fs::path out2 = freshFolder("out-second");
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { m_tree / "r1.pdf", m_tree / "r2.pdf" });
-        platform.folderAnswers.enqueue(qpath(out1));
-        window->CmdProcess_Click();
-        QCOMPARE(window->ProgressBar1->value(), 100);
+        const fs::path x = writeDocument(freshFolder() / "report.pdf", 1);
+        addFiles({ x });
+        addFiles({ x });
+        addFiles({ writeDocument(freshFolder() / "report.pdf", 2) });
+        m_window->CmdProcess_Click();
+        QVERIFY(m_platform->messages.isEmpty() && m_platform->opened.isEmpty()
+            && m_window->CmdProcess->isEnabled());
 
+        const fs::path first = freshFolder(), second = freshFolder(), none = freshFolder();
+        extractTo(first);
+        QCOMPARE(filesBelow(first).join(','),
+            "report (2)/report-1.txt,report/report-1.txt,report/report-2.txt");
         int firstValueSeen = -1;
-        platform.onProcessEvents = [&] {
+        m_platform->onProcessEvents = [&] {
             if (firstValueSeen < 0)
-                firstValueSeen = window->ProgressBar1->value();
+                firstValueSeen = m_window->ProgressBar1->value();
         };
-        platform.folderAnswers.enqueue(qpath(out2));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
+        extractTo(second / ""); // with a trailing separator
+        m_platform->onProcessEvents = nullptr;
         QCOMPARE(firstValueSeen, 100);
-        QCOMPARE(filesBelow(out2), filesBelow(out1));
-        QCOMPARE(platform.messages.size(), 2);
-        QCOMPARE(platform.opened.size(), 2);
+        QCOMPARE(filesBelow(second), filesBelow(first));
+        QCOMPARE(m_platform->opened.last(), qpath(second) + "/");
+
+        m_window->ChkSelectAll->setCheckState(Qt::Unchecked);
+        m_window->ChkSelectAll_Click();
+        QVERIFY(!m_window->CmdProcess->isEnabled());
+        extractTo(none);
+        QVERIFY(fs::is_empty(none));
+        QVERIFY(m_window->CmdProcess->isEnabled());
+        QCOMPARE(shown(), QStringList(3, Completed));
+        QCOMPARE(m_platform->opened.last(), qpath(none) + "/");
     }
 
+    // Documents that fail are named after the completion text, ten at most, all in the details.
     void failuresAreSummarised()
     {
-        const fs::path docs = freshFolder("failing");
-        const fs::path out = freshFolder("out-failing");
-        writeDocument(docs / "good.pdf", 1);
+        const fs::path docs = freshFolder(), out = freshFolder();
+        std::vector<fs::path> missing;
+        for (int i = 0; i < 11; ++i)
+            missing.push_back(docs / ("gone-" + std::to_string(i) + ".pdf"));
+        addFiles(missing);
         std::ofstream(docs / "broken.pdf") << "%PDF-1.4 not really";
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(
-            *window, platform, { docs / "good.pdf", docs / "broken.pdf", docs / "missing.pdf" });
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        QCOMPARE(platform.messages.size(), 1);
-        const Platform::Message &box = platform.messages.first();
+        addFiles({ writeDocument(docs / "good.pdf", 1),
+            docs / "broken.pdf" }); // broken, good, gone-10..0
+        extractTo(out);
+        QCOMPARE(shown().size(), 1);
+        const Platform::Message &box = m_platform->messages.first();
         QVERIFY2(box.text.startsWith(Completed + "\n"), qPrintable(box.text));
-        QVERIFY2(box.text.contains(QStringLiteral("2 documents could not be opened")),
-            qPrintable(box.text));
+        QVERIFY2(box.text.contains("12 documents could not be opened"), qPrintable(box.text));
+        QVERIFY2(box.text.contains("and 2 more"), qPrintable(box.text));
         QVERIFY(box.text.contains(qpath(docs / "broken.pdf")));
-        QVERIFY(box.text.contains(qpath(docs / "missing.pdf")));
+        QCOMPARE(box.text.count("gone-"), 9);
+        QCOMPARE(box.details.count("gone-"), 11);
         QCOMPARE(box.icon, Platform::Icon::Warning);
-        QVERIFY(!box.details.isEmpty());
-        QVERIFY(filesBelow(out).contains(QStringLiteral("good/good-1.txt")));
+        QCOMPARE(filesBelow(out), QStringList({ "good/good-1.txt" }));
     }
 
-    void longSummaryShowsTenAndTheRest()
+    void stopDuringARun_data()
     {
-        const fs::path docs = freshFolder("many-missing");
-        const fs::path out = freshFolder("out-many");
-        QList<fs::path> missing;
-        for (int i = 0; i < 13; ++i)
-            missing.append(docs / ("gone-" + std::to_string(i) + ".pdf"));
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, missing);
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        const Platform::Message &box = platform.messages.last();
-        QVERIFY2(box.text.contains(QStringLiteral("13 documents could not be opened")),
-            qPrintable(box.text));
-        QVERIFY2(box.text.contains(QStringLiteral("and 3 more")), qPrintable(box.text));
-        QCOMPARE(box.text.count(QStringLiteral("gone-")), 10);
-        QCOMPARE(box.details.count(QStringLiteral("gone-")), 13);
+        QTest::addColumn<QString>("how");
+        for (const char *how : { "window closed", "Exit answered Yes", "Cancel button", "Escape" })
+            QTest::newRow(how) << QString::fromLatin1(how);
     }
 
-    void closingDuringARunEndsItAndLeavesNoPartialFile()
+    // Rows d3, d2, d1, stopped after d2's first attachment: no new write, nothing partial left.
+    void stopDuringARun()
     {
-        const fs::path docs = freshFolder("closing");
-        const fs::path out = freshFolder("out-closing");
+        QFETCH(QString, how);
+        const fs::path docs = freshFolder(), out = freshFolder();
         for (const char *name : { "d1.pdf", "d2.pdf", "d3.pdf" })
             writeDocument(docs / name, 2);
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { docs / "d1.pdf", docs / "d2.pdf", docs / "d3.pdf" });
-        // Rows: d3, d2, d1. Close once the first attachment of d2 is written.
-        platform.onProcessEvents = [&] {
-            if (!window->isClosing() && fs::exists(out / "d2" / "d2-1.txt"))
-                window->close();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        addFiles({ docs / "d1.pdf", docs / "d2.pdf", docs / "d3.pdf" });
+        bool stopped = false;
+        m_platform->onProcessEvents = [&] {
+            if (stopped || !fs::exists(out / "d2" / "d2-1.txt"))
+                return;
+            stopped = true;
+            if (how == "window closed")
+                m_window->close();
+            else if (how == "Exit answered Yes")
+                m_window->cmdEnd_Click(); // the fake answers the default button, Yes
+            else if (how == "Escape")
+                QTest::keyClick(m_window.get(), Qt::Key_Escape);
+            else
+                QTest::mouseClick(m_window->cmdCancel, Qt::LeftButton);
         };
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
-        QVERIFY(!window->isVisible());
-        QCOMPARE(platform.endProgramCalls, 1);
-        QVERIFY2(platform.messages.isEmpty(), "no completion message after the window closed");
-        QVERIFY(platform.opened.isEmpty());
+        extractTo(out);
+        m_platform->onProcessEvents = nullptr;
         QCOMPARE(filesBelow(out), QStringList({ "d2/d2-1.txt", "d3/d3-1.txt", "d3/d3-2.txt" }));
+        const bool cancelled = how == "Cancel button" || how == "Escape";
+        QCOMPARE(m_platform->endProgramCalls, cancelled ? 0 : 1);
+        QCOMPARE(m_window->isVisible(), cancelled);
+        QCOMPARE(m_platform->opened.isEmpty(), !cancelled);
+        const QStringList texts = shown();
+        QCOMPARE(texts.size(), how == "window closed" ? 0 : 1);
+        if (how == "Exit answered Yes")
+            QCOMPARE(texts.first(), QStringLiteral("Are you sure you want to exit now?"));
+        if (!cancelled)
+            return;
+        const QString &text = texts.first();
+        QVERIFY2(text.startsWith("PDF Attachments Extraction - Cancelled !"), qPrintable(text));
+        QVERIFY2(text.contains("1 of 3 documents were done."), qPrintable(text));
+        QCOMPARE(m_platform->opened, QStringList({ qpath(out) + "/" }));
+        QVERIFY(commandsEnabled() && m_window->cmdCancel->isHidden());
+        const fs::path again = freshFolder();
+        extractTo(again); // the next run is not cancelled
+        QCOMPARE(filesBelow(again).size(), 6);
+        QCOMPARE(shown().last(), Completed);
     }
 
     void closingDuringALongWriteAbandonsIt()
     {
-        const fs::path docs = freshFolder("long-write");
-        const fs::path out = freshFolder("out-long-write");
+        const fs::path docs = freshFolder(), out = freshFolder();
         // 24 MB that Flate cannot shrink much, so the write takes several progress steps.
         std::string data(24u << 20, '\0');
-        std::uint32_t state = 12345;
-        for (char &byte : data) {
-            state = state * 1664525u + 1013904223u;
-            byte = static_cast<char>(state >> 24);
-        }
+        std::minstd_rand random(12345);
+        std::generate(data.begin(), data.end(), [&] { return static_cast<char>(random() >> 8); });
         quenlith::fixtures::writePdf((docs / "big.pdf").string(), { { "big.bin", data, 0 } });
-        data.clear();
-        data.shrink_to_fit();
-
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { docs / "big.pdf" });
+        addFiles({ docs / "big.pdf" });
         int callsDuringWrite = 0;
-        platform.onProcessEvents = [&] {
-            if (window->isClosing() || !hasPartFile(out))
-                return;
-            if (++callsDuringWrite == 2)
-                window->close();
+        m_platform->onProcessEvents = [&] {
+            if (!m_window->isClosing() && !filesBelow(out).filter(".part").isEmpty()
+                && ++callsDuringWrite == 2)
+                m_window->close();
         };
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
+        extractTo(out);
+        m_platform->onProcessEvents = nullptr;
         QCOMPARE(callsDuringWrite, 2);
-        QVERIFY(window->isClosing());
-        QVERIFY(platform.messages.isEmpty());
+        QVERIFY(m_window->isClosing() && m_platform->messages.isEmpty());
         QCOMPARE(filesBelow(out), QStringList());
-    }
-
-    void exitAnsweredYesDuringARun()
-    {
-        const fs::path out = freshFolder("out-exit");
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        addFiles(*window, platform, { m_tree / "r1.pdf", m_tree / "r2.pdf", m_tree / "A/a1.pdf" });
-        platform.onProcessEvents = [&] {
-            if (!window->isClosing()
-                && window->LblProgessCurrent->text().endsWith(QLatin1String("r2.pdf"))) {
-                platform.messageAnswers.enqueue(Platform::Answer::Yes);
-                window->cmdEnd_Click();
-            }
-        };
-        platform.folderAnswers.enqueue(qpath(out));
-        window->CmdProcess_Click();
-        platform.onProcessEvents = nullptr;
-        QCOMPARE(platform.messages.size(), 1);
-        QCOMPARE(
-            platform.messages.first().text, QStringLiteral("Are you sure you want to exit now?"));
-        QCOMPARE(platform.endProgramCalls, 1);
-        QVERIFY(!filesBelow(out).contains(QStringLiteral("r1/r1-1.txt")));
-        QVERIFY(filesBelow(out).contains(QStringLiteral("a1/a1-1.txt")));
-        QVERIFY(!hasPartFile(out));
-    }
-
-    void closingDuringAScanEndsIt()
-    {
-        FakePlatform platform;
-        auto window = makeWindow(platform);
-        platform.folderAnswers.enqueue(qpath(m_tree));
-        int calls = 0;
-        platform.onProcessEvents = [&] {
-            if (++calls == 3)
-                window->close();
-        };
-        window->CmdAddFolder_Click();
-        platform.onProcessEvents = nullptr;
-        QCOMPARE(window->ListView1->topLevelItemCount(), 0);
-        QVERIFY(platform.messages.isEmpty());
-        QCOMPARE(platform.busyCalls, QList<bool>({ true, false }));
-        QCOMPARE(platform.endProgramCalls, 1);
     }
 };
 
