@@ -239,7 +239,7 @@ bool loadFile(const std::string &path, std::uint64_t limit, LoadedFile &loaded, 
     loaded.whole = fileSize <= limit;
     const std::size_t wanted
         = loaded.whole ? static_cast<std::size_t>(fileSize) : static_cast<std::size_t>(headerRange);
-    loaded.data = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(wanted, 1));
+    loaded.data = std::unique_ptr<char[]>(new char[std::max<std::size_t>(wanted, 1)]);
     loaded.size = std::fread(loaded.data.get(), 1, wanted, file);
     if (std::ferror(file) != 0) {
         std::fclose(file);

@@ -23,7 +23,7 @@ public:
         : m_md5(std::move(md5))
     {
         for (int i = 0; i < blockCount; ++i) {
-            m_storage.push_back(std::make_unique_for_overwrite<unsigned char[]>(blockSize));
+            m_storage.push_back(std::unique_ptr<unsigned char[]>(new unsigned char[blockSize]));
             m_free.push_back(m_storage.back().get());
         }
         m_thread = std::thread([this] { run(); });
