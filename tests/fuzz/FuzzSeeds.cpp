@@ -10,12 +10,14 @@ using namespace quenlith::fixtures;
 
 namespace {
 
-FileSpecFixture named(const std::string &name, const std::string &data)
+FileSpecFixture named(const std::string &name, const std::string &data, std::vector<int> pages = {})
 {
     FileSpecFixture spec;
     spec.data = data;
     spec.names = { { "/UF", utf16be(name) }, { "/F", pdfDoc(name) } };
-    spec.treeKeys = { name };
+    if (pages.empty())
+        spec.treeKeys = { name };
+    spec.annotationPages = std::move(pages);
     return spec;
 }
 
@@ -29,29 +31,28 @@ int main(int argc, char **argv)
     }
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
-    const auto path = [&](const std::string &name) { return (folder / name).string(); };
+    const auto write = [&](const std::string &name, const DocumentFixture &document) {
+        writeDocument((folder / name).string(), document);
+        return (folder / name).string();
+    };
 
     DocumentFixture flat;
     flat.files = { named("a.txt", "alpha"), named("π.png", "pi"), named("../../evil.txt", "x") };
-    writeDocument(path("flat.pdf"), flat);
-
+    write("flat.pdf", flat);
     DocumentFixture nested = flat;
     nested.treeFanout = 2;
     nested.nullTreeEntry = true;
-    writeDocument(path("nested.pdf"), nested);
+    write("nested.pdf", nested);
 
     DocumentFixture annotations;
     annotations.pages = 3;
-    auto shared = named("shared.txt", "on three pages");
-    shared.annotationPages = { 1, 2, 3 };
-    auto direct = named("direct.txt", "direct");
+    auto direct = named("direct.txt", "direct", { 2 });
     direct.direct = true;
-    direct.annotationPages = { 2 };
-    auto external = named("external.txt", "");
+    auto external = named("external.txt", "", { 3 });
     external.embedded = false;
-    external.annotationPages = { 3 };
-    annotations.files = { shared, direct, external };
-    writeDocument(path("annotations.pdf"), annotations);
+    annotations.files = { named("shared.txt", "on three pages", { 1, 2, 3 }), direct, external };
+    write("annotations.pdf", annotations);
+    breakXref(write("broken-xref.pdf", annotations));
 
     DocumentFixture params;
     auto right = named("right.txt", "checked");
@@ -65,23 +66,18 @@ int main(int argc, char **argv)
     auto corrupt = named("corrupt.bin", "zzz");
     corrupt.corruptFlate = true;
     params.files = { right, wrong, corrupt };
-    writeDocument(path("params.pdf"), params);
+    write("params.pdf", params);
+    const auto truncated = write("truncated.pdf", params);
+    truncateFile(truncated, std::filesystem::file_size(truncated) / 2);
 
-    for (auto [name, encryption] : { std::pair { "aes256.pdf", Encryption::Aes256 },
-             std::pair { "aes128.pdf", Encryption::Aes128 },
-             std::pair { "rc4.pdf", Encryption::Rc4 } }) {
+    for (auto [name, encryption, password] : { std::tuple { "aes256.pdf", Encryption::Aes256, "" },
+             std::tuple { "aes128.pdf", Encryption::Aes128, "" },
+             std::tuple { "rc4.pdf", Encryption::Rc4, "" },
+             std::tuple { "password.pdf", Encryption::Aes256, "user" } }) {
         DocumentFixture encrypted = flat;
         encrypted.encryption = encryption;
-        writeDocument(path(name), encrypted);
+        encrypted.userPassword = password;
+        write(name, encrypted);
     }
-    DocumentFixture locked = flat;
-    locked.encryption = Encryption::Aes256;
-    locked.userPassword = "user";
-    writeDocument(path("password.pdf"), locked);
-
-    writeDocument(path("broken-xref.pdf"), annotations);
-    breakXref(path("broken-xref.pdf"));
-    writeDocument(path("truncated.pdf"), params);
-    truncateFile(path("truncated.pdf"), std::filesystem::file_size(path("truncated.pdf")) / 2);
     return 0;
 }

@@ -9,14 +9,14 @@
 namespace quenlith::fixtures {
 
 struct Attachment {
-    std::string name; // stored as /UF and /F (as UTF-16BE with BOM when not plain ASCII)
-    std::string data; // the file's bytes, stored Flate-compressed
+    std::string name; // stored as /UF and /F (PDFDocEncoding when it can hold it, else UTF-16BE)
+    std::string data; // the file's bytes, stored Flate-compressed, with /Params /Size and /CheckSum
     // Attach through a /FileAttachment annotation on this 1-based page instead of the name tree.
     int annotationPage = 0;
 };
 
-// A document of `pages` empty pages whose attachments are, in order, in the EmbeddedFiles name
-// tree (key = name, made unique with a numeric suffix) or on page annotations.
+// A document of `pages` empty pages whose attachments are in the EmbeddedFiles name tree (key =
+// name, made unique with a numeric suffix, keys sorted) or on page annotations, in their order.
 void writePdf(const std::string &path, const std::vector<Attachment> &attachments, int pages = 1);
 
 // Raw bytes of PDF text strings in the encodings that documents use for file names.
