@@ -244,22 +244,7 @@ void writeAttachmentJson(
     JsonWriter &json, const AttachmentOutcome &outcome, const AttachmentInfo &info)
 {
     json.beginObject();
-    json.field("index", outcome.index);
-    json.field("name", outcome.storedName);
-    json.fieldOrNull("key", info.key);
-    json.fieldOrNull("description", info.description);
-    json.fieldOrNull("mimeType", info.mimeType);
-    json.key("size");
-    if (info.declaredSize >= 0)
-        json.number(info.declaredSize);
-    else
-        json.null();
-    json.fieldOrNull("modified", isoDate(info.modTime));
-    json.key("page");
-    if (info.page > 0)
-        json.number(info.page);
-    else
-        json.null();
+    writeAttachmentFields(json, outcome.index, outcome.storedName, info);
     json.field("outputPath", outcome.outputPath);
     json.field("status", outcomeWord(outcome.kind));
     json.fieldOrNull("reason", outcome.reason);

@@ -104,22 +104,7 @@ void writeJson(const std::vector<ListedDocument> &documents,
         int index = 0;
         for (const AttachmentInfo &info : document.attachments) {
             json.beginObject();
-            json.field("index", ++index);
-            json.field("name", info.name);
-            json.fieldOrNull("key", info.key);
-            json.fieldOrNull("description", info.description);
-            json.fieldOrNull("mimeType", info.mimeType);
-            json.key("size");
-            if (info.declaredSize >= 0)
-                json.number(info.declaredSize);
-            else
-                json.null();
-            json.fieldOrNull("modified", isoDate(info.modTime));
-            json.key("page");
-            if (info.page > 0)
-                json.number(info.page);
-            else
-                json.null();
+            writeAttachmentFields(json, ++index, info.name, info);
             json.endObject();
         }
         json.endArray();

@@ -1,5 +1,6 @@
 #include "cli/ReportText.h"
 
+#include "cli/JsonWriter.h"
 #include "extract/PdfLibrary.h"
 
 #include <climits>
@@ -74,6 +75,27 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind)
 std::string countOf(std::size_t count, const std::string &singular, const std::string &plural)
 {
     return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+void writeAttachmentFields(
+    JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info)
+{
+    json.field("index", index);
+    json.field("name", name);
+    json.fieldOrNull("key", info.key);
+    json.fieldOrNull("description", info.description);
+    json.fieldOrNull("mimeType", info.mimeType);
+    json.key("size");
+    if (info.declaredSize >= 0)
+        json.number(info.declaredSize);
+    else
+        json.null();
+    json.fieldOrNull("modified", isoDate(info.modTime));
+    json.key("page");
+    if (info.page > 0)
+        json.number(info.page);
+    else
+        json.null();
 }
 
 } // namespace quenlith::cli

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "extract/DocumentExtraction.h"
+#include "extract/PdfLibrary.h"
 
 #include <cstdint>
 #include <string>
 
 namespace quenlith::cli {
+
+class JsonWriter;
 
 // Words and formats shared by the text and JSON reports of list and extract.
 
@@ -23,6 +26,12 @@ std::string outcomeWord(AttachmentOutcome::Kind kind);
 
 // Whether an attachment outcome counts as a success (a file that can be trusted was written).
 bool outcomeSucceeded(AttachmentOutcome::Kind kind);
+
+// The fields that list and extract both give of an attachment, into the open JSON object:
+// index, name, key, description, mimeType, size, modified, page (null where the document is
+// silent).
+void writeAttachmentFields(
+    JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info);
 
 // "1 attachment", "2 attachments".
 std::string countOf(std::size_t count, const std::string &singular, const std::string &plural);

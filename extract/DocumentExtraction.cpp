@@ -78,20 +78,6 @@ bool keepCurrent(PdfLibrary &library, const std::string &documentPath, const std
     return library.OpenDocument(documentPath, password) == static_cast<int>(OpenStatus::Opened);
 }
 
-std::string comparableFolder(const std::string &folder)
-{
-#if defined(_WIN32) || defined(__APPLE__)
-    // These file systems ignore case by default: "Report" and "report" are one folder there.
-    std::string folded = folder;
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) {
-        return static_cast<char>(std::tolower(c));
-    });
-    return folded;
-#else
-    return folder;
-#endif
-}
-
 // "out/report/" with " (n)" after its last component: "out/report (n)/".
 std::string numberedFolder(const std::string &folder, int n)
 {
@@ -214,9 +200,9 @@ std::string DocumentFolderAllocator::folderFor(
 
     const std::string base = documentFolderFor(outputFolder, documentPath);
     std::string folder = base;
-    for (int n = 2; m_documentOfFolder.count(comparableFolder(folder)) != 0; ++n)
+    for (int n = 2; m_documentOfFolder.count(fileSystemComparable(folder)) != 0; ++n)
         folder = numberedFolder(base, n);
-    m_documentOfFolder.emplace(comparableFolder(folder), documentPath);
+    m_documentOfFolder.emplace(fileSystemComparable(folder), documentPath);
     m_folderOfDocument.emplace(documentPath, folder);
     return folder;
 }

@@ -193,7 +193,7 @@ std::string numberedName(const std::string &name, int n)
     return stem + " (" + std::to_string(n) + ")" + ext;
 }
 
-std::string OutputNameSet::comparable(const std::string &name)
+std::string fileSystemComparable(const std::string &name)
 {
 #if defined(_WIN32) || defined(__APPLE__)
     // These file systems ignore case by default: "A.xml" and "a.xml" are one file there.
@@ -210,9 +210,9 @@ std::string OutputNameSet::comparable(const std::string &name)
 std::string OutputNameSet::claim(const std::string &safeName)
 {
     std::string candidate = safeName;
-    for (int n = 2; m_used.count(comparable(candidate)) != 0; ++n)
+    for (int n = 2; m_used.count(fileSystemComparable(candidate)) != 0; ++n)
         candidate = numberedName(safeName, n);
-    m_used.insert(comparable(candidate));
+    m_used.insert(fileSystemComparable(candidate));
     return candidate;
 }
 

@@ -22,9 +22,12 @@ public:
     std::string claim(const std::string &safeName);
 
 private:
-    static std::string comparable(const std::string &name);
     std::set<std::string> m_used;
 };
+
+// The form in which two names are compared for clashes on this platform's file systems: folded
+// to small letters where they ignore case by default (Windows, macOS), unchanged elsewhere.
+std::string fileSystemComparable(const std::string &name);
 
 // "name.ext" with " (n)" inserted before the extension: "name (n).ext".
 std::string numberedName(const std::string &name, int n);
