@@ -4,7 +4,6 @@
 #include "util/SafeFileName.h"
 #include "util/registry.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace quenlith {
