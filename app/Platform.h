@@ -49,6 +49,13 @@ public:
     // Lets pending window events run.
     virtual void processEvents() = 0;
 
+    // Whether processEvents() called now would let events run (a platform may skip calls that
+    // follow each other closely). The window brings deferred view updates up to date only then.
+    virtual bool eventsDue() const
+    {
+        return true;
+    }
+
     // Asks the event loop to end the program once control returns to it.
     virtual void endProgram() = 0;
 };

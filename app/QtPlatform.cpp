@@ -82,9 +82,14 @@ void QtPlatform::setBusyCursor(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
+bool QtPlatform::eventsDue() const
+{
+    return !m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= EventInterval;
+}
+
 void QtPlatform::processEvents()
 {
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < EventInterval)
+    if (!eventsDue())
         return;
     QCoreApplication::processEvents();
     m_sinceEvents.start();

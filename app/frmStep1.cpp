@@ -1,11 +1,11 @@
 #include "app/frmStep1.h"
 
 #include "app/RunSummary.h"
+#include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/PdfFileName.h"
-#include "doclist/SelectListItem.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
 #include "scan/FileSystemService.h"
@@ -25,10 +25,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <cmath>
 #include <new>
+#include <utility>
 
 // The icons live in the GUI library's resources, which a static library must register itself.
 static void initResources()
@@ -479,6 +481,8 @@ bool frmStep1::isClosing() const
 
 void frmStep1::yieldEvents()
 {
+    if (m_listSelection != nullptr && m_platform.eventsDue())
+        m_listSelection->apply();
     m_platform.processEvents();
     if (m_closing)
         throw WindowClosing();
@@ -566,6 +570,15 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
         logger.Terminate();
         yieldEvents();
     }
+    // SelectListItem after every row, with its outcome shown only when events run: selecting and
+    // scrolling lay out the whole list, which would cost more than a row as the list grows.
+    // A drop handled meanwhile adds a folder of its own: the outer add's selection comes back.
+    DeferredListSelection selection(*ListView1);
+    DeferredListSelection *const outer = std::exchange(m_listSelection, &selection);
+    const auto applySelection = qScopeGuard([this, &selection, outer] {
+        m_listSelection = outer;
+        selection.apply();
+    });
     for (const std::string &entry : *found) {
         yieldEvents();
         const QString path = QString::fromStdString(entry);
@@ -575,7 +588,7 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
         m_documentList->addDocumentRow(path, [this] { yieldEvents(); });
         yieldEvents();
         ++result.added;
-        SelectListItem(*ListView1, result.added, 3);
+        selection.select(result.added, 3);
     }
     return result;
 }

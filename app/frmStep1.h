@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace quenlith {
 
+class DeferredListSelection;
 class DocumentList;
 class DocumentListView;
 class FileSystemService;
@@ -115,7 +116,8 @@ private:
     void Form_Load();
     void Form_Unload();
 
-    // Lets pending events run; throws WindowClosing once the window is closing.
+    // Lets pending events run, bringing a folder add's selection up to date first; throws
+    // WindowClosing once the window is closing.
     void yieldEvents();
     FolderAddResult addFolderTree(const QString &folder);
     void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
@@ -126,6 +128,7 @@ private:
     Platform &m_platform;
     std::unique_ptr<DocumentList> m_documentList;
     FileSystemFactory m_fileSystemFactory;
+    DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
     bool m_runInProgress = false;
     bool m_cancelRequested = false;
     bool m_closing = false;

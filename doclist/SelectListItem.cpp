@@ -17,21 +17,6 @@ std::optional<int> checked(std::int64_t value)
     return static_cast<int>(value);
 }
 
-// 0-based index of the first visible row.
-int topIndex(const QTreeWidget &list)
-{
-    const QTreeWidgetItem *top = list.itemAt(0, 0);
-    return top != nullptr ? list.indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(top)) : 0;
-}
-
-// Number of rows that fit fully on the visible page.
-int countPerPage(const QTreeWidget &list)
-{
-    const QTreeWidgetItem *first = list.topLevelItem(0);
-    const int rowHeight = first != nullptr ? list.visualItemRect(first).height() : 0;
-    return rowHeight > 0 ? list.viewport()->height() / rowHeight : 0;
-}
-
 bool scrollIntoView(QTreeWidget &list, std::optional<int> position)
 {
     if (!position || *position < 1 || *position > list.topLevelItemCount())
@@ -41,6 +26,42 @@ bool scrollIntoView(QTreeWidget &list, std::optional<int> position)
 }
 
 } // namespace
+
+int listTopIndex(const QTreeWidget &list)
+{
+    const QTreeWidgetItem *top = list.itemAt(0, 0);
+    return top != nullptr ? list.indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(top)) : 0;
+}
+
+int listCountPerPage(const QTreeWidget &list)
+{
+    const QTreeWidgetItem *first = list.topLevelItem(0);
+    const int rowHeight = first != nullptr ? list.visualItemRect(first).height() : 0;
+    return rowHeight > 0 ? list.viewport()->height() / rowHeight : 0;
+}
+
+std::optional<int> selectListItemScrollTarget(
+    std::int64_t top, std::int64_t perPage, int rows, int position, int pageLine)
+{
+    const std::int64_t k = position;
+    const std::int64_t v = pageLine;
+    if (!checked(top + perPage))
+        return std::nullopt;
+    if (top < k && k <= top + perPage)
+        return 0;
+    if (k > top + perPage) {
+        if (!checked(k + perPage))
+            return std::nullopt;
+        if (rows < k + perPage)
+            return checked(rows);
+        if (k > v)
+            return checked(k + perPage - v);
+        return checked(k + perPage - 1);
+    }
+    if (k > v)
+        return checked(k - v + 1);
+    return checked(k);
+}
 
 bool SelectListItem(QTreeWidget &list, int position, int pageLine)
 {
@@ -56,27 +77,11 @@ bool SelectListItem(QTreeWidget &list, int position, int pageLine)
     list.setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list.setAutoScroll(autoScroll);
 
-    const std::int64_t k = position;
-    const std::int64_t v = pageLine;
-    const std::int64_t top = topIndex(list);
-    const std::int64_t per = countPerPage(list);
-    if (!checked(top + per))
+    const std::optional<int> target = selectListItemScrollTarget(
+        listTopIndex(list), listCountPerPage(list), rows, position, pageLine);
+    if (!target)
         return false;
-
-    if (top < k && k <= top + per)
-        return true;
-    if (k > top + per) {
-        if (!checked(k + per))
-            return false;
-        if (rows < k + per)
-            return scrollIntoView(list, rows);
-        if (k > v)
-            return scrollIntoView(list, checked(k + per - v));
-        return scrollIntoView(list, checked(k + per - 1));
-    }
-    if (k > v)
-        return scrollIntoView(list, checked(k - v + 1));
-    return scrollIntoView(list, checked(k));
+    return *target == 0 || scrollIntoView(list, *target);
 }
 
 } // namespace quenlith

@@ -1,9 +1,11 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
+#include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <QGroupBox>
+#include <QScrollBar>
 
 using namespace guitest;
 using quenlith::Platform;
@@ -252,6 +254,83 @@ private slots:
         if (inRange)
             QCOMPARE(list->currentItem(), row(k - 1));
         QCOMPARE(ticks(), ticked);
+    }
+
+    // A folder add selects after every row but shows the outcome only when events run: the page,
+    // current row, selection and horizontal scroll must then be what SelectListItem after every
+    // row gives. 10 rows per page; `applyEvery` 0 applies at the end only.
+    void deferredSelection_data()
+    {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<int>("firstVisible");
+        QTest::addColumn<bool>("scrolledRight");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("pageLine");
+        QTest::addColumn<int>("applyEvery");
+        QTest::newRow("empty list, applied every row") << 0 << 1 << false << 40 << 3 << 1;
+        QTest::newRow("empty list, applied every 7 rows") << 0 << 1 << false << 40 << 3 << 7;
+        QTest::newRow("empty list, applied at the end") << 0 << 1 << true << 40 << 3 << 0;
+        QTest::newRow("fewer rows than a page") << 4 << 1 << false << 5 << 3 << 2;
+        QTest::newRow("100 rows, first page, every 7") << 100 << 1 << false << 60 << 3 << 7;
+        QTest::newRow("100 rows, middle page, at the end") << 100 << 45 << true << 60 << 3 << 0;
+        QTest::newRow("100 rows, last page, every 3") << 100 << 91 << false << 30 << 3 << 3;
+        QTest::newRow("page line below the page") << 100 << 20 << false << 30 << 12 << 4;
+        QTest::newRow("page line 1") << 100 << 1 << true << 30 << 1 << 5;
+    }
+
+    void deferredSelection()
+    {
+        QFETCH(int, existing);
+        QFETCH(int, firstVisible);
+        QFETCH(bool, scrolledRight);
+        QFETCH(int, added);
+        QFETCH(int, pageLine);
+        QFETCH(int, applyEvery);
+        QTreeWidget *list = m_window->ListView1;
+        list->addTopLevelItem(new QTreeWidgetItem({ "0" }));
+        const int rowHeight = list->visualItemRect(row(0)).height();
+        list->setFixedHeight(
+            list->height() - list->viewport()->height() + 10 * rowHeight + rowHeight / 2);
+
+        // First visible row, current row, selected rows, horizontal scroll.
+        using State = std::tuple<int, int, QList<int>, int>;
+        auto state = [&] {
+            QList<int> selected;
+            for (QTreeWidgetItem *item : list->selectedItems())
+                selected << list->indexOfTopLevelItem(item);
+            return State { list->indexOfTopLevelItem(list->itemAt(0, 0)),
+                list->indexOfTopLevelItem(list->currentItem()),
+                selected,
+                list->horizontalScrollBar()->value() };
+        };
+        auto run = [&](bool deferred) {
+            list->clear();
+            for (int i = 1; i <= existing; ++i)
+                list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
+            list->scrollToItem(
+                list->topLevelItem(firstVisible - 1), QAbstractItemView::PositionAtTop);
+            if (scrolledRight)
+                list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
+            quenlith::DeferredListSelection selection(*list);
+            QList<State> states;
+            QList<bool> results;
+            for (int i = 1; i <= added; ++i) {
+                list->insertTopLevelItem(0, new QTreeWidgetItem({ "new " + QString::number(i) }));
+                results << (deferred ? selection.select(i, pageLine)
+                                     : quenlith::SelectListItem(*list, i, pageLine));
+                if (applyEvery > 0 && i % applyEvery == 0) {
+                    selection.apply();
+                    states << state();
+                }
+            }
+            selection.apply();
+            states << state();
+            return std::make_pair(states, results);
+        };
+        run(false); // the runs compared start alike: the vertical scroll bar has come up once
+        const auto everyRow = run(false);
+        QVERIFY(std::get<3>(everyRow.first.last()) == 0 || !scrolledRight);
+        QCOMPARE(run(true), everyRow);
     }
 
     // Exit asks (Yes default) and ends on Yes; closing the window any other way ends at once.

@@ -1,0 +1,39 @@
+#pragma once
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quenlith {
+
+// SelectListItem for a batch that adds rows at position 1 and selects a row after each one, at the
+// cost of one layout of the list per apply() instead of one per call: each select() works out what
+// SelectListItem would do from the page it would see (rows inserted above the page keep its first
+// visible index, as in the list control) and only remembers the outcome; apply() gives the list
+// that selection, current row and scroll position. Call apply() before pending events run, so that
+// what is painted and what a nested command sees is current, and when the batch ends.
+// Expects a list with uniform row heights that scrolls by whole rows (DocumentListView).
+class DeferredListSelection {
+public:
+    explicit DeferredListSelection(QTreeWidget &list);
+
+    // What SelectListItem(list, position, pageLine) would return.
+    bool select(int position, int pageLine);
+    // Makes the list show the outcome of the select() calls so far; does nothing when there were
+    // none since the last apply. The next select() reads the page afresh, since events may have
+    // scrolled, resized or cleared the list meanwhile.
+    void apply();
+
+private:
+    // The list scrolled so that the 0-based row `row` is visible with the least movement.
+    void ensureVisible(int row, int rows);
+
+    QTreeWidget &m_list;
+    bool m_pageKnown = false; // m_top and m_perPage describe the list
+    int m_top = 0;
+    int m_perPage = 0;
+    bool m_pending = false; // a select() since the last apply()
+    QTreeWidgetItem *m_selected = nullptr; // the row to select; none after a failed select()
+    bool m_scrolled = false; // a select() scrolled since the last apply(): m_top is the new page
+};
+
+} // namespace quenlith
