@@ -5,12 +5,12 @@
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
 #include "doclist/FileDialogAnswer.h"
-#include "doclist/PdfFileName.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
 #include "util/Error.h"
+#include "util/PdfFileName.h"
 #include "util/modMain.h"
 #include "util/registry.h"
 
@@ -582,7 +582,7 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
     for (const std::string &entry : *found) {
         yieldEvents();
         const QString path = QString::fromStdString(entry);
-        if (!isPdfFileName(path))
+        if (!isPdfFileName(entry))
             continue;
         yieldEvents();
         m_documentList->addDocumentRow(path, [this] { yieldEvents(); });
@@ -660,7 +660,7 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
                     const FolderAddResult folder = addFolderTree(withSeparator(path));
                     total.added += folder.added;
                     total.skippedFolders += folder.skippedFolders;
-                } else if (isPdfFileName(info.fileName())) {
+                } else if (isPdfFileName(info.fileName().toStdString())) {
                     yieldEvents();
                     m_documentList->addDocumentRow(path);
                     yieldEvents();

@@ -1,6 +1,7 @@
 #include "cli/DocumentInputs.h"
 
 #include "util/FsPath.h"
+#include "util/PdfFileName.h"
 
 #include <exception>
 #include <filesystem>
@@ -44,7 +45,7 @@ void walkFolder(const std::string &folder, std::vector<std::string> &found, Docu
         inputs.skippedFolders.push_back({ folder, error.what() });
     }
     for (const std::string &fullFileName : *logger.fullFileNames()) {
-        if (isDocumentName(fullFileName))
+        if (isPdfFileName(fullFileName))
             found.push_back(fullFileName);
     }
     for (const SkippedFolder &skipped : logger.skippedFolders())
@@ -53,26 +54,6 @@ void walkFolder(const std::string &folder, std::vector<std::string> &found, Docu
 }
 
 } // namespace
-
-bool isDocumentName(const std::string &fullFileName)
-{
-    const std::size_t first = fullFileName.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return false;
-    const std::size_t last = fullFileName.find_last_not_of(' ');
-    if (last + 1 - first < 4)
-        return false;
-    const std::string ending = fullFileName.substr(last - 3, 4);
-    static constexpr char pdf[] = ".pdf";
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = ending[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != pdf[i])
-            return false;
-    }
-    return true;
-}
 
 DocumentInputs collectDocuments(const std::vector<std::string> &paths)
 {

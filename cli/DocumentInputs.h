@@ -17,8 +17,4 @@ struct DocumentInputs {
 
 DocumentInputs collectDocuments(const std::vector<std::string> &paths);
 
-// Whether a file found in a folder walk is taken as a document: its full name, lower-cased and
-// without spaces at either end, ends in ".pdf" (so "a.PDF" is, "a.pdf.bak" and "a.pdfx" are not).
-bool isDocumentName(const std::string &fullFileName);
-
 } // namespace quenlith::cli

@@ -290,15 +290,7 @@ void writeJson(const std::string &outputPrefix,
         json.endObject();
     }
     json.endArray();
-    json.key("skippedFolders");
-    json.beginArray();
-    for (const SkippedFolder &skipped : skippedFolders) {
-        json.beginObject();
-        json.field("path", skipped.path);
-        json.field("reason", skipped.reason);
-        json.endObject();
-    }
-    json.endArray();
+    writeSkippedFolders(json, skippedFolders);
     const Totals totals = totalsOf(documents);
     json.key("summary");
     json.beginObject();

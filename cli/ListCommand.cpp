@@ -113,15 +113,7 @@ void writeJson(const std::vector<ListedDocument> &documents,
         failed += opened(document) ? 0 : 1;
     }
     json.endArray();
-    json.key("skippedFolders");
-    json.beginArray();
-    for (const SkippedFolder &skipped : skippedFolders) {
-        json.beginObject();
-        json.field("path", skipped.path);
-        json.field("reason", skipped.reason);
-        json.endObject();
-    }
-    json.endArray();
+    writeSkippedFolders(json, skippedFolders);
     json.key("summary");
     json.beginObject();
     json.field("documents", static_cast<std::int64_t>(documents.size()));

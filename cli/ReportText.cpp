@@ -98,4 +98,17 @@ void writeAttachmentFields(
         json.null();
 }
 
+void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders)
+{
+    json.key("skippedFolders");
+    json.beginArray();
+    for (const SkippedFolder &skipped : skippedFolders) {
+        json.beginObject();
+        json.field("path", skipped.path);
+        json.field("reason", skipped.reason);
+        json.endObject();
+    }
+    json.endArray();
+}
+
 } // namespace quenlith::cli

@@ -2,6 +2,7 @@
 
 #include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
+#include "scan/pathLogger.h"
 
 #include <cstdint>
 #include <string>
@@ -32,6 +33,9 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind);
 // silent).
 void writeAttachmentFields(
     JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info);
+
+// The "skippedFolders" member: an array of { "path", "reason" } objects.
+void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders);
 
 // "1 attachment", "2 attachments".
 std::string countOf(std::size_t count, const std::string &singular, const std::string &plural);

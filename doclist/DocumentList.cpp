@@ -1,6 +1,7 @@
 #include "doclist/DocumentList.h"
 
 #include "extract/PdfLibrary.h"
+#include "util/PdfFileName.h"
 #include "util/registry.h"
 
 #include <QCheckBox>
@@ -117,14 +118,7 @@ QString DocumentList::documentPath(int position) const
     if (row == nullptr)
         return QString();
     // Spaces only, as the path was added: a tab or line break can belong to a file name.
-    const QString text = row->text(2);
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
+    return QString::fromStdString(trimSpaces(row->text(2).toStdString()));
 }
 
 QString DocumentList::countCaption(int rows)

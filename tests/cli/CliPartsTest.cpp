@@ -35,14 +35,6 @@ TEST(TerminalText, MakesControlsVisibleAndKeepsPlainText)
     EXPECT_EQ(terminalText("C:\\x\\y.txt"), "C:\\x\\y.txt");
 }
 
-TEST(DocumentName, TakesTrimmedCaseInsensitivePdfEndingsOnly)
-{
-    for (const char *name : { "a.pdf", "dir/b.PDF", "c.Pdf", "d.pdf  ", "  e.pDf", ".pdf" })
-        EXPECT_TRUE(isDocumentName(name)) << name;
-    for (const char *name : { "a.pdf.bak", "b.pdfx", "c.pd", "pdf", "dir.pdf/x", "", "    " })
-        EXPECT_FALSE(isDocumentName(name)) << name;
-}
-
 TEST(IsoDate, FormatsUtcAndRejectsWhatIsNoDate)
 {
     EXPECT_EQ(isoDate(0), "1970-01-01T00:00:00Z");

@@ -1,4 +1,5 @@
 #include "tests/support/ScratchFolder.h"
+#include "util/PdfFileName.h"
 #include "util/modMain.h"
 #include "util/registry.h"
 
@@ -11,6 +12,14 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string S(1, preferredSeparator());
+
+TEST(PdfFileName, TakesTrimmedCaseInsensitivePdfEndingsOnly)
+{
+    for (const char *name : { "a.pdf", "dir/b.PDF", "c.Pdf", "d.pdf  ", "  e.pDf", ".pdf" })
+        EXPECT_TRUE(isPdfFileName(name)) << name;
+    for (const char *name : { "a.pdf.bak", "b.pdfx", "c.pd", "pdf", "dir.pdf/x", "", "    " })
+        EXPECT_FALSE(isPdfFileName(name)) << name;
+}
 
 TEST(PathHelpers, FileNameOfPathAndTrailingSeparator)
 {
