@@ -3,6 +3,7 @@
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
 #include "extract/QpdfAttachmentSink.h"
+#include "extract/QpdfFilterChain.h"
 #include "util/FsPath.h"
 
 #include <algorithm>
@@ -580,6 +581,19 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
     if (!entry.stream.isStream())
         return fail(WriteStatus::NoEmbeddedData, "the attachment holds no embedded data");
 
+    // Refused before any file exists: still-encoded bytes must never pass for the file.
+    FilterChain chain;
+    try {
+        chain = inspectFilters(entry.stream.getDict());
+    } catch (std::exception &e) {
+        chain.action = FilterChain::Action::Refuse;
+        chain.reason = std::string("cannot decode the data: ") + e.what();
+    }
+    d.collectWarnings();
+    if (chain.action == FilterChain::Action::Refuse)
+        return fail(
+            WriteStatus::DecodeFailed, "the embedded data cannot be decoded: " + chain.reason);
+
     const auto target = pathFromUtf8(path);
     if (!target.has_filename())
         return fail(WriteStatus::CannotCreate, "cannot create the file: the path names no file");
@@ -592,10 +606,12 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
     // Hashing costs time: only a declared checksum is worth it.
     QpdfAttachmentSink sink(file, d.progress, !entry.checksum.empty());
     bool decoded = false;
+    bool filtered = false;
     std::string decodeError;
     try {
-        bool filtered = false;
-        decoded = entry.stream.pipeStreamData(&sink, &filtered, 0, qpdf_dl_all, false, false);
+        // Up to RunLength: qpdf's image decoders would turn a stored JPEG into pixels.
+        decoded
+            = entry.stream.pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, false, false);
     } catch (std::exception &e) {
         decodeError = e.what();
     } catch (...) {
@@ -604,6 +620,13 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
     const std::string warning = d.collectWarnings();
     if (decodeError.empty())
         decodeError = warning;
+    const bool keptEncoded = chain.action == FilterChain::Action::KeepEncoded;
+    if (decoded && !filtered && !chain.filters.empty() && !keptEncoded) {
+        decoded = false;
+        decodeError = "cannot decode " + chain.filters.front();
+        if (!warning.empty())
+            decodeError += " (" + warning + ")";
+    }
 
     if (sink.abandoned()) {
         file.discard();
@@ -630,6 +653,23 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
     }
     if (!sink.complete())
         return writeFailed();
+    const auto size = static_cast<std::int64_t>(sink.bytesWritten());
+    const bool sizeMatches = entry.info.declaredSize == size;
+    const bool checksumMatches = !entry.checksum.empty() && entry.checksum == sink.md5();
+    // A decoder that warned may have dropped data; only both declared checks can vouch for it.
+    if (!warning.empty() && !(sizeMatches && checksumMatches)) {
+        file.discard();
+        return fail(WriteStatus::DecodeFailed, "the embedded data cannot be decoded: " + warning);
+    }
+    // Stored image data is the file only when it is exactly as long as declared.
+    if (keptEncoded && !sizeMatches) {
+        file.discard();
+        return fail(WriteStatus::DecodeFailed,
+            "the embedded data cannot be decoded: " + chain.filters.front()
+                + (entry.info.declaredSize < 0 ? " data without a declared /Size"
+                                               : " data of " + std::to_string(size) + " bytes, "
+                            + std::to_string(entry.info.declaredSize) + " declared"));
+    }
     if (!file.commit()) {
         const int error = file.errorNumber();
         if (error == ENOSPC)
@@ -640,12 +680,11 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
         setModificationTime(target, entry.info.modTime);
     d.lastWritten = sink.bytesWritten();
 
-    const auto size = static_cast<std::int64_t>(sink.bytesWritten());
-    if (entry.info.declaredSize >= 0 && entry.info.declaredSize != size)
+    if (entry.info.declaredSize >= 0 && !sizeMatches)
         return fail(WriteStatus::ChecksumMismatch,
             "checksum mismatch: " + std::to_string(size) + " bytes written, "
                 + std::to_string(entry.info.declaredSize) + " declared");
-    if (!entry.checksum.empty() && entry.checksum != sink.md5())
+    if (!entry.checksum.empty() && !checksumMatches)
         return fail(WriteStatus::ChecksumMismatch,
             "checksum mismatch: the data differs from its MD5 checksum");
     return static_cast<int>(WriteStatus::Written);

@@ -317,6 +317,92 @@ TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
     EXPECT_EQ(out(name), "data");
 }
 
+// Data is written only when it was fully decoded: a filter qpdf cannot apply, predictor
+// parameters it would choke on, or a decoder that warned (unless /Size and /CheckSum both vouch for
+// the result) fail with a reason naming the cause and leave no file; a lone /DCTDecode is the JPEG
+// file itself, kept as stored when it has the declared size.
+TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
+{
+    constexpr int failed = static_cast<int>(WriteStatus::DecodeFailed);
+    std::string text;
+    for (int i = 0; text.size() < 4500; ++i)
+        text += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    const std::string deflated = fixtures::deflate(text);
+    const std::string jpeg = "\xff\xd8\xff\xe0" + std::string("\0\x10JFIF\0", 7) + "pixels\xff\xd9";
+    struct Row {
+        std::string filter, parms, stored;
+        std::int64_t size; // -1: none declared
+        bool checkSum; // the MD5 of `expected`
+        std::string expected; // the file's bytes when written
+        std::string reason; // empty: written
+    };
+    const std::vector<Row> rows = {
+        { "/FlateDecode", "", deflated, -1, false, text, "" },
+        { "/Fl", "<< /Predictor 1 >>", deflated, -1, false, text, "" },
+        { "/ZlateDecode", "", deflated, -1, false, text, "cannot decode /ZlateDecode" },
+        { "[/FlateDecode /FooDecode]", "", deflated, -1, false, text, "cannot decode /FooDecode" },
+        { "/JBIG2Decode", "", "x", 1, false, "x", "cannot decode /JBIG2Decode" },
+        { "/JPXDecode", "", "x", 1, false, "x", "cannot decode /JPXDecode" },
+        { "/FlateDecode",
+            "<< /Predictor 3 >>",
+            deflated,
+            -1,
+            false,
+            text,
+            "cannot decode /FlateDecode: unsupported /Predictor 3" },
+        { "/FlateDecode",
+            "<< /Predictor 12 /Columns 300000 /Colors 4 >>",
+            deflated,
+            -1,
+            false,
+            text,
+            "cannot decode /FlateDecode: its predictor rows are larger than 1 MiB" },
+        { "/FlateDecode",
+            "<< /Predictor 12 /BitsPerComponent 3 >>",
+            deflated,
+            -1,
+            false,
+            text,
+            "cannot decode /FlateDecode: invalid predictor parameters" },
+        { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), -1, false, text, "?" },
+        { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), 4500, true, text, "?" },
+        { "/DCTDecode", "", jpeg, static_cast<std::int64_t>(jpeg.size()), false, jpeg, "" },
+        { "/DCTDecode", "", jpeg, 5, false, jpeg, "/DCTDecode data of 19 bytes, 5 declared" },
+        { "/DCTDecode", "", jpeg, -1, false, jpeg, "/DCTDecode data without a declared /Size" },
+    };
+    auto d = document({});
+    for (const auto &row : rows) {
+        auto &spec = d.files.emplace_back(file("f" + std::to_string(d.files.size() + 1)));
+        spec.data = row.stored;
+        spec.filter = row.filter;
+        spec.decodeParms = row.parms;
+        spec.size = row.size;
+        if (row.checkSum)
+            spec.checkSum = fixtures::md5Of(row.expected);
+    }
+    open(d);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE("row " + std::to_string(i + 1) + ": " + row.filter + " " + row.parms);
+        const std::string name = "f" + std::to_string(i + 1);
+        const int status = write(static_cast<int>(i + 1), name);
+        if (row.reason.empty()) {
+            EXPECT_EQ(status, written) << m_pdf.lastError();
+            EXPECT_TRUE(out(name) == row.expected);
+            continue;
+        }
+        EXPECT_EQ(status, failed) << m_pdf.lastError();
+        EXPECT_FALSE(fs::exists(m_out.file(name)));
+        const std::string prefix = "the embedded data cannot be decoded: ";
+        EXPECT_EQ(m_pdf.lastError().rfind(prefix, 0), 0u) << m_pdf.lastError();
+        if (row.reason != "?") // "?": qpdf's own words
+            EXPECT_EQ(m_pdf.lastError(), prefix + row.reason);
+        else
+            EXPECT_GT(m_pdf.lastError().size(), prefix.size());
+    }
+    EXPECT_EQ(outEntries(), 3u);
+}
+
 // Documents with an empty user password or a reconstructed cross-reference table open the same,
 // read whole (up to the memory limit) or from the file; a real user password is needed, or the
 // owner password (ISO 32000-1 7.6.3.4). A failed open leaves no current document.

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -28,6 +31,20 @@ std::string textBytes(const std::string &utf8)
     return Handle::newUnicodeString(utf8).getStringValue();
 }
 
+} // namespace
+
+std::string deflate(const std::string &bytes)
+{
+    Pl_Buffer buffer("deflated");
+    Pl_Flate flate("deflate", &buffer, Pl_Flate::a_deflate);
+    flate.writeString(bytes);
+    flate.finish();
+    const std::unique_ptr<Buffer> data(buffer.getBuffer());
+    return { reinterpret_cast<const char *>(data->getBuffer()), data->getSize() };
+}
+
+namespace {
+
 Handle embeddedStream(QPDF &pdf, const FileSpecFixture &file)
 {
     auto stream = pdf.newStream();
@@ -35,6 +52,10 @@ Handle embeddedStream(QPDF &pdf, const FileSpecFixture &file)
         stream.replaceStreamData("this is not zlib data at all" + file.data,
             Handle::newName("/FlateDecode"),
             Handle::newNull());
+    else if (!file.filter.empty())
+        stream.replaceStreamData(file.data,
+            Handle::parse(file.filter),
+            file.decodeParms.empty() ? Handle::newNull() : Handle::parse(file.decodeParms));
     else
         stream.replaceStreamData(file.data, Handle::newNull(), Handle::newNull());
     auto dict = stream.getDict();

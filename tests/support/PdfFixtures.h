@@ -24,6 +24,7 @@ std::string utf16be(const std::string &utf8); // with byte-order mark, as ISO 32
 std::string utf16le(const std::string &utf8); // with byte-order mark, as some writers do
 std::string utf8WithBom(const std::string &utf8); // as ISO 32000-2 allows
 std::string pdfDoc(const std::string &utf8); // PDFDocEncoding; '?' for what it cannot hold
+std::string deflate(const std::string &bytes); // zlib format, as /FlateDecode stores it
 
 // One file specification (ISO 32000-1 7.11.3) and where the document refers to it.
 struct FileSpecFixture {
@@ -36,6 +37,10 @@ struct FileSpecFixture {
     std::int64_t size = -1; // /Params /Size; omitted when negative
     std::string checkSum; // raw /Params /CheckSum bytes; omitted when empty
     bool corruptFlate = false; // the stream claims /FlateDecode but holds no zlib data
+    // /Filter and /DecodeParms in PDF syntax, e.g. "[/FlateDecode /FooDecode]": when set, `data`
+    // is stored as it is under them (encode it first), for hostile streams qpdf never writes.
+    std::string filter;
+    std::string decodeParms;
     bool embedded = true; // false: no /EF, the specification names an external file only
     bool direct = false; // written as a direct object at each place that refers to it
     std::vector<std::string> treeKeys; // EmbeddedFiles name-tree entries that refer to it
