@@ -87,13 +87,12 @@ public:
 
     // Decodes attachment `index` (Flate and LZW with checked predictors, ASCII85, ASCIIHex,
     // RunLength; a lone /DCTDecode is kept as stored when it has the declared /Size) into a
-    // temporary file
-    // ".<name>.quenlith-XXXXXX.part" beside `path`, and renames it onto `path`, replacing any file
-    // there, only when complete; returns a WriteStatus as int. A failed write leaves no partial
-    // file and keeps what was at `path` before. Memory use does not grow with the attachment's
-    // size. The file gets the attachment's /Params /ModDate as modification time when valid.
-    // The data is checked against /Params /Size and, when declared, /Params /CheckSum; a large
-    // attachment with a checksum is hashed on a helper thread while it is written.
+    // temporary file ".<name>.quenlith-XXXXXX.part" beside `path`, and renames it onto `path`,
+    // replacing any file there, only when complete; returns a WriteStatus as int. A failed write
+    // leaves no partial file and keeps what was at `path` before. Memory use does not grow with the
+    // attachment's size. The file gets the attachment's /Params /ModDate as modification time when
+    // valid. The data is checked against /Params /Size and, when declared, /Params /CheckSum; a
+    // large attachment with a checksum is hashed on a helper thread while it is written.
     // DecodeFailed, with no file kept, for any other filter (the reason names it), predictor
     // parameters out of bounds, and a decoder that warned unless /Size and /CheckSum both match.
     int WriteAttachment(int index, const std::string &path);
