@@ -14,7 +14,7 @@ class Platform {
 public:
     enum class Icon { None, Information, Warning, Question, Critical };
     enum class Buttons { Ok, YesNo };
-    enum class Answer { Ok, Yes, No };
+    enum class Answer { Ok, Yes, No, Extra };
 
     struct Message {
         QString text;
@@ -23,6 +23,9 @@ public:
         Buttons buttons = Buttons::Ok;
         Answer defaultButton = Answer::Ok;
         QString details; // shown on request below the text; empty for none
+        // Caption of one more button beside the others, answered by Answer::Extra; empty for
+        // none.
+        QString extraButton;
     };
 
     virtual ~Platform() = default;
@@ -35,6 +38,13 @@ public:
     // The modal folder picker titled `title`. The chosen folder as the platform gives it (a root
     // keeps its trailing separator, other folders have none); empty when cancelled or failed.
     virtual QString browseForFolder(QWidget *owner, const QString &title) = 0;
+
+    // The save-file dialog titled `title` with `filters` ("JSON report (*.json);;CSV report
+    // (*.csv)"), asking before it replaces a file. The chosen path and, in `chosenFilter`, the
+    // filter entry it was chosen under; empty when cancelled.
+    virtual QString saveFile(
+        QWidget *owner, const QString &title, const QString &filters, QString &chosenFilter)
+        = 0;
 
     // A modal message box; returns the button pressed (the default one when closed otherwise).
     virtual Answer messageBox(QWidget *owner, const Message &message) = 0;

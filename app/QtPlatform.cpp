@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace quenlith {
@@ -25,6 +26,13 @@ QStringList QtPlatform::openFiles(QWidget *owner, const QString &filter)
 QString QtPlatform::browseForFolder(QWidget *owner, const QString &title)
 {
     return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+QString QtPlatform::saveFile(
+    QWidget *owner, const QString &title, const QString &filters, QString &chosenFilter)
+{
+    chosenFilter.clear();
+    return QFileDialog::getSaveFileName(owner, title, QString(), filters, &chosenFilter);
 }
 
 Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
@@ -59,7 +67,12 @@ Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
     }
     if (!message.details.isEmpty())
         box.setDetailedText(message.details);
+    QPushButton *extra = message.extraButton.isEmpty()
+        ? nullptr
+        : box.addButton(message.extraButton, QMessageBox::ActionRole);
     const int pressed = box.exec();
+    if (extra != nullptr && box.clickedButton() == extra)
+        return Answer::Extra;
     if (message.buttons == Buttons::Ok)
         return Answer::Ok;
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;

@@ -12,6 +12,10 @@ class QtPlatform : public Platform {
 public:
     QStringList openFiles(QWidget *owner, const QString &filter) override;
     QString browseForFolder(QWidget *owner, const QString &title) override;
+    QString saveFile(QWidget *owner,
+        const QString &title,
+        const QString &filters,
+        QString &chosenFilter) override;
     Answer messageBox(QWidget *owner, const Message &message) override;
     void shellOpen(const QString &pathOrUrl) override;
     void setBusyCursor(bool busy) override;

@@ -7,6 +7,7 @@
 #include "doclist/FileDialogAnswer.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
+#include "extract/RunReport.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
 #include "util/Error.h"
@@ -29,6 +30,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <cmath>
+#include <map>
 #include <new>
 #include <utility>
 
@@ -715,11 +717,22 @@ void frmStep1::CmdProcess_Click()
         yieldEvents();
         ProgressBar1->setRange(0, 100);
         RunSummary summary;
-        DocumentFolderAllocator folders;
         const int rows = m_documentList->rowCount();
-        int ticked = 0;
-        for (int i = 1; i <= rows; ++i)
-            ticked += m_documentList->isTicked(i) ? 1 : 0;
+        // The folders depend only on the set of documents, as on the command line.
+        std::vector<std::string> tickedPaths;
+        for (int i = 1; i <= rows; ++i) {
+            if (m_documentList->isTicked(i))
+                tickedPaths.push_back(m_documentList->documentPath(i).toStdString());
+        }
+        const std::vector<std::string> assigned
+            = assignDocumentFolders(OutputFolder.toStdString(), tickedPaths);
+        std::map<std::string, std::string> folderOf;
+        for (std::size_t k = 0; k < tickedPaths.size(); ++k)
+            folderOf.emplace(tickedPaths[k], assigned[k]);
+        const int ticked = static_cast<int>(tickedPaths.size());
+        RunRecord record;
+        record.program = "quenlith";
+        record.outputFolder = OutputFolder.toStdString();
         int done = 0;
         bool cancelled = false;
         for (int i = 1; i <= rows && !cancelled; ++i) {
@@ -728,18 +741,20 @@ void frmStep1::CmdProcess_Click()
                 const QString path = m_documentList->documentPath(i);
                 const QString name = QString::fromStdString(FileNameOfPath(path.toStdString()));
                 yieldEvents();
-                DocOutputFolder = QString::fromStdString(
-                    folders.folderFor(OutputFolder.toStdString(), path.toStdString()));
-                if (!EnsureFolderPath(DocOutputFolder.toStdString()))
-                    summary.folderNotCreated(DocOutputFolder);
+                const auto known = folderOf.find(path.toStdString());
+                DocOutputFolder = QString::fromStdString(known != folderOf.end()
+                        ? known->second
+                        : documentFolderFor(OutputFolder.toStdString(), path.toStdString()));
                 yieldEvents();
                 LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
-                const DocumentResult result = extractDocument(path, DocOutputFolder);
-                if (result.openStatus != static_cast<int>(OpenStatus::Opened))
+                DocumentResult result = extractDocument(path, DocOutputFolder);
+                if (!result.folderFailure.empty())
+                    summary.folderNotCreated(DocOutputFolder);
+                else if (result.openStatus != static_cast<int>(OpenStatus::Opened)
+                    || !result.openReason.empty())
                     summary.documentNotOpened(path, QString::fromStdString(result.openReason));
                 for (const AttachmentOutcome &outcome : result.attachments) {
-                    if (outcome.kind == AttachmentOutcome::Kind::Failed
-                        || outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch)
+                    if (!outcomeSucceeded(outcome.kind))
                         summary.attachmentFailed(path,
                             QString::fromStdString(outcome.storedName),
                             QString::fromStdString(outcome.reason));
@@ -747,6 +762,7 @@ void frmStep1::CmdProcess_Click()
                 cancelled = m_cancelRequested;
                 if (!result.stopped)
                     ++done;
+                record.documents.push_back(std::move(result));
             }
             yieldEvents();
             const int current = std::max(m_documentList->rowCount(), 1);
@@ -761,9 +777,23 @@ void frmStep1::CmdProcess_Click()
                 "PDF Attachments Extraction - Cancelled !\n%1 of %2 documents were done.")
                            .arg(done)
                            .arg(ticked);
-        message(summary.text(headline),
-            summary.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information,
-            summary.details());
+        const RunTotals totals = totalsOf(record.documents);
+        if (totals.unchanged > 0)
+            headline += QStringLiteral("\n%1 attachment(s) were already there unchanged.")
+                            .arg(totals.unchanged);
+        if (totals.renamed > 0)
+            headline += QStringLiteral(
+                "\n%1 attachment(s) were written under a new name, because a file of the same "
+                "name was there.")
+                            .arg(totals.renamed);
+        Platform::Message box;
+        box.text = summary.text(headline);
+        box.title = Title;
+        box.icon = summary.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information;
+        box.details = summary.details();
+        box.extraButton = QStringLiteral("Save Report...");
+        if (m_platform.messageBox(this, box) == Platform::Answer::Extra)
+            saveReport(record);
     } catch (const WindowClosing &) {
         return;
     } catch (const Error &e) {
@@ -777,6 +807,27 @@ void frmStep1::CmdProcess_Click()
         return;
     }
     m_platform.shellOpen(OutputFolder);
+}
+
+void frmStep1::saveReport(const RunRecord &record)
+{
+    const QString json = QStringLiteral("JSON report (*.json)");
+    const QString csv = QStringLiteral("CSV report (*.csv)");
+    QString chosenFilter;
+    QString path = m_platform.saveFile(
+        this, QStringLiteral("Save Report"), json + QStringLiteral(";;") + csv, chosenFilter);
+    if (path.isEmpty())
+        return;
+    const bool asCsv = chosenFilter == csv
+        || (chosenFilter.isEmpty() && path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive));
+    const QString extension = asCsv ? QStringLiteral(".csv") : QStringLiteral(".json");
+    if (QFileInfo(path).suffix().isEmpty())
+        path += extension;
+    std::string error;
+    if (!saveRunReport(
+            path.toStdString(), record, asCsv ? ReportFormat::Csv : ReportFormat::Json, error))
+        showError(
+            QStringLiteral("The report could not be saved: ") + QString::fromStdString(error));
 }
 
 void frmStep1::cmdCancel_Click()
@@ -794,8 +845,10 @@ DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &my
 {
     LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
     ExtractionObserverImpl observer(*this);
+    ExtractionOptions options; // keeps every file already there
+    options.sha256 = true; // for the report the completion message offers
     DocumentResult result = extractDocumentAttachments(
-        *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer);
+        *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
     FrameWait->hide();
     if (result.openStatus == static_cast<int>(OpenStatus::Opened))
         AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;

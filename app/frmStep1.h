@@ -25,6 +25,7 @@ class DocumentListView;
 class FileSystemService;
 class PdfLibrary;
 struct DocumentResult;
+struct RunRecord;
 
 // The one window of the program: the document list, the add commands, the extraction run, help
 // and exit. Every command runs on this thread and lets pending events run between items; closing
@@ -124,6 +125,8 @@ private:
     void showError(const QString &text);
     void message(const QString &text, Platform::Icon icon, const QString &details = QString());
     DocumentResult extractDocument(const QString &myPDF, const QString &myPDFFolder);
+    // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
+    void saveReport(const RunRecord &record);
 
     Platform &m_platform;
     std::unique_ptr<DocumentList> m_documentList;

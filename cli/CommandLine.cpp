@@ -51,6 +51,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
     bool commandSeen = false;
     bool optionsEnded = false;
     bool outputGiven = false;
+    std::string extractOnly; // the last option given that only extract takes
     bool helpAsked = false;
     bool versionAsked = false;
 
@@ -99,6 +100,26 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
                 error = "--jobs needs a whole number from 1 to " + std::to_string(maxJobs)
                     + ", not '" + value + "'";
             line.jobs = jobs;
+        } else if (takeValue(arguments, i, "--existing", "", value, error)) {
+            if (value == "keep")
+                line.existing = ExistingFiles::Keep;
+            else if (value == "overwrite")
+                line.existing = ExistingFiles::Overwrite;
+            else if (value == "skip")
+                line.existing = ExistingFiles::Skip;
+            else if (error.empty())
+                error = "--existing needs keep, overwrite or skip, not '" + value + "'";
+            extractOnly = "--existing";
+        } else if (takeValue(arguments, i, "--report", "", value, error)) {
+            if (error.empty() && value.empty())
+                error = "the report file must not be empty";
+            line.reportPath = value;
+            extractOnly = "--report";
+        } else if (takeValue(arguments, i, "--report-csv", "", value, error)) {
+            if (error.empty() && value.empty())
+                error = "the report file must not be empty";
+            line.reportCsvPath = value;
+            extractOnly = "--report-csv";
         } else {
             error = "unknown option '" + argument + "'";
         }
@@ -119,13 +140,17 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
         error = "no PATH given";
     else if (outputGiven && line.command != Command::Extract)
         error = "option -o/--output applies only to extract";
+    else if (!extractOnly.empty() && line.command != Command::Extract)
+        error = "option " + extractOnly + " applies only to extract";
     return parsed;
 }
 
 std::string helpText()
 {
     return "Usage: quenlith-cli list [--json] [--jobs N] [--password PW] PATH...\n"
-           "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW] PATH...\n"
+           "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
+           "                            [--existing keep|overwrite|skip] [--report FILE]\n"
+           "                            [--report-csv FILE] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -143,6 +168,14 @@ std::string helpText()
            "  -j, --jobs N       documents processed at once (default: one per core)\n"
            "      --json         print one JSON document instead of text\n"
            "      --password PW  try PW for documents that do not open without a password\n"
+           "      --existing keep|overwrite|skip\n"
+           "                     what to do with a file already in a document folder: keep\n"
+           "                     it and write the new one as \"name (2).ext\" (default; a\n"
+           "                     file with the same bytes is left alone as unchanged),\n"
+           "                     overwrite it when its bytes differ, or skip the attachment\n"
+           "      --report FILE  also write the run's JSON, with each file's SHA-256, to FILE\n"
+           "      --report-csv FILE\n"
+           "                     also write one CSV row per attachment to FILE\n"
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"

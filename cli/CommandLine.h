@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/PdfLibrary.h"
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,9 @@ struct CommandLine {
     std::string password; // tried when a document does not open with the empty password
     std::string outputFolder; // extract only; empty means the current folder
     unsigned jobs = 0; // worker threads; 0 means one per processor core
+    ExistingFiles existing = ExistingFiles::Keep; // extract only
+    std::string reportPath; // extract only: the run's JSON report, empty for none
+    std::string reportCsvPath; // extract only: the run's CSV report, empty for none
     std::vector<std::string> paths;
 };
 

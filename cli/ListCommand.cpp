@@ -2,11 +2,11 @@
 
 #include "cli/DocumentInputs.h"
 #include "cli/Interruption.h"
-#include "cli/JsonWriter.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/ReportText.h"
-#include "cli/Utf8Text.h"
 #include "cli/WorkerPool.h"
+#include "extract/ReportText.h"
+#include "util/JsonWriter.h"
+#include "util/Utf8Text.h"
 
 #include <memory>
 

@@ -2,9 +2,12 @@
 
 #include "extract/PdfLibrary.h"
 #include "util/SafeFileName.h"
+#include "util/modMain.h"
 #include "util/registry.h"
 
+#include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 namespace quenlith {
 
@@ -32,39 +35,86 @@ private:
     PdfLibrary &m_library;
 };
 
-AttachmentOutcome writeOne(
-    PdfLibrary &library, int index, const std::string &folder, OutputNameSet &usedNames)
+AttachmentOutcome::Kind outcomeKind(const WriteResult &written, bool numbered)
+{
+    switch (static_cast<WriteStatus>(written.status)) {
+    case WriteStatus::Written:
+        if (written.placement == Placement::Unchanged)
+            return AttachmentOutcome::Kind::Unchanged;
+        if (written.placement == Placement::Overwritten)
+            return AttachmentOutcome::Kind::Overwritten;
+        if (written.placement == Placement::Alternative || numbered)
+            return AttachmentOutcome::Kind::Renamed;
+        return AttachmentOutcome::Kind::Written;
+    case WriteStatus::ChecksumMismatch:
+        return AttachmentOutcome::Kind::ChecksumMismatch;
+    case WriteStatus::Abandoned:
+        return AttachmentOutcome::Kind::Abandoned;
+    case WriteStatus::Skipped:
+        return AttachmentOutcome::Kind::Skipped;
+    default:
+        return AttachmentOutcome::Kind::Failed;
+    }
+}
+
+AttachmentOutcome writeOne(PdfLibrary &library,
+    int index,
+    const std::string &folder,
+    OutputNameSet &usedNames,
+    const ExtractionOptions &options)
 {
     AttachmentOutcome outcome;
     outcome.index = index;
-    outcome.storedName = library.AttachmentText(index, static_cast<int>(AttachmentTag::Name));
+    outcome.info = library.attachmentInfo(index);
+    outcome.storedName = outcome.info.name;
     const std::string safeName = safeOutputFileName(outcome.storedName, index);
     const std::string outputName = usedNames.claim(safeName);
-    outcome.outputPath = folder + outputName;
-    outcome.writeStatus = library.WriteAttachment(index, outcome.outputPath);
-    switch (static_cast<WriteStatus>(outcome.writeStatus)) {
-    case WriteStatus::Written:
-        outcome.kind = outputName == safeName ? AttachmentOutcome::Kind::Written
-                                              : AttachmentOutcome::Kind::Renamed;
-        outcome.bytes = library.lastWrittenBytes();
+
+    WriteRequest request;
+    request.path = folder + outputName;
+    request.existing = options.existing;
+    request.sha256 = options.sha256;
+    // Names another attachment of this run has taken are passed over; trying a name does not
+    // take it, so that a rerun finds each attachment where the first run put it.
+    int number = 1;
+    request.nextAlternative = [&] {
+        std::string name;
+        do
+            name = numberedName(safeName, ++number);
+        while (usedNames.isUsed(name));
+        return name;
+    };
+    const WriteResult written = library.writeAttachment(index, request);
+
+    outcome.writeStatus = written.status;
+    outcome.outputPath = written.path.empty() ? request.path : written.path;
+    outcome.bytes = written.bytes;
+    outcome.sha256 = written.sha256;
+    outcome.kind = outcomeKind(written, outputName != safeName);
+    const std::string finalName = FileNameOfPath(outcome.outputPath);
+    if (finalName != outputName)
+        usedNames.reserve(finalName);
+    switch (outcome.kind) {
+    case AttachmentOutcome::Kind::Written:
+    case AttachmentOutcome::Kind::Unchanged:
         break;
-    case WriteStatus::ChecksumMismatch:
-        outcome.kind = AttachmentOutcome::Kind::ChecksumMismatch;
-        outcome.bytes = library.lastWrittenBytes();
-        outcome.reason = library.lastError();
+    case AttachmentOutcome::Kind::Renamed:
+        outcome.reason = written.placement == Placement::Alternative ? "written as " + finalName
+                + " because " + outputName + " already existed with other content"
+                                                                     : "written as " + finalName
+                + " because another attachment of this document is named " + safeName;
         break;
-    case WriteStatus::Abandoned:
-        outcome.kind = AttachmentOutcome::Kind::Abandoned;
-        outcome.reason = library.lastError();
+    case AttachmentOutcome::Kind::Overwritten:
+        outcome.reason = "replaced " + finalName + ", which held other content";
         break;
     default:
-        outcome.kind = AttachmentOutcome::Kind::Failed;
+        outcome.bytes
+            = outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch ? written.bytes : 0;
         outcome.reason = library.lastError();
+        if (outcome.reason.empty())
+            outcome.reason = "write failed (status " + std::to_string(outcome.writeStatus) + ")";
         break;
     }
-    if (outcome.reason.empty() && outcome.kind != AttachmentOutcome::Kind::Written
-        && outcome.kind != AttachmentOutcome::Kind::Renamed)
-        outcome.reason = "write failed (status " + std::to_string(outcome.writeStatus) + ")";
     return outcome;
 }
 
@@ -77,15 +127,6 @@ bool keepCurrent(PdfLibrary &library, const std::string &documentPath, const std
     return library.OpenDocument(documentPath, password) == static_cast<int>(OpenStatus::Opened);
 }
 
-// "out/report/" with " (n)" after its last component: "out/report (n)/".
-std::string numberedFolder(const std::string &folder, int n)
-{
-    std::string stem = folder;
-    while (!stem.empty() && isPathSeparator(stem.back()))
-        stem.pop_back();
-    return stem + " (" + std::to_string(n) + ")" + preferredSeparator();
-}
-
 } // namespace
 
 std::string attachmentLabelText(int index, int count)
@@ -94,22 +135,63 @@ std::string attachmentLabelText(int index, int count)
         + ")";
 }
 
+bool outcomeSucceeded(AttachmentOutcome::Kind kind)
+{
+    switch (kind) {
+    case AttachmentOutcome::Kind::Written:
+    case AttachmentOutcome::Kind::Renamed:
+    case AttachmentOutcome::Kind::Unchanged:
+    case AttachmentOutcome::Kind::Overwritten:
+    case AttachmentOutcome::Kind::Skipped:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string documentFailure(const DocumentResult &result)
+{
+    if (!result.processed)
+        return "not extracted: the run was stopped first";
+    if (!result.folderFailure.empty())
+        return result.folderFailure;
+    if (result.openStatus != static_cast<int>(OpenStatus::Opened))
+        return result.openReason.empty() ? "cannot be opened" : result.openReason;
+    if (!result.openReason.empty())
+        return result.openReason; // opened, then lost while its attachments were written
+    if (result.stopped)
+        return "stopped before every attachment was written";
+    return {};
+}
+
+bool documentSucceeded(const DocumentResult &result)
+{
+    if (!documentFailure(result).empty())
+        return false;
+    for (const AttachmentOutcome &outcome : result.attachments) {
+        if (!outcomeSucceeded(outcome.kind))
+            return false;
+    }
+    return true;
+}
+
 DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
-    const std::string &password)
+    const ExtractionOptions &options)
 {
     DocumentResult result;
     result.documentPath = documentPath;
     result.documentFolder = withTrailingSeparator(documentFolder);
+    result.processed = true;
 
     observer.attachmentLabel(attachmentLabelText(0, 0));
     observer.waitNotice(true);
     std::string usedPassword;
     int status = library.OpenDocument(documentPath, usedPassword);
-    if (status == static_cast<int>(OpenStatus::NeedsPassword) && !password.empty()) {
-        usedPassword = password;
+    if (status == static_cast<int>(OpenStatus::NeedsPassword) && !options.password.empty()) {
+        usedPassword = options.password;
         status = library.OpenDocument(documentPath, usedPassword);
     }
     result.openStatus = status;
@@ -120,6 +202,14 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     }
     const int count = library.AttachmentCount();
     result.count = count;
+    std::string folderError;
+    if (!createFolderPath(result.documentFolder, folderError)) {
+        result.folderFailure
+            = "cannot create the folder " + result.documentFolder + ": " + folderError;
+        observer.waitNotice(false);
+        return result;
+    }
+    result.folderExists = true;
     observer.waitNotice(false);
 
     WriteProgressScope progressScope(library, observer);
@@ -134,7 +224,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             result.openReason = "could not be opened again: " + library.lastError();
             break;
         }
-        result.attachments.push_back(writeOne(library, index, result.documentFolder, usedNames));
+        result.attachments.push_back(
+            writeOne(library, index, result.documentFolder, usedNames, options));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
         observer.attachmentLabel(attachmentLabelText(index, count));
@@ -146,64 +237,68 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     return result;
 }
 
-std::string documentFolderFor(const std::string &outputFolder, const std::string &documentPath)
+namespace {
+
+// The document's file name without its final ".pdf" (any capitals, trailing blanks ignored),
+// made safe as a folder name.
+std::string folderName(const std::string &documentPath)
 {
-    const std::string name = FileNameOfPath(documentPath);
-    const char separator = preferredSeparator();
-
-    // Every ".pdf", in any mix of capitals, becomes a separator.
-    std::string replaced;
-    for (std::size_t i = 0; i < name.size();) {
-        if (i + 4 <= name.size() && name[i] == '.'
-            && std::tolower(static_cast<unsigned char>(name[i + 1])) == 'p'
-            && std::tolower(static_cast<unsigned char>(name[i + 2])) == 'd'
-            && std::tolower(static_cast<unsigned char>(name[i + 3])) == 'f') {
-            replaced += separator;
-            i += 4;
-        } else {
-            replaced += name[i];
-            ++i;
-        }
-    }
-
-    // The replacement can make empty, "." and ".." components ("..pdf", "a.pdf.pdf"): empty ones
-    // are dropped and the dot ones become "_", so the folder always lies inside outputFolder.
-    std::string folder = withTrailingSeparator(outputFolder);
-    bool anyComponent = false;
-    std::size_t start = 0;
-    while (start <= replaced.size()) {
-        std::size_t end = start;
-        while (end < replaced.size() && !isPathSeparator(replaced[end]))
-            ++end;
-        std::string component = replaced.substr(start, end - start);
-        if (component == "." || component == "..")
-            component = "_";
-        if (!component.empty()) {
-            folder += component;
-            folder += separator;
-            anyComponent = true;
-        }
-        start = end + 1;
-    }
-    if (!anyComponent)
-        folder += std::string("_") + separator;
-    return folder;
+    std::string name = FileNameOfPath(documentPath);
+    std::size_t end = name.size();
+    while (end > 0 && name[end - 1] == ' ')
+        --end;
+    if (end >= 4 && name[end - 4] == '.'
+        && std::tolower(static_cast<unsigned char>(name[end - 3])) == 'p'
+        && std::tolower(static_cast<unsigned char>(name[end - 2])) == 'd'
+        && std::tolower(static_cast<unsigned char>(name[end - 1])) == 'f')
+        name.resize(end - 4);
+    if (name.find_first_not_of(". ") == std::string::npos)
+        return "_";
+    return safeOutputFileName(name, 0);
 }
 
-std::string DocumentFolderAllocator::folderFor(
-    const std::string &outputFolder, const std::string &documentPath)
-{
-    const auto known = m_folderOfDocument.find(documentPath);
-    if (known != m_folderOfDocument.end())
-        return known->second;
+} // namespace
 
-    const std::string base = documentFolderFor(outputFolder, documentPath);
-    std::string folder = base;
-    for (int n = 2; m_documentOfFolder.count(fileSystemComparable(folder)) != 0; ++n)
-        folder = numberedFolder(base, n);
-    m_documentOfFolder.emplace(fileSystemComparable(folder), documentPath);
-    m_folderOfDocument.emplace(documentPath, folder);
-    return folder;
+std::string documentFolderFor(const std::string &outputFolder, const std::string &documentPath)
+{
+    return withTrailingSeparator(outputFolder) + folderName(documentPath) + preferredSeparator();
+}
+
+std::vector<std::string> assignDocumentFolders(
+    const std::string &outputFolder, const std::vector<std::string> &documentPaths, bool foldCase)
+{
+    std::vector<std::size_t> order(documentPaths.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return documentPaths[a] < documentPaths[b];
+    });
+
+    const std::string prefix = withTrailingSeparator(outputFolder);
+    std::vector<std::string> folders(documentPaths.size());
+    OutputNameSet names(foldCase);
+    std::unordered_map<std::string, int> nextNumber; // base name -> next number to try
+    const std::size_t none = documentPaths.size();
+    std::size_t previous = none;
+    for (const std::size_t i : order) {
+        if (previous != none && documentPaths[previous] == documentPaths[i]) {
+            folders[i] = folders[previous];
+            continue;
+        }
+        // Folder names carry no extension: "a.b (2)", not "a (2).b".
+        const std::string base = folderName(documentPaths[i]);
+        std::string name = base;
+        if (names.isUsed(name)) {
+            int &n = nextNumber.try_emplace(foldCase ? foldedCase(base) : base, 2).first->second;
+            do
+                name = base + " (" + std::to_string(n++) + ")";
+            while (names.isUsed(name));
+        }
+        names.reserve(name);
+        folders[i] = prefix + name + preferredSeparator();
+        previous = i;
+    }
+    return folders;
 }
 
 } // namespace quenlith

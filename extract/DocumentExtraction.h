@@ -1,24 +1,45 @@
 #pragma once
 
+#include "extract/PdfLibrary.h"
+#include "util/SafeFileName.h"
+
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace quenlith {
 
-class PdfLibrary;
-
 // What happened to one attachment of a document.
 struct AttachmentOutcome {
-    enum class Kind { Written, Renamed, Failed, ChecksumMismatch, Abandoned };
+    enum class Kind {
+        Written, // under its own safe name
+        Renamed, // under a numbered name: another attachment or an existing file had its name
+        Unchanged, // a file with exactly these bytes was already there and was left alone
+        Overwritten, // replaced a file with other bytes (only when asked to)
+        Skipped, // a file was already there and the run was asked to leave it
+        Failed,
+        ChecksumMismatch, // written, but the data disagrees with the declared size or checksum
+        Abandoned, // the run was stopped during the write; nothing kept
+    };
     Kind kind = Kind::Failed;
     int index = 0; // 1-based
     std::string storedName; // the name the document gives, UTF-8
-    std::string outputPath; // where it was (or was to be) written
+    std::string outputPath; // where the data is (or was to be written)
     int writeStatus = 0; // a WriteStatus as int
-    std::string reason; // for Failed and ChecksumMismatch, in plain words
-    std::uint64_t bytes = 0; // bytes written
+    // Why it failed, in plain words; for Renamed, Overwritten and Skipped what happened and why.
+    std::string reason;
+    std::uint64_t bytes = 0; // bytes of the data now in outputPath (written or unchanged)
+    std::string sha256; // of those bytes, when the run asked for it
+    AttachmentInfo info; // what the document declares about it
+};
+
+// Whether the attachment's data is on disk and can be trusted.
+bool outcomeSucceeded(AttachmentOutcome::Kind kind);
+
+struct ExtractionOptions {
+    ExistingFiles existing = ExistingFiles::Keep;
+    bool sha256 = false; // record each attachment's SHA-256 (for a run report)
+    std::string password; // tried when the document does not open with the empty password
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the
@@ -56,53 +77,58 @@ public:
 
 struct DocumentResult {
     std::string documentPath;
-    std::string documentFolder;
+    std::string documentFolder; // the folder assigned to the document
+    bool folderExists = false; // the folder is there after the extraction
     int openStatus = 0; // an OpenStatus as int
     std::string openReason;
+    std::string folderFailure; // why the folder could not be created; nothing was written then
     int count = 0;
     // Not every attachment was done: the observer asked to stop, or the document could not be
-    // made current again after a yield point.
+    // made current again after a yield point (then openReason says so).
     bool stopped = false;
+    bool processed = false; // extraction was tried (a run may end before it reaches a document)
     std::vector<AttachmentOutcome> attachments;
 };
 
-// Opens `documentPath` in `library` (empty password, then `password` if that is not empty and
-// the document needs one) and writes every embedded file into `documentFolder` (which must exist;
-// a separator is added when missing) under its safe, de-duplicated name. Reports through
-// `observer`, in this order: label "... 0 (of 0)", waitNotice(true), then either waitNotice(false)
-// and return (not opened), or waitNotice(false) and per attachment: yieldPoint, attachmentDone,
-// yieldPoint, label "... i (of n)". A false yieldPoint before a write stops before it; after a
-// write, it stops once the label is set. A file that was in the folder before is replaced.
-// When a handler run from a yield point has made another document current in `library`, the
-// document is opened again before the next attachment (if that fails, the extraction stops with
-// the reason in openReason).
+// Whether every attachment of the document was written or found unchanged.
+bool documentSucceeded(const DocumentResult &result);
+// Why the document failed as a whole, in plain words; empty when it did not.
+std::string documentFailure(const DocumentResult &result);
+
+// Opens `documentPath` in `library` (empty password, then options.password if that is not empty
+// and the document needs one); once it is open, creates `documentFolder` (a separator is added
+// when missing; an existing folder is reused) and writes every embedded file into it under its
+// safe, de-duplicated name, treating files already there as options.existing says. A document
+// that does not open gets no folder. Reports through `observer`, in this order: label "... 0 (of
+// 0)", waitNotice(true), then either waitNotice(false) and return (not opened), or
+// waitNotice(false) and per attachment: yieldPoint, attachmentDone, yieldPoint, label "... i (of
+// n)". A false yieldPoint before a write stops before it; after a write, it stops once the label
+// is set. When a handler run from a yield point has made another document current in `library`,
+// the document is opened again before the next attachment (if that fails, the extraction stops
+// with the reason in openReason).
 DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
-    const std::string &password = {});
+    const ExtractionOptions &options = {});
 
 // The attachment label text for attachment `index` of `count`.
 std::string attachmentLabelText(int index, int count);
 
 // The document folder for a document: `outputFolder` (a separator is added when missing)
-// followed by the document's file name with every ".pdf", in any mix of capitals, replaced by the
-// separator: "Report.PDF" gives "Report/", "a.pdf.pdf" gives "a/". The result ends in a
-// separator and always lies inside `outputFolder`: repeated separators are collapsed, "." and
-// ".." components become "_" ("..pdf" gives "_/"), and a name with nothing left (".pdf") gives
-// "_/".
+// followed by the document's file name without its final ".pdf" (any capitals) and made safe
+// like an attachment name: "Report.PDF" gives "Report/", "x.pdf.old.pdf" gives "x.pdf.old/".
+// The result ends in a separator and always lies inside `outputFolder`: a name with nothing left
+// (".pdf") or only dots gives "_/".
 std::string documentFolderFor(const std::string &outputFolder, const std::string &documentPath);
 
-// Within one run, gives each distinct document its own document folder: the first document to
-// use a folder keeps it, a different document whose folder would coincide gets "name (2)",
-// "name (3)"; the same document asked again gets the folder it had.
-class DocumentFolderAllocator {
-public:
-    std::string folderFor(const std::string &outputFolder, const std::string &documentPath);
-
-private:
-    std::map<std::string, std::string> m_folderOfDocument; // document path -> folder
-    std::map<std::string, std::string> m_documentOfFolder; // comparable folder -> document path
-};
+// The document folders of one run, for `documentPaths` in their order. They depend only on the
+// set of paths, never on their order: the paths are sorted, the first of each clashing folder
+// name keeps it, the others get "name (2)", "name (3)" in that order; a path given twice gets the
+// same folder. `foldCase`: folder names that differ only in case clash (the output folder's file
+// system ignores case).
+std::vector<std::string> assignDocumentFolders(const std::string &outputFolder,
+    const std::vector<std::string> &documentPaths,
+    bool foldCase = OutputNameSet::caseInsensitiveByDefault);
 
 } // namespace quenlith

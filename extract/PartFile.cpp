@@ -2,9 +2,21 @@
 
 #include "util/FsPath.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quenlith {
 
@@ -44,6 +56,79 @@ std::FILE *openExclusive(const std::filesystem::path &path)
 #endif
 }
 
+// Opens the regular file at `path` for reading; null for anything else, a symlink included.
+std::FILE *openRegularForReading(const std::filesystem::path &path)
+{
+#ifdef _WIN32
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
+        return nullptr;
+    return _wfopen(path.c_str(), L"rb");
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (file == nullptr)
+        ::close(fd);
+    return file;
+#endif
+}
+
+// Renames `from` onto `to` only when nothing is at `to`; errno-style result, EEXIST when
+// something is. One atomic step where the file system can do it, so that a file appearing
+// meanwhile, or one that differs only in case on a drive that ignores case, is never replaced.
+int renameWithoutReplacing(const std::filesystem::path &from, const std::filesystem::path &to)
+{
+#ifdef _WIN32
+    if (MoveFileExW(from.c_str(), to.c_str(), 0))
+        return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EIO;
+#else
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+#endif
+    // A hard link fails when the name exists; the temporary name then goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    // Neither works here (some FUSE and network file systems): look first, then rename.
+    struct stat info { };
+    if (::lstat(to.c_str(), &info) == 0)
+        return EEXIST;
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    return errno != 0 ? errno : EIO;
+#endif
+}
+
+bool sameBytes(std::FILE *a, std::FILE *b)
+{
+    static constexpr std::size_t chunk = 64 * 1024;
+    std::unique_ptr<char[]> left(new char[chunk]);
+    std::unique_ptr<char[]> right(new char[chunk]);
+    for (;;) {
+        const std::size_t n = std::fread(left.get(), 1, chunk, a);
+        const std::size_t m = std::fread(right.get(), 1, chunk, b);
+        if (n != m || std::memcmp(left.get(), right.get(), n) != 0)
+            return false;
+        if (n < chunk)
+            return std::ferror(a) == 0 && std::ferror(b) == 0;
+    }
+}
+
 } // namespace
 
 PartFile::~PartFile()
@@ -51,11 +136,15 @@ PartFile::~PartFile()
     discard();
 }
 
-bool PartFile::create(const std::filesystem::path &target)
+bool PartFile::create(const std::filesystem::path &target, bool compareWithTarget)
 {
     discard();
     m_error = 0;
     m_target = target;
+    if (compareWithTarget) {
+        m_compared = openRegularForReading(target);
+        m_matches = m_compared != nullptr;
+    }
     const std::string base = "." + shortenedName(target, 120) + ".quenlith-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = base + randomSuffix() + ".part";
@@ -85,6 +174,8 @@ bool PartFile::write(const void *data, std::size_t size)
     }
     if (size == 0)
         return true;
+    if (m_matches)
+        compareNext(data, size);
     errno = 0;
     if (std::fwrite(data, 1, size, m_file) != size) {
         if (m_error == 0)
@@ -94,8 +185,76 @@ bool PartFile::write(const void *data, std::size_t size)
     return true;
 }
 
+void PartFile::compareNext(const void *data, std::size_t size)
+{
+    static constexpr std::size_t chunk = 64 * 1024;
+    char buffer[chunk];
+    const char *bytes = static_cast<const char *>(data);
+    while (size > 0 && m_matches) {
+        const std::size_t n = std::min(size, chunk);
+        if (std::fread(buffer, 1, n, m_compared) != n || std::memcmp(buffer, bytes, n) != 0)
+            stopComparing();
+        bytes += n;
+        size -= n;
+    }
+}
+
+void PartFile::stopComparing()
+{
+    m_matches = false;
+    if (m_compared != nullptr) {
+        std::fclose(m_compared);
+        m_compared = nullptr;
+    }
+}
+
+bool PartFile::matchesTarget() const
+{
+    return m_matches && m_file == nullptr && m_error == 0;
+}
+
+bool PartFile::sameContentAs(const std::filesystem::path &other) const
+{
+    if (m_temp.empty() || m_file != nullptr)
+        return false;
+    std::error_code error;
+    const auto ours = std::filesystem::file_size(m_temp, error);
+    if (error)
+        return false;
+    std::FILE *theirs = openRegularForReading(other);
+    if (theirs == nullptr)
+        return false;
+    bool same = false;
+    const auto theirSize = std::filesystem::file_size(other, error);
+    if (!error && theirSize == ours) {
+        if (std::FILE *mine = openRegularForReading(m_temp)) {
+            same = sameBytes(mine, theirs);
+            std::fclose(mine);
+        }
+    }
+    std::fclose(theirs);
+    return same;
+}
+
+bool PartFile::close()
+{
+    if (m_temp.empty()) {
+        if (m_error == 0)
+            m_error = EBADF;
+        return false;
+    }
+    return closeFile();
+}
+
 bool PartFile::closeFile()
 {
+    if (m_compared != nullptr) {
+        // The target must end where the new bytes end.
+        if (m_matches && std::fgetc(m_compared) != EOF)
+            m_matches = false;
+        std::fclose(m_compared);
+        m_compared = nullptr;
+    }
     if (m_file == nullptr)
         return m_error == 0;
     errno = 0;
@@ -112,8 +271,15 @@ bool PartFile::closeFile()
     return m_error == 0;
 }
 
-bool PartFile::commit()
+bool PartFile::commit(Replace replace)
 {
+    return commitAs(m_target, replace);
+}
+
+bool PartFile::commitAs(const std::filesystem::path &target, Replace replace)
+{
+    if (m_error == EEXIST && m_file == nullptr && !m_temp.empty())
+        m_error = 0; // an earlier commitAs found its name taken
     if (m_temp.empty()) {
         if (m_error == 0)
             m_error = EBADF;
@@ -123,19 +289,34 @@ bool PartFile::commit()
         discard();
         return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(m_temp, m_target, ec);
-    if (ec) {
-        m_error = ec.value() != 0 ? ec.value() : EIO;
-        discard();
-        return false;
+    if (replace == Replace::Never) {
+        const int error = renameWithoutReplacing(m_temp, target);
+        if (error == EEXIST) {
+            m_error = EEXIST; // the temporary file stays for another name
+            return false;
+        }
+        if (error != 0) {
+            m_error = error;
+            discard();
+            return false;
+        }
+    } else {
+        std::error_code ec;
+        std::filesystem::rename(m_temp, target, ec);
+        if (ec) {
+            m_error = ec.value() != 0 ? ec.value() : EIO;
+            discard();
+            return false;
+        }
     }
+    m_target = target;
     m_temp.clear();
     return true;
 }
 
 void PartFile::discard()
 {
+    stopComparing();
     if (m_file != nullptr) {
         std::fclose(m_file);
         m_file = nullptr;

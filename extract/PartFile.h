@@ -18,15 +18,35 @@ public:
     PartFile &operator=(const PartFile &) = delete;
 
     // Creates ".<target name>.quenlith-XXXXXX.part" in the target's folder, never reusing an
-    // existing file. False on failure, with errorNumber() set.
-    bool create(const std::filesystem::path &target);
+    // existing file. False on failure, with errorNumber() set. With `compareWithTarget`, the
+    // bytes are compared, as they are written, with the regular file at the target (a symlink is
+    // never followed), so that matchesTarget() can tell an unchanged rerun without reading the
+    // data twice.
+    bool create(const std::filesystem::path &target, bool compareWithTarget = false);
 
     // Appends bytes; false on failure (the first failure's errno stays in errorNumber()).
     bool write(const void *data, std::size_t size);
 
-    // Flushes and closes the temporary file, then renames it onto the target. False on failure;
-    // the temporary file is then removed.
-    bool commit();
+    // Flushes and closes the temporary file; false on failure. commit() and commitAs() close it
+    // themselves.
+    bool close();
+
+    // After close(): every byte equals the file that was at the target, and that file has no
+    // more bytes. False when no comparison was asked for.
+    bool matchesTarget() const;
+
+    // After close(): the file at `other` is a regular file with exactly these bytes.
+    bool sameContentAs(const std::filesystem::path &other) const;
+
+    enum class Replace { Existing, Never };
+    // Flushes and closes the temporary file, then renames it onto the target. With
+    // Replace::Never the rename fails with EEXIST instead of replacing a file that is there,
+    // in one atomic step where the file system allows it. False on failure; the temporary file
+    // is then removed, except for EEXIST (in errorNumber()), which leaves it for another
+    // commitAs().
+    bool commit(Replace replace = Replace::Existing);
+    // The same, onto `target` (which must lie in the same folder) instead.
+    bool commitAs(const std::filesystem::path &target, Replace replace);
 
     // Removes the temporary file; harmless when there is none.
     void discard();
@@ -40,10 +60,14 @@ public:
 
 private:
     bool closeFile();
+    void compareNext(const void *data, std::size_t size);
+    void stopComparing();
 
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
     std::FILE *m_file = nullptr;
+    std::FILE *m_compared = nullptr; // the target's file while the bytes still match it
+    bool m_matches = false;
     int m_error = 0;
 };
 

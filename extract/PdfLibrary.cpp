@@ -5,6 +5,7 @@
 #include "extract/QpdfAttachmentSink.h"
 #include "extract/QpdfFilterChain.h"
 #include "util/FsPath.h"
+#include "util/SafeFileName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -562,14 +563,84 @@ AttachmentInfo PdfLibrary::attachmentInfo(int index) const
     return m_impl->entries[static_cast<std::size_t>(index - 1)].info;
 }
 
+namespace {
+
+enum class PlaceOutcome { Placed, Skipped, NoFreeName, Failed };
+
+// Moves a complete, closed temporary file to where the request wants it (see ExistingFiles) and
+// records where it went in `result`. Failed: the reason is in file.errorNumber().
+PlaceOutcome placeFile(PartFile &file,
+    const std::filesystem::path &target,
+    bool targetExisted,
+    const WriteRequest &request,
+    WriteResult &result)
+{
+    const auto placedAt = [&](const std::filesystem::path &path, Placement placement) {
+        result.path = utf8FromPath(path);
+        result.placement = placement;
+        return PlaceOutcome::Placed;
+    };
+    if (targetExisted && file.matchesTarget()) {
+        file.discard();
+        return placedAt(target, Placement::Unchanged);
+    }
+    if (request.existing == ExistingFiles::Overwrite) {
+        if (!file.commit(PartFile::Replace::Existing))
+            return PlaceOutcome::Failed;
+        return placedAt(target, targetExisted ? Placement::Overwritten : Placement::Created);
+    }
+    if (file.commit(PartFile::Replace::Never))
+        return placedAt(target, Placement::Created);
+    if (file.errorNumber() != EEXIST)
+        return PlaceOutcome::Failed;
+    if (request.existing == ExistingFiles::Skip) {
+        file.discard(); // the file appeared while the data was written: still never replaced
+        return PlaceOutcome::Skipped;
+    }
+    // Keep: the first alternative that holds the same bytes, else the first free one. Bounded,
+    // so that a folder full of numbered names cannot hold the write forever.
+    const std::string targetName = utf8FromPath(target.filename());
+    int number = 2;
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        const std::string name = request.nextAlternative ? request.nextAlternative()
+                                                         : numberedName(targetName, number++);
+        if (name.empty())
+            break;
+        const auto candidate = target.parent_path() / pathFromUtf8(name);
+        if (file.commitAs(candidate, PartFile::Replace::Never))
+            return placedAt(candidate, Placement::Alternative);
+        if (file.errorNumber() != EEXIST)
+            return PlaceOutcome::Failed;
+        if (file.sameContentAs(candidate)) {
+            file.discard();
+            return placedAt(candidate, Placement::Unchanged);
+        }
+    }
+    file.discard();
+    return PlaceOutcome::NoFreeName;
+}
+
+} // namespace
+
 int PdfLibrary::WriteAttachment(int index, const std::string &path)
+{
+    WriteRequest request;
+    request.path = path;
+    return writeAttachment(index, request).status;
+}
+
+WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
 {
     auto &d = *m_impl;
     d.lastWritten = 0;
     d.lastError.clear();
+    WriteResult result;
     const auto fail = [&](WriteStatus status, std::string reason) {
         d.lastError = std::move(reason);
-        return static_cast<int>(status);
+        result.status = static_cast<int>(status);
+        result.placement = Placement::None;
+        result.path.clear();
+        return result;
     };
     if (!d.pdf)
         return fail(WriteStatus::IndexOutOfRange,
@@ -594,17 +665,23 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
         return fail(
             WriteStatus::DecodeFailed, "the embedded data cannot be decoded: " + chain.reason);
 
-    const auto target = pathFromUtf8(path);
+    const auto target = pathFromUtf8(request.path);
     if (!target.has_filename())
         return fail(WriteStatus::CannotCreate, "cannot create the file: the path names no file");
+    std::error_code statError;
+    const bool targetExists
+        = std::filesystem::exists(std::filesystem::symlink_status(target, statError));
+    if (targetExists && request.existing == ExistingFiles::Skip)
+        return fail(WriteStatus::Skipped,
+            "skipped: " + utf8FromPath(target.filename()) + " already exists");
     PartFile file;
-    if (!file.create(target))
+    if (!file.create(target, targetExists))
         return fail(
             file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
             "cannot create the file: " + file.errorText());
 
     // Hashing costs time: only a declared checksum is worth it.
-    QpdfAttachmentSink sink(file, d.progress, !entry.checksum.empty());
+    QpdfAttachmentSink sink(file, d.progress, !entry.checksum.empty(), request.sha256);
     bool decoded = false;
     bool filtered = false;
     std::string decodeError;
@@ -670,24 +747,38 @@ int PdfLibrary::WriteAttachment(int index, const std::string &path)
                                                : " data of " + std::to_string(size) + " bytes, "
                             + std::to_string(entry.info.declaredSize) + " declared"));
     }
-    if (!file.commit()) {
-        const int error = file.errorNumber();
-        if (error == ENOSPC)
-            return fail(WriteStatus::DiskFull, "disk full");
-        return fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
+    if (!file.close())
+        return writeFailed();
+    result.bytes = sink.bytesWritten();
+    result.sha256 = sink.sha256();
+    switch (placeFile(file, target, targetExists, request, result)) {
+    case PlaceOutcome::Placed:
+        break;
+    case PlaceOutcome::Skipped:
+        return fail(WriteStatus::Skipped,
+            "skipped: " + utf8FromPath(target.filename()) + " already exists");
+    case PlaceOutcome::NoFreeName:
+        return fail(WriteStatus::CannotCreate,
+            "cannot create the file: no free name beside " + utf8FromPath(target.filename()));
+    case PlaceOutcome::Failed:
+        return file.errorNumber() == ENOSPC
+            ? fail(WriteStatus::DiskFull, "disk full")
+            : fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
     }
-    if (entry.info.modTime != INT64_MIN)
-        setModificationTime(target, entry.info.modTime);
+    if (entry.info.modTime != INT64_MIN && result.placement != Placement::Unchanged)
+        setModificationTime(pathFromUtf8(result.path), entry.info.modTime);
     d.lastWritten = sink.bytesWritten();
 
-    if (entry.info.declaredSize >= 0 && !sizeMatches)
-        return fail(WriteStatus::ChecksumMismatch,
-            "checksum mismatch: " + std::to_string(size) + " bytes written, "
-                + std::to_string(entry.info.declaredSize) + " declared");
-    if (!entry.checksum.empty() && !checksumMatches)
-        return fail(WriteStatus::ChecksumMismatch,
-            "checksum mismatch: the data differs from its MD5 checksum");
-    return static_cast<int>(WriteStatus::Written);
+    result.status = static_cast<int>(WriteStatus::Written);
+    if (entry.info.declaredSize >= 0 && !sizeMatches) {
+        d.lastError = "checksum mismatch: " + std::to_string(size) + " bytes written, "
+            + std::to_string(entry.info.declaredSize) + " declared";
+        result.status = static_cast<int>(WriteStatus::ChecksumMismatch);
+    } else if (!entry.checksum.empty() && !checksumMatches) {
+        d.lastError = "checksum mismatch: the data differs from its MD5 checksum";
+        result.status = static_cast<int>(WriteStatus::ChecksumMismatch);
+    }
+    return result;
 }
 
 std::uint64_t PdfLibrary::lastWrittenBytes() const

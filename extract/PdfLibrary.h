@@ -27,6 +27,44 @@ enum class WriteStatus : int {
     DiskFull = 6, // no space left while writing; nothing is kept
     ChecksumMismatch = 7, // written, but /Params /CheckSum or /Size disagrees with the data
     Abandoned = 8, // the progress callback asked to stop; nothing is kept
+    Skipped = 9, // a file is already at the target and the request said to leave it
+};
+
+// What a write does when a file is already at its target path.
+enum class ExistingFiles {
+    // The file is never touched: when it holds the same bytes the attachment counts as
+    // unchanged, otherwise the data goes under the first free alternative name.
+    Keep,
+    // Replaced atomically when its bytes differ; left alone (unchanged) when they are equal.
+    Overwrite,
+    // Left alone without reading the attachment.
+    Skip,
+};
+
+// Where a write left the attachment's data.
+enum class Placement {
+    None, // not on disk: the write failed or was skipped
+    Created, // at the target, where nothing was before
+    Unchanged, // the file at the target (or at an alternative name) already held these bytes
+    Overwritten, // at the target, replacing a file with other bytes
+    Alternative, // under an alternative name, the target holding other bytes
+};
+
+struct WriteRequest {
+    std::string path; // the target, UTF-8
+    ExistingFiles existing = ExistingFiles::Overwrite;
+    // For Keep: the next file name to try in the target's folder, asked for once per name that
+    // turned out to hold other bytes. Empty: the numbered forms "name (2).ext", "name (3).ext".
+    std::function<std::string()> nextAlternative;
+    bool sha256 = false; // compute the data's SHA-256
+};
+
+struct WriteResult {
+    int status = 0; // a WriteStatus as int
+    Placement placement = Placement::None;
+    std::string path; // where the data is, UTF-8; empty for Placement::None
+    std::uint64_t bytes = 0; // bytes of the decoded data, also when unchanged
+    std::string sha256; // 64 lowercase hex digits when asked for and the data was read whole
 };
 
 // Property tags of PdfLibrary::AttachmentText.
@@ -88,14 +126,21 @@ public:
     // Decodes attachment `index` (Flate and LZW with checked predictors, ASCII85, ASCIIHex,
     // RunLength; a lone /DCTDecode is kept as stored when it has the declared /Size) into a
     // temporary file ".<name>.quenlith-XXXXXX.part" beside `path`, and renames it onto `path`,
-    // replacing any file there, only when complete; returns a WriteStatus as int. A failed write
-    // leaves no partial file and keeps what was at `path` before. Memory use does not grow with the
-    // attachment's size. The file gets the attachment's /Params /ModDate as modification time when
-    // valid. The data is checked against /Params /Size and, when declared, /Params /CheckSum; a
-    // large attachment with a checksum is hashed on a helper thread while it is written.
-    // DecodeFailed, with no file kept, for any other filter (the reason names it), predictor
-    // parameters out of bounds, and a decoder that warned unless /Size and /CheckSum both match.
+    // replacing any file there with other bytes, only when complete; returns a WriteStatus as int.
+    // A failed write leaves no partial file and keeps what was at `path` before. Memory use does
+    // not grow with the attachment's size. The file gets the attachment's /Params /ModDate as
+    // modification time when valid. The data is checked against /Params /Size and, when declared,
+    // /Params /CheckSum; a large attachment with a checksum is hashed on a helper thread while it
+    // is written. DecodeFailed, with no file kept, for any other filter (the reason names it),
+    // predictor parameters out of bounds, and a decoder that warned unless /Size and /CheckSum both
+    // match.
     int WriteAttachment(int index, const std::string &path);
+
+    // The same write, with a policy for a file already at the target (see ExistingFiles). The
+    // final step never replaces a file under Keep and Skip, even one that appeared meanwhile or
+    // differs only in case on a drive that ignores case: such a clash moves on to the next
+    // alternative name (Keep) or counts as skipped (Skip). An unchanged file keeps its time.
+    WriteResult writeAttachment(int index, const WriteRequest &request);
 
     // Bytes written by the last WriteAttachment that left a file, else 0.
     std::uint64_t lastWrittenBytes() const;

@@ -15,12 +15,13 @@ namespace quenlith {
 
 // Hashes blocks on its own thread, in the order they are submitted. It owns blockCount blocks:
 // the sink takes a free one, fills it and submits it; the thread hashes it and frees it again.
-// The thread touches nothing but the blocks and the MD5 context.
+// The thread touches nothing but the blocks and the hash contexts.
 class QpdfAttachmentSink::Hasher {
 public:
-    // Throws std::system_error when no thread can be started.
-    explicit Hasher(std::shared_ptr<QPDFCryptoImpl> md5)
+    // Either context may be null. Throws std::system_error when no thread can be started.
+    Hasher(std::shared_ptr<QPDFCryptoImpl> md5, std::shared_ptr<QPDFCryptoImpl> sha256)
         : m_md5(std::move(md5))
+        , m_sha256(std::move(sha256))
     {
         for (int i = 0; i < blockCount; ++i) {
             m_storage.push_back(std::unique_ptr<unsigned char[]>(new unsigned char[blockSize]));
@@ -86,8 +87,12 @@ private:
             m_queue.pop_front();
             lock.unlock();
             try {
-                if (!m_hashFailed)
-                    m_md5->MD5_update(block, size);
+                if (!m_hashFailed) {
+                    if (m_md5)
+                        m_md5->MD5_update(block, size);
+                    if (m_sha256)
+                        m_sha256->SHA2_update(block, size);
+                }
             } catch (...) {
                 m_hashFailed = true; // an exception must not leave the thread
             }
@@ -98,6 +103,7 @@ private:
     }
 
     std::shared_ptr<QPDFCryptoImpl> m_md5;
+    std::shared_ptr<QPDFCryptoImpl> m_sha256;
     std::vector<std::unique_ptr<unsigned char[]>> m_storage;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -109,14 +115,18 @@ private:
     std::thread m_thread; // last: starts when everything else is ready
 };
 
-QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress, bool hashData)
+QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress, bool md5, bool sha256)
     : Pipeline("attachment sink", nullptr)
     , m_file(file)
     , m_progress(std::move(progress))
 {
-    if (hashData) {
+    if (md5) {
         m_md5 = QPDFCryptoProvider::getImpl();
         m_md5->MD5_init();
+    }
+    if (sha256) {
+        m_sha256 = QPDFCryptoProvider::getImpl();
+        m_sha256->SHA2_init(256);
     }
 }
 
@@ -128,9 +138,10 @@ void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
         throw std::runtime_error("attachment output stopped");
     if (len == 0)
         return;
-    if (m_md5 && !m_hasher && !m_inlineOnly && m_bytes + len > inlineHashLimit) {
+    const bool hashing = m_md5 || m_sha256;
+    if (hashing && !m_hasher && !m_inlineOnly && m_bytes + len > inlineHashLimit) {
         try {
-            m_hasher = std::make_unique<Hasher>(m_md5);
+            m_hasher = std::make_unique<Hasher>(m_md5, m_sha256);
         } catch (std::exception &) {
             m_inlineOnly = true; // slower, but still correct
         }
@@ -141,6 +152,8 @@ void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
         writeToFile(data, len);
         if (m_md5)
             m_md5->MD5_update(data, len);
+        if (m_sha256)
+            m_sha256->SHA2_update(data, len);
     }
     m_bytes += len;
     if (m_bytes >= m_nextReport) {
@@ -217,6 +230,14 @@ bool QpdfAttachmentSink::complete()
         m_md5->MD5_digest(digest);
         m_digest.assign(reinterpret_cast<const char *>(digest), sizeof(digest));
     }
+    if (m_sha256 && hashed) {
+        m_sha256->SHA2_finalize();
+        static constexpr char hex[] = "0123456789abcdef";
+        for (const unsigned char c : m_sha256->SHA2_digest()) {
+            m_sha256Hex += hex[c >> 4];
+            m_sha256Hex += hex[c & 15];
+        }
+    }
     return true;
 }
 
@@ -228,6 +249,11 @@ std::uint64_t QpdfAttachmentSink::bytesWritten() const
 std::string QpdfAttachmentSink::md5() const
 {
     return m_digest;
+}
+
+std::string QpdfAttachmentSink::sha256() const
+{
+    return m_sha256Hex;
 }
 
 bool QpdfAttachmentSink::failed() const

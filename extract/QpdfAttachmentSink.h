@@ -25,9 +25,9 @@ class QpdfAttachmentSink : public Pipeline {
 public:
     using Progress = std::function<bool(std::uint64_t bytesWritten)>;
 
-    // `file` must be created and outlive the sink; `progress` may be empty. Without `hashData`
-    // md5() stays empty and no thread is started.
-    QpdfAttachmentSink(PartFile &file, Progress progress, bool hashData);
+    // `file` must be created and outlive the sink; `progress` may be empty. Without `md5` and
+    // `sha256` the digests stay empty and no thread is started.
+    QpdfAttachmentSink(PartFile &file, Progress progress, bool md5, bool sha256 = false);
     ~QpdfAttachmentSink() override; // stops the hashing thread if complete() was not called
     QpdfAttachmentSink(const QpdfAttachmentSink &) = delete;
     QpdfAttachmentSink &operator=(const QpdfAttachmentSink &) = delete;
@@ -42,8 +42,10 @@ public:
 
     // Bytes received from the decoder; all of them are in the file once complete() succeeded.
     std::uint64_t bytesWritten() const;
-    // MD5 of all bytes, 16 raw bytes, after complete(); empty without hashData.
+    // MD5 of all bytes, 16 raw bytes, after complete(); empty when not asked for.
     std::string md5() const;
+    // SHA-256 of all bytes, 64 lowercase hex digits, after complete(); empty when not asked for.
+    std::string sha256() const;
     bool failed() const; // the PartFile refused bytes (see its errorNumber())
     bool abandoned() const; // the progress callback returned false or threw
 
@@ -61,12 +63,14 @@ private:
 
     PartFile &m_file;
     Progress m_progress;
-    std::shared_ptr<QPDFCryptoImpl> m_md5; // null without hashing
+    std::shared_ptr<QPDFCryptoImpl> m_md5; // null when not asked for
+    std::shared_ptr<QPDFCryptoImpl> m_sha256; // null when not asked for
     std::unique_ptr<Hasher> m_hasher; // set once the data outgrew inlineHashLimit
     bool m_inlineOnly = false; // no thread could be started: hash inline to the end
     unsigned char *m_block = nullptr; // the block being filled, owned by m_hasher
     std::size_t m_blockUsed = 0;
     std::string m_digest;
+    std::string m_sha256Hex;
     std::uint64_t m_bytes = 0;
     std::uint64_t m_nextReport = progressInterval;
     bool m_failed = false;

@@ -193,27 +193,55 @@ std::string numberedName(const std::string &name, int n)
     return stem + " (" + std::to_string(n) + ")" + ext;
 }
 
+std::string foldedCase(const std::string &name)
+{
+    std::string folded = name;
+    for (char &c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
 std::string fileSystemComparable(const std::string &name)
 {
-#if defined(_WIN32) || defined(__APPLE__)
-    // These file systems ignore case by default: "A.xml" and "a.xml" are one file there.
-    std::string folded = name;
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) {
-        return static_cast<char>(std::tolower(c));
-    });
-    return folded;
-#else
-    return name;
-#endif
+    return OutputNameSet::caseInsensitiveByDefault ? foldedCase(name) : name;
+}
+
+OutputNameSet::OutputNameSet(bool foldCase)
+    : m_foldCase(foldCase)
+{
+}
+
+std::string OutputNameSet::comparable(const std::string &name) const
+{
+    return m_foldCase ? foldedCase(name) : name;
+}
+
+bool OutputNameSet::isUsed(const std::string &name) const
+{
+    return m_used.count(comparable(name)) != 0;
+}
+
+void OutputNameSet::reserve(const std::string &name)
+{
+    m_used.insert(comparable(name));
+}
+
+std::string OutputNameSet::nextAlternative(const std::string &safeName)
+{
+    int &next = m_nextNumber.try_emplace(comparable(safeName), 2).first->second;
+    std::string candidate = numberedName(safeName, next);
+    while (isUsed(candidate))
+        candidate = numberedName(safeName, ++next);
+    return candidate;
 }
 
 std::string OutputNameSet::claim(const std::string &safeName)
 {
-    std::string candidate = safeName;
-    for (int n = 2; m_used.count(fileSystemComparable(candidate)) != 0; ++n)
-        candidate = numberedName(safeName, n);
-    m_used.insert(fileSystemComparable(candidate));
-    return candidate;
+    const std::string name = isUsed(safeName) ? nextAlternative(safeName) : safeName;
+    reserve(name);
+    return name;
 }
 
 } // namespace quenlith

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace quenlith {
 
@@ -14,20 +15,43 @@ namespace quenlith {
 // result never contains a separator and is never "." or "..".
 std::string safeOutputFileName(const std::string &storedName, int index);
 
-// The output names already used while one document is extracted; a repeated name becomes
-// "name (2).ext", "name (3).ext", ... so that no attachment overwrites another.
+// The output names already used in one folder during a run; a repeated name becomes
+// "name (2).ext", "name (3).ext", ... so that no attachment overwrites another. Each base name
+// remembers the next number to try, so that many equal names cost linear time in all.
 class OutputNameSet {
 public:
+    // `foldCase`: names that differ only in ASCII case clash (the folder's file system ignores
+    // case).
+    explicit OutputNameSet(bool foldCase = caseInsensitiveByDefault);
+
     // Returns the name to write under and records it as used.
     std::string claim(const std::string &safeName);
+    // The next numbered form of `safeName` ("name (n).ext", n >= 2) that is not used yet; not
+    // recorded until reserve().
+    std::string nextAlternative(const std::string &safeName);
+    // Records `name` as used.
+    void reserve(const std::string &name);
+    bool isUsed(const std::string &name) const;
+
+#if defined(_WIN32) || defined(__APPLE__)
+    static constexpr bool caseInsensitiveByDefault = true;
+#else
+    static constexpr bool caseInsensitiveByDefault = false;
+#endif
 
 private:
-    std::set<std::string> m_used;
+    std::string comparable(const std::string &name) const;
+
+    bool m_foldCase;
+    std::unordered_set<std::string> m_used;
+    std::unordered_map<std::string, int> m_nextNumber; // comparable base name -> next n
 };
 
 // The form in which two names are compared for clashes on this platform's file systems: folded
 // to small letters where they ignore case by default (Windows, macOS), unchanged elsewhere.
 std::string fileSystemComparable(const std::string &name);
+// `name` with ASCII capitals folded to small letters.
+std::string foldedCase(const std::string &name);
 
 // "name.ext" with " (n)" inserted before the extension: "name (n).ext".
 std::string numberedName(const std::string &name, int n);

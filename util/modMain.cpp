@@ -17,4 +17,31 @@ bool EnsureFolderPath(const std::string &folderPath)
     return std::filesystem::is_directory(path, error);
 }
 
+bool createFolderPath(const std::string &folderPath, std::string &reason)
+{
+    reason.clear();
+    if (folderPath.empty()) {
+        reason = "no folder given";
+        return false;
+    }
+    std::filesystem::path path = pathFromUtf8(folderPath);
+    if (!path.has_filename())
+        path = path.parent_path(); // the trailing separator
+    std::error_code createError;
+    std::filesystem::create_directories(path, createError);
+    std::error_code statusError;
+    const auto status = std::filesystem::symlink_status(path, statusError);
+    if (std::filesystem::is_symlink(status)) {
+        reason = "it is a symbolic link";
+        return false;
+    }
+    if (std::filesystem::is_directory(status))
+        return true;
+    if (std::filesystem::exists(status))
+        reason = "a file of that name is in the way";
+    else
+        reason = createError ? createError.message() : std::string("it could not be created");
+    return false;
+}
+
 } // namespace quenlith

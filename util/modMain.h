@@ -8,4 +8,9 @@ namespace quenlith {
 // alone. A trailing separator is optional. True when the whole path is a folder afterwards.
 bool EnsureFolderPath(const std::string &folderPath);
 
+// The same for a folder that files are to be written into: false, with the reason in plain
+// words in `reason`, when it cannot be created or when its last component is a symbolic link
+// (which could lead the files outside the folder the user chose).
+bool createFolderPath(const std::string &folderPath, std::string &reason);
+
 } // namespace quenlith

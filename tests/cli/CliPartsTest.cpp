@@ -2,13 +2,14 @@
 
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
-#include "cli/JsonWriter.h"
-#include "cli/ReportText.h"
-#include "cli/Utf8Text.h"
+#include "extract/ReportText.h"
+#include "util/JsonWriter.h"
+#include "util/Utf8Text.h"
 
 #include <climits>
 #include <gtest/gtest.h>
 
+using namespace quenlith;
 using namespace quenlith::cli;
 
 namespace {

@@ -194,21 +194,32 @@ TEST_F(CliRun, SameOutputAndFilesWhateverTheJobCount)
     EXPECT_EQ(run("list --jobs 1 in").out, run("list --jobs 4 in").out);
 }
 
+// The folders follow the sorted paths, whatever the order of the arguments and the job count.
 TEST_F(CliRun, DocumentsOfOneNameGetTheirOwnFoldersAndOneNamedTwiceIsDoneOnce)
 {
     document("x/report.pdf", { { "a.txt", "from x", 0 } });
     document("y/report.pdf", { { "a.txt", "from y", 0 } });
     document("y/Report.PDF", { { "a.txt", "from Y", 0 } });
+    const std::map<std::string, std::string> expected = {
+        { "report/a.txt", "from x" }, { "report (2)/a.txt", "from y" }, { "Report/a.txt", "from Y" }
+    }; // names compare as the file system does
 
-    auto json
-        = runJson("extract --json -o out y/report.pdf x/report.pdf y/Report.PDF ./x/report.pdf", 0);
-    EXPECT_EQ(filesBelow(m_root / "out"),
-        (std::map<std::string, std::string> { { "report/a.txt", "from y" },
-            { "report (2)/a.txt", "from x" },
-            { "Report/a.txt", "from Y" } })); // names compare as the file system does
-    EXPECT_EQ(json["documents.#"], "3");
-    EXPECT_EQ(json["documents.1.documentFolder"], R"("out/report (2)/")");
-    EXPECT_EQ(json["documents.1.attachments.0.outputPath"], R"("out/report (2)/a.txt")");
+    for (const std::string arguments :
+        { "--jobs 1 y/report.pdf x/report.pdf y/Report.PDF x/report.pdf",
+            "--jobs 4 y/Report.PDF x/report.pdf y/report.pdf" }) {
+        fs::remove_all(m_root / "out");
+        auto json = runJson("extract --json -o out " + arguments, 0);
+        EXPECT_EQ(filesBelow(m_root / "out"), expected) << arguments;
+        EXPECT_EQ(json["documents.#"], "3");
+        for (int i = 0; i < 3; ++i) {
+            const std::string at = "documents." + std::to_string(i) + ".";
+            const std::string folder = json[at + "path"] == R"("y/report.pdf")"
+                ? R"("out/report (2)/")"
+                : json[at + "path"] == R"("x/report.pdf")" ? R"("out/report/")"
+                                                           : R"("out/Report/")";
+            EXPECT_EQ(json[at + "documentFolder"], folder) << arguments;
+        }
+    }
 }
 
 TEST_F(CliRun, WritesNothingOutsideTheOutputFolderAndEscapesHostileNames)

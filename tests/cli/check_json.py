@@ -9,12 +9,13 @@ SCHEMA = {
     'top': ('program:s version:s command:s documents:[document] skippedFolders:[skipped] '
             'summary:summary', 'outputFolder:s'),
     'summary': ('documents:i documentsFailed:i attachments:i skippedFolders:i',
-                'attachmentsWritten:i attachmentsFailed:i bytesWritten:i'),
+                'attachmentsWritten:i attachmentsRenamed:i attachmentsOverwritten:i '
+                'attachmentsUnchanged:i attachmentsSkipped:i attachmentsFailed:i bytesWritten:i'),
     'skipped': ('path:s reason:s', ''),
     'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
-                 'documentFolder:s'),
+                 'documentFolder:s?'),
     'attachment': ('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i?',
-                   'outputPath:s status:s reason:s? bytesWritten:i checksum:s?'),
+                   'outputPath:s status:s reason:s? bytesWritten:i sha256:s? checksum:s?'),
 }
 
 

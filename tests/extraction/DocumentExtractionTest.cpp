@@ -1,6 +1,8 @@
 #include "extract/DocumentExtraction.h"
 
 #include "extract/PdfLibrary.h"
+#include "extract/ReportText.h"
+#include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 #include "util/registry.h"
@@ -56,10 +58,8 @@ public:
     }
     void attachmentDone(const AttachmentOutcome &outcome) override
     {
-        const char *kinds[] = { "written", "renamed", "failed", "checksum-mismatch", "abandoned" };
-        trace += "done " + std::to_string(outcome.index) + " "
-            + kinds[static_cast<int>(outcome.kind)] + " " + FileNameOfPath(outcome.outputPath)
-            + "; ";
+        trace += "done " + std::to_string(outcome.index) + " " + outcomeWord(outcome.kind) + " "
+            + FileNameOfPath(outcome.outputPath) + "; ";
     }
 
     std::string trace;
@@ -91,12 +91,10 @@ protected:
     RecordingObserver m_observer;
 };
 
-// A name met before is numbered; a file left in the folder by an earlier run is replaced. The
-// window's add commands share the library: another document opened at a yield point must not
-// redirect the writes.
+// A name met before is numbered. The window's add commands share the library: another document
+// opened at a yield point must not redirect the writes.
 TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
 {
-    std::ofstream(m_folder + "a.txt") << "from an earlier run";
     fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "wrong document", 0 } });
     m_observer.onYield = [this] {
         return m_library.OpenDocument(m_scratch.file("other.pdf"), "")
@@ -122,20 +120,102 @@ TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
             { "c.bin", std::string("\0\1\2", 3) } }));
 }
 
-TEST_F(DocumentExtractionTest, DocumentNotOpenedOrWithoutAttachmentsWritesNothing)
+// A document that does not open gets no folder; one that opens gets it, even when empty.
+TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
 {
     std::ofstream(m_scratch.file("junk.pdf")) << "this is not a PDF document";
     fixtures::writePdf(m_scratch.file("empty.pdf"), {});
     for (const std::string name : { "junk.pdf", "missing.pdf", "empty.pdf" }) {
         RecordingObserver observer;
+        const std::string folder = m_scratch.file("out-" + name) + preferredSeparator();
         const auto result
-            = extractDocumentAttachments(m_library, m_scratch.file(name), m_folder, observer);
+            = extractDocumentAttachments(m_library, m_scratch.file(name), folder, observer);
         const bool opens = name == "empty.pdf";
         EXPECT_EQ(result.openStatus == static_cast<int>(OpenStatus::Opened), opens) << name;
         EXPECT_EQ(result.openReason.empty(), opens) << name;
+        EXPECT_EQ(documentFailure(result).empty(), opens) << name;
+        EXPECT_EQ(fs::is_directory(folder), opens) << name;
+        EXPECT_EQ(result.folderExists, opens) << name;
         EXPECT_EQ(observer.trace, opening) << name;
     }
-    EXPECT_EQ(written(), Files {});
+}
+
+// Files already in the document folder, as a rerun meets them: nothing the user has is lost.
+TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
+{
+    const std::vector<fixtures::Attachment> attachments
+        = { { "a.txt", "alpha", 0 }, { "b.xml", "<b/>", 0 }, { "x/a.txt", "second", 0 } };
+    const Files firstRun = { { "a.txt", "alpha" }, { "b.xml", "<b/>" }, { "a (2).txt", "second" } };
+    fixtures::writePdf(m_scratch.file("in.pdf"), attachments);
+    const auto run = [&](ExistingFiles existing) {
+        ExtractionOptions options;
+        options.existing = existing;
+        options.sha256 = true;
+        RecordingObserver observer;
+        const auto result = extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        std::string kinds;
+        for (const auto &outcome : result.attachments) {
+            kinds += outcomeWord(outcome.kind) + " " + FileNameOfPath(outcome.outputPath) + "; ";
+            if (outcomeSucceeded(outcome.kind)
+                && outcome.kind != AttachmentOutcome::Kind::Skipped) {
+                EXPECT_EQ(outcome.sha256, fixtures::sha256OfFile(outcome.outputPath))
+                    << outcome.outputPath;
+            }
+        }
+        return kinds;
+    };
+
+    EXPECT_EQ(run(ExistingFiles::Keep), "written a.txt; written b.xml; renamed a (2).txt; ");
+    const auto time = fs::last_write_time(m_folder + "a.txt");
+    EXPECT_EQ(run(ExistingFiles::Keep), "unchanged a.txt; unchanged b.xml; unchanged a (2).txt; ");
+    EXPECT_EQ(written(), firstRun);
+    EXPECT_EQ(fs::last_write_time(m_folder + "a.txt"), time) << "an unchanged file is not touched";
+
+    // The user edits a.txt: it stays, and the attachment goes beside it, once.
+    std::ofstream(m_folder + "a.txt") << "edited";
+    const auto edited = run(ExistingFiles::Keep);
+    EXPECT_EQ(edited, "renamed a (3).txt; unchanged b.xml; unchanged a (2).txt; ");
+    EXPECT_EQ(
+        run(ExistingFiles::Keep), "unchanged a (3).txt; unchanged b.xml; unchanged a (2).txt; ");
+    Files expected = firstRun;
+    expected["a.txt"] = "edited";
+    expected["a (3).txt"] = "alpha";
+    EXPECT_EQ(written(), expected);
+
+    // Skip leaves what is there and writes only what is missing; overwrite replaces.
+    fs::remove(m_folder + "b.xml");
+    std::ofstream(m_folder + "a (2).txt") << "edited too";
+    EXPECT_EQ(run(ExistingFiles::Skip), "skipped a.txt; written b.xml; skipped a (2).txt; ");
+    EXPECT_EQ(run(ExistingFiles::Overwrite),
+        "overwritten a.txt; unchanged b.xml; overwritten a (2).txt; ");
+    expected = firstRun;
+    expected["a (3).txt"] = "alpha";
+    EXPECT_EQ(written(), expected);
+}
+
+// Something other than a regular file at the target is never followed, read or replaced.
+TEST_F(DocumentExtractionTest, ANonFileAtTheTargetIsLeftAlone)
+{
+    fs::create_directory(m_folder + "a.txt");
+    std::ofstream(m_scratch.file("outside.txt")) << "outside";
+#ifndef _WIN32
+    fs::create_symlink(m_scratch.file("outside.txt"), m_folder + "b.txt");
+#endif
+    for (const ExistingFiles existing : { ExistingFiles::Keep, ExistingFiles::Overwrite }) {
+        ExtractionOptions options;
+        options.existing = existing;
+        fixtures::writePdf(
+            m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
+        RecordingObserver observer;
+        extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+    }
+    std::ifstream outside(m_scratch.file("outside.txt"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), {}), "outside");
+    EXPECT_TRUE(fs::is_directory(m_folder + "a.txt"));
+    std::ifstream numbered(m_folder + "a (2).txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(numbered), {}), "alpha");
 }
 
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
@@ -154,33 +234,49 @@ TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
             { "attachment-5", "5" } }));
 }
 
-TEST(DocumentFolder, EveryPdfBecomesASeparatorInsideTheOutputFolder)
+TEST(DocumentFolder, OnlyTheFinalPdfGoesAndTheNameIsMadeSafe)
 {
     const std::pair<const char *, const char *> rows[] = { { "Report.PDF", "Report/" },
-        { "a.pdf.pdf", "a/" },
-        { "x.pdfa.pdf", "x/a/" },
-        { "a.pdf.txt", "a/.txt/" },
+        { "x.pdf.old.pdf", "x.pdf.old/" },
+        { "a.pdf.txt", "a.pdf.txt/" },
+        { "t.pdf ", "t/" },
         { ".pdf", "_/" },
         { "..pdf", "_/" },
-        { "...pdf.pdf.pdf", "_/" },
-        { "a..pdf", "a./" } };
+        { "a..pdf", "a./" },
+        { "a\x01"
+          "b\xff.pdf",
+            "a_b_/" } };
     for (const auto &[name, expected] : rows) {
-        EXPECT_EQ(documentFolderFor(P("/out"), P("/docs/") + name), P("/out/") + P(expected));
+        EXPECT_EQ(documentFolderFor(P("/out"), P("/docs/") + name), P("/out/") + P(expected))
+            << name;
     }
 }
 
-TEST(DocumentFolderAllocator, CoincidingFoldersOfDifferentDocumentsAreNumbered)
+// The folders depend on the set of paths only: every order gives every document the same one.
+TEST(DocumentFolder, AssignmentIgnoresTheOrderOfThePaths)
 {
-    DocumentFolderAllocator allocator;
-    const auto folderFor
-        = [&](const char *document) { return allocator.folderFor(P("/out/"), P(document)); };
-    EXPECT_EQ(folderFor("/a/report.pdf"), P("/out/report/"));
-    EXPECT_EQ(folderFor("/b/report.pdf"), P("/out/report (2)/"));
-    EXPECT_EQ(folderFor("/a/report.pdf"), P("/out/report/")) << "the same document again";
-    EXPECT_EQ(folderFor("/c/report.pdf"), P("/out/report (3)/"));
-    EXPECT_EQ(folderFor("/d/report (2).pdf"), P("/out/report (2) (2)/"));
-    EXPECT_EQ(folderFor("/f/x.pdfa.pdf"), P("/out/x/a/"));
-    EXPECT_EQ(folderFor("/g/x.pdfa.pdf"), P("/out/x/a (2)/"));
+    std::vector<std::string> paths = { P("/d/report (2).pdf"),
+        P("/c/report.pdf"),
+        P("/a/report.pdf"),
+        P("/b/Report.pdf"),
+        P("/a/report.pdf"),
+        P("/e/x.pdf") };
+    std::sort(paths.begin(), paths.end());
+    std::map<std::string, std::string> expected = { { P("/a/report.pdf"), P("/out/report/") },
+        { P("/b/Report.pdf"), P("/out/Report/") },
+        { P("/c/report.pdf"), P("/out/report (2)/") },
+        { P("/d/report (2).pdf"), P("/out/report (2) (2)/") },
+        { P("/e/x.pdf"), P("/out/x/") } };
+    do {
+        const auto folders = assignDocumentFolders(P("/out"), paths, false);
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            ASSERT_EQ(folders[i], expected[paths[i]]) << paths[i];
+    } while (std::next_permutation(paths.begin(), paths.end()));
+
+    // Where case does not count, "Report" and "report" are one folder name.
+    const auto folded
+        = assignDocumentFolders(P("/out"), { P("/b/Report.pdf"), P("/a/report.pdf") }, true);
+    EXPECT_EQ(folded, (std::vector<std::string> { P("/out/Report (2)/"), P("/out/report/") }));
 }
 
 } // namespace

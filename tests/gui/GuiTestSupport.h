@@ -32,6 +32,18 @@ public:
         folderTitles.append(title);
         return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
     }
+    QString saveFile(
+        QWidget *, const QString &title, const QString &filterList, QString &chosenFilter) override
+    {
+        saveTitles.append(title + QLatin1Char('|') + filterList);
+        if (saveAnswers.isEmpty()) {
+            chosenFilter.clear();
+            return {};
+        }
+        const auto [path, filter] = saveAnswers.dequeue();
+        chosenFilter = filter;
+        return path;
+    }
     Answer messageBox(QWidget *, const Message &message) override
     {
         messages.append(message);
@@ -61,6 +73,8 @@ public:
     QQueue<QStringList> fileAnswers;
     QQueue<QString> folderAnswers;
     QQueue<Answer> messageAnswers;
+    QQueue<std::pair<QString, QString>> saveAnswers; // path, chosen filter
+    QStringList saveTitles;
 
     QStringList filters;
     QStringList folderTitles;

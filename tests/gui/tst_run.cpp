@@ -1,5 +1,6 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/FileDigest.h"
 
 #include <QMimeData>
 #include <QUrl>
@@ -199,7 +200,7 @@ private slots:
 
         QCOMPARE(m_platform->folderTitles, QStringList({ "Choose Folder to Save..." }));
         QCOMPARE(filesBelow(out).join(' '),
-            "Report/Report-1.txt Report/Report-2.txt a/a.pdf-1.txt three/three-1.txt "
+            "Report/Report-1.txt Report/Report-2.txt a.pdf/a.pdf-1.txt three/three-1.txt "
             "three/three-2.txt three/three-3.txt");
         QCOMPARE(shown(),
             QStringList(
@@ -222,7 +223,8 @@ private slots:
     }
 
     // Cancelled picker; runs one after the other, the second into "folder/" starting from 100,
-    // the last with nothing ticked. Rows y/report, x/report, x/report: x gets "report (2)".
+    // the last with nothing ticked. Rows y/report, x/report, x/report: as on the command line,
+    // the folders follow the sorted paths, so x (the first path) keeps "report".
     void successiveRuns()
     {
         const fs::path x = writeDocument(freshFolder() / "report.pdf", 1);
@@ -236,7 +238,7 @@ private slots:
         const fs::path first = freshFolder(), second = freshFolder(), none = freshFolder();
         extractTo(first);
         QCOMPARE(filesBelow(first).join(','),
-            "report (2)/report-1.txt,report/report-1.txt,report/report-2.txt");
+            "report (2)/report-1.txt,report (2)/report-2.txt,report/report-1.txt");
         int firstValueSeen = -1;
         m_platform->onProcessEvents = [&] {
             if (firstValueSeen < 0)
@@ -254,11 +256,52 @@ private slots:
         extractTo(none);
         QVERIFY(fs::is_empty(none));
         QVERIFY(m_window->CmdProcess->isEnabled());
-        QCOMPARE(shown(), QStringList(3, Completed));
+        // x is listed twice: its second pass finds its file already there.
+        QCOMPARE(shown(),
+            QStringList({ Completed + "\n1 attachment(s) were already there unchanged.",
+                Completed + "\n1 attachment(s) were already there unchanged.",
+                Completed }));
         QCOMPARE(m_platform->opened.last(), qpath(none) + "/");
     }
 
     // Documents that fail are named after the completion text, ten at most, all in the details.
+    // A rerun into the same folder keeps the file the user edited, leaves the others unchanged
+    // and says so; the report saved from the completion message matches the disk.
+    void rerunKeepsEditedFilesAndSavesAReport()
+    {
+        const fs::path docs = freshFolder(), out = freshFolder();
+        addFiles({ writeDocument(docs / "report.pdf", 2) });
+        extractTo(out);
+        std::ofstream(out / "report" / "report-1.txt") << "edited";
+        m_platform->messageAnswers.enqueue(Platform::Answer::Extra);
+        m_platform->saveAnswers.enqueue({ qpath(docs / "run"), "CSV report (*.csv)" });
+        extractTo(out);
+
+        QCOMPARE(filesBelow(out).join(','),
+            "report/report-1 (2).txt,report/report-1.txt,report/report-2.txt");
+        std::ifstream edited(out / "report" / "report-1.txt");
+        QCOMPARE(std::string(std::istreambuf_iterator<char>(edited), {}), std::string("edited"));
+        const Platform::Message &box = m_platform->messages.last();
+        QCOMPARE(box.extraButton, QStringLiteral("Save Report..."));
+        QVERIFY2(box.text.contains("1 attachment(s) were already there unchanged"),
+            qPrintable(box.text));
+        QVERIFY2(box.text.contains("1 attachment(s) were written under a new name"),
+            qPrintable(box.text));
+
+        std::ifstream csv(docs / "run.csv");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(csv, line);)
+            lines.push_back(line);
+        QCOMPARE(lines.size(), std::size_t(3));
+        const std::string folder = (out / "report").string() + "/";
+        for (const auto &[line, name, status] :
+            { std::tuple(lines[1], "report-1 (2).txt", "renamed"),
+                std::tuple(lines[2], "report-2.txt", "unchanged") }) {
+            const std::string sha = quenlith::fixtures::sha256OfFile(folder + name);
+            QVERIFY2(line.find("," + sha + "," + status + ",") != std::string::npos, line.c_str());
+        }
+    }
+
     void failuresAreSummarised()
     {
         const fs::path docs = freshFolder(), out = freshFolder();

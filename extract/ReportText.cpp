@@ -1,13 +1,13 @@
-#include "cli/ReportText.h"
+#include "extract/ReportText.h"
 
-#include "cli/JsonWriter.h"
 #include "extract/PdfLibrary.h"
+#include "util/JsonWriter.h"
 
 #include <climits>
 #include <cstdio>
 #include <ctime>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 std::string isoDate(std::int64_t secondsUtc)
 {
@@ -57,6 +57,12 @@ std::string outcomeWord(AttachmentOutcome::Kind kind)
         return "written";
     case AttachmentOutcome::Kind::Renamed:
         return "renamed";
+    case AttachmentOutcome::Kind::Unchanged:
+        return "unchanged";
+    case AttachmentOutcome::Kind::Overwritten:
+        return "overwritten";
+    case AttachmentOutcome::Kind::Skipped:
+        return "skipped";
     case AttachmentOutcome::Kind::Failed:
         return "failed";
     case AttachmentOutcome::Kind::ChecksumMismatch:
@@ -65,11 +71,6 @@ std::string outcomeWord(AttachmentOutcome::Kind kind)
         return "abandoned";
     }
     return "failed";
-}
-
-bool outcomeSucceeded(AttachmentOutcome::Kind kind)
-{
-    return kind == AttachmentOutcome::Kind::Written || kind == AttachmentOutcome::Kind::Renamed;
 }
 
 std::string countOf(std::size_t count, const std::string &singular, const std::string &plural)
@@ -111,4 +112,4 @@ void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &ski
     json.endArray();
 }
 
-} // namespace quenlith::cli
+} // namespace quenlith

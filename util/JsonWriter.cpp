@@ -1,10 +1,10 @@
-#include "cli/JsonWriter.h"
+#include "util/JsonWriter.h"
 
-#include "cli/Utf8Text.h"
+#include "util/Utf8Text.h"
 
 #include <cstdio>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 JsonWriter::JsonWriter(std::ostream &out)
     : m_out(out)
@@ -175,4 +175,4 @@ void JsonWriter::fieldOrNull(std::string_view name, std::string_view bytes)
         string(bytes);
 }
 
-} // namespace quenlith::cli
+} // namespace quenlith

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 // Decodes the well-formed UTF-8 sequence at `position` into `codePoint` and advances past it.
 // Returns false for a byte that does not start one (stray continuation byte, overlong form,
@@ -19,4 +19,4 @@ void appendUtf8(std::string &out, char32_t codePoint);
 // Everything else is kept, so plain names print unchanged.
 std::string terminalText(std::string_view text);
 
-} // namespace quenlith::cli
+} // namespace quenlith

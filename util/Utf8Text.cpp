@@ -1,8 +1,8 @@
-#include "cli/Utf8Text.h"
+#include "util/Utf8Text.h"
 
 #include <cstdio>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 bool nextCodePoint(std::string_view text, std::size_t &position, char32_t &codePoint)
 {
@@ -96,4 +96,4 @@ std::string terminalText(std::string_view text)
     return out;
 }
 
-} // namespace quenlith::cli
+} // namespace quenlith

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 class JsonWriter;
 
-// Words and formats shared by the text and JSON reports of list and extract.
+// Words and formats shared by the text, JSON and CSV reports of list and extract.
 
 // Seconds since 1970 UTC as ISO 8601, "2024-05-01T10:00:00Z"; the empty text for INT64_MIN
 // (no date) or a moment outside the years 0001 to 9999.
@@ -21,12 +21,9 @@ std::string isoDate(std::int64_t secondsUtc);
 // "damaged", "not-pdf"; "failed" for a value this program does not know.
 std::string openStatusWord(int openStatus);
 
-// The JSON status word of an attachment outcome: "written", "renamed", "failed",
-// "checksum-mismatch", "abandoned".
+// The JSON status word of an attachment outcome: "written", "renamed", "unchanged",
+// "overwritten", "skipped", "failed", "checksum-mismatch", "abandoned".
 std::string outcomeWord(AttachmentOutcome::Kind kind);
-
-// Whether an attachment outcome counts as a success (a file that can be trusted was written).
-bool outcomeSucceeded(AttachmentOutcome::Kind kind);
 
 // The fields that list and extract both give of an attachment, into the open JSON object:
 // index, name, key, description, mimeType, size, modified, page (null where the document is
@@ -40,4 +37,4 @@ void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &ski
 // "1 attachment", "2 attachments".
 std::string countOf(std::size_t count, const std::string &singular, const std::string &plural);
 
-} // namespace quenlith::cli
+} // namespace quenlith

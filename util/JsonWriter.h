@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quenlith::cli {
+namespace quenlith {
 
 // Writes one JSON document (RFC 8259) to a stream, indented by two spaces, placing the commas
 // itself. Strings are taken as bytes: valid UTF-8 is kept, every invalid byte becomes U+FFFD and
@@ -46,4 +46,4 @@ private:
     bool m_afterKey = false;
 };
 
-} // namespace quenlith::cli
+} // namespace quenlith
