@@ -107,13 +107,75 @@ TEST_F(CliRun, VersionHelpAndUsageErrors)
              "extract --jobs 0 a.pdf",
              "extract --jobs 2x a.pdf",
              "extract a.pdf --jobs",
-             "extract -o '' a.pdf" }) {
+             "extract -o '' a.pdf",
+             "extract --existing=replace a.pdf",
+             "list --report r.json a.pdf",
+             "extract --report-csv '' a.pdf" }) {
         const RunResult result = run(refused);
         EXPECT_EQ(result.exitCode, 2) << refused;
         EXPECT_EQ(result.out, "") << refused;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
         EXPECT_NE(result.err.find("--help"), std::string::npos) << refused;
     }
+}
+
+// A rerun never loses what is in the output folder, and the reports say where each file is.
+TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
+{
+    document("in/a.pdf", { { "x.txt", "one", 0 }, { "y, \"z\".txt", "two", 0 } });
+    ASSERT_EQ(run("extract -o out in").exitCode, 0);
+    const RunResult again = run("extract -o out in");
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.out.find("0 attachments written (0 bytes), 2 unchanged"), std::string::npos)
+        << again.out;
+
+    std::ofstream(m_root / "out/a/x.txt") << "edited";
+    const RunResult edited = run("extract -o out --report r.json --report-csv r.csv in");
+    EXPECT_EQ(edited.exitCode, 0) << edited.err;
+    EXPECT_NE(edited.out.find("written as x (2).txt because x.txt already existed with other content"),
+        std::string::npos)
+        << edited.out;
+    const std::map<std::string, std::string> expected
+        = { { "a/x.txt", "edited" }, { "a/x (2).txt", "one" }, { "a/y, \"z\".txt", "two" } };
+    EXPECT_EQ(filesBelow(m_root / "out"), expected);
+
+    auto json = checkedJson(readFile(m_root / "r.json"), "extract");
+    ASSERT_EQ(json["documents.0.attachments.#"], "2");
+    EXPECT_EQ(json["summary.attachmentsRenamed"], "1");
+    EXPECT_EQ(json["summary.attachmentsUnchanged"], "1");
+    std::istringstream csv(readFile(m_root / "r.csv"));
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(csv, row);)
+        rows.push_back(row);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], "document,document_folder,attachment,key,size,sha256,status,reason\r");
+    const std::string paths[] = { "out/a/x (2).txt", "out/a/y, \"z\".txt" };
+    for (int i = 0; i < 2; ++i) {
+        const std::string at = "documents.0.attachments." + std::to_string(i) + ".";
+        const std::string &path = paths[i];
+        const std::string sha = quenlith::fixtures::sha256OfFile((m_root / path).string());
+        EXPECT_EQ(json[at + "sha256"], "\"" + sha + "\"") << path;
+        EXPECT_NE(rows[1 + i].find("," + sha + ","), std::string::npos) << rows[1 + i];
+    }
+    EXPECT_EQ(rows[1].rfind("in/a.pdf,out/a/,x.txt,x.txt,3,", 0), 0u) << rows[1];
+    EXPECT_NE(rows[2].find(R"(,"y, ""z"".txt",)"), std::string::npos) << rows[2];
+
+    // skip writes only what is missing; overwrite replaces what differs.
+    fs::remove(m_root / "out/a/x (2).txt");
+    fs::remove(m_root / "out/a/y, \"z\".txt");
+    EXPECT_EQ(run("extract -o out --existing skip in").exitCode, 0);
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "a/x.txt", "edited" }, { "a/y, \"z\".txt", "two" } }));
+    const RunResult overwritten = run("extract -o out --existing=overwrite in");
+    EXPECT_EQ(overwritten.exitCode, 0);
+    EXPECT_NE(overwritten.out.find("1 overwritten"), std::string::npos) << overwritten.out;
+    EXPECT_EQ(readFile(m_root / "out/a/x.txt"), "one");
+
+    // A report that cannot be written fails the run, with the reason.
+    const RunResult unwritable = run("extract -o out --report no/such/folder/r.json in");
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_NE(unwritable.err.find("cannot create no/such/folder/r.json"), std::string::npos)
+        << unwritable.err;
 }
 
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
