@@ -724,8 +724,10 @@ void frmStep1::CmdProcess_Click()
             if (m_documentList->isTicked(i))
                 tickedPaths.push_back(m_documentList->documentPath(i).toStdString());
         }
+        EnsureFolderPath(OutputFolder.toStdString());
+        m_outputIgnoresCase = folderIgnoresCase(OutputFolder.toStdString());
         const std::vector<std::string> assigned
-            = assignDocumentFolders(OutputFolder.toStdString(), tickedPaths);
+            = assignDocumentFolders(OutputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
         std::map<std::string, std::string> folderOf;
         for (std::size_t k = 0; k < tickedPaths.size(); ++k)
             folderOf.emplace(tickedPaths[k], assigned[k]);
@@ -847,6 +849,7 @@ DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &my
     ExtractionObserverImpl observer(*this);
     ExtractionOptions options; // keeps every file already there
     options.sha256 = true; // for the report the completion message offers
+    options.foldCase = m_outputIgnoresCase;
     DocumentResult result = extractDocumentAttachments(
         *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
     FrameWait->hide();

@@ -135,6 +135,7 @@ private:
     bool m_runInProgress = false;
     bool m_cancelRequested = false;
     bool m_closing = false;
+    bool m_outputIgnoresCase = false; // the current run's output folder ignores case
 };
 
 } // namespace quenlith

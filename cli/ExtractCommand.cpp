@@ -145,8 +145,9 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     run.outputFolder = withTrailingSeparator(outputFolder);
     DocumentInputs inputs = collectDocuments(commandLine.paths);
     run.skippedFolders = std::move(inputs.skippedFolders);
+    const bool foldCase = folderIgnoresCase(run.outputFolder);
     const std::vector<std::string> folders
-        = assignDocumentFolders(run.outputFolder, inputs.documents);
+        = assignDocumentFolders(run.outputFolder, inputs.documents, foldCase);
     run.documents.resize(inputs.documents.size());
     for (std::size_t i = 0; i < run.documents.size(); ++i) {
         run.documents[i].documentPath = inputs.documents[i];
@@ -156,6 +157,7 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     ExtractionOptions options;
     options.existing = commandLine.existing;
     options.password = commandLine.password;
+    options.foldCase = foldCase;
     options.sha256 = !commandLine.reportPath.empty() || !commandLine.reportCsvPath.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);

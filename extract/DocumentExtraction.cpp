@@ -213,7 +213,7 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     observer.waitNotice(false);
 
     WriteProgressScope progressScope(library, observer);
-    OutputNameSet usedNames;
+    OutputNameSet usedNames(options.foldCase);
     for (int index = 1; index <= count; ++index) {
         if (!observer.yieldPoint()) {
             result.stopped = true;

@@ -40,6 +40,9 @@ struct ExtractionOptions {
     ExistingFiles existing = ExistingFiles::Keep;
     bool sha256 = false; // record each attachment's SHA-256 (for a run report)
     std::string password; // tried when the document does not open with the empty password
+    // Attachment names that differ only in case clash (the output folder's file system ignores
+    // case; see folderIgnoresCase).
+    bool foldCase = OutputNameSet::caseInsensitiveByDefault;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the

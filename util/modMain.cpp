@@ -3,6 +3,8 @@
 #include "util/FsPath.h"
 
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <system_error>
 
 namespace quenlith {
@@ -15,6 +17,29 @@ bool EnsureFolderPath(const std::string &folderPath)
     std::error_code error;
     std::filesystem::create_directories(path, error);
     return std::filesystem::is_directory(path, error);
+}
+
+bool folderIgnoresCase(const std::string &folderPath)
+{
+#if defined(_WIN32) || defined(__APPLE__)
+    constexpr bool platformDefault = true;
+#else
+    constexpr bool platformDefault = false;
+#endif
+    const std::filesystem::path folder = pathFromUtf8(folderPath);
+    std::random_device random;
+    const std::string tag = std::to_string(random()) + std::to_string(random());
+    const std::filesystem::path small = folder / (".quenlith-case-probe-" + tag);
+    const std::filesystem::path capitals = folder / (".QUENLITH-CASE-PROBE-" + tag);
+    std::error_code error;
+    {
+        std::ofstream marker(small, std::ios::binary);
+        if (!marker)
+            return platformDefault;
+    }
+    const bool ignoresCase = std::filesystem::exists(capitals, error);
+    std::filesystem::remove(small, error);
+    return ignoresCase;
 }
 
 bool createFolderPath(const std::string &folderPath, std::string &reason)

@@ -13,4 +13,10 @@ bool EnsureFolderPath(const std::string &folderPath);
 // (which could lead the files outside the folder the user chose).
 bool createFolderPath(const std::string &folderPath, std::string &reason);
 
+// Whether the file system of the existing folder `folderPath` ignores case (FAT, exFAT, most
+// SMB shares, and by default macOS and Windows volumes), found by creating a marker file in
+// small letters and looking for it in capitals. When the probe cannot be made, the usual
+// behaviour of the platform.
+bool folderIgnoresCase(const std::string &folderPath);
+
 } // namespace quenlith

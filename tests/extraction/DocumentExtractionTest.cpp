@@ -5,6 +5,7 @@
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
+#include "util/modMain.h"
 #include "util/registry.h"
 
 #include <algorithm>
@@ -192,6 +193,28 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
     expected = firstRun;
     expected["a (3).txt"] = "alpha";
     EXPECT_EQ(written(), expected);
+}
+
+// On a drive that ignores case, "A.xml" and "a.xml" are one file: both attachments are kept.
+// Without folding, the rename that never replaces still keeps the first one.
+TEST_F(DocumentExtractionTest, NamesThatDifferInCaseOnlyClashWhereCaseIsIgnored)
+{
+    fixtures::writePdf(
+        m_scratch.file("in.pdf"), { { "A.xml", "<A/>", 0 }, { "a.xml", "<a/>", 0 } });
+    for (const bool foldCase : { true, false }) {
+        fs::remove_all(m_folder);
+        ExtractionOptions options;
+        options.foldCase = foldCase;
+        RecordingObserver observer;
+        const auto result = extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        ASSERT_EQ(result.attachments.size(), 2u);
+        EXPECT_EQ(
+            FileNameOfPath(result.attachments[1].outputPath), foldCase ? "a (2).xml" : "a.xml");
+    }
+    const bool ignoresCase = folderIgnoresCase(m_folder);
+    EXPECT_EQ(ignoresCase, fs::exists(m_folder + "A.XML"));
+    EXPECT_EQ(written().size(), ignoresCase ? 1u : 2u) << "no probe file is left behind";
 }
 
 // Something other than a regular file at the target is never followed, read or replaced.
