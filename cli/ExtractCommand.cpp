@@ -134,15 +134,19 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
 {
     const std::string outputFolder
         = commandLine.outputFolder.empty() ? std::string(".") : commandLine.outputFolder;
-    if (!EnsureFolderPath(outputFolder)) {
-        err << "quenlith-cli: cannot create the output folder " << terminalText(outputFolder)
-            << '\n';
-        return 1;
-    }
-
     RunRecord run;
     run.program = "quenlith-cli";
     run.outputFolder = withTrailingSeparator(outputFolder);
+    std::string reason;
+    if (!EnsureFolderPath(outputFolder)) {
+        createFolderPath(outputFolder, reason);
+        run.error = "cannot create the output folder " + outputFolder + ": " + reason;
+        err << "quenlith-cli: " << terminalText(run.error) << '\n';
+        if (commandLine.json)
+            writeRunJson(out, run);
+        return 1;
+    }
+
     DocumentInputs inputs = collectDocuments(commandLine.paths);
     run.skippedFolders = std::move(inputs.skippedFolders);
     const bool foldCase = folderIgnoresCase(run.outputFolder);

@@ -5,15 +5,39 @@
 #include "cli/Interruption.h"
 #include "cli/ListCommand.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
+namespace {
+
+// A report that did not reach standard output (a full disk, /dev/full, a closed pipe) is a
+// failure of the command, not a success nobody saw.
+int checkedOutput(int status)
+{
+    errno = 0;
+    std::cout.flush();
+    if (std::cout)
+        return status;
+    const int error = errno;
+    std::cerr << "quenlith-cli: cannot write the output: "
+              << (error != 0 ? std::strerror(error) : "write error") << '\n';
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     using namespace quenlith::cli;
     std::ios::sync_with_stdio(false);
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe then fails the write, which is reported
+#endif
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     if (!parsed.error.empty()) {
@@ -26,16 +50,16 @@ int main(int argc, char **argv)
         switch (commandLine.command) {
         case Command::Help:
             std::cout << helpText();
-            return 0;
+            return checkedOutput(0);
         case Command::Version:
             std::cout << "Quenlith " << QUENLITH_DISPLAY_VERSION << '\n';
-            return 0;
+            return checkedOutput(0);
         case Command::List:
             watchForInterruption();
-            return runList(commandLine, std::cout);
+            return checkedOutput(runList(commandLine, std::cout));
         case Command::Extract:
             watchForInterruption();
-            return runExtract(commandLine, std::cout, std::cerr);
+            return checkedOutput(runExtract(commandLine, std::cout, std::cerr));
         }
     } catch (const std::exception &error) {
         std::cout.flush();

@@ -155,6 +155,8 @@ void writeRunJson(std::ostream &out, const RunRecord &run)
     json.field("version", QUENLITH_DISPLAY_VERSION);
     json.field("command", "extract");
     json.field("outputFolder", run.outputFolder);
+    if (!run.error.empty())
+        json.field("error", run.error);
     json.key("documents");
     json.beginArray();
     for (const DocumentResult &document : run.documents) {

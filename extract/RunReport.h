@@ -16,6 +16,7 @@ struct RunRecord {
     std::string outputFolder; // ends in a separator
     std::vector<DocumentResult> documents; // in input order
     std::vector<SkippedFolder> skippedFolders;
+    std::string error; // why the run could not start at all; empty when it did
 };
 
 struct RunTotals {

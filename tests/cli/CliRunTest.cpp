@@ -132,7 +132,8 @@ TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
     std::ofstream(m_root / "out/a/x.txt") << "edited";
     const RunResult edited = run("extract -o out --report r.json --report-csv r.csv in");
     EXPECT_EQ(edited.exitCode, 0) << edited.err;
-    EXPECT_NE(edited.out.find("written as x (2).txt because x.txt already existed with other content"),
+    EXPECT_NE(
+        edited.out.find("written as x (2).txt because x.txt already existed with other content"),
         std::string::npos)
         << edited.out;
     const std::map<std::string, std::string> expected
@@ -165,7 +166,8 @@ TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
     fs::remove(m_root / "out/a/y, \"z\".txt");
     EXPECT_EQ(run("extract -o out --existing skip in").exitCode, 0);
     EXPECT_EQ(filesBelow(m_root / "out"),
-        (std::map<std::string, std::string> { { "a/x.txt", "edited" }, { "a/y, \"z\".txt", "two" } }));
+        (std::map<std::string, std::string> {
+            { "a/x.txt", "edited" }, { "a/y, \"z\".txt", "two" } }));
     const RunResult overwritten = run("extract -o out --existing=overwrite in");
     EXPECT_EQ(overwritten.exitCode, 0);
     EXPECT_NE(overwritten.out.find("1 overwritten"), std::string::npos) << overwritten.out;
@@ -176,6 +178,33 @@ TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("cannot create no/such/folder/r.json"), std::string::npos)
         << unwritable.err;
+}
+
+// Output that does not arrive is a failure, and --json gives one document whatever happens.
+TEST_F(CliRun, OutputThatCannotBeWrittenOrStartedFailsLoudly)
+{
+    document("in/a.pdf", { { "x.txt", "one", 0 } });
+    // The exit status goes to standard error, past the redirection and the pipe.
+    for (const char *arguments : { "list in > /dev/full",
+             "extract -o out in > /dev/full",
+             "--help > /dev/full",
+             "list --json in | (exec 0<&-; true)" }) {
+        std::string command = arguments;
+        const auto pipe = command.find(" |");
+        const std::string tail = pipe == std::string::npos ? "" : command.substr(pipe);
+        command = "{ ( " QUENLITH_CLI_PATH " " + command.substr(0, pipe) + "; echo status $? >&2 )"
+            + tail + "; }";
+        const RunResult result = runShell(command, m_root);
+        EXPECT_NE(result.err.find("cannot write the output"), std::string::npos) << command;
+        EXPECT_NE(result.err.find("status 1"), std::string::npos) << result.err;
+    }
+    std::ofstream(m_root / "file") << "in the way";
+    const RunResult blocked = run("extract --json -o file/out in");
+    EXPECT_EQ(blocked.exitCode, 1);
+    auto json = checkedJson(blocked.out, "extract");
+    EXPECT_EQ(json["error"].rfind("\"cannot create the output folder file/out: ", 0), 0u)
+        << json["error"];
+    EXPECT_EQ(json["documents.#"], "0");
 }
 
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
