@@ -117,8 +117,8 @@ QString DocumentList::documentPath(int position) const
     const QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
     if (row == nullptr)
         return QString();
-    // Spaces only, as the path was added: a tab or line break can belong to a file name.
-    return QString::fromStdString(trimSpaces(row->text(2).toStdString()));
+    // Exactly as the path was added: "t.pdf " and "t.pdf" are two documents.
+    return row->text(2);
 }
 
 QString DocumentList::countCaption(int rows)

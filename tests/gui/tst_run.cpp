@@ -302,6 +302,18 @@ private slots:
         }
     }
 
+    // A name that ends in a blank is its own document, never swapped for its sibling.
+    void nameEndingInABlankIsItsOwnDocument()
+    {
+        const fs::path docs = freshFolder(), out = freshFolder();
+        writeDocument(docs / "t.pdf ", 1);
+        writeDocument(docs / "t.pdf", 2);
+        QVERIFY(drop({ docs }));
+        extractTo(out);
+        QCOMPARE(filesBelow(out).join(','), "t (2)/t-1.txt,t/t-1.txt,t/t-2.txt");
+        QCOMPARE(m_platform->messages.last().icon, Platform::Icon::Information);
+    }
+
     void failuresAreSummarised()
     {
         const fs::path docs = freshFolder(), out = freshFolder();
