@@ -145,16 +145,65 @@ bool PartFile::create(const std::filesystem::path &target, bool compareWithTarge
         m_compared = openRegularForReading(target);
         m_matches = m_compared != nullptr;
     }
+#if defined(O_TMPFILE) && !defined(_WIN32)
+    if (createAnonymous(target.parent_path()))
+        return true;
+#endif
+    return createNamed(target, m_temp);
+}
+
+#if defined(O_TMPFILE) && !defined(_WIN32)
+bool PartFile::createAnonymous(const std::filesystem::path &folder)
+{
+    // A file without a name until linkat gives it one: a killed run or a power cut leaves
+    // nothing behind. Not every file system can (FAT, many network file systems): then false.
+    const std::filesystem::path where = folder.empty() ? std::filesystem::path(".") : folder;
+    const int fd = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    const std::filesystem::path link = "/proc/self/fd/" + std::to_string(kept);
+    if (kept < 0 || ::access(link.c_str(), F_OK) != 0) { // linkat needs /proc
+        ::close(fd);
+        if (kept >= 0)
+            ::close(kept);
+        return false;
+    }
+    m_file = ::fdopen(fd, "wb");
+    if (m_file == nullptr) {
+        ::close(fd);
+        ::close(kept);
+        return false;
+    }
+    std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
+    m_anonymousFd = kept;
+    m_temp = link;
+    return true;
+}
+#endif
+
+bool PartFile::createNamed(const std::filesystem::path &target, std::filesystem::path &created)
+{
     const std::string base = "." + shortenedName(target, 120) + ".quenlith-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = base + randomSuffix() + ".part";
         auto candidate = target.parent_path() / pathFromUtf8(name);
         errno = 0;
-        m_file = openExclusive(candidate);
-        if (m_file != nullptr) {
-            m_temp = std::move(candidate);
-            std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
-            return true;
+        if (&created != &m_temp) { // a name for the anonymous file's data
+#ifndef _WIN32
+            if (::linkat(AT_FDCWD, m_temp.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW)
+                == 0) {
+                created = std::move(candidate);
+                return true;
+            }
+#endif
+        } else {
+            m_file = openExclusive(candidate);
+            if (m_file != nullptr) {
+                created = std::move(candidate);
+                std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
+                return true;
+            }
         }
         if (errno != EEXIST) {
             m_error = errno != 0 ? errno : EIO;
@@ -227,7 +276,9 @@ bool PartFile::sameContentAs(const std::filesystem::path &other) const
     bool same = false;
     const auto theirSize = std::filesystem::file_size(other, error);
     if (!error && theirSize == ours) {
-        if (std::FILE *mine = openRegularForReading(m_temp)) {
+        std::FILE *mine
+            = m_anonymousFd >= 0 ? std::fopen(m_temp.c_str(), "rb") : openRegularForReading(m_temp);
+        if (mine != nullptr) {
             same = sameBytes(mine, theirs);
             std::fclose(mine);
         }
@@ -289,6 +340,8 @@ bool PartFile::commitAs(const std::filesystem::path &target, Replace replace)
         discard();
         return false;
     }
+    if (m_anonymousFd >= 0)
+        return commitAnonymous(target, replace);
     if (replace == Replace::Never) {
         const int error = renameWithoutReplacing(m_temp, target);
         if (error == EEXIST) {
@@ -314,12 +367,60 @@ bool PartFile::commitAs(const std::filesystem::path &target, Replace replace)
     return true;
 }
 
+bool PartFile::commitAnonymous(const std::filesystem::path &target, Replace replace)
+{
+#ifdef _WIN32
+    (void)target;
+    (void)replace;
+    return false;
+#else
+    if (replace == Replace::Never) {
+        // linkat never replaces: EEXIST when the name is taken, in one step.
+        if (::linkat(AT_FDCWD, m_temp.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            m_error = errno != 0 ? errno : EIO;
+            if (m_error != EEXIST)
+                discard();
+            return false;
+        }
+    } else {
+        // A hidden name first, then the rename over the target, which is atomic.
+        std::filesystem::path named;
+        if (!createNamed(target, named)) {
+            if (m_error == 0)
+                m_error = errno != 0 ? errno : EIO;
+            discard();
+            return false;
+        }
+        std::error_code ec;
+        std::filesystem::rename(named, target, ec);
+        if (ec) {
+            m_error = ec.value() != 0 ? ec.value() : EIO;
+            std::filesystem::remove(named, ec);
+            discard();
+            return false;
+        }
+    }
+    ::close(m_anonymousFd);
+    m_anonymousFd = -1;
+    m_target = target;
+    m_temp.clear();
+    return true;
+#endif
+}
+
 void PartFile::discard()
 {
     stopComparing();
     if (m_file != nullptr) {
         std::fclose(m_file);
         m_file = nullptr;
+    }
+    if (m_anonymousFd >= 0) {
+#ifndef _WIN32
+        ::close(m_anonymousFd); // the data goes with its last descriptor
+#endif
+        m_anonymousFd = -1;
+        m_temp.clear();
     }
     if (!m_temp.empty()) {
         std::error_code ignored;

@@ -7,9 +7,11 @@
 
 namespace quenlith {
 
-// A file written under a unique temporary name beside its target and renamed onto the target
-// only when complete, so that a failed write never leaves half a file nor harms what was at the
-// target before. Destroyed without commit(), it removes its temporary file.
+// A file written beside its target and given the target's name only when complete, so that a
+// failed write never leaves half a file nor harms what was at the target before. Where the file
+// system allows (Linux, O_TMPFILE) the data has no name at all until then, so that even a killed
+// process leaves nothing behind; elsewhere it is written under a unique hidden temporary name.
+// Destroyed without commit(), it removes its temporary file.
 class PartFile {
 public:
     PartFile() = default;
@@ -17,11 +19,11 @@ public:
     PartFile(const PartFile &) = delete;
     PartFile &operator=(const PartFile &) = delete;
 
-    // Creates ".<target name>.quenlith-XXXXXX.part" in the target's folder, never reusing an
-    // existing file. False on failure, with errorNumber() set. With `compareWithTarget`, the
-    // bytes are compared, as they are written, with the regular file at the target (a symlink is
-    // never followed), so that matchesTarget() can tell an unchanged rerun without reading the
-    // data twice.
+    // Creates the anonymous file, or ".<target name>.quenlith-XXXXXX.part", in the target's
+    // folder, never reusing an existing file. False on failure, with errorNumber() set. With
+    // `compareWithTarget`, the bytes are compared, as they are written, with the regular file at
+    // the target (a symlink is never followed), so that matchesTarget() can tell an unchanged rerun
+    // without reading the data twice.
     bool create(const std::filesystem::path &target, bool compareWithTarget = false);
 
     // Appends bytes; false on failure (the first failure's errno stays in errorNumber()).
@@ -56,15 +58,22 @@ public:
     // The failure in plain words, e.g. "No space left on device".
     std::string errorText() const;
 
+    // The temporary file's path while there is one ("/proc/self/fd/N" for an anonymous file).
     const std::filesystem::path &tempPath() const;
 
 private:
     bool closeFile();
+    bool createAnonymous(const std::filesystem::path &folder);
+    // A new ".<target name>.quenlith-XXXXXX.part" in `created`: the open file being written, or,
+    // for an anonymous one, a name linked to its data.
+    bool createNamed(const std::filesystem::path &target, std::filesystem::path &created);
+    bool commitAnonymous(const std::filesystem::path &target, Replace replace);
     void compareNext(const void *data, std::size_t size);
     void stopComparing();
 
     std::filesystem::path m_target;
-    std::filesystem::path m_temp;
+    std::filesystem::path m_temp; // the temporary name; /proc/self/fd/N for an anonymous file
+    int m_anonymousFd = -1; // keeps an anonymous file's data alive until it is linked
     std::FILE *m_file = nullptr;
     std::FILE *m_compared = nullptr; // the target's file while the bytes still match it
     bool m_matches = false;

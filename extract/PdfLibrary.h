@@ -125,7 +125,8 @@ public:
 
     // Decodes attachment `index` (Flate and LZW with checked predictors, ASCII85, ASCIIHex,
     // RunLength; a lone /DCTDecode is kept as stored when it has the declared /Size) into a
-    // temporary file ".<name>.quenlith-XXXXXX.part" beside `path`, and renames it onto `path`,
+    // temporary file beside `path` (nameless where the file system allows, else
+    // ".<name>.quenlith-XXXXXX.part"), and gives it the name `path`,
     // replacing any file there with other bytes, only when complete; returns a WriteStatus as int.
     // A failed write leaves no partial file and keeps what was at `path` before. Memory use does
     // not grow with the attachment's size. The file gets the attachment's /Params /ModDate as

@@ -1,5 +1,6 @@
 #include "extract/DocumentExtraction.h"
 
+#include "extract/PartFile.h"
 #include "extract/PdfLibrary.h"
 #include "extract/ReportText.h"
 #include "tests/support/FileDigest.h"
@@ -215,6 +216,30 @@ TEST_F(DocumentExtractionTest, NamesThatDifferInCaseOnlyClashWhereCaseIsIgnored)
     const bool ignoresCase = folderIgnoresCase(m_folder);
     EXPECT_EQ(ignoresCase, fs::exists(m_folder + "A.XML"));
     EXPECT_EQ(written().size(), ignoresCase ? 1u : 2u) << "no probe file is left behind";
+}
+
+// While an attachment is written, no name of it exists where Linux allows: a killed run leaves
+// nothing. Every commit kind ends with exactly the target.
+TEST_F(DocumentExtractionTest, AnUnfinishedWriteLeavesNoNameBehind)
+{
+    for (const auto replace : { PartFile::Replace::Never, PartFile::Replace::Existing }) {
+        fs::remove_all(m_folder);
+        fs::create_directory(m_folder);
+        PartFile file;
+        ASSERT_TRUE(file.create(fs::path(m_folder) / "a.txt"));
+        ASSERT_TRUE(file.write("data", 4));
+        ASSERT_TRUE(file.close());
+#ifdef __linux__
+        EXPECT_EQ(written(), Files {}) << "the data has no name yet";
+#endif
+        ASSERT_TRUE(file.commit(replace));
+        EXPECT_EQ(written(), (Files { { "a.txt", "data" } }));
+    }
+    PartFile abandoned;
+    ASSERT_TRUE(abandoned.create(fs::path(m_folder) / "b.txt"));
+    ASSERT_TRUE(abandoned.write("partial", 7));
+    abandoned.discard();
+    EXPECT_EQ(written(), (Files { { "a.txt", "data" } }));
 }
 
 // Something other than a regular file at the target is never followed, read or replaced.
