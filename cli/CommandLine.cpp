@@ -100,6 +100,24 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
                 error = "--jobs needs a whole number from 1 to " + std::to_string(maxJobs)
                     + ", not '" + value + "'";
             line.jobs = jobs;
+        } else if (argument == "-0" || argument == "--null") {
+            line.nulSeparated = true;
+        } else if (takeValue(arguments, i, "--files-from", "", value, error)) {
+            if (error.empty() && value.empty())
+                error = "--files-from needs a file, or - for standard input";
+            line.filesFrom = value;
+        } else if (takeValue(arguments, i, "--shard", "", value, error)) {
+            const auto slash = value.find('/');
+            const auto number = [](const std::string &text, unsigned &out) {
+                const auto [end, status]
+                    = std::from_chars(text.data(), text.data() + text.size(), out);
+                return status == std::errc() && end == text.data() + text.size();
+            };
+            if (error.empty()
+                && (slash == std::string::npos || !number(value.substr(0, slash), line.shard)
+                    || !number(value.substr(slash + 1), line.shardCount) || line.shardCount < 1
+                    || line.shard < 1 || line.shard > line.shardCount))
+                error = "--shard needs K/N with 1 <= K <= N, not '" + value + "'";
         } else if (takeValue(arguments, i, "--existing", "", value, error)) {
             if (value == "keep")
                 line.existing = ExistingFiles::Keep;
@@ -136,8 +154,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
     }
     if (!commandSeen)
         error = "no command given (list or extract)";
-    else if (line.paths.empty())
+    else if (line.paths.empty() && line.filesFrom.empty())
         error = "no PATH given";
+    else if (line.nulSeparated && line.filesFrom.empty())
+        error = "option -0 applies only with --files-from";
     else if (outputGiven && line.command != Command::Extract)
         error = "option -o/--output applies only to extract";
     else if (!extractOnly.empty() && line.command != Command::Extract)
@@ -150,7 +170,8 @@ std::string helpText()
     return "Usage: quenlith-cli list [--json] [--jobs N] [--password PW] PATH...\n"
            "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
            "                            [--existing keep|overwrite|skip] [--report FILE]\n"
-           "                            [--report-csv FILE] PATH...\n"
+           "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
+           "                            [--shard K/N] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -176,6 +197,12 @@ std::string helpText()
            "      --report FILE  also write the run's JSON, with each file's SHA-256, to FILE\n"
            "      --report-csv FILE\n"
            "                     also write one CSV row per attachment to FILE\n"
+           "      --files-from FILE\n"
+           "                     read more PATHs from FILE, one a line (- for standard input)\n"
+           "  -0, --null         the PATHs in FILE are separated by NUL bytes (find -print0)\n"
+           "      --shard K/N    extract only the K-th of N shares of the documents; N runs\n"
+           "                     with K = 1..N and the same PATHs do the whole job once,\n"
+           "                     with the folders a single run gives\n"
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"

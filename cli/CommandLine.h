@@ -19,6 +19,10 @@ struct CommandLine {
     ExistingFiles existing = ExistingFiles::Keep; // extract only
     std::string reportPath; // extract only: the run's JSON report, empty for none
     std::string reportCsvPath; // extract only: the run's CSV report, empty for none
+    std::string filesFrom; // more paths, one a line (or NUL-separated); "-" for standard input
+    bool nulSeparated = false; // -0: filesFrom separates paths with NUL bytes
+    unsigned shard = 0; // --shard K/N: take only shard K (1..N) of N; 0 for all
+    unsigned shardCount = 0;
     std::vector<std::string> paths;
 };
 

@@ -3,8 +3,13 @@
 #include "util/FsPath.h"
 #include "util/PdfFileName.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <set>
 #include <system_error>
 
@@ -72,6 +77,52 @@ DocumentInputs collectDocuments(const std::vector<std::string> &paths)
         }
     }
     return inputs;
+}
+
+bool readInputPaths(
+    const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error)
+{
+    error.clear();
+    paths = commandLine.paths;
+    if (commandLine.filesFrom.empty())
+        return true;
+    std::ifstream file;
+    std::istream *in = &std::cin;
+    if (commandLine.filesFrom != "-") {
+        file.open(pathFromUtf8(commandLine.filesFrom), std::ios::binary);
+        if (!file) {
+            error = "cannot read " + commandLine.filesFrom + ": " + std::strerror(errno);
+            return false;
+        }
+        in = &file;
+    }
+    const char separator = commandLine.nulSeparated ? '\0' : '\n';
+    for (std::string path; std::getline(*in, path, separator);) {
+        if (!commandLine.nulSeparated && !path.empty() && path.back() == '\r')
+            path.pop_back(); // a list written on Windows
+        if (!path.empty())
+            paths.push_back(std::move(path));
+    }
+    if (in->bad()) {
+        error = "cannot read " + commandLine.filesFrom;
+        return false;
+    }
+    return true;
+}
+
+bool inShard(const std::string &path, unsigned shard, unsigned shardCount)
+{
+    if (shardCount <= 1)
+        return true;
+    std::error_code ignored;
+    const std::string normal
+        = utf8FromPath(std::filesystem::absolute(pathFromUtf8(path), ignored).lexically_normal());
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a: the same on every machine
+    for (const unsigned char c : normal) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash % shardCount == shard - 1;
 }
 
 } // namespace quenlith::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CommandLine.h"
 #include "scan/pathLogger.h"
 
 #include <string>
@@ -16,5 +17,16 @@ struct DocumentInputs {
 };
 
 DocumentInputs collectDocuments(const std::vector<std::string> &paths);
+
+// The PATHs of the command line followed by those read from --files-from (one a line, or
+// NUL-separated with -0; empty entries are ignored, every other byte is kept). False, with the
+// reason in plain words in `error`, when that file cannot be read.
+bool readInputPaths(
+    const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error);
+
+// Whether the document at `path` belongs to shard `shard` (1..shardCount): a fixed 64-bit hash
+// of its absolute, normalised path picks the shard, so that runs on any machine with the same
+// inputs split them the same way. Always true when shardCount is 0 or 1.
+bool inShard(const std::string &path, unsigned shard, unsigned shardCount);
 
 } // namespace quenlith::cli

@@ -12,6 +12,9 @@
 #include "util/registry.h"
 
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 namespace quenlith::cli {
 
@@ -52,81 +55,94 @@ private:
     std::uint64_t m_bytesShown = 0;
 };
 
-void writeText(const RunRecord &run, std::ostream &out)
-{
-    for (const DocumentResult &document : run.documents) {
+// The text report, written a document at a time; the lists of failures that end it keep only
+// their lines.
+class TextReport {
+public:
+    explicit TextReport(std::ostream &out)
+        : m_out(out)
+    {
+    }
+
+    void add(const DocumentResult &document)
+    {
         const std::string path = terminalText(document.documentPath);
         const std::string failure = documentFailure(document);
-        if (!failure.empty() && document.attachments.empty()) {
-            out << path << ": FAILED: " << terminalText(failure) << '\n';
-            continue;
-        }
-        out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        if (!failure.empty())
+            m_failedDocuments.push_back("  " + path + ": " + terminalText(failure));
         for (const AttachmentOutcome &outcome : document.attachments) {
-            out << "  " << terminalText(FileNameOfPath(outcome.outputPath));
+            if (!outcomeSucceeded(outcome.kind))
+                m_failedAttachments.push_back("  " + path + ": #" + std::to_string(outcome.index)
+                    + " " + terminalText(outcome.storedName) + ": " + terminalText(outcome.reason));
+        }
+        if (!failure.empty() && document.attachments.empty()) {
+            m_out << path << ": FAILED: " << terminalText(failure) << '\n';
+            return;
+        }
+        m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        for (const AttachmentOutcome &outcome : document.attachments) {
+            m_out << "  " << terminalText(FileNameOfPath(outcome.outputPath));
             switch (outcome.kind) {
             case AttachmentOutcome::Kind::Written:
-                out << "  (" << outcome.bytes << " bytes)";
+                m_out << "  (" << outcome.bytes << " bytes)";
                 break;
             case AttachmentOutcome::Kind::Unchanged:
-                out << "  (" << outcome.bytes << " bytes, unchanged)";
+                m_out << "  (" << outcome.bytes << " bytes, unchanged)";
                 break;
             case AttachmentOutcome::Kind::Renamed:
             case AttachmentOutcome::Kind::Overwritten:
-                out << "  (" << outcome.bytes << " bytes; " << terminalText(outcome.reason) << ")";
+                m_out << "  (" << outcome.bytes << " bytes; " << terminalText(outcome.reason)
+                      << ")";
                 break;
             case AttachmentOutcome::Kind::Skipped:
-                out << "  (" << terminalText(outcome.reason) << ")";
+                m_out << "  (" << terminalText(outcome.reason) << ")";
                 break;
             default:
-                out << "  FAILED: " << terminalText(outcome.reason);
+                m_out << "  FAILED: " << terminalText(outcome.reason);
             }
-            out << '\n';
+            m_out << '\n';
         }
         if (!failure.empty())
-            out << "  FAILED: " << terminalText(failure) << '\n';
+            m_out << "  FAILED: " << terminalText(failure) << '\n';
     }
 
-    const RunTotals totals = totalsOf(run.documents);
-    out << "Summary: " << countOf(run.documents.size(), "document", "documents") << " ("
-        << totals.documentsFailed << " failed), "
-        << countOf(static_cast<std::size_t>(totals.written), "attachment", "attachments")
-        << " written (" << totals.bytesWritten << " bytes), " << totals.unchanged << " unchanged, ";
-    if (totals.renamed > 0)
-        out << totals.renamed << " renamed, ";
-    if (totals.overwritten > 0)
-        out << totals.overwritten << " overwritten, ";
-    if (totals.skipped > 0)
-        out << totals.skipped << " skipped, ";
-    out << totals.failed << " failed, " << countOf(run.skippedFolders.size(), "folder", "folders")
-        << " skipped.\n";
-    if (totals.documentsFailed > 0) {
-        out << "Failed documents:\n";
-        for (const DocumentResult &document : run.documents) {
-            const std::string failure = documentFailure(document);
-            if (!failure.empty())
-                out << "  " << terminalText(document.documentPath) << ": " << terminalText(failure)
-                    << '\n';
-        }
+    void finish(const std::vector<SkippedFolder> &skippedFolders, const RunTotals &totals)
+    {
+        m_out << "Summary: "
+              << countOf(static_cast<std::size_t>(totals.documents), "document", "documents")
+              << " (" << totals.documentsFailed << " failed), "
+              << countOf(static_cast<std::size_t>(totals.written), "attachment", "attachments")
+              << " written (" << totals.bytesWritten << " bytes), " << totals.unchanged
+              << " unchanged, ";
+        if (totals.renamed > 0)
+            m_out << totals.renamed << " renamed, ";
+        if (totals.overwritten > 0)
+            m_out << totals.overwritten << " overwritten, ";
+        if (totals.skipped > 0)
+            m_out << totals.skipped << " skipped, ";
+        m_out << totals.failed << " failed, " << countOf(skippedFolders.size(), "folder", "folders")
+              << " skipped.\n";
+        const auto list = [&](const char *heading, const std::vector<std::string> &lines) {
+            if (lines.empty())
+                return;
+            m_out << heading << '\n';
+            for (const std::string &line : lines)
+                m_out << line << '\n';
+        };
+        list("Failed documents:", m_failedDocuments);
+        list("Failed attachments:", m_failedAttachments);
+        std::vector<std::string> skipped;
+        for (const SkippedFolder &folder : skippedFolders)
+            skipped.push_back(
+                "  " + terminalText(folder.path) + ": " + terminalText(folder.reason));
+        list("Skipped folders:", skipped);
     }
-    if (totals.failed > 0) {
-        out << "Failed attachments:\n";
-        for (const DocumentResult &document : run.documents) {
-            for (const AttachmentOutcome &outcome : document.attachments) {
-                if (!outcomeSucceeded(outcome.kind))
-                    out << "  " << terminalText(document.documentPath) << ": #" << outcome.index
-                        << " " << terminalText(outcome.storedName) << ": "
-                        << terminalText(outcome.reason) << '\n';
-            }
-        }
-    }
-    if (!run.skippedFolders.empty()) {
-        out << "Skipped folders:\n";
-        for (const SkippedFolder &skipped : run.skippedFolders)
-            out << "  " << terminalText(skipped.path) << ": " << terminalText(skipped.reason)
-                << '\n';
-    }
-}
+
+private:
+    std::ostream &m_out;
+    std::vector<std::string> m_failedDocuments;
+    std::vector<std::string> m_failedAttachments;
+};
 
 } // namespace
 
@@ -134,79 +150,141 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
 {
     const std::string outputFolder
         = commandLine.outputFolder.empty() ? std::string(".") : commandLine.outputFolder;
-    RunRecord run;
-    run.program = "quenlith-cli";
-    run.outputFolder = withTrailingSeparator(outputFolder);
-    std::string reason;
+    RunRecord header;
+    header.program = "quenlith-cli";
+    header.outputFolder = withTrailingSeparator(outputFolder);
     if (!EnsureFolderPath(outputFolder)) {
+        std::string reason;
         createFolderPath(outputFolder, reason);
-        run.error = "cannot create the output folder " + outputFolder + ": " + reason;
-        err << "quenlith-cli: " << terminalText(run.error) << '\n';
+        header.error = "cannot create the output folder " + outputFolder + ": " + reason;
+        err << "quenlith-cli: " << terminalText(header.error) << '\n';
         if (commandLine.json)
-            writeRunJson(out, run);
+            writeRunJson(out, header);
         return 1;
     }
 
+    // The folders come from every input, before the shard is taken, so that they do not depend
+    // on which shard a document fell into.
     DocumentInputs inputs = collectDocuments(commandLine.paths);
-    run.skippedFolders = std::move(inputs.skippedFolders);
-    const bool foldCase = folderIgnoresCase(run.outputFolder);
-    const std::vector<std::string> folders
-        = assignDocumentFolders(run.outputFolder, inputs.documents, foldCase);
-    run.documents.resize(inputs.documents.size());
-    for (std::size_t i = 0; i < run.documents.size(); ++i) {
-        run.documents[i].documentPath = inputs.documents[i];
-        run.documents[i].documentFolder = folders[i];
+    const bool foldCase = folderIgnoresCase(header.outputFolder);
+    std::vector<std::string> folders
+        = assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);
+    std::vector<DocumentResult> documents;
+    for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
+        if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
+            continue;
+        documents.emplace_back();
+        documents.back().documentPath = std::move(inputs.documents[i]);
+        documents.back().documentFolder = std::move(folders[i]);
     }
+    inputs.documents = {};
+    folders = {};
+
+    std::vector<std::unique_ptr<RunReportFile>> reports;
+    for (const auto &[path, format] : { std::pair(commandLine.reportPath, ReportFormat::Json),
+             std::pair(commandLine.reportCsvPath, ReportFormat::Csv) }) {
+        if (path.empty())
+            continue;
+        reports.push_back(std::make_unique<RunReportFile>());
+        std::string error;
+        if (!reports.back()->open(path, format, header, error)) {
+            err << "quenlith-cli: " << terminalText(error) << '\n';
+            return 1;
+        }
+    }
+
+    // Each document is reported, in input order, as soon as it and those before it are done,
+    // and then let go: the run's memory does not grow with the number of documents.
+    std::optional<RunReportStream> json;
+    std::optional<TextReport> text;
+    if (commandLine.json)
+        json.emplace(out, ReportFormat::Json, header);
+    else
+        text.emplace(out);
+    RunTotals totals;
+    std::mutex finishedMutex;
+    std::vector<char> finished(documents.size(), 0);
+    std::size_t nextToReport = 0;
+    const auto reportFinished = [&] {
+        for (;;) {
+            DocumentResult document;
+            {
+                const std::lock_guard lock(finishedMutex);
+                if (nextToReport == documents.size() || !finished[nextToReport])
+                    return;
+                document = std::move(documents[nextToReport]);
+                documents[nextToReport] = {};
+                ++nextToReport;
+            }
+            totals.add(document);
+            if (json)
+                json->add(document);
+            else
+                text->add(document);
+            for (const auto &report : reports)
+                report->add(document);
+        }
+    };
 
     ExtractionOptions options;
     options.existing = commandLine.existing;
     options.password = commandLine.password;
     options.foldCase = foldCase;
-    options.sha256 = !commandLine.reportPath.empty() || !commandLine.reportCsvPath.empty();
+    options.sha256 = !reports.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), run.documents.size());
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), documents.size());
     runOnWorkers(
-        run.documents.size(),
+        documents.size(),
         jobs,
         [&](unsigned worker, std::size_t item) {
-            DocumentResult &document = run.documents[item];
+            DocumentResult result;
+            {
+                const std::lock_guard lock(finishedMutex);
+                result.documentPath = documents[item].documentPath;
+                result.documentFolder = documents[item].documentFolder;
+            }
             if (!interrupted()) {
                 if (!libraries[worker])
                     libraries[worker] = std::make_unique<PdfLibrary>();
                 WorkerObserver observer(progress);
-                document = extractDocumentAttachments(*libraries[worker],
-                    document.documentPath,
-                    document.documentFolder,
+                result = extractDocumentAttachments(*libraries[worker],
+                    result.documentPath,
+                    result.documentFolder,
                     observer,
                     options);
             }
+            {
+                const std::lock_guard lock(finishedMutex);
+                documents[item] = std::move(result);
+                finished[item] = 1;
+            }
             progress.documentDone();
         },
-        [&] { progress.draw(); });
+        [&] {
+            progress.draw();
+            reportFinished();
+        });
     progress.finish();
+    reportFinished();
 
-    if (commandLine.json)
-        writeRunJson(out, run);
+    if (json)
+        json->finish(inputs.skippedFolders, totals);
     else
-        writeText(run, out);
+        text->finish(inputs.skippedFolders, totals);
     out.flush();
-
     bool reportsSaved = true;
-    const auto save = [&](const std::string &path, ReportFormat format) {
+    for (const auto &report : reports) {
         std::string error;
-        if (!path.empty() && !saveRunReport(path, run, format, error)) {
+        if (!report->commit(inputs.skippedFolders, totals, error)) {
             err << "quenlith-cli: " << terminalText(error) << '\n';
             reportsSaved = false;
         }
-    };
-    save(commandLine.reportPath, ReportFormat::Json);
-    save(commandLine.reportCsvPath, ReportFormat::Csv);
+    }
 
     if (interrupted())
         return interruptedExitStatus;
-    const RunTotals totals = totalsOf(run.documents);
-    return totals.documentsFailed == 0 && totals.failed == 0 && run.skippedFolders.empty()
+    return totals.documentsFailed == 0 && totals.failed == 0 && inputs.skippedFolders.empty()
             && reportsSaved
         ? 0
         : 1;

@@ -129,6 +129,10 @@ void writeJson(const std::vector<ListedDocument> &documents,
 int runList(const CommandLine &commandLine, std::ostream &out)
 {
     DocumentInputs inputs = collectDocuments(commandLine.paths);
+    if (commandLine.shardCount > 1)
+        std::erase_if(inputs.documents, [&](const std::string &path) {
+            return !inShard(path, commandLine.shard, commandLine.shardCount);
+        });
     std::vector<ListedDocument> documents(inputs.documents.size());
     for (std::size_t i = 0; i < documents.size(); ++i)
         documents[i].path = inputs.documents[i];

@@ -1,6 +1,7 @@
 // quenlith-cli: lists and extracts the files embedded in PDF documents from the command line.
 
 #include "cli/CommandLine.h"
+#include "cli/DocumentInputs.h"
 #include "cli/ExtractCommand.h"
 #include "cli/Interruption.h"
 #include "cli/ListCommand.h"
@@ -45,8 +46,14 @@ int main(int argc, char **argv)
                   << "Try 'quenlith-cli --help' for more information.\n";
         return 2;
     }
-    const CommandLine &commandLine = parsed.commandLine;
+    CommandLine commandLine = parsed.commandLine;
     try {
+        std::string error;
+        if (!readInputPaths(parsed.commandLine, commandLine.paths, error)) {
+            std::cerr << "quenlith-cli: " << error << '\n';
+            return 1;
+        }
+        commandLine.filesFrom.clear();
         switch (commandLine.command) {
         case Command::Help:
             std::cout << helpText();

@@ -96,45 +96,50 @@ private:
 
 } // namespace
 
+void RunTotals::add(const DocumentResult &document)
+{
+    ++documents;
+    if (!documentSucceeded(document))
+        ++documentsFailed;
+    for (const AttachmentOutcome &outcome : document.attachments) {
+        ++attachments;
+        switch (outcome.kind) {
+        case AttachmentOutcome::Kind::Renamed:
+            ++renamed;
+            ++written;
+            bytesWritten += outcome.bytes;
+            break;
+        case AttachmentOutcome::Kind::Overwritten:
+            ++overwritten;
+            ++written;
+            bytesWritten += outcome.bytes;
+            break;
+        case AttachmentOutcome::Kind::Written:
+            ++written;
+            bytesWritten += outcome.bytes;
+            break;
+        case AttachmentOutcome::Kind::Unchanged:
+            ++unchanged;
+            break;
+        case AttachmentOutcome::Kind::Skipped:
+            ++skipped;
+            break;
+        case AttachmentOutcome::Kind::ChecksumMismatch:
+            ++failed;
+            bytesWritten += outcome.bytes; // kept on disk, so counted
+            break;
+        default:
+            ++failed;
+            break;
+        }
+    }
+}
+
 RunTotals totalsOf(const std::vector<DocumentResult> &documents)
 {
     RunTotals totals;
-    for (const DocumentResult &document : documents) {
-        if (!documentSucceeded(document))
-            ++totals.documentsFailed;
-        for (const AttachmentOutcome &outcome : document.attachments) {
-            ++totals.attachments;
-            switch (outcome.kind) {
-            case AttachmentOutcome::Kind::Renamed:
-                ++totals.renamed;
-                ++totals.written;
-                totals.bytesWritten += outcome.bytes;
-                break;
-            case AttachmentOutcome::Kind::Overwritten:
-                ++totals.overwritten;
-                ++totals.written;
-                totals.bytesWritten += outcome.bytes;
-                break;
-            case AttachmentOutcome::Kind::Written:
-                ++totals.written;
-                totals.bytesWritten += outcome.bytes;
-                break;
-            case AttachmentOutcome::Kind::Unchanged:
-                ++totals.unchanged;
-                break;
-            case AttachmentOutcome::Kind::Skipped:
-                ++totals.skipped;
-                break;
-            case AttachmentOutcome::Kind::ChecksumMismatch:
-                ++totals.failed;
-                totals.bytesWritten += outcome.bytes; // kept on disk, so counted
-                break;
-            default:
-                ++totals.failed;
-                break;
-            }
-        }
-    }
+    for (const DocumentResult &document : documents)
+        totals.add(document);
     return totals;
 }
 
@@ -147,42 +152,105 @@ std::string documentStatusWord(const DocumentResult &document)
     return openStatusWord(document.openStatus);
 }
 
-void writeRunJson(std::ostream &out, const RunRecord &run)
+struct RunReportStream::Json {
+    explicit Json(std::ostream &out)
+        : writer(out)
+    {
+    }
+    JsonWriter writer;
+};
+
+RunReportStream::RunReportStream(std::ostream &out, ReportFormat format, const RunRecord &header)
+    : m_out(out)
+    , m_format(format)
 {
-    JsonWriter json(out);
+    if (m_format == ReportFormat::Csv) {
+        writeCsvRow(m_out,
+            { "document",
+                "document_folder",
+                "attachment",
+                "key",
+                "size",
+                "sha256",
+                "status",
+                "reason" });
+        return;
+    }
+    m_json = std::make_unique<Json>(m_out);
+    JsonWriter &json = m_json->writer;
     json.beginObject();
-    json.field("program", run.program);
+    json.field("program", header.program);
     json.field("version", QUENLITH_DISPLAY_VERSION);
     json.field("command", "extract");
-    json.field("outputFolder", run.outputFolder);
-    if (!run.error.empty())
-        json.field("error", run.error);
+    json.field("outputFolder", header.outputFolder);
+    if (!header.error.empty())
+        json.field("error", header.error);
     json.key("documents");
     json.beginArray();
-    for (const DocumentResult &document : run.documents) {
-        json.beginObject();
-        json.field("path", document.documentPath);
-        json.key("documentFolder");
-        if (document.folderExists)
-            json.string(document.documentFolder);
-        else
-            json.null();
-        json.field("status", documentStatusWord(document));
-        json.fieldOrNull("reason", documentFailure(document));
-        json.field("attachmentCount", document.count);
-        json.key("attachments");
-        json.beginArray();
-        for (const AttachmentOutcome &outcome : document.attachments)
-            writeAttachmentJson(json, outcome);
-        json.endArray();
-        json.endObject();
+}
+
+RunReportStream::~RunReportStream() = default;
+
+void RunReportStream::add(const DocumentResult &document)
+{
+    if (m_format == ReportFormat::Csv) {
+        const std::string folder = document.folderExists ? document.documentFolder : std::string();
+        for (const AttachmentOutcome &outcome : document.attachments) {
+            const bool onDisk = outcomeSucceeded(outcome.kind)
+                && outcome.kind != AttachmentOutcome::Kind::Skipped;
+            writeCsvRow(m_out,
+                { document.documentPath,
+                    folder,
+                    outcome.storedName,
+                    outcome.info.key,
+                    onDisk ? std::to_string(outcome.bytes) : std::string(),
+                    outcome.sha256,
+                    outcomeWord(outcome.kind),
+                    outcome.reason });
+        }
+        const std::string failure = documentFailure(document);
+        if (!failure.empty() && document.attachments.empty())
+            writeCsvRow(m_out,
+                { document.documentPath,
+                    folder,
+                    "",
+                    "",
+                    "",
+                    "",
+                    documentStatusWord(document),
+                    failure });
+        return;
     }
+    JsonWriter &json = m_json->writer;
+    json.beginObject();
+    json.field("path", document.documentPath);
+    json.key("documentFolder");
+    if (document.folderExists)
+        json.string(document.documentFolder);
+    else
+        json.null();
+    json.field("status", documentStatusWord(document));
+    json.fieldOrNull("reason", documentFailure(document));
+    json.field("attachmentCount", document.count);
+    json.key("attachments");
+    json.beginArray();
+    for (const AttachmentOutcome &outcome : document.attachments)
+        writeAttachmentJson(json, outcome);
     json.endArray();
-    writeSkippedFolders(json, run.skippedFolders);
-    const RunTotals totals = totalsOf(run.documents);
+    json.endObject();
+}
+
+void RunReportStream::finish(
+    const std::vector<SkippedFolder> &skippedFolders, const RunTotals &totals)
+{
+    if (m_format == ReportFormat::Csv)
+        return;
+    JsonWriter &json = m_json->writer;
+    json.endArray();
+    writeSkippedFolders(json, skippedFolders);
     json.key("summary");
     json.beginObject();
-    json.field("documents", static_cast<std::int64_t>(run.documents.size()));
+    json.field("documents", totals.documents);
     json.field("documentsFailed", totals.documentsFailed);
     json.field("attachments", totals.attachments);
     json.field("attachmentsWritten", totals.written);
@@ -192,10 +260,32 @@ void writeRunJson(std::ostream &out, const RunRecord &run)
     json.field("attachmentsSkipped", totals.skipped);
     json.field("attachmentsFailed", totals.failed);
     json.field("bytesWritten", static_cast<std::int64_t>(totals.bytesWritten));
-    json.field("skippedFolders", static_cast<std::int64_t>(run.skippedFolders.size()));
+    json.field("skippedFolders", static_cast<std::int64_t>(skippedFolders.size()));
     json.endObject();
     json.endObject();
-    out << '\n';
+    m_out << '\n';
+}
+
+namespace {
+
+void writeRun(std::ostream &out, const RunRecord &run, ReportFormat format)
+{
+    RunReportStream stream(out, format, run);
+    for (const DocumentResult &document : run.documents)
+        stream.add(document);
+    stream.finish(run.skippedFolders, totalsOf(run.documents));
+}
+
+} // namespace
+
+void writeRunJson(std::ostream &out, const RunRecord &run)
+{
+    writeRun(out, run, ReportFormat::Json);
+}
+
+void writeRunCsv(std::ostream &out, const RunRecord &run)
+{
+    writeRun(out, run, ReportFormat::Csv);
 }
 
 std::string csvField(const std::string &text)
@@ -219,70 +309,72 @@ std::string csvField(const std::string &text)
     return quoted;
 }
 
-void writeRunCsv(std::ostream &out, const RunRecord &run)
-{
-    writeCsvRow(out,
-        { "document",
-            "document_folder",
-            "attachment",
-            "key",
-            "size",
-            "sha256",
-            "status",
-            "reason" });
-    for (const DocumentResult &document : run.documents) {
-        const std::string folder = document.folderExists ? document.documentFolder : std::string();
-        for (const AttachmentOutcome &outcome : document.attachments) {
-            writeCsvRow(out,
-                { document.documentPath,
-                    folder,
-                    outcome.storedName,
-                    outcome.info.key,
-                    outcomeSucceeded(outcome.kind)
-                            && outcome.kind != AttachmentOutcome::Kind::Skipped
-                        ? std::to_string(outcome.bytes)
-                        : std::string(),
-                    outcome.sha256,
-                    outcomeWord(outcome.kind),
-                    outcome.reason });
-        }
-        const std::string failure = documentFailure(document);
-        if (!failure.empty() && document.attachments.empty())
-            writeCsvRow(out,
-                { document.documentPath,
-                    folder,
-                    "",
-                    "",
-                    "",
-                    "",
-                    documentStatusWord(document),
-                    failure });
+struct RunReportFile::State {
+    State()
+        : buffer(file)
+        , out(&buffer)
+    {
     }
+    PartFile file;
+    PartFileBuffer buffer;
+    std::ostream out;
+    std::unique_ptr<RunReportStream> stream;
+    std::string path;
+};
+
+RunReportFile::RunReportFile() = default;
+RunReportFile::~RunReportFile() = default;
+
+bool RunReportFile::open(
+    const std::string &path, ReportFormat format, const RunRecord &header, std::string &error)
+{
+    error.clear();
+    m_state = std::make_unique<State>();
+    m_state->path = path;
+    const auto target = pathFromUtf8(path);
+    if (!target.has_filename() || !m_state->file.create(target)) {
+        error = "cannot create " + path + ": "
+            + (target.has_filename() ? m_state->file.errorText()
+                                     : std::string("the path names no file"));
+        m_state.reset();
+        return false;
+    }
+    m_state->stream = std::make_unique<RunReportStream>(m_state->out, format, header);
+    return true;
+}
+
+void RunReportFile::add(const DocumentResult &document)
+{
+    if (m_state)
+        m_state->stream->add(document);
+}
+
+bool RunReportFile::commit(
+    const std::vector<SkippedFolder> &skippedFolders, const RunTotals &totals, std::string &error)
+{
+    error.clear();
+    if (!m_state) {
+        error = "the report was not opened";
+        return false;
+    }
+    m_state->stream->finish(skippedFolders, totals);
+    m_state->out.flush();
+    const bool written = m_state->out && m_state->buffer.flushAll() && m_state->file.commit();
+    if (!written)
+        error = "cannot write " + m_state->path + ": " + m_state->file.errorText();
+    m_state.reset();
+    return written;
 }
 
 bool saveRunReport(
     const std::string &path, const RunRecord &run, ReportFormat format, std::string &error)
 {
-    error.clear();
-    const auto target = pathFromUtf8(path);
-    PartFile file;
-    if (!target.has_filename() || !file.create(target)) {
-        error = "cannot create " + path + ": "
-            + (target.has_filename() ? file.errorText() : std::string("the path names no file"));
+    RunReportFile file;
+    if (!file.open(path, format, run, error))
         return false;
-    }
-    PartFileBuffer buffer(file);
-    std::ostream out(&buffer);
-    if (format == ReportFormat::Json)
-        writeRunJson(out, run);
-    else
-        writeRunCsv(out, run);
-    out.flush();
-    if (!out || !buffer.flushAll() || !file.commit()) {
-        error = "cannot write " + path + ": " + file.errorText();
-        return false;
-    }
-    return true;
+    for (const DocumentResult &document : run.documents)
+        file.add(document);
+    return file.commit(run.skippedFolders, totalsOf(run.documents), error);
 }
 
 } // namespace quenlith

@@ -4,6 +4,7 @@
 #include "scan/pathLogger.h"
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ struct RunRecord {
 };
 
 struct RunTotals {
+    std::int64_t documents = 0;
     std::int64_t documentsFailed = 0;
     std::int64_t attachments = 0;
     std::int64_t written = 0; // written, renamed or overwritten in this run
@@ -29,6 +31,8 @@ struct RunTotals {
     std::int64_t skipped = 0;
     std::int64_t failed = 0; // every other outcome, checksum mismatches included
     std::uint64_t bytesWritten = 0; // bytes this run put on disk (unchanged files not counted)
+
+    void add(const DocumentResult &document);
 };
 
 RunTotals totalsOf(const std::vector<DocumentResult> &documents);
@@ -37,9 +41,31 @@ RunTotals totalsOf(const std::vector<DocumentResult> &documents);
 // "not-processed".
 std::string documentStatusWord(const DocumentResult &document);
 
-// The run as one JSON document (see docs/cli-json.md) and as CSV, one row per attachment (and
-// one for each document that failed before any attachment): document path, document folder,
-// attachment name, key, size, sha256, status, reason.
+enum class ReportFormat { Json, Csv };
+
+// Writes a run's report as its documents come, so that a run of any size never holds the whole
+// report: the JSON of docs/cli-json.md, or CSV with one row per attachment (and one for each
+// document that failed before any attachment): document path, document folder, attachment
+// name, key, size, sha256, status, reason. `header` gives program, outputFolder and error.
+class RunReportStream {
+public:
+    RunReportStream(std::ostream &out, ReportFormat format, const RunRecord &header);
+    ~RunReportStream();
+    RunReportStream(const RunReportStream &) = delete;
+    RunReportStream &operator=(const RunReportStream &) = delete;
+
+    void add(const DocumentResult &document);
+    // Ends the report; call once, after the last add().
+    void finish(const std::vector<SkippedFolder> &skippedFolders, const RunTotals &totals);
+
+private:
+    struct Json;
+    std::ostream &m_out;
+    ReportFormat m_format;
+    std::unique_ptr<Json> m_json;
+};
+
+// A whole run at once, as RunReportStream writes it.
 void writeRunJson(std::ostream &out, const RunRecord &run);
 void writeRunCsv(std::ostream &out, const RunRecord &run);
 
@@ -48,7 +74,28 @@ void writeRunCsv(std::ostream &out, const RunRecord &run);
 // shows a hostile name instead of running it as a formula.
 std::string csvField(const std::string &text);
 
-enum class ReportFormat { Json, Csv };
+// A report file written through a temporary file renamed into place when complete, so that a
+// failure keeps what was there.
+class RunReportFile {
+public:
+    RunReportFile();
+    ~RunReportFile();
+    RunReportFile(const RunReportFile &) = delete;
+    RunReportFile &operator=(const RunReportFile &) = delete;
+
+    // False, with the reason in plain words in `error`, when the file cannot be created.
+    bool open(
+        const std::string &path, ReportFormat format, const RunRecord &header, std::string &error);
+    void add(const DocumentResult &document);
+    // Ends the report and puts it in place; false with the reason in `error`.
+    bool commit(const std::vector<SkippedFolder> &skippedFolders,
+        const RunTotals &totals,
+        std::string &error);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // Writes the report to `path` through a temporary file renamed into place, so that a failure
 // keeps what was there. False, with the reason in plain words in `error`, on failure.

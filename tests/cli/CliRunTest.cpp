@@ -207,6 +207,81 @@ TEST_F(CliRun, OutputThatCannotBeWrittenOrStartedFailsLoudly)
     EXPECT_EQ(json["documents.#"], "0");
 }
 
+// Paths from a file or a pipe keep every byte; a missing one is reported like a PATH argument.
+TEST_F(CliRun, FilesFromTakesPathsLineByLineOrNulSeparated)
+{
+    document("in/with space.pdf", { { "a.txt", "1", 0 } });
+    document("in/caf\xe9.pdf", { { "b.txt", "2", 0 } }); // Latin-1, not UTF-8
+    document("in/x.pdf", { { "c.txt", "3", 0 } });
+    std::ofstream(m_root / "lines.txt", std::ios::binary)
+        << "in/with space.pdf\nin/caf\xe9.pdf\r\n\nin/missing.pdf\n";
+    std::ofstream(m_root / "nul.txt", std::ios::binary)
+        << std::string("in/with space.pdf\0in/caf\xe9.pdf\0in/missing.pdf\0", 46);
+    for (const std::string arguments : { "--files-from lines.txt in/x.pdf",
+             "--files-from - -0 in/x.pdf",
+             "in/x.pdf --files-from=nul.txt --null" }) {
+        fs::remove_all(m_root / "out");
+        const RunResult result = runShell(
+            QUENLITH_CLI_PATH " extract -o out " + arguments, m_root, readFile(m_root / "nul.txt"));
+        EXPECT_EQ(result.exitCode, 1) << arguments << result.err; // in/missing.pdf
+        EXPECT_NE(result.out.find("in/missing.pdf: FAILED: cannot be read"), std::string::npos)
+            << result.out;
+        EXPECT_EQ(filesBelow(m_root / "out"),
+            (std::map<std::string, std::string> {
+                { "with space/a.txt", "1" }, { "caf_/b.txt", "2" }, { "x/c.txt", "3" } }))
+            << arguments;
+    }
+    const RunResult unreadable = run("list --files-from no-such-list.txt");
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_NE(unreadable.err.find("cannot read no-such-list.txt"), std::string::npos);
+}
+
+// N shards of one job, one after the other or all at once into one folder, do every document
+// once and give exactly the files and folders of a single run.
+TEST_F(CliRun, ShardsSplitTheWorkAndTogetherGiveOneRunsFiles)
+{
+    for (int i = 0; i < 12; ++i)
+        document(
+            "in/" + std::string(i % 3 == 0 ? "a/" : "b/") + "doc" + std::to_string(i % 5) + ".pdf",
+            { { "f.txt", "document " + std::to_string(i), 0 } }); // doc0 to doc4, twice or once
+    ASSERT_EQ(run("extract -o whole in").exitCode, 0);
+    const auto whole = filesBelow(m_root / "whole");
+    const std::size_t all = std::stoul(runJson("list --json in", 0)["documents.#"]);
+    for (const int count : { 1, 2, 7 }) {
+        const std::string out = "out" + std::to_string(count);
+        std::size_t documents = 0;
+        for (int k = 1; k <= count; ++k) {
+            const std::string shard
+                = " --shard " + std::to_string(k) + "/" + std::to_string(count) + " in";
+            auto json = runJson("list --json" + shard, 0);
+            documents += std::stoul(json["documents.#"]);
+            ASSERT_EQ(run("extract -o " + out + shard).exitCode, 0);
+        }
+        EXPECT_EQ(documents, all) << count;
+        EXPECT_EQ(filesBelow(m_root / out), whole) << count;
+    }
+    // Four processes at once into one folder, the recipe of the scale guide.
+    const RunResult parallel = runShell("parallel -j4 " QUENLITH_CLI_PATH
+                                        " extract -o together --shard {}/4 in ::: 1 2 3 4",
+        m_root);
+    EXPECT_EQ(parallel.exitCode, 0) << parallel.err;
+    EXPECT_EQ(filesBelow(m_root / "together"), whole);
+    EXPECT_EQ(run("extract --shard 0/4 in").exitCode, 2);
+
+    // Their --json reports join into one, with the scale guide's jq program.
+    for (int k = 1; k <= 3; ++k)
+        runShell("{ " QUENLITH_CLI_PATH " extract --json -o joined --shard " + std::to_string(k)
+                + "/3 in > shard-" + std::to_string(k) + ".json; }",
+            m_root);
+    const RunResult merged = runShell(
+        "jq -s -f '" QUENLITH_SOURCE_DIR "/docs/scale/merge-reports.jq' shard-*.json", m_root);
+    ASSERT_EQ(merged.exitCode, 0) << merged.err;
+    auto json = checkedJson(merged.out, "extract");
+    EXPECT_EQ(json["documents.#"], std::to_string(all));
+    EXPECT_EQ(json["summary.documents"], std::to_string(all));
+    EXPECT_EQ(json["summary.attachmentsWritten"], std::to_string(all));
+}
+
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
 {
     document("in/a.pdf", { { "one.txt", "1111", 0 }, { "two.xml", "<x/>", 0 } });
