@@ -83,6 +83,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
             versionAsked = true;
         } else if (argument == "--json") {
             line.json = true;
+        } else if (takeValue(arguments, i, "--password-file", "", value, error)) {
+            if (error.empty() && value.empty())
+                error = "--password-file needs a file, or - for standard input";
+            line.passwordFile = value;
         } else if (takeValue(arguments, i, "--password", "", value, error)) {
             line.password = value;
         } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
@@ -156,6 +160,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
         error = "no command given (list or extract)";
     else if (line.paths.empty() && line.filesFrom.empty())
         error = "no PATH given";
+    else if (!line.password.empty() && !line.passwordFile.empty())
+        error = "give either --password or --password-file";
+    else if (line.passwordFile == "-" && line.filesFrom == "-")
+        error = "--password-file and --files-from cannot both read standard input";
     else if (line.nulSeparated && line.filesFrom.empty())
         error = "option -0 applies only with --files-from";
     else if (outputGiven && line.command != Command::Extract)
@@ -189,6 +197,9 @@ std::string helpText()
            "  -j, --jobs N       documents processed at once (default: one per core)\n"
            "      --json         print one JSON document instead of text\n"
            "      --password PW  try PW for documents that do not open without a password\n"
+           "      --password-file FILE\n"
+           "                     the same with the first line of FILE (- for standard input),\n"
+           "                     which other users cannot see as they can a command line\n"
            "      --existing keep|overwrite|skip\n"
            "                     what to do with a file already in a document folder: keep\n"
            "                     it and write the new one as \"name (2).ext\" (default; a\n"

@@ -14,6 +14,7 @@ struct CommandLine {
     Command command = Command::Help;
     bool json = false;
     std::string password; // tried when a document does not open with the empty password
+    std::string passwordFile; // the password is the first line of this file ("-": stdin)
     std::string outputFolder; // extract only; empty means the current folder
     unsigned jobs = 0; // worker threads; 0 means one per processor core
     ExistingFiles existing = ExistingFiles::Keep; // extract only

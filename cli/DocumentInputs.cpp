@@ -110,6 +110,30 @@ bool readInputPaths(
     return true;
 }
 
+bool readPasswordFile(const std::string &file, std::string &password, std::string &error)
+{
+    error.clear();
+    password.clear();
+    std::ifstream opened;
+    std::istream *in = &std::cin;
+    if (file != "-") {
+        opened.open(pathFromUtf8(file), std::ios::binary);
+        if (!opened) {
+            error = "cannot read " + file + ": " + std::strerror(errno);
+            return false;
+        }
+        in = &opened;
+    }
+    std::getline(*in, password);
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
+    if (in->bad()) {
+        error = "cannot read " + file;
+        return false;
+    }
+    return true;
+}
+
 bool inShard(const std::string &path, unsigned shard, unsigned shardCount)
 {
     if (shardCount <= 1)

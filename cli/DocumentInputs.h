@@ -24,6 +24,10 @@ DocumentInputs collectDocuments(const std::vector<std::string> &paths);
 bool readInputPaths(
     const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error);
 
+// The password of --password-file: the file's first line without its line end. False, with the
+// reason in `error`, when the file cannot be read.
+bool readPasswordFile(const std::string &file, std::string &password, std::string &error);
+
 // Whether the document at `path` belongs to shard `shard` (1..shardCount): a fixed 64-bit hash
 // of its absolute, normalised path picks the shard, so that runs on any machine with the same
 // inputs split them the same way. Always true when shardCount is 0 or 1.

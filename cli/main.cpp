@@ -54,6 +54,11 @@ int main(int argc, char **argv)
             return 1;
         }
         commandLine.filesFrom.clear();
+        if (!commandLine.passwordFile.empty()
+            && !readPasswordFile(commandLine.passwordFile, commandLine.password, error)) {
+            std::cerr << "quenlith-cli: " << error << '\n';
+            return 1;
+        }
         switch (commandLine.command) {
         case Command::Help:
             std::cout << helpText();

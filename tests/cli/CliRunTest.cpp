@@ -448,4 +448,13 @@ TEST_F(CliRun, PasswordIsTriedOnlyWhenTheEmptyOneIsRefused)
     auto opened = runJson("extract --json --password attachment -o out " + input, 0);
     EXPECT_EQ(opened["documents.0.status"], R"("opened")");
     EXPECT_EQ(opened["summary.attachmentsWritten"], "2");
+
+    // From a file, or from standard input, so that the password is not on the command line.
+    std::ofstream(m_root / "pw.txt") << "attachment\r\nnot this line\n";
+    auto fromFile = runJson("extract --json --password-file pw.txt -o out2 " + input, 0);
+    EXPECT_EQ(fromFile["summary.attachmentsWritten"], "2");
+    const RunResult fromInput = runShell(
+        QUENLITH_CLI_PATH " extract --password-file - -o out3 " + input, m_root, "attachment\n");
+    EXPECT_EQ(fromInput.exitCode, 0) << fromInput.out;
+    EXPECT_EQ(run("extract --password-file missing.txt " + input).exitCode, 1);
 }
