@@ -163,7 +163,8 @@ bool PartFile::createAnonymous(const std::filesystem::path &folder)
         return false;
     const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     const std::filesystem::path link = "/proc/self/fd/" + std::to_string(kept);
-    if (kept < 0 || ::access(link.c_str(), F_OK) != 0) { // linkat needs /proc
+    static const bool procMounted = ::access("/proc/self/fd", F_OK) == 0; // linkat needs it
+    if (kept < 0 || !procMounted) {
         ::close(fd);
         if (kept >= 0)
             ::close(kept);

@@ -53,7 +53,12 @@ bool createFolderPath(const std::string &folderPath, std::string &reason)
     if (!path.has_filename())
         path = path.parent_path(); // the trailing separator
     std::error_code createError;
-    std::filesystem::create_directories(path, createError);
+    // One call for the usual case, a new folder in an existing one: a folder just made is no
+    // symbolic link.
+    if (std::filesystem::create_directory(path, createError))
+        return true;
+    if (createError)
+        std::filesystem::create_directories(path, createError);
     std::error_code statusError;
     const auto status = std::filesystem::symlink_status(path, statusError);
     if (std::filesystem::is_symlink(status)) {
