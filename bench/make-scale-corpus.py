@@ -10,40 +10,26 @@ import random
 import sys
 import zlib
 
+from rawpdf import RawPdf
+
 
 def document(number, rng):
-    objects = []
-
-    def add(body):
-        objects.append(body)
-        return len(objects)
-
-    catalog = add(None)
-    pages = add(b"<< /Type /Pages /Kids [] /Count 0 >>")
+    pdf = RawPdf()
+    catalog = pdf.add(None)
+    pages = pdf.add(b"<< /Type /Pages /Kids [] /Count 0 >>")
     names = []
     for k in range(rng.randint(1, 3)):
         data = (b"<invoice number=\"%d\" part=\"%d\">" % (number, k)) + b"%016x" % rng.getrandbits(64) * rng.randint(4, 40) + b"</invoice>\n"
         packed = zlib.compress(data, 6)
-        stream = add(b"<< /Type /EmbeddedFile /Filter /FlateDecode /Length %d /Params << /Size %d >> >>\nstream\n%s\nendstream"
-                     % (len(packed), len(data), packed))
+        stream = pdf.add(b"<< /Type /EmbeddedFile /Filter /FlateDecode /Length %d /Params << /Size %d >> >>\nstream\n%s\nendstream"
+                         % (len(packed), len(data), packed))
         name = b"part-%d.xml" % k
-        spec = add(b"<< /Type /Filespec /F (%s) /UF (%s) /EF << /F %d 0 R >> >>" % (name, name, stream))
+        spec = pdf.add(b"<< /Type /Filespec /F (%s) /UF (%s) /EF << /F %d 0 R >> >>" % (name, name, stream))
         names.append(b"(%s) %d 0 R" % (name, spec))
-    tree = add(b"<< /Names [%s] >>" % b" ".join(names))
-    objects[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R /Names << /EmbeddedFiles %d 0 R >> >>" % (pages, tree)
-    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
-    offsets = []
-    for index, body in enumerate(objects, 1):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n%s\nendobj\n" % (index, body)
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-    for offset in offsets:
-        out += b"%010d 00000 n \n" % offset
+    tree = pdf.add(b"<< /Names [%s] >>" % b" ".join(names))
+    pdf.set(catalog, b"<< /Type /Catalog /Pages %d 0 R /Names << /EmbeddedFiles %d 0 R >> >>" % (pages, tree))
     ident = b"%032x" % number
-    out += b"trailer\n<< /Size %d /Root %d 0 R /ID [<%s> <%s>] >>\nstartxref\n%d\n%%%%EOF\n" % (
-        len(objects) + 1, catalog, ident, ident, xref)
-    return bytes(out)
+    return pdf.bytes(catalog, b"/ID [<%s> <%s>] " % (ident, ident))
 
 
 def main(folder, count):
