@@ -2,6 +2,7 @@
 
 #include "util/FsPath.h"
 #include "util/PdfFileName.h"
+#include "util/registry.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -108,6 +109,42 @@ bool readInputPaths(
         return false;
     }
     return true;
+}
+
+std::vector<std::string> dropOutputFolder(const std::vector<std::string> &paths,
+    const std::string &outputFolder,
+    std::vector<std::string> &documents)
+{
+    std::vector<std::string> prefixes;
+    std::error_code error;
+    const auto output = std::filesystem::weakly_canonical(pathFromUtf8(outputFolder), error);
+    if (error)
+        return prefixes;
+    for (const std::string &path : paths) {
+        if (!std::filesystem::is_directory(pathFromUtf8(path), error))
+            continue;
+        const auto input = std::filesystem::weakly_canonical(pathFromUtf8(path), error);
+        if (error)
+            continue;
+        const auto inside = output.lexically_relative(input);
+        // Only a folder below the input: into the input folder itself, the documents are the
+        // user's own.
+        if (inside.empty() || inside == "." || *inside.begin() == "..")
+            continue;
+        // The walk spells its finds as the PATH followed by the rest.
+        const std::string prefix
+            = withTrailingSeparator(withTrailingSeparator(path) + utf8FromPath(inside));
+        prefixes.push_back(prefix);
+    }
+    if (!prefixes.empty())
+        std::erase_if(documents, [&](const std::string &document) {
+            for (const std::string &prefix : prefixes) {
+                if (document.compare(0, prefix.size(), prefix) == 0)
+                    return true;
+            }
+            return false;
+        });
+    return prefixes;
 }
 
 bool readPasswordFile(const std::string &file, std::string &password, std::string &error)

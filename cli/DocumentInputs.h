@@ -18,6 +18,13 @@ struct DocumentInputs {
 
 DocumentInputs collectDocuments(const std::vector<std::string> &paths);
 
+// Drops the documents that lie inside `outputFolder` when it is inside one of the folders among
+// `paths`, so that a rerun does not extract the PDF files an earlier run wrote there. Returns
+// the folders so skipped, as the walk spelled them.
+std::vector<std::string> dropOutputFolder(const std::vector<std::string> &paths,
+    const std::string &outputFolder,
+    std::vector<std::string> &documents);
+
 // The PATHs of the command line followed by those read from --files-from (one a line, or
 // NUL-separated with -0; empty entries are ignored, every other byte is kept). False, with the
 // reason in plain words in `error`, when that file cannot be read.

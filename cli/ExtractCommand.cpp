@@ -166,6 +166,10 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     // The folders come from every input, before the shard is taken, so that they do not depend
     // on which shard a document fell into.
     DocumentInputs inputs = collectDocuments(commandLine.paths);
+    for (const std::string &skipped :
+        dropOutputFolder(commandLine.paths, header.outputFolder, inputs.documents))
+        err << "quenlith-cli: not extracting the documents in " << terminalText(skipped)
+            << ": it is the output folder\n";
     const bool foldCase = folderIgnoresCase(header.outputFolder);
     std::vector<std::string> folders
         = assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);

@@ -282,6 +282,23 @@ TEST_F(CliRun, ShardsSplitTheWorkAndTogetherGiveOneRunsFiles)
     EXPECT_EQ(json["summary.attachmentsWritten"], std::to_string(all));
 }
 
+// A rerun into a folder inside the input folder does not take its own output as input.
+TEST_F(CliRun, TheOutputFolderInsideAnInputFolderIsNotExtractedAgain)
+{
+    fs::create_directories(m_root / "in");
+    quenlith::fixtures::writePdf((m_root / "inner.pdf").string(), { { "x.txt", "x", 0 } });
+    document("in/a.pdf", { { "inner.pdf", readFile(m_root / "inner.pdf"), 0 } });
+    ASSERT_EQ(run("extract -o in/out in").exitCode, 0);
+    const RunResult again = run("extract -o in/out in");
+    EXPECT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_NE(again.err.find("not extracting the documents in in/out/: it is the output folder"),
+        std::string::npos)
+        << again.err;
+    EXPECT_EQ(filesBelow(m_root / "in/out"),
+        (std::map<std::string, std::string> { { "a/inner.pdf", readFile(m_root / "inner.pdf") } }));
+    EXPECT_EQ(run("extract -o in in").exitCode, 0) << "into the input folder itself";
+}
+
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
 {
     document("in/a.pdf", { { "one.txt", "1111", 0 }, { "two.xml", "<x/>", 0 } });
