@@ -1,4 +1,5 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
+#include "extract/DocumentExtraction.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FileDigest.h"
 
@@ -303,6 +304,30 @@ private slots:
     }
 
     // A name that ends in a blank is its own document, never swapped for its sibling.
+    // The same two same-named documents added in either order get the folders the core gives
+    // them, as the command line does.
+    void foldersDoNotDependOnTheRowOrder()
+    {
+        const fs::path x = writeDocument(freshFolder() / "report.pdf", 1);
+        const fs::path y = writeDocument(freshFolder() / "report.pdf", 2);
+        const auto folders = quenlith::assignDocumentFolders(
+            "out", { x.string(), y.string() }, quenlith::OutputNameSet::caseInsensitiveByDefault);
+        QStringList results;
+        for (const auto &order :
+            { std::vector<fs::path> { x, y }, std::vector<fs::path> { y, x } }) {
+            m_window->cmdClear1_Click();
+            addFiles(order);
+            const fs::path out = freshFolder();
+            extractTo(out);
+            results << filesBelow(out).join(',');
+        }
+        QCOMPARE(results[0], results[1]);
+        const QString xFolder = QString::fromStdString(folders[0]).mid(4); // after "out/"
+        QVERIFY2(results[0].contains(xFolder + "report-1.txt")
+                && !results[0].contains(xFolder + "report-2.txt"),
+            qPrintable(results[0] + " / " + xFolder));
+    }
+
     void nameEndingInABlankIsItsOwnDocument()
     {
         const fs::path docs = freshFolder(), out = freshFolder();
