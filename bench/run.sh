@@ -79,6 +79,8 @@ bigdir=$corpus/big
 loop='find "$1" -iname "*.pdf" -type f -print0 | while IFS= read -r -d "" f; do'
 echo "quenlith-cli: $cli ($(nproc) cores; default --jobs is one per core)"
 echo "Corpus: $documents small documents, $big x $bigmb MB attachments"
+# Other work on the machine slows every figure alike but not the ratios evenly: say how busy it was.
+echo "Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Columns: wall-clock time, CPU time (user + system), peak memory. On a shared machine the CPU"
 echo "time is the steadier figure."
 
@@ -120,6 +122,7 @@ measure big_pikepdf "pikepdf script, one process" "$py" "$here/peer-pikepdf.py" 
 rm -rf "$out/scratch"
 
 echo
+echo "Load average after the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Ratios: time of each figure / time of quenlith-cli (default jobs); above 1 means we are faster"
 for id in cat_small list_j1 list_fitz list_pikepdf list_pdfdetach list_qpdf; do
   printf '  list     %-18s %8s\n' "$id" "$(ratio "$id" list)"
