@@ -1,5 +1,6 @@
 #include "extract/PdfLibrary.h"
 
+#include "extract/EmbeddedFileCrypt.h"
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
 #include "extract/QpdfAttachmentSink.h"
@@ -283,6 +284,7 @@ struct PdfLibrary::Impl {
     std::vector<std::string> warnings;
     std::string lastError;
     std::uint64_t lastWritten = 0;
+    bool storedInClear = false; // of the last write: see lastWriteStoredInClear()
     WriteProgress progress;
     std::uint64_t memoryLimit = PdfLibrary::defaultMemoryLimit;
 
@@ -315,6 +317,15 @@ struct PdfLibrary::Impl {
         return last;
     }
 
+    struct DecodeResult {
+        bool decoded = false; // every filter applied and the data reached the sink
+        std::string error; // why not, when known
+        std::string warning; // qpdf's last warning while decoding, empty when none
+    };
+    // Pipes `source` through its filters into `sink` (which complete() has not ended yet).
+    DecodeResult decode(
+        QPDFObjectHandle source, const FilterChain &chain, QpdfAttachmentSink &sink);
+
     void enumerate();
     void walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited);
     void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
@@ -339,6 +350,33 @@ void PdfLibrary::Impl::enumerate()
     } catch (std::exception &e) {
         warn(std::string("page tree unreadable: ") + e.what());
     }
+}
+
+PdfLibrary::Impl::DecodeResult PdfLibrary::Impl::decode(
+    QPDFObjectHandle source, const FilterChain &chain, QpdfAttachmentSink &sink)
+{
+    DecodeResult result;
+    bool filtered = false;
+    try {
+        // Up to RunLength: qpdf's image decoders would turn a stored JPEG into pixels.
+        result.decoded
+            = source.pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, false, false);
+    } catch (std::exception &e) {
+        result.error = e.what();
+    } catch (...) {
+        result.error = "unknown failure";
+    }
+    result.warning = collectWarnings();
+    if (result.error.empty())
+        result.error = result.warning;
+    if (result.decoded && !filtered && !chain.filters.empty()
+        && chain.action != FilterChain::Action::KeepEncoded) {
+        result.decoded = false;
+        result.error = "cannot decode " + chain.filters.front();
+        if (!result.warning.empty())
+            result.error += " (" + result.warning + ")";
+    }
+    return result;
 }
 
 void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited)
@@ -633,6 +671,7 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
 {
     auto &d = *m_impl;
     d.lastWritten = 0;
+    d.storedInClear = false;
     d.lastError.clear();
     WriteResult result;
     const auto fail = [&](WriteStatus status, std::string reason) {
@@ -640,6 +679,8 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
         result.status = static_cast<int>(status);
         result.placement = Placement::None;
         result.path.clear();
+        result.storedInClear = false;
+        d.storedInClear = false;
         return result;
     };
     if (!d.pdf)
@@ -665,6 +706,18 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
         return fail(
             WriteStatus::DecodeFailed, "the embedded data cannot be decoded: " + chain.reason);
 
+    EmbeddedFileCrypt crypt;
+    try {
+        crypt = EmbeddedFileCrypt::forStream(*d.pdf, entry.stream);
+    } catch (std::exception &e) {
+        crypt.action = EmbeddedFileCrypt::Action::Refuse;
+        crypt.reason = std::string("cannot decrypt the data: ") + e.what();
+    }
+    if (crypt.action == EmbeddedFileCrypt::Action::Refuse)
+        return fail(
+            WriteStatus::DecodeFailed, "the embedded data cannot be decoded: " + crypt.reason);
+    const bool decrypting = crypt.action == EmbeddedFileCrypt::Action::Decrypt;
+
     const auto target = pathFromUtf8(request.path);
     if (!target.has_filename())
         return fail(WriteStatus::CannotCreate, "cannot create the file: the path names no file");
@@ -675,35 +728,55 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
         return fail(WriteStatus::Skipped,
             "skipped: " + utf8FromPath(target.filename()) + " already exists");
     PartFile file;
-    if (!file.create(target, targetExists))
-        return fail(
-            file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
-            "cannot create the file: " + file.errorText());
-
-    // Hashing costs time: only a declared checksum is worth it.
-    QpdfAttachmentSink sink(file, d.progress, !entry.checksum.empty(), request.sha256);
-    bool decoded = false;
-    bool filtered = false;
-    std::string decodeError;
-    try {
-        // Up to RunLength: qpdf's image decoders would turn a stored JPEG into pixels.
-        decoded
-            = entry.stream.pipeStreamData(&sink, &filtered, 0, qpdf_dl_specialized, false, false);
-    } catch (std::exception &e) {
-        decodeError = e.what();
-    } catch (...) {
-        decodeError = "unknown failure";
+    std::unique_ptr<QpdfAttachmentSink> attempt;
+    Impl::DecodeResult decodeResult;
+    bool completed = false; // complete() was called on `attempt`, with this result:
+    bool completeSucceeded = false;
+    // Some writers declare /EFF but store the files in the clear: when the decrypted data fails
+    // to decode or to match its declared /Size and /CheckSum, the stored bytes get a second try,
+    // and count when they pass every check; else the decrypted data is what is reported.
+    const int passes = decrypting ? 3 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (!file.create(target, targetExists))
+            return fail(
+                file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
+                "cannot create the file: " + file.errorText());
+        // Hashing costs time: only a declared checksum is worth it.
+        attempt = std::make_unique<QpdfAttachmentSink>(
+            file, d.progress, !entry.checksum.empty(), request.sha256);
+        const bool decrypted = decrypting && pass != 1;
+        QPDFObjectHandle source = entry.stream;
+        if (decrypted) {
+            try {
+                source = crypt.decryptedView(*d.pdf, entry.stream);
+            } catch (std::exception &e) {
+                file.discard();
+                return fail(WriteStatus::DecodeFailed,
+                    std::string("the embedded data cannot be decoded: ") + e.what());
+            }
+        }
+        decodeResult = d.decode(source, chain, *attempt);
+        result.storedInClear = decrypting && !decrypted;
+        if (pass == passes - 1 || attempt->abandoned() || attempt->failed())
+            break;
+        completed = decodeResult.decoded;
+        completeSucceeded = completed && attempt->complete();
+        const bool verified = completeSucceeded
+            && (entry.info.declaredSize < 0
+                || entry.info.declaredSize == static_cast<std::int64_t>(attempt->bytesWritten()))
+            && (entry.checksum.empty() || entry.checksum == attempt->md5());
+        if (attempt->failed() || (pass == 0 ? verified : verified && decodeResult.warning.empty()))
+            break;
+        completed = false;
     }
-    const std::string warning = d.collectWarnings();
-    if (decodeError.empty())
-        decodeError = warning;
+    auto &sink = *attempt;
+    bool decoded = decodeResult.decoded;
+    std::string decodeError = decodeResult.error;
+    const std::string &warning = decodeResult.warning;
     const bool keptEncoded = chain.action == FilterChain::Action::KeepEncoded;
-    if (decoded && !filtered && !chain.filters.empty() && !keptEncoded) {
-        decoded = false;
-        decodeError = "cannot decode " + chain.filters.front();
-        if (!warning.empty())
-            decodeError += " (" + warning + ")";
-    }
+    if (result.storedInClear)
+        d.warn("attachment " + std::to_string(index)
+            + " is stored in the clear although the document declares it encrypted");
 
     if (sink.abandoned()) {
         file.discard();
@@ -728,7 +801,7 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
             decodeError.empty() ? "the embedded data cannot be decoded"
                                 : "the embedded data cannot be decoded: " + decodeError);
     }
-    if (!sink.complete())
+    if (!(completed ? completeSucceeded : sink.complete()))
         return writeFailed();
     const auto size = static_cast<std::int64_t>(sink.bytesWritten());
     const bool sizeMatches = entry.info.declaredSize == size;
@@ -768,6 +841,7 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     if (entry.info.modTime != INT64_MIN && result.placement != Placement::Unchanged)
         setModificationTime(pathFromUtf8(result.path), entry.info.modTime);
     d.lastWritten = sink.bytesWritten();
+    d.storedInClear = result.storedInClear;
 
     result.status = static_cast<int>(WriteStatus::Written);
     if (entry.info.declaredSize >= 0 && !sizeMatches) {
@@ -784,6 +858,11 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
 std::uint64_t PdfLibrary::lastWrittenBytes() const
 {
     return m_impl->lastWritten;
+}
+
+bool PdfLibrary::lastWriteStoredInClear() const
+{
+    return m_impl->storedInClear;
 }
 
 void PdfLibrary::setWriteProgress(WriteProgress progress)

@@ -65,6 +65,10 @@ struct WriteResult {
     std::string path; // where the data is, UTF-8; empty for Placement::None
     std::uint64_t bytes = 0; // bytes of the decoded data, also when unchanged
     std::string sha256; // 64 lowercase hex digits when asked for and the data was read whole
+    // The document declares the attachment encrypted (crypt filter /EFF) but stores it in the
+    // clear: the stored bytes passed the declared /Size and /CheckSum, or decoded, where the
+    // decrypted ones did not. The data written is the stored bytes.
+    bool storedInClear = false;
 };
 
 // Property tags of PdfLibrary::AttachmentText.
@@ -134,7 +138,9 @@ public:
     // /Params /CheckSum; a large attachment with a checksum is hashed on a helper thread while it
     // is written. DecodeFailed, with no file kept, for any other filter (the reason names it),
     // predictor parameters out of bounds, and a decoder that warned unless /Size and /CheckSum both
-    // match.
+    // match. Embedded files of their own crypt filter (/EFF: RC4, AES-128, AES-256) are decrypted
+    // with the document's key first; see WriteResult::storedInClear for writers that only declare
+    // it.
     int WriteAttachment(int index, const std::string &path);
 
     // The same write, with a policy for a file already at the target (see ExistingFiles). The
@@ -145,6 +151,9 @@ public:
 
     // Bytes written by the last WriteAttachment that left a file, else 0.
     std::uint64_t lastWrittenBytes() const;
+
+    // WriteResult::storedInClear of the last write that left a file; false after any other.
+    bool lastWriteStoredInClear() const;
 
     // Called while WriteAttachment streams data, every few megabytes, with the bytes written so
     // far; returning false abandons the write (status Abandoned, no file left). May be empty.

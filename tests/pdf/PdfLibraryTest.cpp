@@ -403,6 +403,65 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
     EXPECT_EQ(outEntries(), 3u);
 }
 
+// Embedded files encrypted through their own crypt filter (/EFF, or /Crypt on the stream) come out
+// decrypted with the owner or user password, whatever the name tree's shape; a writer that
+// declares /EFF but stores the files in the clear is detected and said so.
+TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
+{
+    using Method = fixtures::AttachmentEncryption::Method;
+    std::string big;
+    for (int i = 0; big.size() < 300000; ++i)
+        big += std::to_string(i * 2654435761u) + "\n";
+    struct Row {
+        Method method;
+        std::string user;
+        int treeFanout;
+        bool cryptFilterOnStreams;
+        bool storedInClear;
+    };
+    const std::vector<Row> rows = {
+        { Method::Rc4, "", 0, false, false },
+        { Method::Rc4, "user", 2, false, false },
+        { Method::Aes128, "", 0, false, false },
+        { Method::Aes128, "", 2, false, false },
+        { Method::Aes128, "user", 0, true, false },
+        { Method::Aes256, "", 0, false, false },
+        { Method::Aes256, "user", 2, false, false },
+        { Method::Rc4, "", 0, false, true },
+        { Method::Aes128, "", 2, false, true },
+        { Method::Aes256, "", 0, false, true },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(row.method)) + " user '" + row.user
+            + "' fanout " + std::to_string(row.treeFanout)
+            + (row.cryptFilterOnStreams ? " /Crypt" : "") + (row.storedInClear ? " clear" : ""));
+        auto d
+            = document({ file("a.txt", "alpha"), file("b.txt", big), file("c.txt", "c", { 1 }) });
+        d.treeFanout = row.treeFanout;
+        for (auto &f : d.files) {
+            f.size = static_cast<std::int64_t>(f.data.size());
+            f.checkSum = fixtures::md5Of(f.data);
+        }
+        fixtures::writeDocument(m_pdfPath, d);
+        fixtures::AttachmentEncryption encryption;
+        encryption.method = row.method;
+        encryption.userPassword = row.user;
+        encryption.cryptFilterOnStreams = row.cryptFilterOnStreams;
+        encryption.storedInClear = row.storedInClear;
+        fixtures::encryptAttachments(m_pdfPath, encryption);
+        for (const std::string &password : { row.user, std::string("owner") }) {
+            ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, password), opened) << m_pdf.lastError();
+            ASSERT_EQ(m_pdf.AttachmentCount(), 3);
+            for (int i = 1; i <= 3; ++i) {
+                const std::string name = tag(i, Name);
+                EXPECT_EQ(write(i, name), written) << name << ": " << m_pdf.lastError();
+                EXPECT_TRUE(out(name) == d.files[static_cast<std::size_t>(i - 1)].data) << name;
+                EXPECT_EQ(m_pdf.lastWriteStoredInClear(), row.storedInClear) << name;
+            }
+        }
+    }
+}
+
 // Documents with an empty user password or a reconstructed cross-reference table open the same,
 // read whole (up to the memory limit) or from the file; a real user password is needed, or the
 // owner password (ISO 32000-1 7.6.3.4). A failed open leaves no current document.

@@ -3,12 +3,15 @@
 #include "tests/support/FileDigest.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFCryptoProvider.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
@@ -245,6 +248,165 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
             user, owner, true, false, false, false, false, false, qpdf_r3p_none, true, aes);
     }
     writer.write();
+}
+
+namespace {
+
+std::string rc4(const std::string &key, const std::string &data)
+{
+    auto crypto = QPDFCryptoProvider::getImpl();
+    crypto->RC4_init(
+        reinterpret_cast<const unsigned char *>(key.data()), static_cast<int>(key.size()));
+    std::string out(data.size(), '\0');
+    crypto->RC4_process(reinterpret_cast<const unsigned char *>(data.data()),
+        data.size(),
+        reinterpret_cast<unsigned char *>(out.data()));
+    crypto->RC4_finalize();
+    return out;
+}
+
+// AES-CBC with the initialization vector first and PKCS#5 padding (ISO 32000-1 7.6.2).
+std::string aesCbc(const std::string &key, const std::string &data, unsigned seed)
+{
+    auto crypto = QPDFCryptoProvider::getImpl();
+    unsigned char chain[16];
+    for (unsigned i = 0; i < sizeof(chain); ++i)
+        chain[i] = static_cast<unsigned char>(seed * 31 + i * 7);
+    std::string out(reinterpret_cast<const char *>(chain), sizeof(chain));
+    std::string padded = data;
+    padded.append(16 - data.size() % 16, static_cast<char>(16 - data.size() % 16));
+    crypto->rijndael_init(
+        true, reinterpret_cast<const unsigned char *>(key.data()), key.size(), true, chain);
+    unsigned char block[16];
+    for (std::size_t at = 0; at < padded.size(); at += 16) {
+        std::memcpy(block, padded.data() + at, 16);
+        unsigned char encrypted[16];
+        crypto->rijndael_process(block, encrypted);
+        out.append(reinterpret_cast<const char *>(encrypted), 16);
+    }
+    crypto->rijndael_finalize();
+    return out;
+}
+
+} // namespace
+
+void encryptAttachments(const std::string &path, const AttachmentEncryption &encryption)
+{
+    using Method = AttachmentEncryption::Method;
+    std::string bytes = readAll(path);
+    QPDF pdf;
+    pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
+    auto trailer = pdf.getTrailer();
+    const std::string id1 = trailer.getKey("/ID").getArrayItem(0).getStringValue();
+    const int P = -4;
+    const char *user = encryption.userPassword.c_str();
+    const char *owner = encryption.ownerPassword.c_str();
+    std::string key;
+    std::string O;
+    std::string U;
+    std::string OE;
+    std::string UE;
+    std::string Perms;
+    auto dict = Handle::newDictionary();
+    dict.replaceKey("/Filter", Handle::newName("/Standard"));
+    dict.replaceKey("/P", Handle::newInteger(P));
+    std::string cfm;
+    if (encryption.method == Method::Aes256) {
+        QPDF::compute_encryption_parameters_V5(
+            user, owner, 5, 6, 32, P, true, id1, key, O, U, OE, UE, Perms);
+        dict.replaceKey("/V", Handle::newInteger(5));
+        dict.replaceKey("/R", Handle::newInteger(6));
+        dict.replaceKey("/Length", Handle::newInteger(256));
+        dict.replaceKey("/OE", rawString(OE));
+        dict.replaceKey("/UE", rawString(UE));
+        dict.replaceKey("/Perms", rawString(Perms));
+        cfm = "/AESV3";
+    } else {
+        QPDF::compute_encryption_O_U(user, owner, 4, 4, 16, P, true, id1, O, U);
+        key = QPDF::compute_encryption_key(
+            user, QPDF::EncryptionData(4, 4, 16, P, O, U, "", "", "", id1, true));
+        dict.replaceKey("/V", Handle::newInteger(4));
+        dict.replaceKey("/R", Handle::newInteger(4));
+        dict.replaceKey("/Length", Handle::newInteger(128));
+        // The defaults of /StmF and /StrF are /Identity; AES-256 documents leave them out.
+        dict.replaceKey("/StmF", Handle::newName("/Identity"));
+        dict.replaceKey("/StrF", Handle::newName("/Identity"));
+        cfm = encryption.method == Method::Rc4 ? "/V2" : "/AESV2";
+    }
+    dict.replaceKey("/O", rawString(O));
+    dict.replaceKey("/U", rawString(U));
+    dict.replaceKey("/CF",
+        Handle::parse("<< /StdCF << /AuthEvent /DocOpen /CFM " + cfm + " /Length "
+            + std::to_string(encryption.method == Method::Aes256 ? 32 : 16) + " >> >>"));
+    if (!encryption.cryptFilterOnStreams)
+        dict.replaceKey("/EFF", Handle::newName("/StdCF"));
+
+    // An update (ISO 32000-1 7.5.6): the streams again, encrypted, then the /Encrypt dictionary.
+    std::string update = "\n";
+    std::vector<std::pair<int, std::size_t>> offsets;
+    int maxObject = 0;
+    for (auto &object : pdf.getAllObjects()) {
+        maxObject = std::max(maxObject, object.getObjectID());
+        if (!object.isStream()
+            || !object.getDict().getKey("/Type").isNameAndEquals("/EmbeddedFile"))
+            continue;
+        const auto raw = object.getRawStreamData();
+        const std::string data(reinterpret_cast<const char *>(raw->getBuffer()), raw->getSize());
+        std::string stored = data;
+        if (!encryption.storedInClear) {
+            const bool aes = encryption.method != Method::Rc4;
+            const auto objectKey = QPDF::compute_data_key(key,
+                object.getObjectID(),
+                object.getGeneration(),
+                aes,
+                encryption.method == Method::Aes256 ? 5 : 4,
+                encryption.method == Method::Aes256 ? 6 : 4);
+            stored = aes ? aesCbc(objectKey, data, static_cast<unsigned>(object.getObjectID()))
+                         : rc4(objectKey, data);
+        }
+        auto streamDict = object.getDict().shallowCopy();
+        streamDict.replaceKey("/Length", Handle::newInteger(static_cast<long long>(stored.size())));
+        if (encryption.cryptFilterOnStreams) {
+            auto filters = Handle::newArray();
+            auto parms = Handle::newArray();
+            filters.appendItem(Handle::newName("/Crypt"));
+            parms.appendItem(Handle::parse("<< /Type /CryptFilterDecodeParms /Name /StdCF >>"));
+            auto filter = streamDict.getKey("/Filter");
+            if (filter.isName()) {
+                filters.appendItem(filter);
+                parms.appendItem(Handle::newNull());
+            }
+            streamDict.replaceKey("/Filter", filters);
+            streamDict.replaceKey("/DecodeParms", parms);
+        }
+        offsets.emplace_back(object.getObjectID(), bytes.size() + update.size());
+        update += std::to_string(object.getObjectID()) + " "
+            + std::to_string(object.getGeneration()) + " obj\n" + streamDict.unparse()
+            + "\nstream\n" + stored + "\nendstream\nendobj\n";
+    }
+    const int encryptObject = maxObject + 1;
+    offsets.emplace_back(encryptObject, bytes.size() + update.size());
+    update += std::to_string(encryptObject) + " 0 obj\n" + dict.unparse() + "\nendobj\n";
+
+    const std::size_t xref = bytes.size() + update.size();
+    update += "xref\n0 1\n0000000000 65535 f \n";
+    for (const auto &[object, offset] : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof(line), "%010zu 00000 n \n", offset);
+        update += std::to_string(object) + " 1\n" + line;
+    }
+    const auto previous = bytes.rfind("startxref");
+    auto newTrailer = Handle::newDictionary();
+    newTrailer.replaceKey("/Size", Handle::newInteger(encryptObject + 1));
+    newTrailer.replaceKey("/Root", trailer.getKey("/Root"));
+    newTrailer.replaceKey("/ID", trailer.getKey("/ID"));
+    newTrailer.replaceKey("/Prev",
+        Handle::newInteger(std::stoll(bytes.substr(bytes.find_first_of("0123456789", previous)))));
+    std::string trailerText = newTrailer.unparse();
+    trailerText.insert(
+        trailerText.size() - 2, "/Encrypt " + std::to_string(encryptObject) + " 0 R ");
+    update += "trailer\n" + trailerText + "\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    writeAll(path, bytes + update);
 }
 
 void breakXref(const std::string &path)

@@ -64,6 +64,23 @@ struct DocumentFixture {
 // Writes `document` with a classic cross-reference table (no object streams), deterministically.
 void writeDocument(const std::string &path, const DocumentFixture &document);
 
+// How encryptAttachments encrypts the embedded files of a document (ISO 32000-1 7.6.5).
+struct AttachmentEncryption {
+    enum class Method { Rc4, Aes128, Aes256 }; // /V2 and /AESV2 with /V 4, /AESV3 with /V 5
+    Method method = Method::Rc4;
+    std::string userPassword; // empty: the document opens without a password
+    std::string ownerPassword = "owner";
+    bool storedInClear = false; // declares /EFF but leaves the streams' bytes as they are
+    // The streams name the crypt filter themselves, /Filter [/Crypt ...] with /Name /StdCF.
+    bool cryptFilterOnStreams = false;
+};
+
+// Encrypts the embedded file streams of an unencrypted document written by writeDocument with
+// crypt filter /StdCF through /EFF, the other streams and the strings staying in the clear
+// (/StmF and /StrF /Identity): appends an update with the encrypted streams and an /Encrypt
+// dictionary, as writers do that protect attachments only and qpdf never writes.
+void encryptAttachments(const std::string &path, const AttachmentEncryption &encryption);
+
 // Overwrites every offset of the file's cross-reference table and its startxref with wrong
 // numbers, so that a reader must reconstruct the table from the objects.
 void breakXref(const std::string &path);

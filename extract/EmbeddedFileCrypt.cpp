@@ -1,0 +1,201 @@
+#include "extract/EmbeddedFileCrypt.h"
+
+#include <cstring>
+#include <memory>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFCryptoProvider.hh>
+#include <stdexcept>
+
+namespace quenlith {
+
+namespace {
+
+// Decrypts what it is given and passes it on: RC4 as it comes, AES-CBC in 16-byte blocks, the
+// first of which is the initialization vector, the last one's PKCS#5 padding removed at the end.
+class DecryptingPipeline : public Pipeline {
+public:
+    DecryptingPipeline(Pipeline *output, bool aes, const std::string &key)
+        : Pipeline("embedded file decryption", output)
+        , m_aes(aes)
+        , m_key(key)
+        , m_crypto(QPDFCryptoProvider::getImpl())
+    {
+        if (!m_aes)
+            m_crypto->RC4_init(reinterpret_cast<const unsigned char *>(m_key.data()),
+                static_cast<int>(m_key.size()));
+    }
+
+    ~DecryptingPipeline() override
+    {
+        try {
+            if (!m_aes)
+                m_crypto->RC4_finalize();
+            else if (m_started)
+                m_crypto->rijndael_finalize();
+        } catch (...) {
+        }
+    }
+
+    void write(unsigned char const *data, size_t len) override
+    {
+        if (!m_aes) {
+            while (len > 0) {
+                unsigned char out[4096];
+                const std::size_t n = std::min(len, sizeof(out));
+                m_crypto->RC4_process(data, n, out);
+                getNext()->write(out, n);
+                data += n;
+                len -= n;
+            }
+            return;
+        }
+        while (len > 0) {
+            const std::size_t n = std::min(len, blockSize - m_used);
+            std::memcpy(m_block + m_used, data, n);
+            m_used += n;
+            data += n;
+            len -= n;
+            if (m_used == blockSize)
+                takeBlock();
+        }
+    }
+
+    void finish() override
+    {
+        if (m_aes) {
+            if (m_used != 0 || !m_started)
+                throw std::runtime_error("the encrypted data is not a whole number of AES blocks");
+            if (m_held) {
+                // PKCS#5: the last block ends in n bytes of value n (ISO 32000-1 7.6.2).
+                const unsigned padding = m_plain[blockSize - 1];
+                bool valid = padding >= 1 && padding <= blockSize;
+                for (unsigned i = 1; valid && i <= padding; ++i)
+                    valid = m_plain[blockSize - i] == padding;
+                if (!valid)
+                    throw std::runtime_error("the encrypted data has no valid AES padding");
+                getNext()->write(m_plain, blockSize - padding);
+                m_held = false;
+            }
+        }
+        getNext()->finish();
+    }
+
+private:
+    static constexpr std::size_t blockSize = 16;
+
+    void takeBlock()
+    {
+        m_used = 0;
+        if (!m_started) {
+            std::memcpy(m_chain, m_block, blockSize);
+            m_crypto->rijndael_init(false,
+                reinterpret_cast<const unsigned char *>(m_key.data()),
+                m_key.size(),
+                true,
+                m_chain);
+            m_started = true;
+            return;
+        }
+        // The block before is passed on only now: the last one loses its padding.
+        if (m_held)
+            getNext()->write(m_plain, blockSize);
+        m_crypto->rijndael_process(m_block, m_plain);
+        m_held = true;
+    }
+
+    bool m_aes;
+    std::string m_key;
+    std::shared_ptr<QPDFCryptoImpl> m_crypto;
+    unsigned char m_block[blockSize] = {};
+    unsigned char m_chain[blockSize] = {}; // the CBC state, updated by the crypto provider
+    unsigned char m_plain[blockSize] = {};
+    std::size_t m_used = 0;
+    bool m_started = false; // the initialization vector was read
+    bool m_held = false; // m_plain holds a decrypted block not yet passed on
+};
+
+class DecryptedData : public QPDFObjectHandle::StreamDataProvider {
+public:
+    DecryptedData(QPDFObjectHandle stream, bool aes, std::string key)
+        : StreamDataProvider(true)
+        , m_stream(std::move(stream))
+        , m_aes(aes)
+        , m_key(std::move(key))
+    {
+    }
+
+    bool provideStreamData(
+        QPDFObjGen const &, Pipeline *pipeline, bool suppressWarnings, bool willRetry) override
+    {
+        DecryptingPipeline decrypt(pipeline, m_aes, m_key);
+        // The stored bytes: with /StmF /Identity qpdf's own decryption leaves them as they are.
+        return m_stream.pipeStreamData(
+            &decrypt, nullptr, 0, qpdf_dl_none, suppressWarnings, willRetry);
+    }
+
+private:
+    QPDFObjectHandle m_stream;
+    bool m_aes;
+    std::string m_key;
+};
+
+bool hasCryptFilter(QPDFObjectHandle filter)
+{
+    if (filter.isName())
+        return filter.getName() == "/Crypt";
+    if (filter.isArray())
+        for (int i = 0; i < filter.getArrayNItems(); ++i)
+            if (filter.getArrayItem(i).isNameAndEquals("/Crypt"))
+                return true;
+    return false;
+}
+
+} // namespace
+
+EmbeddedFileCrypt EmbeddedFileCrypt::forStream(QPDF &pdf, QPDFObjectHandle stream)
+{
+    EmbeddedFileCrypt crypt;
+    int R = 0;
+    int P = 0;
+    int V = 0;
+    QPDF::encryption_method_e streamMethod = QPDF::e_none;
+    QPDF::encryption_method_e stringMethod = QPDF::e_none;
+    QPDF::encryption_method_e fileMethod = QPDF::e_none;
+    if (!pdf.isEncrypted(R, P, V, streamMethod, stringMethod, fileMethod) || V < 4)
+        return crypt; // one method for everything, which qpdf applies
+    // qpdf applies the crypt filter that a /Crypt filter names (ISO 32000-1 7.6.5.3).
+    if (hasCryptFilter(stream.getDict().getKey("/Filter")) || fileMethod == streamMethod)
+        return crypt;
+    if (streamMethod != QPDF::e_none) {
+        crypt.action = Action::Refuse;
+        crypt.reason = "cannot decrypt the data: embedded files and other streams are encrypted "
+                       "with different crypt filters";
+        return crypt;
+    }
+    if (fileMethod == QPDF::e_unknown) {
+        crypt.action = Action::Refuse;
+        crypt.reason = "cannot decrypt the data: its crypt filter (/EFF) is of an unknown kind";
+        return crypt;
+    }
+    crypt.action = Action::Decrypt;
+    crypt.aes = fileMethod != QPDF::e_rc4;
+    crypt.key = QPDF::compute_data_key(pdf.getEncryptionKey(),
+        stream.getObjectID(),
+        stream.getGeneration(),
+        fileMethod == QPDF::e_aes,
+        V,
+        R);
+    return crypt;
+}
+
+QPDFObjectHandle EmbeddedFileCrypt::decryptedView(QPDF &pdf, QPDFObjectHandle stream) const
+{
+    auto view = pdf.newStream();
+    auto dict = stream.getDict();
+    view.replaceStreamData(std::make_shared<DecryptedData>(stream, aes, key),
+        dict.getKey("/Filter"),
+        dict.getKey("/DecodeParms"));
+    return view;
+}
+
+} // namespace quenlith
