@@ -1,9 +1,9 @@
 #include "extract/PdfLibrary.h"
 
-#include "extract/EmbeddedFileCrypt.h"
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
 #include "extract/QpdfAttachmentSink.h"
+#include "extract/QpdfEmbeddedFileCrypt.h"
 #include "extract/QpdfFilterChain.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"

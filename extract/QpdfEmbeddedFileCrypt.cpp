@@ -1,4 +1,4 @@
-#include "extract/EmbeddedFileCrypt.h"
+#include "extract/QpdfEmbeddedFileCrypt.h"
 
 #include <cstring>
 #include <memory>
