@@ -3,6 +3,7 @@
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
 #include "extract/QpdfAttachmentSink.h"
+#include "extract/QpdfBrotliFilter.h"
 #include "extract/QpdfEmbeddedFileCrypt.h"
 #include "extract/QpdfFilterChain.h"
 #include "util/FsPath.h"
@@ -501,6 +502,7 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
 PdfLibrary::PdfLibrary()
     : m_impl(std::make_unique<Impl>())
 {
+    QpdfBrotliFilter::registerWithQpdf();
 }
 
 PdfLibrary::~PdfLibrary() = default;

@@ -29,7 +29,8 @@ std::string fullName(const std::string &name)
 bool decodedByQpdf(const std::string &name)
 {
     return name == "/FlateDecode" || name == "/LZWDecode" || name == "/ASCII85Decode"
-        || name == "/ASCIIHexDecode" || name == "/RunLengthDecode" || name == "/Crypt";
+        || name == "/ASCIIHexDecode" || name == "/RunLengthDecode" || name == "/Crypt"
+        || name == "/BrotliDecode"; // through QpdfBrotliFilter
 }
 
 long long integerOr(QPDFObjectHandle dict, const char *key, long long fallback)
@@ -105,6 +106,12 @@ FilterChain inspectFilters(QPDFObjectHandle dict)
         if (!decodedByQpdf(name)) {
             chain.action = FilterChain::Action::Refuse;
             chain.reason = "cannot decode " + name;
+            return chain;
+        }
+        if (name == "/BrotliDecode" && !parmList[i].isNull()
+            && !(parmList[i].isDictionary() && parmList[i].getKeys().empty())) {
+            chain.action = FilterChain::Action::Refuse;
+            chain.reason = "cannot decode /BrotliDecode: its /DecodeParms are not supported";
             return chain;
         }
         if (name == "/FlateDecode" || name == "/LZWDecode") {

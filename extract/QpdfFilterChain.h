@@ -20,9 +20,9 @@ struct FilterChain {
 };
 
 // Accepts what qpdf decodes completely: Flate and LZW (with a checked /Predictor), ASCII85,
-// ASCIIHex, RunLength, and /Crypt. A lone /DCTDecode is kept encoded, since the embedded file is
-// then the JPEG itself. Predictor rows past maxPredictorRow bytes are refused, as qpdf would
-// allocate them whole.
+// ASCIIHex, RunLength, and /Crypt; and /BrotliDecode without decode parameters (QpdfBrotliFilter).
+// A lone /DCTDecode is kept encoded, since the embedded file is then the JPEG itself. Predictor
+// rows past maxPredictorRow bytes are refused, as qpdf would allocate them whole.
 FilterChain inspectFilters(QPDFObjectHandle dict);
 
 constexpr long long maxPredictorRow = 1024 * 1024;

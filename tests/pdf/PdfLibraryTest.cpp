@@ -328,6 +328,11 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
     for (int i = 0; text.size() < 4500; ++i)
         text += "line " + std::to_string(i * 7919 % 1000) + "\n";
     const std::string deflated = fixtures::deflate(text);
+    std::string large = text; // a few hundred times the decoder's output piece
+    while (large.size() < 20 * 1024 * 1024)
+        large += large;
+    const std::string brotli = fixtures::brotli(text);
+    const auto textSize = static_cast<std::int64_t>(text.size());
     const std::string jpeg = "\xff\xd8\xff\xe0" + std::string("\0\x10JFIF\0", 7) + "pixels\xff\xd9";
     struct Row {
         std::string filter, parms, stored;
@@ -366,6 +371,18 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
             "cannot decode /FlateDecode: invalid predictor parameters" },
         { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), -1, false, text, "?" },
         { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), 4500, true, text, "?" },
+        { "/BrotliDecode", "", brotli, textSize, true, text, "" },
+        { "[/BrotliDecode]", "<< >>", fixtures::brotli(large), -1, false, large, "" },
+        { "/BrotliDecode", "", brotli.substr(0, brotli.size() / 2), textSize, true, text, "?" },
+        { "/BrotliDecode", "", brotli + "tail", -1, false, text, "?" },
+        { "/BrotliDecode", "", "not brotli data at all", -1, false, text, "?" },
+        { "/BrotliDecode",
+            "<< /Predictor 12 >>",
+            brotli,
+            -1,
+            false,
+            text,
+            "cannot decode /BrotliDecode: its /DecodeParms are not supported" },
         { "/DCTDecode", "", jpeg, static_cast<std::int64_t>(jpeg.size()), false, jpeg, "" },
         { "/DCTDecode", "", jpeg, 5, false, jpeg, "/DCTDecode data of 19 bytes, 5 declared" },
         { "/DCTDecode", "", jpeg, -1, false, jpeg, "/DCTDecode data without a declared /Size" },
@@ -400,7 +417,7 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
         else
             EXPECT_GT(m_pdf.lastError().size(), prefix.size());
     }
-    EXPECT_EQ(outEntries(), 3u);
+    EXPECT_EQ(outEntries(), 5u);
 }
 
 // Embedded files encrypted through their own crypt filter (/EFF, or /Crypt on the stream) come out

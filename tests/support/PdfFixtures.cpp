@@ -3,6 +3,7 @@
 #include "tests/support/FileDigest.h"
 
 #include <algorithm>
+#include <brotli/encode.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -44,6 +45,21 @@ std::string deflate(const std::string &bytes)
     flate.finish();
     const std::unique_ptr<Buffer> data(buffer.getBuffer());
     return { reinterpret_cast<const char *>(data->getBuffer()), data->getSize() };
+}
+
+std::string brotli(const std::string &bytes)
+{
+    std::string out(BrotliEncoderMaxCompressedSize(bytes.size()) + 16, '\0');
+    std::size_t size = out.size();
+    BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY,
+        BROTLI_DEFAULT_WINDOW,
+        BROTLI_MODE_GENERIC,
+        bytes.size(),
+        reinterpret_cast<const std::uint8_t *>(bytes.data()),
+        &size,
+        reinterpret_cast<std::uint8_t *>(out.data()));
+    out.resize(size);
+    return out;
 }
 
 namespace {
@@ -237,6 +253,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
     writer.setStaticID(true);
     writer.setObjectStreamMode(qpdf_o_disable);
     writer.setDecodeLevel(qpdf_dl_none); // keeps a corrupt Flate stream as it is
+    writer.setCompressStreams(false); // else qpdf reads the streams it could compress better
     const char *user = document.userPassword.c_str();
     const char *owner = document.ownerPassword.c_str();
     if (document.encryption == Encryption::Aes256) {

@@ -25,6 +25,7 @@ std::string utf16le(const std::string &utf8); // with byte-order mark, as some w
 std::string utf8WithBom(const std::string &utf8); // as ISO 32000-2 allows
 std::string pdfDoc(const std::string &utf8); // PDFDocEncoding; '?' for what it cannot hold
 std::string deflate(const std::string &bytes); // zlib format, as /FlateDecode stores it
+std::string brotli(const std::string &bytes); // RFC 7932, as /BrotliDecode stores it
 
 // One file specification (ISO 32000-1 7.11.3) and where the document refers to it.
 struct FileSpecFixture {
