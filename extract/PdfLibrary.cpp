@@ -37,6 +37,9 @@ namespace {
 // Deeper trees than this are treated as damaged: real documents nest a few levels only, and a
 // bound keeps hostile input from exhausting the stack.
 constexpr int maxTreeDepth = 256;
+// The name tree is walked without recursion: its bound only stops absurd documents (qpdf itself
+// reads trees this deep).
+constexpr int maxNameTreeDepth = 100000;
 
 struct Entry {
     QPDFObjectHandle stream; // the embedded file stream (ISO 32000-1 7.11.4)
@@ -283,6 +286,7 @@ struct PdfLibrary::Impl {
     std::vector<Entry> entries;
     std::set<QPDFObjGen> seenSpecs;
     std::vector<std::string> warnings;
+    std::string listingDamage; // the first reason why listing lost an embedded file
     std::string lastError;
     std::uint64_t lastWritten = 0;
     bool storedInClear = false; // of the last write: see lastWriteStoredInClear()
@@ -294,6 +298,7 @@ struct PdfLibrary::Impl {
         entries.clear();
         seenSpecs.clear();
         warnings.clear();
+        listingDamage.clear();
         pdf.reset();
         contents.reset(); // after pdf, which reads from it
         path.clear();
@@ -302,6 +307,14 @@ struct PdfLibrary::Impl {
     void warn(std::string text)
     {
         warnings.push_back(std::move(text));
+    }
+
+    // An embedded file was lost while listing: the document's list cannot be trusted.
+    void damage(std::string reason)
+    {
+        if (listingDamage.empty())
+            listingDamage = reason;
+        warn(std::move(reason));
     }
 
     // Moves qpdf's warnings into ours (QPDF::getWarnings() hands them over and forgets them);
@@ -328,7 +341,7 @@ struct PdfLibrary::Impl {
         QPDFObjectHandle source, const FilterChain &chain, QpdfAttachmentSink &sink);
 
     void enumerate();
-    void walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited);
+    void walkNameTree(QPDFObjectHandle root);
     void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
     void addFileSpec(QPDFObjectHandle spec, const std::string &key, int page);
 };
@@ -337,12 +350,11 @@ void PdfLibrary::Impl::enumerate()
 {
     auto root = pdf->getRoot();
     try {
-        std::set<QPDFObjGen> visited;
         auto names = root.getKey("/Names");
         if (names.isDictionary())
-            walkNameTree(names.getKey("/EmbeddedFiles"), 0, visited);
+            walkNameTree(names.getKey("/EmbeddedFiles"));
     } catch (std::exception &e) {
-        warn(std::string("EmbeddedFiles name tree unreadable: ") + e.what());
+        damage(std::string("the EmbeddedFiles name tree is unreadable: ") + e.what());
     }
     try {
         std::set<QPDFObjGen> visited;
@@ -380,31 +392,43 @@ PdfLibrary::Impl::DecodeResult PdfLibrary::Impl::decode(
     return result;
 }
 
-void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited)
+void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle root)
 {
-    if (depth > maxTreeDepth || !node.isDictionary())
-        return;
-    if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
-        return; // a loop or a shared node: each node counts once
-    auto names = node.getKey("/Names");
-    if (names.isArray()) {
-        const int n = names.getArrayNItems();
-        for (int i = 0; i + 1 < n; i += 2) {
-            try {
-                auto key = names.getArrayItem(i);
-                addFileSpec(names.getArrayItem(i + 1),
-                    key.isString() ? PdfTextDecoder::toUtf8(key.getStringValue()) : std::string(),
-                    0);
-            } catch (std::exception &e) {
-                warn(std::string("embedded file entry unreadable: ") + e.what());
+    // Depth first with a stack of its own, in tree order, so that the bound can be generous.
+    std::set<QPDFObjGen> visited;
+    std::vector<std::pair<QPDFObjectHandle, int>> pending { { root, 0 } };
+    while (!pending.empty()) {
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (!node.isDictionary())
+            continue;
+        if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+            continue; // a loop or a shared node: each node counts once
+        auto names = node.getKey("/Names");
+        if (names.isArray()) {
+            const int n = names.getArrayNItems();
+            for (int i = 0; i + 1 < n; i += 2) {
+                try {
+                    auto key = names.getArrayItem(i);
+                    addFileSpec(names.getArrayItem(i + 1),
+                        key.isString() ? PdfTextDecoder::toUtf8(key.getStringValue())
+                                       : std::string(),
+                        0);
+                } catch (std::exception &e) {
+                    damage("an embedded file entry is unreadable: " + std::string(e.what()));
+                }
             }
         }
-    }
-    auto kids = node.getKey("/Kids");
-    if (kids.isArray()) {
-        const int n = kids.getArrayNItems();
-        for (int i = 0; i < n; ++i)
-            walkNameTree(kids.getArrayItem(i), depth + 1, visited);
+        auto kids = node.getKey("/Kids");
+        if (!kids.isArray() || kids.getArrayNItems() == 0)
+            continue;
+        if (depth + 1 >= maxNameTreeDepth) { // the kids would be one level too deep
+            damage("the EmbeddedFiles name tree is deeper than " + std::to_string(maxNameTreeDepth)
+                + " levels");
+            continue;
+        }
+        for (int i = kids.getArrayNItems() - 1; i >= 0; --i)
+            pending.emplace_back(kids.getArrayItem(i), depth + 1);
     }
 }
 
@@ -448,6 +472,7 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
     auto ef = spec.getKey("/EF");
     if (!ef.isDictionary())
         return; // names an external file only
+    collectWarnings(); // what comes now is about this file's stream
     QPDFObjectHandle stream;
     for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
         auto candidate = ef.getKey(name);
@@ -456,8 +481,15 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
             break;
         }
     }
-    if (!stream.isStream())
+    if (!stream.isStream()) {
+        // qpdf gives null, with a warning, for a stream it cannot read (an overflowing number in
+        // its dictionary, a /Length that refers to the stream itself).
+        const std::string why = collectWarnings();
+        if (!why.empty())
+            damage("the embedded file of " + (key.empty() ? std::string("an annotation") : key)
+                + " is unreadable: " + why);
         return;
+    }
     // A specification reached twice (name tree and annotation, or several annotations) is one
     // file. A direct specification has no identity of its own: its stream stands for it.
     const QPDFObjGen identity = spec.isIndirect() ? spec.getObjGen() : stream.getObjGen();
@@ -542,6 +574,9 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
         }
         d.enumerate();
         d.collectWarnings();
+        // Never "no attachments" for a document whose attachments could not all be listed.
+        if (!d.listingDamage.empty())
+            return fail(OpenStatus::Damaged, "damaged: " + d.listingDamage);
     } catch (QPDFExc &e) {
         switch (e.getErrorCode()) {
         case qpdf_e_password:

@@ -112,7 +112,10 @@ public:
     // with an empty user password opens without one, whatever its owner password; one whose
     // embedded files alone are encrypted with a user password (crypt filter /EFF) also gives
     // NeedsPassword. A damaged cross-reference table is reconstructed (see warnings()). The
-    // attachments are listed here, once: no attachment data is read.
+    // attachments are listed here, once: no attachment data is read. Damaged ("damaged: ...") also
+    // when an embedded file cannot be listed: an unreadable name-tree entry or file stream (an
+    // overflowing /Size, a /Length that refers to its own stream), or a name tree deeper than
+    // 100,000 levels. Name-tree loops are not damage: each node counts once.
     int OpenDocument(const std::string &path, const std::string &password);
 
     // Number of distinct embedded files of the current document: the EmbeddedFiles name tree,
@@ -161,10 +164,10 @@ public:
     void setWriteProgress(WriteProgress progress);
 
     // The reason of the last failed OpenDocument or WriteAttachment in plain words, starting with
-    // "cannot be read", "needs a password", "damaged beyond repair: ", "not a PDF document",
-    // "no attachment", "the attachment holds no embedded data", "cannot create the file",
-    // "cannot write the file", "disk full", "the embedded data cannot be decoded", "checksum
-    // mismatch" or "abandoned". Empty after a success.
+    // "cannot be read", "needs a password", "damaged beyond repair: ", "damaged: ", "not a PDF
+    // document", "no attachment", "the attachment holds no embedded data", "cannot create the
+    // file", "cannot write the file", "disk full", "the embedded data cannot be decoded",
+    // "checksum mismatch" or "abandoned". Empty after a success.
     const std::string &lastError() const;
 
     // qpdf's warnings about the current document (repairs, undecodable data), collected instead

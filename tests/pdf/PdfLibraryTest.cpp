@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -522,6 +523,71 @@ TEST_F(PdfLibraryTest, OpensEncryptedAndRepairedDocuments)
             EXPECT_EQ(out("b.txt"), std::string(5000, 'b'));
         }
         expectSameAsQpdf(user);
+    }
+}
+
+// Makes the /Length of the first embedded file stream a reference to that stream itself.
+void makeLengthSelfReferent(const std::string &path)
+{
+    std::string bytes = readFile(path);
+    const std::string from = "/Type /EmbeddedFile /Length ";
+    const auto at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos);
+    const auto objectStart = bytes.rfind(" 0 obj", at);
+    const auto number = bytes.substr(
+        bytes.rfind('\n', objectStart) + 1, objectStart - bytes.rfind('\n', objectStart) - 1);
+    const auto end = bytes.find(">>", at) + 2;
+    std::string to = "/Type/EmbeddedFile/Length " + number + " 0 R>>";
+    ASSERT_LE(to.size(), end - at);
+    to.resize(end - at, ' ');
+    writeText(path, bytes.replace(at, end - at, to));
+}
+
+// A document whose embedded files cannot all be listed is damaged, with the reason, never a
+// document without attachments; deep and looping name trees that can be walked are listed.
+TEST_F(PdfLibraryTest, ReportsAttachmentsThatCannotBeListed)
+{
+    constexpr int damaged = static_cast<int>(OpenStatus::Damaged);
+    struct Row {
+        std::string name;
+        std::function<void(const std::string &)> harm;
+        int status;
+        std::string reason; // the start of lastError(); the attachment count 2 when opened
+    };
+    const std::vector<Row> rows = {
+        { "an overflowing /Size",
+            [](const std::string &path) {
+                ASSERT_TRUE(fixtures::patchFile(
+                    path, "/Size 1000000000000000000", "/Size 9999999999999999999"));
+            },
+            damaged,
+            "damaged: the embedded file of a.txt is unreadable: " },
+        { "a /Length that refers to its own stream",
+            makeLengthSelfReferent,
+            damaged,
+            "damaged: the embedded file of a.txt is unreadable" },
+        { "a name tree 100,001 levels deep",
+            [](const std::string &path) { fixtures::deepenNameTree(path, 100000); },
+            damaged,
+            "damaged: the EmbeddedFiles name tree is deeper than 100000 levels" },
+        { "a name tree 100,000 levels deep",
+            [](const std::string &path) { fixtures::deepenNameTree(path, 99999); },
+            opened,
+            "" },
+        { "a name tree that loops",
+            [](const std::string &path) { fixtures::deepenNameTree(path, 300, true); },
+            opened,
+            "" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto d = document({ file("a.txt", std::string(300, 'a')), file("b.txt", "b") });
+        d.files[0].size = 1000000000000000000;
+        fixtures::writeDocument(m_pdfPath, d);
+        row.harm(m_pdfPath);
+        EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), row.status) << m_pdf.lastError();
+        EXPECT_EQ(m_pdf.lastError().substr(0, row.reason.size()), row.reason);
+        EXPECT_EQ(m_pdf.AttachmentCount(), row.status == opened ? 2 : 0);
     }
 }
 

@@ -426,6 +426,34 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
     writeAll(path, bytes + update);
 }
 
+void deepenNameTree(const std::string &path, int levels, bool loop)
+{
+    std::string bytes = readAll(path);
+    QPDF pdf;
+    pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
+    auto names = pdf.getRoot().getKey("/Names");
+    auto node = names.getKey("/EmbeddedFiles");
+    Handle innermost;
+    for (int i = 0; i < levels; ++i) {
+        auto kids = Handle::newArray();
+        kids.appendItem(node);
+        auto parent = Handle::newDictionary();
+        parent.replaceKey("/Kids", kids);
+        node = pdf.makeIndirectObject(parent);
+        if (i == 0)
+            innermost = node;
+    }
+    if (loop && innermost.isDictionary())
+        innermost.getKey("/Kids").appendItem(node);
+    names.replaceKey("/EmbeddedFiles", node);
+    QPDFWriter writer(pdf, path.c_str());
+    writer.setStaticID(true);
+    writer.setObjectStreamMode(qpdf_o_disable);
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setCompressStreams(false);
+    writer.write();
+}
+
 void breakXref(const std::string &path)
 {
     std::string bytes = readAll(path);

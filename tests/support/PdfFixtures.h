@@ -82,6 +82,10 @@ struct AttachmentEncryption {
 // dictionary, as writers do that protect attachments only and qpdf never writes.
 void encryptAttachments(const std::string &path, const AttachmentEncryption &encryption);
 
+// Puts `levels` nodes of a single /Kids entry above the document's EmbeddedFiles name tree; with
+// `loop`, the innermost of them also lists the outermost among its kids.
+void deepenNameTree(const std::string &path, int levels, bool loop = false);
+
 // Overwrites every offset of the file's cross-reference table and its startxref with wrong
 // numbers, so that a reader must reconstruct the table from the objects.
 void breakXref(const std::string &path);
