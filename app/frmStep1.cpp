@@ -1,5 +1,6 @@
 #include "app/frmStep1.h"
 
+#include "app/BackgroundCall.h"
 #include "app/RunSummary.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
@@ -128,27 +129,35 @@ public:
     {
     }
 
+    // The extraction runs on a helper thread: everything that touches the window is handed to
+    // the window's thread.
     bool yieldPoint() override
     {
-        m_window.m_platform.processEvents();
-        return !m_window.m_closing && !m_window.m_cancelRequested;
+        bool goOn = false;
+        BackgroundCall::onWindowThread([&] {
+            m_window.m_platform.processEvents();
+            goOn = !m_window.m_closing && !m_window.m_cancelRequested;
+        });
+        return goOn;
     }
     void attachmentLabel(const std::string &text) override
     {
-        m_window.LblImages->setText(QString::fromStdString(text));
+        BackgroundCall::onWindowThread(
+            [&] { m_window.LblImages->setText(QString::fromStdString(text)); });
     }
     void waitNotice(bool shown) override
     {
-        m_window.FrameWait->setVisible(shown);
+        BackgroundCall::onWindowThread([&] { m_window.FrameWait->setVisible(shown); });
     }
     void attachmentDone(const AttachmentOutcome &outcome) override
     {
-        m_window.AttachmentIndex = outcome.index + 1;
+        BackgroundCall::onWindowThread([&] { m_window.AttachmentIndex = outcome.index + 1; });
     }
     bool writeProgress(std::uint64_t) override
     {
-        m_window.m_platform.processEvents();
-        return !m_window.m_closing;
+        bool goOn = false;
+        BackgroundCall::onWindowThread([&] { goOn = !m_window.m_closing; });
+        return goOn;
     }
 
 private:
@@ -449,6 +458,7 @@ void frmStep1::Form_Load()
         DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess },
         *PdfLibrary,
         ImageList1);
+    m_documentList->setLongCall([this](const std::function<void()> &call) { runLongCall(call); });
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
@@ -811,6 +821,30 @@ void frmStep1::CmdProcess_Click()
     m_platform.shellOpen(OutputFolder);
 }
 
+void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
+{
+    m_beforeLongCall = std::move(beforeLongCall);
+}
+
+void frmStep1::runLongCall(const std::function<void()> &call)
+{
+    BackgroundCall background(m_platform);
+    background.setBeforeWork(m_beforeLongCall);
+    const bool waitShown = FrameWait->isVisible();
+    background.run(
+        [&] {
+            const std::lock_guard lock(m_libraryMutex);
+            call();
+        },
+        [&](qint64 milliseconds) {
+            // Longer than a moment: say that the program is at work, not hung.
+            if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
+                FrameWait->show();
+        });
+    if (!waitShown)
+        FrameWait->hide();
+}
+
 void frmStep1::saveReport(const RunRecord &record)
 {
     const QString json = QStringLiteral("JSON report (*.json)");
@@ -850,8 +884,11 @@ DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &my
     ExtractionOptions options; // keeps every file already there
     options.sha256 = true; // for the report the completion message offers
     options.foldCase = m_outputIgnoresCase;
-    DocumentResult result = extractDocumentAttachments(
-        *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
+    DocumentResult result;
+    runLongCall([&] {
+        result = extractDocumentAttachments(
+            *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
+    });
     FrameWait->hide();
     if (result.openStatus == static_cast<int>(OpenStatus::Opened))
         AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;

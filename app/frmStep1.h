@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QCheckBox;
 class QFrame;
@@ -100,6 +101,10 @@ public slots:
     // Adds dropped documents and folders as the two add commands do; refused during a run.
     void ListView1_Drop(const QStringList &localPaths);
 
+public:
+    // Runs before every long library call, on its helper thread (tests make calls slow with it).
+    void setBeforeLongCall(std::function<void()> beforeLongCall);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -128,8 +133,16 @@ private:
     // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
     void saveReport(const RunRecord &record);
 
+    // Runs `call` (which uses the PDF library) on a helper thread while this thread keeps
+    // processing events, showing the wait notice when it lasts; calls made meanwhile by nested
+    // commands wait for the library in turn.
+    void runLongCall(const std::function<void()> &call);
+    static constexpr qint64 WaitNoticeDelay = 300; // milliseconds
+
     Platform &m_platform;
     std::unique_ptr<DocumentList> m_documentList;
+    std::mutex m_libraryMutex; // held by whichever thread uses PdfLibrary
+    std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
     bool m_runInProgress = false;

@@ -30,17 +30,32 @@ QIcon DocumentList::image(int number) const
     return number >= 1 && number <= m_images.size() ? m_images.at(number - 1) : QIcon();
 }
 
+void DocumentList::setLongCall(LongCall longCall)
+{
+    m_longCall = std::move(longCall);
+}
+
 void DocumentList::addDocumentRow(
     const QString &path, const std::function<void()> &pauseBeforeInsert)
 {
     const std::string utf8Path = path.toStdString();
-    const bool opened
-        = m_library.OpenDocument(utf8Path, std::string()) == static_cast<int>(OpenStatus::Opened);
-    // A document that does not open shows 0, never the count of the previous current document.
-    const int count = opened ? m_library.AttachmentCount() : 0;
+    bool opened = false;
+    int count = 0;
+    std::string error;
+    const auto open = [&] {
+        opened = m_library.OpenDocument(utf8Path, std::string())
+            == static_cast<int>(OpenStatus::Opened);
+        // A document that does not open shows 0, never the count of the previous document.
+        count = opened ? m_library.AttachmentCount() : 0;
+        error = m_library.lastError();
+    };
+    if (m_longCall)
+        m_longCall(open);
+    else
+        open();
     QString reason;
     if (!opened) {
-        reason = QString::fromStdString(m_library.lastError());
+        reason = QString::fromStdString(error);
         if (reason.isEmpty())
             reason = QStringLiteral("The document could not be opened.");
     }

@@ -31,6 +31,11 @@ public:
     // `images` are the six images of the window's image list, image 1 first.
     DocumentList(const Controls &controls, PdfLibrary &library, const QList<QIcon> &images);
 
+    // Runs a call that can take long (opening a document); the default runs it in place. The
+    // window runs it off its thread while it keeps processing events.
+    using LongCall = std::function<void(const std::function<void()> &call)>;
+    void setLongCall(LongCall longCall);
+
     // Opens `path` in the PDF library, counts its attachments and inserts an unticked row at
     // position 1. `pauseBeforeInsert`, when given, runs after the count and before the insert.
     void addDocumentRow(const QString &path, const std::function<void()> &pauseBeforeInsert = {});
@@ -47,7 +52,7 @@ public:
 
     int rowCount() const;
     bool isTicked(int position) const;
-    // The row's full path with surrounding spaces removed; empty for a position out of range.
+    // The row's full path exactly as it was added; empty for a position out of range.
     QString documentPath(int position) const;
 
     // "<rows> PDF Documents Added".
@@ -59,6 +64,7 @@ private:
     Controls m_controls;
     PdfLibrary &m_library;
     QList<QIcon> m_images;
+    LongCall m_longCall;
 };
 
 } // namespace quenlith

@@ -4,9 +4,12 @@
 #include "tests/support/FileDigest.h"
 
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <random>
+#include <thread>
 
 using namespace guitest;
 using quenlith::Platform;
@@ -137,7 +140,7 @@ private slots:
         QCOMPARE(m_window->lblCount->text(), QString("%1 PDF Documents Added").arg(rows.size()));
         QCOMPARE(m_platform->busyCalls, busy);
         QCOMPARE(shown().size(), busy.size() / 2);
-        QCOMPARE(shown().last(), message.arg(qpath(m_scratch.path())));
+        QCOMPARE(shown().last(), QString(message).replace("%1", qpath(m_scratch.path())));
         QCOMPARE(m_platform->messages.last().icon, Platform::Icon::None);
         if (selected >= 0)
             QCOMPARE(
@@ -326,6 +329,45 @@ private slots:
         QVERIFY2(results[0].contains(xFolder + "report-1.txt")
                 && !results[0].contains(xFolder + "report-2.txt"),
             qPrintable(results[0] + " / " + xFolder));
+    }
+
+    // A slow library call runs off the window's thread: events keep coming, the wait notice
+    // shows, and Cancel pressed during the call stops the run before its next write.
+    void slowCallsLeaveTheWindowResponsive()
+    {
+        const fs::path docs = freshFolder(), out = freshFolder();
+        writeDocument(docs / "one.pdf", 1);
+        writeDocument(docs / "two.pdf", 1);
+        m_window->setBeforeLongCall(
+            [] { std::this_thread::sleep_for(std::chrono::milliseconds(400)); });
+        const auto reset = qScopeGuard([this] { m_window->setBeforeLongCall({}); });
+        int ticks = 0;
+        bool waitShown = false;
+        std::function<void()> onTick;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            ++ticks;
+            waitShown = waitShown || m_window->FrameWait->isVisible();
+            if (onTick)
+                onTick();
+        });
+        timer.start();
+        addFiles({ docs / "one.pdf", docs / "two.pdf" });
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(waitShown && m_window->FrameWait->isHidden());
+        QCOMPARE(m_window->ListView1->topLevelItemCount(), 2);
+
+        ticks = 0;
+        onTick = [&] {
+            if (ticks == 5)
+                m_window->cmdCancel_Click();
+        };
+        extractTo(out);
+        QCOMPARE(filesBelow(out), QStringList());
+        QVERIFY2(shown().last().contains("Cancelled !\n0 of 2 documents were done."),
+            qPrintable(shown().last()));
+        QVERIFY(m_window->FrameWait->isHidden());
     }
 
     void nameEndingInABlankIsItsOwnDocument()

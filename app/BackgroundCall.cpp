@@ -1,0 +1,150 @@
+#include "app/BackgroundCall.h"
+
+#include "app/Platform.h"
+
+#include <QElapsedTimer>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace quenlith {
+
+namespace {
+
+// What the window's thread and the helper thread of one call share; guarded by `mutex` except
+// `stop`.
+struct CallState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::exception_ptr workError;
+    const std::function<void()> *step = nullptr; // handed over by the helper, run by the window
+    bool stepDone = false;
+    std::exception_ptr stepError;
+    bool refused = false; // the window's thread takes no more steps
+    std::atomic<bool> stop { false };
+};
+
+thread_local CallState *t_call = nullptr; // the call this helper thread runs
+
+} // namespace
+
+BackgroundCall::BackgroundCall(Platform &platform)
+    : m_platform(platform)
+{
+}
+
+void BackgroundCall::setBeforeWork(std::function<void()> beforeWork)
+{
+    m_beforeWork = std::move(beforeWork);
+}
+
+void BackgroundCall::run(
+    const std::function<void()> &work, const std::function<void(qint64)> &waiting)
+{
+    auto state = std::make_shared<CallState>();
+    std::thread helper([state, &work, beforeWork = m_beforeWork] {
+        t_call = state.get();
+        std::exception_ptr error;
+        try {
+            if (beforeWork)
+                beforeWork();
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        t_call = nullptr;
+        {
+            const std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->workError = error;
+        }
+        state->changed.notify_all();
+    });
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::exception_ptr eventError;
+    for (;;) {
+        const std::function<void()> *step = nullptr;
+        {
+            std::unique_lock lock(state->mutex);
+            state->changed.wait_for(lock, std::chrono::milliseconds(PollInterval), [&] {
+                return state->done || (state->step != nullptr && !state->stepDone);
+            });
+            if (state->done)
+                break;
+            if (state->step != nullptr && !state->stepDone)
+                step = state->step;
+        }
+        if (step != nullptr) {
+            std::exception_ptr stepError;
+            try {
+                (*step)();
+            } catch (...) {
+                stepError = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(state->mutex);
+                state->stepError = stepError;
+                state->stepDone = true;
+            }
+            state->changed.notify_all();
+            continue;
+        }
+        try {
+            m_platform.processEvents();
+            if (waiting)
+                waiting(elapsed.elapsed());
+        } catch (...) {
+            eventError = std::current_exception();
+            break;
+        }
+    }
+    if (eventError) {
+        state->stop = true;
+        {
+            const std::lock_guard lock(state->mutex);
+            state->refused = true;
+        }
+        state->changed.notify_all();
+    }
+    helper.join();
+    if (eventError)
+        std::rethrow_exception(eventError);
+    if (state->workError)
+        std::rethrow_exception(state->workError);
+}
+
+void BackgroundCall::onWindowThread(const std::function<void()> &step)
+{
+    CallState *state = t_call;
+    if (state == nullptr) {
+        step();
+        return;
+    }
+    std::unique_lock lock(state->mutex);
+    if (state->refused)
+        throw Stopped();
+    state->step = &step;
+    state->stepDone = false;
+    state->changed.notify_all();
+    state->changed.wait(lock, [state] { return state->stepDone || state->refused; });
+    state->step = nullptr;
+    if (!state->stepDone)
+        throw Stopped();
+    if (state->stepError) {
+        const std::exception_ptr error = std::exchange(state->stepError, nullptr);
+        std::rethrow_exception(error);
+    }
+}
+
+bool BackgroundCall::stopRequested()
+{
+    return t_call != nullptr && t_call->stop;
+}
+
+} // namespace quenlith
