@@ -6,6 +6,7 @@
 #include "extract/QpdfBrotliFilter.h"
 #include "extract/QpdfEmbeddedFileCrypt.h"
 #include "extract/QpdfFilterChain.h"
+#include "extract/QpdfOutputLimit.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
 
@@ -292,6 +293,8 @@ struct PdfLibrary::Impl {
     bool storedInClear = false; // of the last write: see lastWriteStoredInClear()
     WriteProgress progress;
     std::uint64_t memoryLimit = PdfLibrary::defaultMemoryLimit;
+    std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
+    std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
 
     void close()
     {
@@ -337,8 +340,10 @@ struct PdfLibrary::Impl {
         std::string warning; // qpdf's last warning while decoding, empty when none
     };
     // Pipes `source` through its filters into `sink` (which complete() has not ended yet).
-    DecodeResult decode(
-        QPDFObjectHandle source, const FilterChain &chain, QpdfAttachmentSink &sink);
+    DecodeResult decode(QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink);
+
+    // The most bytes that `entry` may decode to, and the reason to give past them.
+    std::pair<std::uint64_t, std::string> outputLimit(const Entry &entry) const;
 
     void enumerate();
     void walkNameTree(QPDFObjectHandle root);
@@ -366,7 +371,7 @@ void PdfLibrary::Impl::enumerate()
 }
 
 PdfLibrary::Impl::DecodeResult PdfLibrary::Impl::decode(
-    QPDFObjectHandle source, const FilterChain &chain, QpdfAttachmentSink &sink)
+    QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink)
 {
     DecodeResult result;
     bool filtered = false;
@@ -390,6 +395,40 @@ PdfLibrary::Impl::DecodeResult PdfLibrary::Impl::decode(
             result.error += " (" + result.warning + ")";
     }
     return result;
+}
+
+std::pair<std::uint64_t, std::string> PdfLibrary::Impl::outputLimit(const Entry &entry) const
+{
+    const auto saturating = [](std::uint64_t a, std::uint64_t b) {
+        return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
+    };
+    std::uint64_t limit = maxAttachmentSize == 0 ? UINT64_MAX : maxAttachmentSize;
+    if (maxExpansionRatio > 0) {
+        std::uint64_t encoded = 0;
+        try {
+            auto stream = entry.stream; // qpdf's accessors are not const
+            auto length = stream.getDict().getKey("/Length");
+            if (length.isInteger() && length.getIntValue() > 0)
+                encoded = static_cast<std::uint64_t>(length.getIntValue());
+        } catch (std::exception &) {
+        }
+        limit = std::min(limit,
+            std::max(PdfLibrary::expansionRatioFloor, saturating(encoded, maxExpansionRatio)));
+    }
+    std::string reason = "stopped: expands past the size limit";
+    if (entry.info.declaredSize >= 0) {
+        // Declared sizes are often a little off, but not by half: twice it and 1 MiB is ample.
+        const std::uint64_t declared
+            = saturating(static_cast<std::uint64_t>(entry.info.declaredSize), 2);
+        const std::uint64_t bound
+            = declared > UINT64_MAX - (1 << 20) ? UINT64_MAX : declared + (1 << 20);
+        if (bound < limit) {
+            limit = bound;
+            reason = "stopped: expands past its declared size of "
+                + std::to_string(entry.info.declaredSize) + " bytes";
+        }
+    }
+    return { limit, reason };
 }
 
 void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle root)
@@ -557,7 +596,10 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
     if (loaded.size == 0)
         return fail(OpenStatus::NotPdf, "not a PDF document: the file is empty");
     const std::string_view head(loaded.data.get(), std::min(loaded.size, headerRange));
-    const bool hasHeader = head.find("%PDF-") != std::string_view::npos;
+    // Refused before qpdf, whose recovery would scan a large file of anything else to its end.
+    if (head.find("%PDF-") == std::string_view::npos)
+        return fail(
+            OpenStatus::NotPdf, "not a PDF document: no PDF header in its first 1024 bytes");
 
     try {
         d.pdf = std::make_unique<QPDF>();
@@ -586,15 +628,11 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
         case qpdf_e_system:
             return fail(OpenStatus::FileUnreadable, "cannot be read: " + e.getMessageDetail());
         default:
-            if (!hasHeader)
-                return fail(OpenStatus::NotPdf, "not a PDF document");
             return fail(OpenStatus::Damaged, "damaged beyond repair: " + e.getMessageDetail());
         }
     } catch (QPDFSystemError &e) {
         return fail(OpenStatus::FileUnreadable, "cannot be read: " + errnoText(e.getErrno()));
     } catch (std::exception &e) {
-        if (!hasHeader)
-            return fail(OpenStatus::NotPdf, "not a PDF document");
         return fail(OpenStatus::Damaged, std::string("damaged beyond repair: ") + e.what());
     } catch (...) {
         return fail(OpenStatus::Damaged, "damaged beyond repair");
@@ -766,6 +804,8 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
             "skipped: " + utf8FromPath(target.filename()) + " already exists");
     PartFile file;
     std::unique_ptr<QpdfAttachmentSink> attempt;
+    std::unique_ptr<QpdfOutputLimit> limiter; // in front of `attempt`
+    const auto [limit, limitReason] = d.outputLimit(entry);
     Impl::DecodeResult decodeResult;
     bool completed = false; // complete() was called on `attempt`, with this result:
     bool completeSucceeded = false;
@@ -792,7 +832,8 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
                     std::string("the embedded data cannot be decoded: ") + e.what());
             }
         }
-        decodeResult = d.decode(source, chain, *attempt);
+        limiter = std::make_unique<QpdfOutputLimit>(attempt.get(), limit, limitReason);
+        decodeResult = d.decode(source, chain, *limiter);
         result.storedInClear = decrypting && !decrypted;
         if (pass == passes - 1 || attempt->abandoned() || attempt->failed())
             break;
@@ -818,6 +859,10 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     if (sink.abandoned()) {
         file.discard();
         return fail(WriteStatus::Abandoned, "abandoned");
+    }
+    if (limiter->exceeded()) {
+        file.discard();
+        return fail(WriteStatus::DecodeFailed, limiter->reason());
     }
     const auto writeFailed = [&] {
         const int error = file.errorNumber();
@@ -916,6 +961,12 @@ std::vector<std::string> PdfLibrary::warnings() const
 {
     m_impl->collectWarnings();
     return m_impl->warnings;
+}
+
+void PdfLibrary::setSizeLimits(std::uint64_t maxBytes, std::uint64_t maxRatio)
+{
+    m_impl->maxAttachmentSize = maxBytes;
+    m_impl->maxExpansionRatio = maxRatio;
 }
 
 void PdfLibrary::setMemoryLimit(std::uint64_t bytes)

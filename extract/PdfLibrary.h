@@ -167,12 +167,23 @@ public:
     // "cannot be read", "needs a password", "damaged beyond repair: ", "damaged: ", "not a PDF
     // document", "no attachment", "the attachment holds no embedded data", "cannot create the
     // file", "cannot write the file", "disk full", "the embedded data cannot be decoded",
-    // "checksum mismatch" or "abandoned". Empty after a success.
+    // "stopped: ", "checksum mismatch" or "abandoned". Empty after a success.
     const std::string &lastError() const;
 
     // qpdf's warnings about the current document (repairs, undecodable data), collected instead
     // of printed; cleared by OpenDocument.
     std::vector<std::string> warnings() const;
+
+    // Bounds on the decoded size of one attachment, checked while it is written: past them the
+    // write stops with DecodeFailed, "stopped: expands past the size limit", and no file is kept.
+    // The data may reach `maxBytes` (0: no bound) and, once past expansionRatioFloor bytes,
+    // `maxRatio` times the stream's stored size (0: no bound). An attachment with a declared
+    // /Params /Size stops earlier, past twice that and 1 MiB ("stopped: expands past its declared
+    // size of N bytes"). Takes effect at the next write.
+    static constexpr std::uint64_t defaultMaxAttachmentSize = std::uint64_t { 4 } << 30;
+    static constexpr std::uint64_t defaultMaxExpansionRatio = 1000;
+    static constexpr std::uint64_t expansionRatioFloor = 100 * 1024 * 1024;
+    void setSizeLimits(std::uint64_t maxBytes, std::uint64_t maxRatio);
 
     // Documents of at most this many bytes are read whole into memory by OpenDocument and stay
     // there while current (qpdf reads them in many small pieces); larger ones are read from the

@@ -480,6 +480,79 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
     }
 }
 
+// Data that expands past its declared /Size (twice it and 1 MiB) or past the size limits is
+// stopped while it is written, and nothing of it stays on disk.
+TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
+{
+    constexpr std::uint64_t MiB = 1024 * 1024;
+    struct Row {
+        std::string name;
+        std::uint64_t dataSize;
+        std::int64_t declaredSize; // -1: none
+        std::uint64_t maxBytes, maxRatio;
+        int status;
+        std::string reason; // empty: none
+    };
+    const int stopped = static_cast<int>(WriteStatus::DecodeFailed);
+    const int mismatch = static_cast<int>(WriteStatus::ChecksumMismatch);
+    const std::vector<Row> rows = {
+        { "past its declared size",
+            3 * MiB,
+            1000,
+            0,
+            0,
+            stopped,
+            "stopped: expands past its declared size of 1000 bytes" },
+        { "up to its declared size's bound",
+            MiB + 2000,
+            1000,
+            0,
+            0,
+            mismatch,
+            "checksum mismatch" },
+        { "past the size limit",
+            3 * MiB,
+            -1,
+            2 * MiB,
+            0,
+            stopped,
+            "stopped: expands past the size limit" },
+        { "up to the size limit", 2 * MiB, -1, 2 * MiB, 0, written, "" },
+        { "a declared size past the limit",
+            3 * MiB,
+            3 * MiB,
+            2 * MiB,
+            0,
+            stopped,
+            "stopped: expands past the size limit" },
+        { "past the ratio, once past its floor",
+            PdfLibrary::expansionRatioFloor + MiB,
+            -1,
+            0,
+            1,
+            stopped,
+            "stopped: expands past the size limit" },
+        { "the default limits",
+            3 * MiB,
+            -1,
+            PdfLibrary::defaultMaxAttachmentSize,
+            1000,
+            written,
+            "" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto spec = file("x.bin", std::string(row.dataSize, 'x'));
+        spec.size = row.declaredSize;
+        open(document({ spec }));
+        m_pdf.setSizeLimits(row.maxBytes, row.maxRatio);
+        EXPECT_EQ(write(1, "x.bin"), row.status) << m_pdf.lastError();
+        EXPECT_EQ(m_pdf.lastError().substr(0, row.reason.size()), row.reason);
+        EXPECT_EQ(outEntries(), row.status == stopped ? 0u : 1u);
+        fs::remove(m_out.file("x.bin"));
+    }
+}
+
 // Documents with an empty user password or a reconstructed cross-reference table open the same,
 // read whole (up to the memory limit) or from the file; a real user password is needed, or the
 // owner password (ISO 32000-1 7.6.3.4). A failed open leaves no current document.
@@ -602,11 +675,16 @@ TEST_F(PdfLibraryTest, ReportsDocumentsThatDoNotOpen)
     fixtures::truncateFile(m_pdfPath, 15);
     writeText(m_folder.file("empty.pdf"), "");
     writeText(m_folder.file("letter.pdf"), "Dear reader,\nthis is a letter, not a document.\n");
+    writeText(m_folder.file("late.pdf"), std::string(1025, ' ') + readFile(good));
+    writeText(m_folder.file("sparse.pdf"), "");
+    fixtures::truncateFile(m_folder.file("sparse.pdf"), std::uintmax_t { 1 } << 32);
     std::vector<std::tuple<std::string, OpenStatus, std::string>> rows = {
         { m_folder.file("missing.pdf"), OpenStatus::FileUnreadable, "cannot be read" },
         { m_folder.path().string(), OpenStatus::FileUnreadable, "cannot be read" },
         { m_folder.file("empty.pdf"), OpenStatus::NotPdf, "not a PDF document" },
         { m_folder.file("letter.pdf"), OpenStatus::NotPdf, "not a PDF document" },
+        { m_folder.file("late.pdf"), OpenStatus::NotPdf, "not a PDF document: no PDF header" },
+        { m_folder.file("sparse.pdf"), OpenStatus::NotPdf, "not a PDF document: no PDF header" },
         { m_pdfPath, OpenStatus::Damaged, "damaged beyond repair: " },
     };
 #ifndef _WIN32
@@ -625,6 +703,9 @@ TEST_F(PdfLibraryTest, ReportsDocumentsThatDoNotOpen)
             EXPECT_EQ(m_pdf.currentPath(), "");
         }
     }
+    writeText(m_pdfPath, std::string(1000, ' ') + readFile(good)); // the header within 1 KiB
+    EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+    EXPECT_EQ(m_pdf.AttachmentCount(), 2);
     for (std::uintmax_t length = 0; length < fs::file_size(good); length += 97) {
         fs::copy_file(good, m_pdfPath, fs::copy_options::overwrite_existing);
         fixtures::truncateFile(m_pdfPath, length);

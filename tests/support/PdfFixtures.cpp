@@ -76,7 +76,8 @@ Handle embeddedStream(QPDF &pdf, const FileSpecFixture &file)
             Handle::parse(file.filter),
             file.decodeParms.empty() ? Handle::newNull() : Handle::parse(file.decodeParms));
     else
-        stream.replaceStreamData(file.data, Handle::newNull(), Handle::newNull());
+        stream.replaceStreamData(
+            deflate(file.data), Handle::newName("/FlateDecode"), Handle::newNull());
     auto dict = stream.getDict();
     dict.replaceKey("/Type", Handle::newName("/EmbeddedFile"));
     if (!file.mimeType.empty())
@@ -253,7 +254,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
     writer.setStaticID(true);
     writer.setObjectStreamMode(qpdf_o_disable);
     writer.setDecodeLevel(qpdf_dl_none); // keeps a corrupt Flate stream as it is
-    writer.setCompressStreams(false); // else qpdf reads the streams it could compress better
+    writer.setCompressStreams(false); // the embedded files come encoded, as the test wants them
     const char *user = document.userPassword.c_str();
     const char *owner = document.ownerPassword.c_str();
     if (document.encryption == Encryption::Aes256) {
