@@ -16,10 +16,12 @@ bool DeferredListSelection::select(int position, int pageLine)
 {
     const int rows = m_list.topLevelItemCount();
     m_pending = true;
-    m_selected = nullptr;
+    m_selected = QPersistentModelIndex();
     if (position < 1 || position > rows)
         return false;
-    m_selected = m_list.topLevelItem(position - 1);
+    // An index that follows the row, so that a row cleared by events run before apply() is
+    // never touched.
+    m_selected = QPersistentModelIndex(m_list.model()->index(position - 1, 0));
     if (!m_pageKnown) {
         m_top = listTopIndex(m_list);
         m_perPage = listCountPerPage(m_list);
@@ -60,14 +62,16 @@ void DeferredListSelection::apply()
     m_pending = false;
     m_pageKnown = false;
     m_list.clearSelection();
-    if (m_selected != nullptr) {
+    QTreeWidgetItem *const selected
+        = m_selected.isValid() ? m_list.topLevelItem(m_selected.row()) : nullptr;
+    m_selected = QPersistentModelIndex();
+    if (selected != nullptr) {
         // Making a row current must not scroll by itself, as in SelectListItem.
         const bool autoScroll = m_list.hasAutoScroll();
         m_list.setAutoScroll(false);
         m_list.setCurrentItem(
-            m_selected, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            selected, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_list.setAutoScroll(autoScroll);
-        m_selected = nullptr;
     }
     if (m_scrolled) {
         m_scrolled = false;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QPersistentModelIndex>
+
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace quenlith {
 
@@ -32,7 +33,8 @@ private:
     int m_top = 0;
     int m_perPage = 0;
     bool m_pending = false; // a select() since the last apply()
-    QTreeWidgetItem *m_selected = nullptr; // the row to select; none after a failed select()
+    // The row to select; invalid after a failed select(), and once events removed the row.
+    QPersistentModelIndex m_selected;
     bool m_scrolled = false; // a select() scrolled since the last apply(): m_top is the new page
 };
 

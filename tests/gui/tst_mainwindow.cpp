@@ -333,6 +333,22 @@ private slots:
         QCOMPARE(run(true), everyRow);
     }
 
+    // Events run between select() and apply() may clear the list (a Clear during a folder add):
+    // the row chosen before is gone and nothing is selected, and no deleted row is touched.
+    void deferredSelectionOfAClearedRow()
+    {
+        auto list = std::make_unique<quenlith::DocumentListView>();
+        for (int i = 1; i <= 5; ++i)
+            list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
+        quenlith::DeferredListSelection selection(*list);
+        QVERIFY(selection.select(2, 3));
+        list->clear();
+        list->addTopLevelItem(new QTreeWidgetItem({ "added after the Clear" }));
+        selection.apply();
+        QCOMPARE(list->currentItem(), nullptr);
+        QVERIFY(list->selectedItems().isEmpty());
+    }
+
     // Exit asks (Yes default) and ends on Yes; closing the window any other way ends at once.
     void exitAndClose_data()
     {
