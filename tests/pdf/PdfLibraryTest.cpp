@@ -478,6 +478,31 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
             }
         }
     }
+
+    // Damaged ciphertext passes neither decrypted nor as stored: the decryption's reason.
+    std::string large; // past the sink's inline hashing, so that its helper thread is restarted
+    while (large.size() < 3 * 1024 * 1024)
+        large += big;
+    for (const auto method : { Method::Aes128, Method::Rc4 }) {
+        SCOPED_TRACE(static_cast<int>(method));
+        auto d = document({ file("damaged.txt", large) });
+        d.files[0].size = static_cast<std::int64_t>(large.size());
+        d.files[0].checkSum = fixtures::md5Of(large);
+        fixtures::writeDocument(m_pdfPath, d);
+        fixtures::AttachmentEncryption encryption;
+        encryption.method = method;
+        encryption.truncateBy = 1001;
+        fixtures::encryptAttachments(m_pdfPath, encryption);
+        ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+        EXPECT_EQ(write(1, "damaged.txt"), static_cast<int>(WriteStatus::DecodeFailed));
+        EXPECT_EQ(m_pdf.lastError().rfind("the embedded data cannot be decoded: ", 0), 0u)
+            << m_pdf.lastError();
+        if (method == Method::Aes128) {
+            EXPECT_NE(m_pdf.lastError().find("AES"), std::string::npos) << m_pdf.lastError();
+        }
+        EXPECT_FALSE(fs::exists(m_out.file("damaged.txt")));
+        EXPECT_FALSE(m_pdf.lastWriteStoredInClear());
+    }
 }
 
 // Data that expands past its declared /Size (twice it and 1 MiB) or past the size limits is

@@ -382,6 +382,7 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
             stored = aes ? aesCbc(objectKey, data, static_cast<unsigned>(object.getObjectID()))
                          : rc4(objectKey, data);
         }
+        stored.resize(stored.size() - std::min(stored.size(), encryption.truncateBy));
         auto streamDict = object.getDict().shallowCopy();
         streamDict.replaceKey("/Length", Handle::newInteger(static_cast<long long>(stored.size())));
         if (encryption.cryptFilterOnStreams) {

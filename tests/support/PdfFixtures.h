@@ -74,6 +74,7 @@ struct AttachmentEncryption {
     bool storedInClear = false; // declares /EFF but leaves the streams' bytes as they are
     // The streams name the crypt filter themselves, /Filter [/Crypt ...] with /Name /StdCF.
     bool cryptFilterOnStreams = false;
+    std::size_t truncateBy = 0; // the encrypted data of each stream loses its last bytes
 };
 
 // Encrypts the embedded file streams of an unencrypted document written by writeDocument with
