@@ -122,6 +122,19 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
                     || !number(value.substr(slash + 1), line.shardCount) || line.shardCount < 1
                     || line.shard < 1 || line.shard > line.shardCount))
                 error = "--shard needs K/N with 1 <= K <= N, not '" + value + "'";
+        } else if (takeValue(arguments, i, "--max-size", "", value, error)
+            || takeValue(arguments, i, "--max-ratio", "", value, error)) {
+            const bool size = argument.rfind("--max-size", 0) == 0;
+            std::uint64_t number = 0;
+            const auto [end, status]
+                = std::from_chars(value.data(), value.data() + value.size(), number);
+            if (error.empty()
+                && (status != std::errc() || end != value.data() + value.size() || number < 1))
+                error = std::string(size ? "--max-size needs a number of bytes"
+                                         : "--max-ratio needs a whole number")
+                    + " of at least 1, not '" + value + "'";
+            (size ? line.maxSize : line.maxRatio) = number;
+            extractOnly = size ? "--max-size" : "--max-ratio";
         } else if (takeValue(arguments, i, "--existing", "", value, error)) {
             if (value == "keep")
                 line.existing = ExistingFiles::Keep;
@@ -208,6 +221,11 @@ std::string helpText()
            "      --report FILE  also write the run's JSON, with each file's SHA-256, to FILE\n"
            "      --report-csv FILE\n"
            "                     also write one CSV row per attachment to FILE\n"
+           "      --max-size BYTES\n"
+           "                     stop an attachment whose data grows past BYTES (default\n"
+           "                     4 GiB), and past twice its declared size\n"
+           "      --max-ratio N  stop an attachment past 100 MiB whose data grows past N\n"
+           "                     times its stored size (default 1000): a decompression bomb\n"
            "      --files-from FILE\n"
            "                     read more PATHs from FILE, one a line (- for standard input)\n"
            "  -0, --null         the PATHs in FILE are separated by NUL bytes (find -print0)\n"

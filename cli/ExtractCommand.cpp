@@ -80,6 +80,11 @@ public:
             return;
         }
         m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        // A few of qpdf's warnings: repairs and recovered data deserve a look.
+        for (std::size_t i = 0; i < document.warnings.size() && i < shownWarnings; ++i)
+            m_out << "  warning: " << terminalText(document.warnings[i]) << '\n';
+        if (document.warningCount > shownWarnings)
+            m_out << "  (" << document.warningCount - shownWarnings << " more warnings)\n";
         for (const AttachmentOutcome &outcome : document.attachments) {
             m_out << "  " << terminalText(FileNameOfPath(outcome.outputPath));
             switch (outcome.kind) {
@@ -139,6 +144,7 @@ public:
     }
 
 private:
+    static constexpr std::size_t shownWarnings = 3;
     std::ostream &m_out;
     std::vector<std::string> m_failedDocuments;
     std::vector<std::string> m_failedAttachments;
@@ -234,6 +240,8 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.existing = commandLine.existing;
     options.password = commandLine.password;
     options.foldCase = foldCase;
+    options.maxAttachmentSize = commandLine.maxSize;
+    options.maxExpansionRatio = commandLine.maxRatio;
     options.sha256 = !reports.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);

@@ -90,6 +90,7 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     outcome.outputPath = written.path.empty() ? request.path : written.path;
     outcome.bytes = written.bytes;
     outcome.sha256 = written.sha256;
+    outcome.storedInClear = written.storedInClear;
     outcome.kind = outcomeKind(written, outputName != safeName);
     const std::string finalName = FileNameOfPath(outcome.outputPath);
     if (finalName != outputName)
@@ -175,6 +176,19 @@ bool documentSucceeded(const DocumentResult &result)
     return true;
 }
 
+namespace {
+
+void keepWarnings(const PdfLibrary &library, DocumentResult &result)
+{
+    std::vector<std::string> all = library.warnings();
+    result.warningCount = all.size();
+    if (all.size() > DocumentResult::maxWarnings)
+        all.resize(DocumentResult::maxWarnings);
+    result.warnings = std::move(all);
+}
+
+} // namespace
+
 DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
@@ -207,12 +221,14 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         result.folderFailure
             = "cannot create the folder " + result.documentFolder + ": " + folderError;
         observer.waitNotice(false);
+        keepWarnings(library, result);
         return result;
     }
     result.folderExists = true;
     observer.waitNotice(false);
 
     WriteProgressScope progressScope(library, observer);
+    library.setSizeLimits(options.maxAttachmentSize, options.maxExpansionRatio);
     OutputNameSet usedNames(options.foldCase);
     for (int index = 1; index <= count; ++index) {
         if (!observer.yieldPoint()) {
@@ -234,6 +250,9 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             break;
         }
     }
+    // A document made current again after a yield point has its own warnings: only this one's.
+    if (library.currentPath() == documentPath)
+        keepWarnings(library, result);
     return result;
 }
 

@@ -31,6 +31,8 @@ struct AttachmentOutcome {
     std::uint64_t bytes = 0; // bytes of the data now in outputPath (written or unchanged)
     std::string sha256; // of those bytes, when the run asked for it
     AttachmentInfo info; // what the document declares about it
+    // Declared encrypted (/EFF) but stored in the clear, so written as stored (see WriteResult).
+    bool storedInClear = false;
 };
 
 // Whether the attachment's data is on disk and can be trusted.
@@ -43,6 +45,9 @@ struct ExtractionOptions {
     // Attachment names that differ only in case clash (the output folder's file system ignores
     // case; see folderIgnoresCase).
     bool foldCase = OutputNameSet::caseInsensitiveByDefault;
+    // Decoded data past these stops the attachment (see PdfLibrary::setSizeLimits).
+    std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
+    std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the
@@ -90,6 +95,11 @@ struct DocumentResult {
     // made current again after a yield point (then openReason says so).
     bool stopped = false;
     bool processed = false; // extraction was tried (a run may end before it reaches a document)
+    // What qpdf warned about while the document was read and written (repairs, data it had to
+    // recover), at most maxWarnings of them; warningCount counts them all.
+    std::vector<std::string> warnings;
+    std::size_t warningCount = 0;
+    static constexpr std::size_t maxWarnings = 20;
     std::vector<AttachmentOutcome> attachments;
 };
 

@@ -21,6 +21,7 @@ void writeAttachmentJson(JsonWriter &json, const AttachmentOutcome &outcome)
     json.fieldOrNull("reason", outcome.reason);
     json.field("bytesWritten", static_cast<std::int64_t>(outcome.bytes));
     json.fieldOrNull("sha256", outcome.sha256);
+    json.fieldBool("storedInClear", outcome.storedInClear);
     json.key("checksum");
     if (outcome.kind == AttachmentOutcome::Kind::Skipped)
         json.null();
@@ -232,6 +233,11 @@ void RunReportStream::add(const DocumentResult &document)
     json.field("status", documentStatusWord(document));
     json.fieldOrNull("reason", documentFailure(document));
     json.field("attachmentCount", document.count);
+    json.key("warnings");
+    json.beginArray();
+    for (const std::string &warning : document.warnings)
+        json.string(warning);
+    json.endArray();
     json.key("attachments");
     json.beginArray();
     for (const AttachmentOutcome &outcome : document.attachments)

@@ -299,6 +299,33 @@ TEST_F(CliRun, TheOutputFolderInsideAnInputFolderIsNotExtractedAgain)
     EXPECT_EQ(run("extract -o in in").exitCode, 0) << "into the input folder itself";
 }
 
+// A document that qpdf had to repair is extracted, and the repair is reported.
+TEST_F(CliRun, RepairsAreReportedAsWarnings)
+{
+    document("in/repaired.pdf", { { "a.txt", "alpha", 0 } });
+    quenlith::fixtures::breakXref((m_root / "in/repaired.pdf").string());
+    auto json = runJson("extract --json -o out in", 0);
+    EXPECT_NE(json["documents.0.warnings.#"], "0");
+    EXPECT_NE(json["documents.0.warnings.0"], "");
+    const RunResult text = run("extract -o out2 in");
+    EXPECT_NE(text.out.find("\n  warning: "), std::string::npos) << text.out;
+    EXPECT_EQ(readFile(m_root / "out2/repaired/a.txt"), "alpha");
+}
+
+// --max-size stops an attachment while it is written and keeps nothing of it.
+TEST_F(CliRun, MaxSizeStopsALargeAttachment)
+{
+    document(
+        "in/big.pdf", { { "big.txt", std::string(3'000'000, 'a'), 0 }, { "small.txt", "s", 0 } });
+    auto json = runJson("extract --json --max-size 1000000 -o out in", 1);
+    EXPECT_EQ(json["documents.0.attachments.0.status"], R"("failed")");
+    EXPECT_NE(json["documents.0.attachments.0.reason"].find("stopped: "), std::string::npos)
+        << json["documents.0.attachments.0.reason"];
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "big/small.txt", "s" } }));
+    EXPECT_EQ(run("extract --max-ratio 0 in").exitCode, 2);
+}
+
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
 {
     document("in/a.pdf", { { "one.txt", "1111", 0 }, { "two.xml", "<x/>", 0 } });

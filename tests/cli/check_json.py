@@ -13,9 +13,10 @@ SCHEMA = {
                 'attachmentsUnchanged:i attachmentsSkipped:i attachmentsFailed:i bytesWritten:i'),
     'skipped': ('path:s reason:s', ''),
     'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
-                 'documentFolder:s?'),
+                 'documentFolder:s? warnings:[s]'),
     'attachment': ('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i?',
-                   'outputPath:s status:s reason:s? bytesWritten:i sha256:s? checksum:s?'),
+                   'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '
+                   'checksum:s?'),
 }
 
 
@@ -32,7 +33,10 @@ def check(value, kind, where):
             elements = [item] if spec[0] != '[' else item if type(item) is list else [None]
             for i, element in enumerate(elements):
                 check(element, spec.strip('[]'), f'{here}.{i}')
-        elif type(item) is not {'s': str, 'i': int}[spec[0]] and (item, spec[-1]) != (None, '?'):
+        elif spec == '[s]':
+            if type(item) is not list or any(type(text) is not str for text in item):
+                sys.exit(f'{here}: {item!r} is not an array of texts')
+        elif type(item) is not {'s': str, 'i': int, 'b': bool}[spec[0]] and (item, spec[-1]) != (None, '?'):
             sys.exit(f'{here}: {item!r} is not of the type {spec}')
 
 
