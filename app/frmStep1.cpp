@@ -527,10 +527,6 @@ void frmStep1::cmdAdd_Click()
                 CmdProcess->setEnabled(false);
             return;
         }
-        if (!FileDialogAnswer::fits(picked))
-            throw Error(
-                FileDialogAnswer::BufferTooSmallError, "The file name buffer is too small.");
-
         QString answer = FileDialogAnswer::fromPaths(picked);
         if (!answer.endsWith(QChar(u'\0')))
             answer += QChar(u'\0');
@@ -549,13 +545,7 @@ void frmStep1::cmdAdd_Click()
     } catch (const WindowClosing &) {
         return;
     } catch (const Error &e) {
-        if (e.number() == FileDialogAnswer::BufferTooSmallError) {
-            const int files = qBound(-32768, FileDialogAnswer::filesThatFit(picked), 32767);
-            showError(QStringLiteral("Please select only ") + QString::number(files)
-                + QStringLiteral(" files at a time"));
-        } else {
-            showError(errorText(e.number(), QString::fromStdString(e.description())));
-        }
+        showError(errorText(e.number(), QString::fromStdString(e.description())));
     } catch (const std::bad_alloc &) {
         showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
     } catch (const std::exception &e) {

@@ -43,26 +43,6 @@ QString FileDialogAnswer::fromPaths(const QStringList &paths)
     return answer;
 }
 
-int FileDialogAnswer::requiredSize(const QStringList &paths)
-{
-    // One file ends with one NUL; a list of several ends with two.
-    const qsizetype size = fromPaths(paths).size() + (paths.size() > 1 ? 2 : 1);
-    return static_cast<int>(qMin<qsizetype>(size, std::numeric_limits<int>::max()));
-}
-
-bool FileDialogAnswer::fits(const QStringList &paths, int bufferSize)
-{
-    return requiredSize(paths) <= bufferSize;
-}
-
-int FileDialogAnswer::filesThatFit(const QStringList &paths, int bufferSize)
-{
-    int count = 0;
-    while (count < paths.size() && fits(paths.mid(0, count + 1), bufferSize))
-        ++count;
-    return count;
-}
-
 QStringList FileDialogAnswer::selectionParts(const QString &answer)
 {
     QString text = answer;

@@ -10,20 +10,9 @@ namespace quenlith {
 // documents splits this text, so one rule serves every platform dialog.
 class FileDialogAnswer {
 public:
-    // Characters the answer may take, its terminating NUL(s) included.
-    static constexpr int BufferSize = 1000;
-    // The number of the failure "the picked files do not fit in the buffer".
-    static constexpr int BufferTooSmallError = 20476;
-
     // The answer text for `paths` (full paths, in the dialog's order); no trailing NUL. Several
     // files name their nearest common folder as the folder part.
     static QString fromPaths(const QStringList &paths);
-
-    // True when the answer for `paths` fits in `bufferSize` characters.
-    static bool fits(const QStringList &paths, int bufferSize = BufferSize);
-
-    // How many of `paths`, taken from the first, fit in `bufferSize` characters.
-    static int filesThatFit(const QStringList &paths, int bufferSize = BufferSize);
 
     // The answer with one NUL appended unless it ends in one, split at every NUL: parts 0 to n,
     // part n always empty.
@@ -34,9 +23,6 @@ public:
 
     // The documents an answer names, in its order: prefix + part i for the file parts.
     static QStringList documentPaths(const QString &answer);
-
-private:
-    static int requiredSize(const QStringList &paths);
 };
 
 } // namespace quenlith
