@@ -87,6 +87,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
             if (error.empty() && value.empty())
                 error = "--password-file needs a file, or - for standard input";
             line.passwordFile = value;
+        } else if (argument == "--unlisted") {
+            line.unlisted = true;
+            extractOnly = "--unlisted";
         } else if (takeValue(arguments, i, "--password", "", value, error)) {
             line.password = value;
         } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
@@ -192,7 +195,7 @@ std::string helpText()
            "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
            "                            [--existing keep|overwrite|skip] [--report FILE]\n"
            "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
-           "                            [--shard K/N] PATH...\n"
+           "                            [--shard K/N] [--unlisted] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -200,7 +203,9 @@ std::string helpText()
            "in \".pdf\" (in any mix of capitals).\n"
            "\n"
            "Commands:\n"
-           "  list      show each document's attachments: name, size, modification date\n"
+           "  list      show each document's attachments: name, where the document lists\n"
+           "            it, size, modification date; \"unlisted\" marks embedded files\n"
+           "            that nothing in the document refers to as an attachment\n"
            "  extract   write each document's attachments into its own folder inside DIR,\n"
            "            named after the document (report.pdf -> DIR/report/)\n"
            "\n"
@@ -232,6 +237,7 @@ std::string helpText()
            "      --shard K/N    extract only the K-th of N shares of the documents; N runs\n"
            "                     with K = 1..N and the same PATHs do the whole job once,\n"
            "                     with the folders a single run gives\n"
+           "      --unlisted     also write the unlisted embedded files, after the others\n"
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"

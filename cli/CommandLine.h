@@ -26,6 +26,7 @@ struct CommandLine {
     std::uint64_t maxRatio = PdfLibrary::defaultMaxExpansionRatio; // extract only: --max-ratio
     unsigned shard = 0; // --shard K/N: take only shard K (1..N) of N; 0 for all
     unsigned shardCount = 0;
+    bool unlisted = false; // extract only: also write the embedded files that nothing lists
     std::vector<std::string> paths;
 };
 

@@ -242,6 +242,7 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.foldCase = foldCase;
     options.maxAttachmentSize = commandLine.maxSize;
     options.maxExpansionRatio = commandLine.maxRatio;
+    options.unlisted = commandLine.unlisted;
     options.sha256 = !reports.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);

@@ -24,7 +24,8 @@ void listOne(PdfLibrary &library, const std::string &password, ListedDocument &d
         document.reason = library.lastError();
         return;
     }
-    const int count = library.AttachmentCount();
+    // The unlisted ones too: a hidden payload must not go unseen.
+    const int count = library.AttachmentCount() + library.unlistedCount();
     document.attachments.reserve(static_cast<std::size_t>(count));
     for (int index = 1; index <= count; ++index)
         document.attachments.push_back(library.attachmentInfo(index));
@@ -58,12 +59,13 @@ void writeText(const std::vector<ListedDocument> &documents,
         attachmentTotal += document.attachments.size();
         for (const AttachmentInfo &info : document.attachments) {
             const std::string date = isoDate(info.modTime);
-            out << "  " << terminalText(info.name) << "  ("
-                << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?") << " bytes, "
-                << (date.empty() ? "no date" : "modified " + date);
+            out << "  " << terminalText(info.name) << "  (" << info.origin;
             if (info.page > 0)
-                out << ", on page " << info.page;
-            out << ")\n";
+                out << " on page " << info.page;
+            else if (info.origin == "af")
+                out << " of the " << info.afOwner;
+            out << ", " << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?")
+                << " bytes, " << (date.empty() ? "no date" : "modified " + date) << ")\n";
         }
     }
     out << "Listed " << countOf(documents.size(), "document", "documents") << " with "

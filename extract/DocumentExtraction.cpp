@@ -214,7 +214,7 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         observer.waitNotice(false);
         return result;
     }
-    const int count = library.AttachmentCount();
+    const int count = library.AttachmentCount() + (options.unlisted ? library.unlistedCount() : 0);
     result.count = count;
     std::string folderError;
     if (!createFolderPath(result.documentFolder, folderError)) {

@@ -48,6 +48,9 @@ struct ExtractionOptions {
     // Decoded data past these stops the attachment (see PdfLibrary::setSizeLimits).
     std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
     std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
+    // Also write the embedded files that nothing lists (PdfLibrary::unlistedCount), after the
+    // listed ones; `count` then includes them.
+    bool unlisted = false;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the

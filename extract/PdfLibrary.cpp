@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -41,6 +42,11 @@ constexpr int maxTreeDepth = 256;
 // The name tree is walked without recursion: its bound only stops absurd documents (qpdf itself
 // reads trees this deep).
 constexpr int maxNameTreeDepth = 100000;
+// Form XObjects inside form XObjects: real documents nest a few.
+constexpr int maxXObjectDepth = 16;
+// Structure trees hold an element per tagged paragraph or span, so far more than other trees;
+// the walk stops after this many nodes, warning, so that a hostile tree ends quickly.
+constexpr std::size_t maxStructureNodes = 1000000;
 
 struct Entry {
     QPDFObjectHandle stream; // the embedded file stream (ISO 32000-1 7.11.4)
@@ -284,8 +290,12 @@ struct PdfLibrary::Impl {
     std::unique_ptr<char[]> contents;
     std::unique_ptr<QPDF> pdf;
     std::string path;
-    std::vector<Entry> entries;
-    std::set<QPDFObjGen> seenSpecs;
+    std::vector<Entry> entries; // the listed ones, then the unlisted ones once found
+    std::size_t listedCount = 0;
+    bool unlistedFound = false; // findUnlisted ran for this document
+    // Each listed file specification's entry: a specification reached twice is one file.
+    std::map<QPDFObjGen, std::size_t> seenSpecs;
+    std::vector<QPDFObjectHandle> pages; // in page order, filled by walkPageTree
     std::vector<std::string> warnings;
     std::string listingDamage; // the first reason why listing lost an embedded file
     std::string lastError;
@@ -299,7 +309,10 @@ struct PdfLibrary::Impl {
     void close()
     {
         entries.clear();
+        listedCount = 0;
+        unlistedFound = false;
         seenSpecs.clear();
+        pages.clear();
         warnings.clear();
         listingDamage.clear();
         pdf.reset();
@@ -348,8 +361,80 @@ struct PdfLibrary::Impl {
     void enumerate();
     void walkNameTree(QPDFObjectHandle root);
     void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
-    void addFileSpec(QPDFObjectHandle spec, const std::string &key, int page);
+    void addAssociatedFiles(QPDFObjectHandle owner, const std::string &ownerName);
+    void walkXObjects(QPDFObjectHandle resources,
+        const std::string &ownerName,
+        int depth,
+        std::set<QPDFObjGen> &visited);
+    void walkStructureTree(QPDFObjectHandle root);
+    void addFileSpec(QPDFObjectHandle spec,
+        const std::string &key,
+        int page,
+        const char *origin,
+        const std::string &afOwner = {});
+    void findUnlisted();
+    // Whether 1-based `index` names an entry, looking for the unlisted ones when it lies past
+    // the listed ones (they are found again after each OpenDocument).
+    bool hasEntry(int index)
+    {
+        if (index > static_cast<int>(listedCount))
+            findUnlisted();
+        return index >= 1 && index <= static_cast<int>(entries.size());
+    }
 };
+
+namespace {
+
+// The embedded file stream of a file specification (ISO 32000-1 7.11.4), or null.
+QPDFObjectHandle embeddedStream(QPDFObjectHandle spec)
+{
+    if (!spec.isDictionary())
+        return {}; // null, or a plain string naming an external file
+    auto ef = spec.getKey("/EF");
+    if (!ef.isDictionary())
+        return {}; // names an external file only
+    for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
+        auto candidate = ef.getKey(name);
+        if (candidate.isStream())
+            return candidate;
+    }
+    return {};
+}
+
+// What the embedded file stream itself declares: its MIME type and /Params.
+void readStreamInfo(Entry &entry)
+{
+    auto &info = entry.info;
+    auto dict = entry.stream.getDict();
+    auto subtype = dict.getKey("/Subtype");
+    if (subtype.isName() && subtype.getName().size() > 1)
+        info.mimeType = PdfTextDecoder::toUtf8(subtype.getName().substr(1));
+    auto params = dict.getKey("/Params");
+    if (!params.isDictionary())
+        return;
+    auto size = params.getKey("/Size");
+    if (size.isInteger() && size.getIntValue() >= 0)
+        info.declaredSize = size.getIntValue();
+    auto modDate = params.getKey("/ModDate");
+    if (modDate.isString())
+        info.modTime = parsePdfDate(modDate.getStringValue());
+    auto creationDate = params.getKey("/CreationDate");
+    if (creationDate.isString())
+        info.createdTime = parsePdfDate(creationDate.getStringValue());
+    auto checksum = params.getKey("/CheckSum");
+    if (checksum.isString() && checksum.getStringValue().size() == 16) {
+        entry.checksum = checksum.getStringValue();
+        info.hasDeclaredChecksum = true;
+    }
+}
+
+bool hasName(QPDFObjectHandle dict, const char *key, const char *name)
+{
+    auto value = dict.getKey(key);
+    return value.isName() && value.getName() == name;
+}
+
+} // namespace
 
 void PdfLibrary::Impl::enumerate()
 {
@@ -367,6 +452,108 @@ void PdfLibrary::Impl::enumerate()
         walkPageTree(root.getKey("/Pages"), 0, visited, page);
     } catch (std::exception &e) {
         warn(std::string("page tree unreadable: ") + e.what());
+    }
+    // Associated files (ISO 32000-2 14.13): those of the whole document, then page by page.
+    addAssociatedFiles(root, "catalog");
+    std::set<QPDFObjGen> visitedXObjects;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string page = "page " + std::to_string(i + 1);
+        auto pageObject = pages[i];
+        addAssociatedFiles(pageObject, page);
+        try {
+            auto annots = pageObject.getKey("/Annots");
+            const int n = annots.isArray() ? annots.getArrayNItems() : 0;
+            for (int a = 0; a < n; ++a)
+                addAssociatedFiles(annots.getArrayItem(a), "annotation on " + page);
+            // Resources may be inherited from the page tree (ISO 32000-1 7.7.3.4).
+            auto node = pageObject;
+            for (int depth = 0; depth <= maxTreeDepth && node.isDictionary(); ++depth) {
+                if (node.hasKey("/Resources")) {
+                    walkXObjects(
+                        node.getKey("/Resources"), "xobject on " + page, 0, visitedXObjects);
+                    break;
+                }
+                node = node.getKey("/Parent");
+            }
+        } catch (std::exception &e) {
+            warn("associated files of " + page + " unreadable: " + e.what());
+        }
+    }
+    try {
+        walkStructureTree(root.getKey("/StructTreeRoot"));
+    } catch (std::exception &e) {
+        warn(std::string("structure tree unreadable: ") + e.what());
+    }
+    listedCount = entries.size();
+}
+
+void PdfLibrary::Impl::addAssociatedFiles(QPDFObjectHandle owner, const std::string &ownerName)
+{
+    try {
+        if (!owner.isDictionary())
+            return;
+        auto af = owner.getKey("/AF");
+        if (!af.isArray())
+            return;
+        const int n = af.getArrayNItems();
+        for (int i = 0; i < n; ++i)
+            addFileSpec(af.getArrayItem(i), std::string(), 0, "af", ownerName);
+    } catch (std::exception &e) {
+        warn("associated files of the " + ownerName + " unreadable: " + e.what());
+    }
+}
+
+void PdfLibrary::Impl::walkXObjects(QPDFObjectHandle resources,
+    const std::string &ownerName,
+    int depth,
+    std::set<QPDFObjGen> &visited)
+{
+    if (depth > maxXObjectDepth || !resources.isDictionary())
+        return;
+    auto xobjects = resources.getKey("/XObject");
+    if (!xobjects.isDictionary())
+        return;
+    for (const auto &name : xobjects.getKeys()) {
+        auto xobject = xobjects.getKey(name);
+        if (!xobject.isStream() || !visited.insert(xobject.getObjGen()).second)
+            continue; // a form shared by several pages belongs to the first
+        auto dict = xobject.getDict();
+        if (!hasName(dict, "/Subtype", "/Form"))
+            continue;
+        addAssociatedFiles(dict, ownerName);
+        walkXObjects(dict.getKey("/Resources"), ownerName, depth + 1, visited);
+    }
+}
+
+void PdfLibrary::Impl::walkStructureTree(QPDFObjectHandle root)
+{
+    if (!root.isDictionary())
+        return;
+    // Depth first in document order, without recursion: trees from tagging tools can be deep.
+    std::vector<std::pair<QPDFObjectHandle, int>> pending { { root.getKey("/K"), 0 } };
+    std::set<QPDFObjGen> visited;
+    std::size_t nodes = 0;
+    while (!pending.empty()) {
+        if (++nodes > maxStructureNodes) {
+            warn("structure tree too large: the rest is not searched for associated files");
+            return;
+        }
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (depth > maxTreeDepth || !(node.isArray() || node.isDictionary()))
+            continue; // a marked-content number, or null
+        if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+            continue; // a loop or a shared node
+        if (node.isArray()) { // the kids of one element: one level
+            for (int i = node.getArrayNItems() - 1; i >= 0; --i)
+                pending.emplace_back(node.getArrayItem(i), depth);
+            continue;
+        }
+        // Marked-content and object references are leaves, not structure elements.
+        if (hasName(node, "/Type", "/MCR") || hasName(node, "/Type", "/OBJR"))
+            continue;
+        addAssociatedFiles(node, "structure element");
+        pending.emplace_back(node.getKey("/K"), depth + 1);
     }
 }
 
@@ -452,7 +639,8 @@ void PdfLibrary::Impl::walkNameTree(QPDFObjectHandle root)
                     addFileSpec(names.getArrayItem(i + 1),
                         key.isString() ? PdfTextDecoder::toUtf8(key.getStringValue())
                                        : std::string(),
-                        0);
+                        0,
+                        "names");
                 } catch (std::exception &e) {
                     damage("an embedded file entry is unreadable: " + std::string(e.what()));
                 }
@@ -486,6 +674,7 @@ void PdfLibrary::Impl::walkPageTree(
         return;
     }
     ++page;
+    pages.push_back(node);
     try {
         auto annots = node.getKey("/Annots");
         if (!annots.isArray())
@@ -497,14 +686,18 @@ void PdfLibrary::Impl::walkPageTree(
                 continue;
             auto subtype = annot.getKey("/Subtype");
             if (subtype.isName() && subtype.getName() == "/FileAttachment")
-                addFileSpec(annot.getKey("/FS"), std::string(), page);
+                addFileSpec(annot.getKey("/FS"), std::string(), page, "annotation");
         }
     } catch (std::exception &e) {
         warn("annotations of page " + std::to_string(page) + " unreadable: " + e.what());
     }
 }
 
-void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key, int page)
+void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec,
+    const std::string &key,
+    int page,
+    const char *origin,
+    const std::string &afOwner)
 {
     if (!spec.isDictionary())
         return; // null, or a plain string naming an external file
@@ -525,21 +718,31 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
         // its dictionary, a /Length that refers to the stream itself).
         const std::string why = collectWarnings();
         if (!why.empty())
-            damage("the embedded file of " + (key.empty() ? std::string("an annotation") : key)
+            damage("the embedded file of "
+                + (!key.empty()                    ? key
+                        : std::string_view(origin) == "af" ? std::string("an associated file")
+                                                           : std::string("an annotation"))
                 + " is unreadable: " + why);
         return;
     }
-    // A specification reached twice (name tree and annotation, or several annotations) is one
-    // file. A direct specification has no identity of its own: its stream stands for it.
+    // A specification reached twice (name tree, annotations, /AF arrays) is one file. A direct
+    // specification has no identity of its own: its stream stands for it.
     const QPDFObjGen identity = spec.isIndirect() ? spec.getObjGen() : stream.getObjGen();
-    if (!seenSpecs.insert(identity).second)
+    const auto [seen, isNew] = seenSpecs.emplace(identity, entries.size());
+    if (!isNew) {
+        auto &info = entries[seen->second].info;
+        if (info.afOwner.empty())
+            info.afOwner = afOwner;
         return;
+    }
 
     Entry entry;
     entry.stream = stream;
     auto &info = entry.info;
     info.key = key;
     info.page = page;
+    info.origin = origin;
+    info.afOwner = afOwner;
     info.name = key; // when the specification gives no name (ISO 32000-1 7.11.3)
     for (const char *name : { "/UF", "/F", "/Unix", "/DOS", "/Mac" }) {
         auto value = spec.getKey(name);
@@ -549,25 +752,53 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec, const std::string &key
         }
     }
     info.description = textOf(spec, "/Desc");
-    auto dict = stream.getDict();
-    auto subtype = dict.getKey("/Subtype");
-    if (subtype.isName() && subtype.getName().size() > 1)
-        info.mimeType = PdfTextDecoder::toUtf8(subtype.getName().substr(1));
-    auto params = dict.getKey("/Params");
-    if (params.isDictionary()) {
-        auto size = params.getKey("/Size");
-        if (size.isInteger() && size.getIntValue() >= 0)
-            info.declaredSize = size.getIntValue();
-        auto modDate = params.getKey("/ModDate");
-        if (modDate.isString())
-            info.modTime = parsePdfDate(modDate.getStringValue());
-        auto checksum = params.getKey("/CheckSum");
-        if (checksum.isString() && checksum.getStringValue().size() == 16) {
-            entry.checksum = checksum.getStringValue();
-            info.hasDeclaredChecksum = true;
-        }
-    }
+    auto relationship = spec.getKey("/AFRelationship");
+    if (relationship.isName() && relationship.getName().size() > 1)
+        info.afRelationship = PdfTextDecoder::toUtf8(relationship.getName().substr(1));
+    readStreamInfo(entry);
     entries.push_back(std::move(entry));
+}
+
+void PdfLibrary::Impl::findUnlisted()
+{
+    if (unlistedFound || !pdf)
+        return;
+    unlistedFound = true;
+    try {
+        std::set<QPDFObjGen> reached;
+        for (const auto &entry : entries)
+            reached.insert(entry.stream.getObjGen());
+        std::vector<QPDFObjectHandle> specs;
+        std::vector<QPDFObjectHandle> streams;
+        for (auto &object : pdf->getAllObjects()) {
+            if (object.isStream()) {
+                if (hasName(object.getDict(), "/Type", "/EmbeddedFile"))
+                    streams.push_back(object);
+            } else if (object.isDictionary() && object.getKey("/EF").isDictionary()) {
+                specs.push_back(object);
+            }
+        }
+        // Specifications first, so that a stream that has one gets its name.
+        for (auto &spec : specs) {
+            auto stream = embeddedStream(spec);
+            if (stream.isStream() && reached.insert(stream.getObjGen()).second)
+                addFileSpec(spec, std::string(), 0, "unlisted");
+        }
+        for (auto &stream : streams) {
+            if (!reached.insert(stream.getObjGen()).second)
+                continue;
+            Entry entry;
+            entry.stream = stream;
+            entry.info.origin = "unlisted";
+            entry.info.name = "unlisted-" + std::to_string(stream.getObjectID()) + ".bin";
+            readStreamInfo(entry);
+            entries.push_back(std::move(entry));
+        }
+    } catch (std::exception &e) {
+        warn(std::string("objects unreadable while looking for unlisted embedded files: ")
+            + e.what());
+    }
+    collectWarnings();
 }
 
 PdfLibrary::PdfLibrary()
@@ -642,12 +873,18 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
 
 int PdfLibrary::AttachmentCount() const
 {
-    return static_cast<int>(m_impl->entries.size());
+    return static_cast<int>(m_impl->listedCount);
+}
+
+int PdfLibrary::unlistedCount()
+{
+    m_impl->findUnlisted();
+    return static_cast<int>(m_impl->entries.size() - m_impl->listedCount);
 }
 
 std::string PdfLibrary::AttachmentText(int index, int tag) const
 {
-    if (index < 1 || index > AttachmentCount())
+    if (!m_impl->hasEntry(index))
         return {};
     const auto &info = m_impl->entries[static_cast<std::size_t>(index - 1)].info;
     switch (static_cast<AttachmentTag>(tag)) {
@@ -665,13 +902,15 @@ std::string PdfLibrary::AttachmentText(int index, int tag) const
         return info.page > 0 ? std::to_string(info.page) : std::string();
     case AttachmentTag::Key:
         return info.key;
+    case AttachmentTag::Origin:
+        return info.origin;
     }
     return {};
 }
 
 AttachmentInfo PdfLibrary::attachmentInfo(int index) const
 {
-    if (index < 1 || index > AttachmentCount())
+    if (!m_impl->hasEntry(index))
         return {};
     return m_impl->entries[static_cast<std::size_t>(index - 1)].info;
 }
@@ -761,7 +1000,7 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     if (!d.pdf)
         return fail(WriteStatus::IndexOutOfRange,
             "no attachment " + std::to_string(index) + ": no document is open");
-    if (index < 1 || index > AttachmentCount())
+    if (!d.hasEntry(index))
         return fail(WriteStatus::IndexOutOfRange,
             "no attachment " + std::to_string(index) + " in this document");
     auto &entry = d.entries[static_cast<std::size_t>(index - 1)];

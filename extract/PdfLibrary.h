@@ -80,6 +80,7 @@ enum class AttachmentTag : int {
     ModDate = 5, // /Params /ModDate as ISO 8601 UTC, "2024-05-01T10:00:00Z"
     Page = 6, // 1-based page of a /FileAttachment annotation; empty for the name tree
     Key = 7, // the EmbeddedFiles name-tree key; empty for annotation attachments
+    Origin = 8, // where the document lists it: "names", "annotation", "af" or "unlisted"
 };
 
 // One embedded file as the document describes it; no attachment data is read to fill it.
@@ -93,6 +94,19 @@ struct AttachmentInfo {
     std::int64_t modTime = INT64_MIN; // seconds since 1970 UTC; INT64_MIN when absent or invalid
     // /Params /CheckSum holds an MD5 (16 bytes), which WriteAttachment verifies.
     bool hasDeclaredChecksum = false;
+    // Where it was found first: "names" (the EmbeddedFiles name tree), "annotation" (a
+    // /FileAttachment annotation), "af" (an associated-files array, ISO 32000-2 14.13) or
+    // "unlisted" (an embedded file stream that nothing lists).
+    std::string origin;
+    // The first owner of an /AF array that refers to it, also when it was found first elsewhere:
+    // "catalog", "page 3", "annotation on page 2", "xobject on page 1", "structure element";
+    // empty when no /AF array does.
+    std::string afOwner;
+    // /AFRelationship of the file specification without the slash ("Source", "Data",
+    // "Alternative", "Supplement", "EncryptedPayload", "FormData", "Schema", "Unspecified" or
+    // what else the document says); empty when absent.
+    std::string afRelationship;
+    std::int64_t createdTime = INT64_MIN; // /Params /CreationDate, as modTime
 };
 
 // Reads PDF documents through qpdf and writes their embedded files (ISO 32000-1 7.11.4).
@@ -119,9 +133,20 @@ public:
     int OpenDocument(const std::string &path, const std::string &password);
 
     // Number of distinct embedded files of the current document: the EmbeddedFiles name tree,
-    // then /FileAttachment annotations in page order, a file specification reached twice counted
-    // once, specifications naming only an external file not counted. 0 when none is current.
+    // then /FileAttachment annotations in page order, then associated files (/AF of the catalog;
+    // per page of the page, its annotations and its form XObjects; then of structure elements),
+    // a file specification reached twice counted once, specifications naming only an external
+    // file not counted. 0 when none is current.
     int AttachmentCount() const;
+
+    // Number of embedded files of the current document that nothing of the above lists: file
+    // specifications with /EF and streams of /Type /EmbeddedFile found among all its objects.
+    // They are not counted by AttachmentCount(); they are attachments AttachmentCount() + 1 to
+    // AttachmentCount() + unlistedCount() of AttachmentText, attachmentInfo and the writes, with
+    // origin "unlisted", named from their file specification or else "unlisted-<object
+    // number>.bin". The first call for a document reads each of its objects once. 0 when none is
+    // current.
+    int unlistedCount();
 
     // A property of attachment `index` as UTF-8 text (see AttachmentTag); the empty text for an
     // index out of range, an unknown tag or a property the document does not give.

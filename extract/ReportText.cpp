@@ -97,6 +97,10 @@ void writeAttachmentFields(
         json.number(info.page);
     else
         json.null();
+    json.field("origin", info.origin);
+    json.fieldOrNull("afOwner", info.afOwner);
+    json.fieldOrNull("afRelationship", info.afRelationship);
+    json.fieldOrNull("created", isoDate(info.createdTime));
 }
 
 void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders)

@@ -347,7 +347,8 @@ TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
     EXPECT_EQ(json["summary.attachments"], "3");
 
     const std::string text = run("list in/a.pdf").out;
-    EXPECT_NE(text.find("in/a.pdf: 2 attachments\n  one.txt  (4 bytes"), std::string::npos) << text;
+    EXPECT_NE(text.find("in/a.pdf: 2 attachments\n  one.txt  (names, 4 bytes"), std::string::npos)
+        << text;
 }
 
 TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)

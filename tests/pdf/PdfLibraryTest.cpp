@@ -148,6 +148,127 @@ TEST_F(PdfLibraryTest, CountsNamesAndPages)
     EXPECT_EQ(m_pdf.AttachmentCount(), 0);
 }
 
+// Associated files of every owner, after the name tree and the annotations: the catalog's, then
+// page by page those of the page, its annotations and its forms, then the structure elements'.
+// A file found twice is one, and keeps the first /AF owner that named it.
+TEST_F(PdfLibraryTest, FindsAssociatedFilesOfEveryOwner)
+{
+    const auto af = [](const std::string &name,
+                        std::vector<std::string> owners,
+                        const std::vector<int> &pages = {}) {
+        auto spec = file(name, "data of " + name, pages);
+        spec.afOwners = std::move(owners);
+        return spec;
+    };
+    auto named = af("n", { "catalog" }, { 0 });
+    named.afRelationship = "Source";
+    auto catalog = af("cat", { "catalog" });
+    catalog.afRelationship = "Data";
+    catalog.creationDate = "D:20240501120000+02'00'";
+    auto direct = af("direct", { "structure", "page 2" });
+    direct.direct = true; // a copy in each array: its stream tells it is the same file
+    auto d = document({ named,
+                          af("a", { "page 1" }, { 2 }),
+                          catalog,
+                          af("pg", { "page 2" }),
+                          af("an", { "annotation 1" }),
+                          af("xo", { "xobject 2" }),
+                          af("st", { "structure" }),
+                          af("twice", { "page 1", "structure", "xobject 2" }),
+                          direct },
+        2);
+    d.structureDepth = 3;
+    open(d);
+    std::string found;
+    for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
+        const auto info = m_pdf.attachmentInfo(i);
+        EXPECT_EQ(tag(i, Origin), info.origin);
+        found += info.name + ":" + info.origin + ":" + info.afOwner + " ";
+        EXPECT_EQ(write(i, info.name), written) << m_pdf.lastError();
+        EXPECT_EQ(out(info.name), "data of " + info.name);
+    }
+    EXPECT_EQ(found,
+        "n:names:catalog a:annotation:page 1 cat:af:catalog twice:af:page 1 "
+        "an:af:annotation on page 1 pg:af:page 2 direct:af:page 2 xo:af:xobject on page 2 "
+        "st:af:structure element ");
+    EXPECT_EQ(m_pdf.attachmentInfo(1).afRelationship, "Source");
+    EXPECT_EQ(m_pdf.attachmentInfo(3).afRelationship, "Data");
+    EXPECT_EQ(m_pdf.attachmentInfo(3).createdTime, 1714557600); // 10:00 UTC
+    EXPECT_EQ(m_pdf.attachmentInfo(2).afRelationship, "");
+    EXPECT_EQ(m_pdf.attachmentInfo(2).createdTime, INT64_MIN);
+    EXPECT_EQ(m_pdf.unlistedCount(), 0);
+}
+
+// Structure trees that loop or nest past any real one end quickly, without exhausting the stack;
+// an element reached twice is searched once.
+TEST_F(PdfLibraryTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
+{
+    struct Row {
+        const char *name;
+        int depth;
+        bool loop;
+        int found;
+    } rows[] = {
+        { "a loop back to the first element", 3, true, 1 },
+        { "a deep loop", 200, true, 1 },
+        { "deeper than any real tree", 20000, false, 0 },
+        { "deeper than any real tree, looping", 20000, true, 0 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto spec = file("in-structure");
+        spec.treeKeys.clear();
+        spec.afOwners = { "structure" };
+        auto d = document({ spec });
+        d.structureDepth = row.depth;
+        d.structureLoop = row.loop;
+        open(d);
+        EXPECT_EQ(m_pdf.AttachmentCount(), row.found);
+    }
+}
+
+// Embedded files that nothing lists are found on demand, after the listed ones and apart from
+// their count, named from their file specification or from their object; a listed file is
+// never also unlisted.
+TEST_F(PdfLibraryTest, FindsUnlistedEmbeddedFiles)
+{
+    auto hidden = file("hidden.txt", "hidden data");
+    hidden.treeKeys.clear();
+    hidden.unreferenced = true;
+    auto bare = file("bare", "bare data");
+    bare.treeKeys.clear();
+    bare.unreferenced = bare.bareStream = true;
+    bare.size = 9;
+    auto listedAndKept = file("listed", "listed data");
+    listedAndKept.unreferenced = true; // also under the private key
+    auto d = document({ listedAndKept, hidden, bare });
+    for (bool askFirst : { true, false }) {
+        SCOPED_TRACE(askFirst ? "counted first" : "asked by index");
+        open(d);
+        EXPECT_EQ(m_pdf.AttachmentCount(), 1);
+        if (askFirst) {
+            EXPECT_EQ(m_pdf.unlistedCount(), 2);
+        }
+        EXPECT_EQ(tag(2, Name), "hidden.txt");
+        EXPECT_EQ(tag(2, Origin), "unlisted");
+        EXPECT_EQ(write(2, "2"), written) << m_pdf.lastError();
+        EXPECT_EQ(out("2"), "hidden data");
+        const auto bareInfo = m_pdf.attachmentInfo(3);
+        EXPECT_EQ(bareInfo.origin, "unlisted");
+        EXPECT_TRUE(bareInfo.name.starts_with("unlisted-") && bareInfo.name.ends_with(".bin"))
+            << bareInfo.name;
+        EXPECT_GT(std::stoi(bareInfo.name.substr(9)), 0) << bareInfo.name;
+        EXPECT_EQ(bareInfo.declaredSize, 9);
+        EXPECT_EQ(write(3, "3"), written) << m_pdf.lastError();
+        EXPECT_EQ(out("3"), "bare data");
+        EXPECT_EQ(m_pdf.unlistedCount(), 2);
+        EXPECT_EQ(write(4, "4"), outOfRange);
+    }
+    open(document({ file("only") }));
+    EXPECT_EQ(m_pdf.unlistedCount(), 0);
+    EXPECT_EQ(write(2, "none"), outOfRange);
+}
+
 // /UF, else /F, /Unix, /DOS, /Mac, else the name-tree key, decoded to UTF-8 and never cleaned.
 TEST_F(PdfLibraryTest, DecodesStoredNames)
 {

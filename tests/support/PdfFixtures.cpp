@@ -89,6 +89,8 @@ Handle embeddedStream(QPDF &pdf, const FileSpecFixture &file)
         params.replaceKey("/Size", Handle::newInteger(file.size));
     if (!file.checkSum.empty())
         params.replaceKey("/CheckSum", rawString(file.checkSum));
+    if (!file.creationDate.empty())
+        params.replaceKey("/CreationDate", rawString(file.creationDate));
     if (!params.getKeys().empty())
         dict.replaceKey("/Params", params);
     return stream;
@@ -101,6 +103,8 @@ Handle fileSpec(QPDF &pdf, const FileSpecFixture &file)
         spec.replaceKey(key, rawString(bytes));
     if (!file.description.empty())
         spec.replaceKey("/Desc", rawString(file.description));
+    if (!file.afRelationship.empty())
+        spec.replaceKey("/AFRelationship", Handle::newName("/" + file.afRelationship));
     if (file.embedded) {
         auto ef = Handle::newDictionary();
         ef.replaceKey("/F", embeddedStream(pdf, file));
@@ -222,10 +226,86 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
             false);
     const auto pageList = pageHelper.getAllPages();
 
+    // The chain of structure elements; /AF of "structure" goes on its last element.
+    Handle deepestElement;
+    if (document.structureDepth > 0) {
+        auto root = pdf.makeIndirectObject(Handle::parse("<< /Type /StructTreeRoot >>"));
+        Handle parent = root;
+        Handle first;
+        for (int depth = 0; depth < document.structureDepth; ++depth) {
+            auto element = pdf.makeIndirectObject(Handle::parse("<< /Type /StructElem /S /P >>"));
+            element.replaceKey("/P", parent);
+            parent.replaceKey("/K", depth == 0 ? element : Handle::newArray({ element }));
+            if (depth == 0)
+                first = element;
+            parent = deepestElement = element;
+        }
+        if (document.structureLoop)
+            deepestElement.replaceKey("/K", Handle::newArray({ Handle::newInteger(0), first }));
+        pdf.getRoot().replaceKey("/StructTreeRoot", root);
+    }
+    const auto appendTo = [](Handle dict, const char *key, Handle item) {
+        if (!dict.getKey(key).isArray())
+            dict.replaceKey(key, Handle::newArray());
+        dict.getKey(key).appendItem(item);
+    };
+    // Page N's inner form XObject, made on first use.
+    std::map<int, Handle> innerForms;
+    const auto formOf = [&](int page) {
+        auto &form = innerForms[page];
+        if (form.isInitialized())
+            return form;
+        const auto makeForm = [&] {
+            auto xobject = pdf.newStream(std::string());
+            xobject.getDict().replaceKey("/Type", Handle::newName("/XObject"));
+            xobject.getDict().replaceKey("/Subtype", Handle::newName("/Form"));
+            xobject.getDict().replaceKey("/BBox", Handle::parse("[0 0 10 10]"));
+            return xobject;
+        };
+        auto outer = makeForm();
+        form = makeForm();
+        auto inner = Handle::newDictionary();
+        inner.replaceKey("/Fm1", form);
+        outer.getDict().replaceKey("/Resources", Handle::newDictionary());
+        outer.getDict().getKey("/Resources").replaceKey("/XObject", inner);
+        auto pageObject = pageList.at(static_cast<std::size_t>(page - 1)).getObjectHandle();
+        auto resources = pageObject.getKey("/Resources");
+        resources.replaceKey("/XObject", Handle::newDictionary());
+        resources.getKey("/XObject").replaceKey("/Fm0", outer);
+        return form;
+    };
+
     Entries treeEntries;
+    int hidden = 0;
     for (const auto &file : document.files) {
         auto spec = fileSpec(pdf, file);
         const auto reference = [&] { return file.direct ? spec.shallowCopy() : spec; };
+        if (file.unreferenced) {
+            pdf.getRoot().replaceKey("/QuenlithHidden" + std::to_string(++hidden),
+                file.bareStream ? spec.getKey("/EF").getKey("/F") : reference());
+        }
+        for (const auto &owner : file.afOwners) {
+            const auto space = owner.find(' ');
+            const int page = space == std::string::npos ? 0 : std::stoi(owner.substr(space + 1));
+            const auto kind = owner.substr(0, space);
+            if (kind == "catalog") {
+                appendTo(pdf.getRoot(), "/AF", reference());
+            } else if (kind == "structure" && deepestElement.isInitialized()) {
+                appendTo(deepestElement, "/AF", reference());
+            } else if (page >= 1 && page <= document.pages) {
+                auto pageObject = pageList.at(static_cast<std::size_t>(page - 1)).getObjectHandle();
+                if (kind == "page") {
+                    appendTo(pageObject, "/AF", reference());
+                } else if (kind == "annotation") {
+                    auto annot = pdf.makeIndirectObject(
+                        Handle::parse("<< /Type /Annot /Subtype /Text /Rect [0 0 9 9] >>"));
+                    appendTo(annot, "/AF", reference());
+                    appendTo(pageObject, "/Annots", annot);
+                } else if (kind == "xobject") {
+                    appendTo(formOf(page).getDict(), "/AF", reference());
+                }
+            }
+        }
         for (const auto &key : file.treeKeys)
             treeEntries.emplace_back(key, reference());
         for (int page : file.annotationPages) {

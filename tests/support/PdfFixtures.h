@@ -46,6 +46,16 @@ struct FileSpecFixture {
     bool direct = false; // written as a direct object at each place that refers to it
     std::vector<std::string> treeKeys; // EmbeddedFiles name-tree entries that refer to it
     std::vector<int> annotationPages; // 1-based pages with a /FileAttachment annotation to it
+    // Owners of /AF arrays that refer to it: "catalog", "page N", "annotation N" (a /Text
+    // annotation on page N), "xobject N" (a form XObject inside a form XObject of page N's
+    // resources), "structure" (the deepest structure element, see DocumentFixture).
+    std::vector<std::string> afOwners;
+    std::string afRelationship; // /AFRelationship without the slash; omitted when empty
+    std::string creationDate; // raw /Params /CreationDate; omitted when empty
+    // Kept in the document only by a private key of the catalog, which no reader lists: with
+    // `bareStream`, the embedded stream alone, without its file specification.
+    bool unreferenced = false;
+    bool bareStream = false;
 };
 
 enum class Encryption { None, Aes256, Aes128, Rc4 };
@@ -57,6 +67,10 @@ struct DocumentFixture {
     // n kids per inner node. Entries keep the order of `files` and their keys, sorted or not.
     int treeFanout = 0;
     bool nullTreeEntry = false; // a (key, null) pair after the other entries
+    // A /StructTreeRoot whose elements form a chain of this depth when positive; with
+    // `structureLoop`, the deepest element's /K refers back to the first one.
+    int structureDepth = 0;
+    bool structureLoop = false;
     Encryption encryption = Encryption::None;
     std::string userPassword; // empty: the document opens without a password
     std::string ownerPassword = "owner";
