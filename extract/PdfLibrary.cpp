@@ -288,6 +288,7 @@ struct PdfLibrary::Impl {
     // The current document's bytes when it was read whole. qpdf reads from them, so they are
     // declared before `pdf`, to outlive it.
     std::unique_ptr<char[]> contents;
+    std::size_t contentsSize = 0;
     std::unique_ptr<QPDF> pdf;
     std::string path;
     std::vector<Entry> entries; // the listed ones, then the unlisted ones once found
@@ -317,6 +318,7 @@ struct PdfLibrary::Impl {
         listingDamage.clear();
         pdf.reset();
         contents.reset(); // after pdf, which reads from it
+        contentsSize = 0;
         path.clear();
     }
 
@@ -373,6 +375,7 @@ struct PdfLibrary::Impl {
         const char *origin,
         const std::string &afOwner = {});
     void findUnlisted();
+    std::vector<QPDFObjectHandle> unlistedCandidates();
     // Whether 1-based `index` names an entry, looking for the unlisted ones when it lies past
     // the listed ones (they are found again after each OpenDocument).
     bool hasEntry(int index)
@@ -719,7 +722,7 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec,
         const std::string why = collectWarnings();
         if (!why.empty())
             damage("the embedded file of "
-                + (!key.empty()                    ? key
+                + (!key.empty()                            ? key
                         : std::string_view(origin) == "af" ? std::string("an associated file")
                                                            : std::string("an annotation"))
                 + " is unreadable: " + why);
@@ -759,6 +762,41 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec,
     entries.push_back(std::move(entry));
 }
 
+std::vector<QPDFObjectHandle> PdfLibrary::Impl::unlistedCandidates()
+{
+    if (!contents)
+        return pdf->getAllObjects(); // a large file: few objects beside its big streams
+    // Reading every object would cost more than the listing itself. Outside object streams, only
+    // objects whose bytes hold "/EF" or "/EmbeddedFile" qualify, each one found by its offset;
+    // objects inside object streams are compressed, so each of them is a candidate.
+    std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> byOffset;
+    std::set<QPDFObjGen> candidates;
+    for (const auto &[objGen, entry] : pdf->getXRefTable()) {
+        if (entry.getType() == 1)
+            byOffset.emplace_back(entry.getOffset(), objGen);
+        else if (entry.getType() == 2)
+            candidates.insert(objGen);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    const std::string_view bytes(contents.get(), contentsSize);
+    for (auto at = bytes.find("/E"); at != std::string_view::npos; at = bytes.find("/E", at + 2)) {
+        const auto name = bytes.substr(at, 13);
+        if (name.substr(0, 3) != "/EF" && name != "/EmbeddedFile")
+            continue;
+        const auto after = std::upper_bound(byOffset.begin(),
+            byOffset.end(),
+            static_cast<qpdf_offset_t>(at),
+            [](qpdf_offset_t offset, const auto &object) { return offset < object.first; });
+        if (after != byOffset.begin())
+            candidates.insert(std::prev(after)->second);
+    }
+    std::vector<QPDFObjectHandle> objects;
+    objects.reserve(candidates.size());
+    for (const auto &objGen : candidates)
+        objects.push_back(pdf->getObjectByObjGen(objGen));
+    return objects;
+}
+
 void PdfLibrary::Impl::findUnlisted()
 {
     if (unlistedFound || !pdf)
@@ -770,7 +808,7 @@ void PdfLibrary::Impl::findUnlisted()
             reached.insert(entry.stream.getObjGen());
         std::vector<QPDFObjectHandle> specs;
         std::vector<QPDFObjectHandle> streams;
-        for (auto &object : pdf->getAllObjects()) {
+        for (auto &object : unlistedCandidates()) {
             if (object.isStream()) {
                 if (hasName(object.getDict(), "/Type", "/EmbeddedFile"))
                     streams.push_back(object);
@@ -840,6 +878,7 @@ int PdfLibrary::OpenDocument(const std::string &path, const std::string &passwor
         // a large file is read from disk as needed, so that memory use stays bounded.
         if (loaded.whole) {
             d.contents = std::move(loaded.data);
+            d.contentsSize = loaded.size;
             d.pdf->processMemoryFile(path.c_str(), d.contents.get(), loaded.size, password.c_str());
         } else {
             // qpdf owns the file from here and closes it.

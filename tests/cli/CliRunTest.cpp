@@ -351,6 +351,51 @@ TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)
         << text;
 }
 
+// list shows every origin, unlisted files included; extract writes those only with --unlisted.
+TEST_F(CliRun, ListShowsEveryOriginAndExtractWritesUnlistedFilesOnRequest)
+{
+    const auto spec = [](const std::string &name) {
+        quenlith::fixtures::FileSpecFixture file;
+        file.data = "data of " + name;
+        file.names = { { "/F", name } };
+        return file;
+    };
+    auto named = spec("named.txt");
+    named.treeKeys = { "named.txt" };
+    auto associated = spec("invoice.xml");
+    associated.afOwners = { "catalog" };
+    associated.afRelationship = "Alternative";
+    associated.creationDate = "D:20240501120000Z";
+    auto hidden = spec("hidden.bin");
+    hidden.unreferenced = true;
+    quenlith::fixtures::DocumentFixture d;
+    d.files = { named, associated, hidden };
+    fs::create_directories(m_root / "in");
+    quenlith::fixtures::writeDocument((m_root / "in/a.pdf").string(), d);
+
+    auto json = runJson("list --json in", 0);
+    EXPECT_EQ(json["documents.0.attachmentCount"], "3");
+    EXPECT_EQ(json["documents.0.attachments.0.origin"], R"("names")");
+    EXPECT_EQ(json["documents.0.attachments.0.afOwner"], "null");
+    EXPECT_EQ(json["documents.0.attachments.1.origin"], R"("af")");
+    EXPECT_EQ(json["documents.0.attachments.1.afOwner"], R"("catalog")");
+    EXPECT_EQ(json["documents.0.attachments.1.afRelationship"], R"("Alternative")");
+    EXPECT_EQ(json["documents.0.attachments.1.created"], R"("2024-05-01T12:00:00Z")");
+    EXPECT_EQ(json["documents.0.attachments.2.origin"], R"("unlisted")");
+    EXPECT_EQ(json["documents.0.attachments.2.name"], R"("hidden.bin")");
+    const std::string text = run("list in").out;
+    EXPECT_NE(text.find("invoice.xml  (af of the catalog, "), std::string::npos) << text;
+    EXPECT_NE(text.find("hidden.bin  (unlisted, "), std::string::npos) << text;
+
+    json = runJson("extract --json -o out in", 0);
+    EXPECT_EQ(json["documents.0.attachments.#"], "2");
+    EXPECT_EQ(filesBelow(m_root / "out").size(), 2u);
+    json = runJson("extract --json --unlisted -o out2 in", 0);
+    EXPECT_EQ(json["documents.0.attachments.2.origin"], R"("unlisted")");
+    EXPECT_EQ(readFile(m_root / "out2/a/hidden.bin"), "data of hidden.bin");
+    EXPECT_EQ(run("list --unlisted in").exitCode, 2);
+}
+
 TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)
 {
     document("in/good.pdf", { { "kept.txt", "kept", 0 } });
