@@ -198,7 +198,12 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
         reports.push_back(std::make_unique<RunReportFile>());
         std::string error;
         if (!reports.back()->open(path, format, header, error)) {
+            // Nothing is extracted without the record that was asked for.
             err << "quenlith-cli: " << terminalText(error) << '\n';
+            if (commandLine.json) {
+                header.error = error;
+                writeRunJson(out, header);
+            }
             return 1;
         }
     }

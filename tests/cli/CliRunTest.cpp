@@ -178,6 +178,8 @@ TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("cannot create no/such/folder/r.json"), std::string::npos)
         << unwritable.err;
+    auto json2 = runJson("extract --json -o out --report no/such/folder/r.json in", 1);
+    EXPECT_EQ(json2["error"].rfind("\"cannot create no/such/folder/r.json", 0), 0u);
 }
 
 // Output that does not arrive is a failure, and --json gives one document whatever happens.
