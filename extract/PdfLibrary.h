@@ -20,7 +20,8 @@ enum class OpenStatus : int {
 // Results of PdfLibrary::WriteAttachment. Only Written (1) and ChecksumMismatch leave a file.
 enum class WriteStatus : int {
     Written = 1,
-    IndexOutOfRange = 2, // no current document, or index outside 1..AttachmentCount()
+    // No current document, or an index outside 1..AttachmentCount() (+ unlistedCount()).
+    IndexOutOfRange = 2,
     NoEmbeddedData = 3, // the file specification holds no embedded stream
     DecodeFailed = 4, // the stream's data cannot be read or decoded; nothing is kept
     CannotCreate = 5, // the target or its temporary file cannot be created or renamed

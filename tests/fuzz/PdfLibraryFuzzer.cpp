@@ -62,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     int files = 0;
-    for (int i = 1; i <= count; ++i) {
-        for (int tag = 1; tag <= 7; ++tag)
+    const int total = count + pdf.unlistedCount(); // the unlisted ones are written too
+    for (int i = 1; i <= total; ++i) {
+        for (int tag = 1; tag <= 8; ++tag)
             pdf.AttachmentText(i, tag);
         const fs::path target = out / ("attachment-" + std::to_string(i));
         const int written = pdf.WriteAttachment(i, target.string());
