@@ -54,6 +54,7 @@ constexpr int InternalError = 51;
 constexpr int LibraryNotCreatedError = 429;
 
 const QString Title = QStringLiteral("Quenlith");
+const QString WaitText = QStringLiteral("Please wait... Reading Image Information...");
 
 // Layout positions are given in twips, 15 to a pixel.
 constexpr int px(int twips)
@@ -323,10 +324,7 @@ void frmStep1::buildLayout()
     FrameWait->setFrameShape(QFrame::Box);
     setColour(FrameWait, QPalette::Window, QColor(0xFF, 0xFF, 0xC0));
     place(FrameWait, 1920, 2640, 4455, 495);
-    Label1 = makeLabel(FrameWait,
-        QStringLiteral("Label1"),
-        QStringLiteral("Please wait... Reading Image Information..."),
-        tahoma(9, true));
+    Label1 = makeLabel(FrameWait, QStringLiteral("Label1"), WaitText, tahoma(9, true));
     Label1->setAlignment(Qt::AlignCenter);
     setColour(Label1, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     place(Label1, 120, 120, 4335, 255);
@@ -458,7 +456,9 @@ void frmStep1::Form_Load()
         DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess },
         *PdfLibrary,
         ImageList1);
-    m_documentList->setLongCall([this](const std::function<void()> &call) { runLongCall(call); });
+    m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {
+        runLongCall(call, path);
+    });
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
@@ -558,18 +558,27 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
     std::shared_ptr<pathLogger::StringList> found;
     FolderAddResult result;
     {
-        pathLogger logger([this] { yieldEvents(); });
+        // The walk runs on the helper thread (a slow share must not freeze the window); its pauses
+        // only look whether the window is closing.
+        pathLogger logger([this] {
+            if (m_closing)
+                throw WindowClosing();
+        });
         if (m_fileSystemFactory)
             logger.setFileSystemFactory(m_fileSystemFactory);
         yieldEvents();
-        logger.PathLogInit();
-        logger.setFullFileNamesOnly(true);
-        logger.LogPath(folder.toStdString());
-        found = logger.fullFileNames();
-        for (const SkippedFolder &skipped : logger.skippedFolders())
+        std::vector<SkippedFolder> skippedFolders;
+        runLongCall([&] {
+            logger.PathLogInit();
+            logger.setFullFileNamesOnly(true);
+            logger.LogPath(folder.toStdString());
+            found = logger.fullFileNames();
+            skippedFolders = logger.skippedFolders();
+            logger.Terminate();
+        });
+        for (const SkippedFolder &skipped : skippedFolders)
             result.skippedFolders.append(
                 QString::fromStdString(skipped.path + ": " + skipped.reason));
-        logger.Terminate();
         yieldEvents();
     }
     // SelectListItem after every row, with its outcome shown only when events run: selecting and
@@ -816,8 +825,13 @@ void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
     m_beforeLongCall = std::move(beforeLongCall);
 }
 
-void frmStep1::runLongCall(const std::function<void()> &call)
+void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
 {
+    // The notice names the document, so that a slow one can be told from a hung program.
+    const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
+    Label1->setText(
+        name.isEmpty() ? WaitText : QStringLiteral("Please wait... Reading %1...").arg(name));
+    const auto restoreText = qScopeGuard([this] { Label1->setText(WaitText); });
     BackgroundCall background(m_platform);
     background.setBeforeWork(m_beforeLongCall);
     const bool waitShown = FrameWait->isVisible();
@@ -875,10 +889,12 @@ DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &my
     options.sha256 = true; // for the report the completion message offers
     options.foldCase = m_outputIgnoresCase;
     DocumentResult result;
-    runLongCall([&] {
-        result = extractDocumentAttachments(
-            *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
-    });
+    runLongCall(
+        [&] {
+            result = extractDocumentAttachments(
+                *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
+        },
+        myPDF);
     FrameWait->hide();
     if (result.openStatus == static_cast<int>(OpenStatus::Opened))
         AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -136,7 +137,7 @@ private:
     // Runs `call` (which uses the PDF library) on a helper thread while this thread keeps
     // processing events, showing the wait notice when it lasts; calls made meanwhile by nested
     // commands wait for the library in turn.
-    void runLongCall(const std::function<void()> &call);
+    void runLongCall(const std::function<void()> &call, const QString &document = QString());
     static constexpr qint64 WaitNoticeDelay = 300; // milliseconds
 
     Platform &m_platform;
@@ -147,7 +148,7 @@ private:
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
     bool m_runInProgress = false;
     bool m_cancelRequested = false;
-    bool m_closing = false;
+    std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
     bool m_outputIgnoresCase = false; // the current run's output folder ignores case
 };
 

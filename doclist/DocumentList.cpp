@@ -50,7 +50,7 @@ void DocumentList::addDocumentRow(
         error = m_library.lastError();
     };
     if (m_longCall)
-        m_longCall(open);
+        m_longCall(path, open);
     else
         open();
     QString reason;

@@ -31,9 +31,9 @@ public:
     // `images` are the six images of the window's image list, image 1 first.
     DocumentList(const Controls &controls, PdfLibrary &library, const QList<QIcon> &images);
 
-    // Runs a call that can take long (opening a document); the default runs it in place. The
-    // window runs it off its thread while it keeps processing events.
-    using LongCall = std::function<void(const std::function<void()> &call)>;
+    // Runs a call that can take long (opening the document `path`); the default runs it in place.
+    // The window runs it off its thread while it keeps processing events.
+    using LongCall = std::function<void(const QString &path, const std::function<void()> &call)>;
     void setLongCall(LongCall longCall);
 
     // Opens `path` in the PDF library, counts its attachments and inserts an unticked row at

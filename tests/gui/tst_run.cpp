@@ -5,6 +5,7 @@
 
 #include <QMimeData>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -343,12 +344,16 @@ private slots:
         const auto reset = qScopeGuard([this] { m_window->setBeforeLongCall({}); });
         int ticks = 0;
         bool waitShown = false;
+        QSet<QString> notices; // what the wait notice said, naming the document
         std::function<void()> onTick;
         QTimer timer;
         timer.setInterval(20);
         QObject::connect(&timer, &QTimer::timeout, [&] {
             ++ticks;
-            waitShown = waitShown || m_window->FrameWait->isVisible();
+            if (m_window->FrameWait->isVisible()) {
+                waitShown = true;
+                notices.insert(m_window->Label1->text());
+            }
             if (onTick)
                 onTick();
         });
@@ -356,6 +361,8 @@ private slots:
         addFiles({ docs / "one.pdf", docs / "two.pdf" });
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
         QVERIFY(waitShown && m_window->FrameWait->isHidden());
+        QVERIFY2(notices.contains("Please wait... Reading two.pdf..."),
+            qPrintable(QStringList(notices.begin(), notices.end()).join(" | ")));
         QCOMPARE(m_window->ListView1->topLevelItemCount(), 2);
 
         ticks = 0;
