@@ -67,6 +67,8 @@ void BackgroundCall::run(
 
     QElapsedTimer elapsed;
     elapsed.start();
+    QElapsedTimer sinceEvents; // since this loop last let events run
+    sinceEvents.start();
     std::exception_ptr eventError;
     for (;;) {
         const std::function<void()> *step = nullptr;
@@ -93,9 +95,13 @@ void BackgroundCall::run(
                 state->stepDone = true;
             }
             state->changed.notify_all();
-            continue;
+            // Steps can follow each other faster than the poll interval (a fast write reports
+            // its progress every few megabytes): events still get their turn.
+            if (sinceEvents.elapsed() < PollInterval)
+                continue;
         }
         try {
+            sinceEvents.start();
             m_platform.processEvents();
             if (waiting)
                 waiting(elapsed.elapsed());
