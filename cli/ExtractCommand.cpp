@@ -12,7 +12,6 @@
 #include "util/registry.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -179,13 +178,13 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     const bool foldCase = folderIgnoresCase(header.outputFolder);
     std::vector<std::string> folders
         = assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);
-    std::vector<DocumentResult> documents;
+    std::vector<std::string> paths;
+    std::vector<std::string> documentFolders;
     for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
         if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
             continue;
-        documents.emplace_back();
-        documents.back().documentPath = std::move(inputs.documents[i]);
-        documents.back().documentFolder = std::move(folders[i]);
+        paths.push_back(std::move(inputs.documents[i]));
+        documentFolders.push_back(std::move(folders[i]));
     }
     inputs.documents = {};
     folders = {};
@@ -217,29 +216,6 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     else
         text.emplace(out);
     RunTotals totals;
-    std::mutex finishedMutex;
-    std::vector<char> finished(documents.size(), 0);
-    std::size_t nextToReport = 0;
-    const auto reportFinished = [&] {
-        for (;;) {
-            DocumentResult document;
-            {
-                const std::lock_guard lock(finishedMutex);
-                if (nextToReport == documents.size() || !finished[nextToReport])
-                    return;
-                document = std::move(documents[nextToReport]);
-                documents[nextToReport] = {};
-                ++nextToReport;
-            }
-            totals.add(document);
-            if (json)
-                json->add(document);
-            else
-                text->add(document);
-            for (const auto &report : reports)
-                report->add(document);
-        }
-    };
 
     ExtractionOptions options;
     options.existing = commandLine.existing;
@@ -251,17 +227,14 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.sha256 = !reports.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), documents.size());
-    runOnWorkers(
-        documents.size(),
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), paths.size());
+    runInOrder<DocumentResult>(
+        paths.size(),
         jobs,
         [&](unsigned worker, std::size_t item) {
             DocumentResult result;
-            {
-                const std::lock_guard lock(finishedMutex);
-                result.documentPath = documents[item].documentPath;
-                result.documentFolder = documents[item].documentFolder;
-            }
+            result.documentPath = paths[item];
+            result.documentFolder = documentFolders[item];
             if (!interrupted()) {
                 if (!libraries[worker])
                     libraries[worker] = std::make_unique<PdfLibrary>();
@@ -272,19 +245,20 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
                     observer,
                     options);
             }
-            {
-                const std::lock_guard lock(finishedMutex);
-                documents[item] = std::move(result);
-                finished[item] = 1;
-            }
             progress.documentDone();
+            return std::optional<DocumentResult>(std::move(result));
         },
-        [&] {
-            progress.draw();
-            reportFinished();
-        });
+        [&](DocumentResult &document) {
+            totals.add(document);
+            if (json)
+                json->add(document);
+            else
+                text->add(document);
+            for (const auto &report : reports)
+                report->add(document);
+        },
+        [&] { progress.draw(); });
     progress.finish();
-    reportFinished();
 
     if (json)
         json->finish(inputs.skippedFolders, totals);

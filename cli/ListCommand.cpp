@@ -9,6 +9,7 @@
 #include "util/Utf8Text.h"
 
 #include <memory>
+#include <optional>
 
 namespace quenlith::cli {
 
@@ -36,65 +37,97 @@ bool opened(const ListedDocument &document)
     return document.openStatus == static_cast<int>(OpenStatus::Opened);
 }
 
-void writeText(const std::vector<ListedDocument> &documents,
-    const std::vector<SkippedFolder> &skippedFolders,
-    std::ostream &out)
-{
-    std::size_t attachmentTotal = 0;
-    std::size_t failed = 0;
-    for (const ListedDocument &document : documents) {
+// Writes the text or JSON list a document at a time, in input order, keeping only the totals.
+class ListReport {
+public:
+    ListReport(std::ostream &out, bool json)
+        : m_out(out)
+    {
+        if (!json)
+            return;
+        m_json.emplace(out);
+        m_json->beginObject();
+        m_json->field("program", "quenlith-cli");
+        m_json->field("version", QUENLITH_DISPLAY_VERSION);
+        m_json->field("command", "list");
+        m_json->key("documents");
+        m_json->beginArray();
+    }
+
+    void add(const ListedDocument &document)
+    {
+        ++m_documents;
+        m_failed += opened(document) ? 0 : 1;
+        m_attachments += document.attachments.size();
+        if (m_json)
+            addJson(document);
+        else
+            addText(document);
+    }
+
+    void finish(const std::vector<SkippedFolder> &skippedFolders)
+    {
+        if (m_json) {
+            JsonWriter &json = *m_json;
+            json.endArray();
+            writeSkippedFolders(json, skippedFolders);
+            json.key("summary");
+            json.beginObject();
+            json.field("documents", static_cast<std::int64_t>(m_documents));
+            json.field("documentsFailed", static_cast<std::int64_t>(m_failed));
+            json.field("attachments", static_cast<std::int64_t>(m_attachments));
+            json.field("skippedFolders", static_cast<std::int64_t>(skippedFolders.size()));
+            json.endObject();
+            json.endObject();
+            return;
+        }
+        m_out << "Listed " << countOf(m_documents, "document", "documents") << " with "
+              << countOf(m_attachments, "attachment", "attachments");
+        if (m_failed > 0)
+            m_out << "; " << countOf(m_failed, "document", "documents") << " could not be opened";
+        m_out << ".\n";
+        if (!skippedFolders.empty()) {
+            m_out << "Skipped folders:\n";
+            for (const SkippedFolder &skipped : skippedFolders)
+                m_out << "  " << terminalText(skipped.path) << ": " << terminalText(skipped.reason)
+                      << '\n';
+        }
+    }
+
+    std::size_t failed() const
+    {
+        return m_failed;
+    }
+
+private:
+    void addText(const ListedDocument &document)
+    {
         const std::string path = terminalText(document.path);
         if (document.openStatus == 0) {
-            out << path << ": not listed: interrupted\n";
-            ++failed;
-            continue;
+            m_out << path << ": not listed: interrupted\n";
+            return;
         }
         if (!opened(document)) {
-            out << path << ": cannot open: " << terminalText(document.reason) << '\n';
-            ++failed;
-            continue;
+            m_out << path << ": cannot open: " << terminalText(document.reason) << '\n';
+            return;
         }
-        out << path << ": " << countOf(document.attachments.size(), "attachment", "attachments")
-            << '\n';
-        attachmentTotal += document.attachments.size();
+        m_out << path << ": " << countOf(document.attachments.size(), "attachment", "attachments")
+              << '\n';
         for (const AttachmentInfo &info : document.attachments) {
             const std::string date = isoDate(info.modTime);
-            out << "  " << terminalText(info.name) << "  (" << info.origin;
+            m_out << "  " << terminalText(info.name) << "  (" << info.origin;
             if (info.page > 0)
-                out << " on page " << info.page;
+                m_out << " on page " << info.page;
             else if (info.origin == "af")
-                out << " of the " << info.afOwner;
-            out << ", " << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?")
-                << " bytes, " << (date.empty() ? "no date" : "modified " + date) << ")\n";
+                m_out << " of the " << info.afOwner;
+            m_out << ", " << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?")
+                  << " bytes, " << (date.empty() ? "no date" : "modified " + date) << ")\n";
         }
     }
-    out << "Listed " << countOf(documents.size(), "document", "documents") << " with "
-        << countOf(attachmentTotal, "attachment", "attachments");
-    if (failed > 0)
-        out << "; " << countOf(failed, "document", "documents") << " could not be opened";
-    out << ".\n";
-    if (!skippedFolders.empty()) {
-        out << "Skipped folders:\n";
-        for (const SkippedFolder &skipped : skippedFolders)
-            out << "  " << terminalText(skipped.path) << ": " << terminalText(skipped.reason)
-                << '\n';
-    }
-}
 
-void writeJson(const std::vector<ListedDocument> &documents,
-    const std::vector<SkippedFolder> &skippedFolders,
-    std::ostream &out)
-{
-    JsonWriter json(out);
-    std::int64_t attachmentTotal = 0;
-    std::int64_t failed = 0;
-    json.beginObject();
-    json.field("program", "quenlith-cli");
-    json.field("version", QUENLITH_DISPLAY_VERSION);
-    json.field("command", "list");
-    json.key("documents");
-    json.beginArray();
-    for (const ListedDocument &document : documents) {
+    void addJson(const ListedDocument &document)
+    {
+        JsonWriter &json = *m_json;
         json.beginObject();
         json.field("path", document.path);
         json.field("status",
@@ -111,20 +144,14 @@ void writeJson(const std::vector<ListedDocument> &documents,
         }
         json.endArray();
         json.endObject();
-        attachmentTotal += static_cast<std::int64_t>(document.attachments.size());
-        failed += opened(document) ? 0 : 1;
     }
-    json.endArray();
-    writeSkippedFolders(json, skippedFolders);
-    json.key("summary");
-    json.beginObject();
-    json.field("documents", static_cast<std::int64_t>(documents.size()));
-    json.field("documentsFailed", failed);
-    json.field("attachments", attachmentTotal);
-    json.field("skippedFolders", static_cast<std::int64_t>(skippedFolders.size()));
-    json.endObject();
-    json.endObject();
-}
+
+    std::ostream &m_out;
+    std::optional<JsonWriter> m_json;
+    std::size_t m_documents = 0;
+    std::size_t m_failed = 0;
+    std::size_t m_attachments = 0;
+};
 
 } // namespace
 
@@ -135,41 +162,36 @@ int runList(const CommandLine &commandLine, std::ostream &out)
         std::erase_if(inputs.documents, [&](const std::string &path) {
             return !inShard(path, commandLine.shard, commandLine.shardCount);
         });
-    std::vector<ListedDocument> documents(inputs.documents.size());
-    for (std::size_t i = 0; i < documents.size(); ++i)
-        documents[i].path = inputs.documents[i];
-
+    // Each document is printed as soon as it and those before it are done, then let go.
+    ListReport report(out, commandLine.json);
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), documents.size());
-    runOnWorkers(
-        documents.size(),
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), inputs.documents.size());
+    runInOrder<ListedDocument>(
+        inputs.documents.size(),
         jobs,
         [&](unsigned worker, std::size_t item) {
-            if (interrupted())
-                return;
-            if (!libraries[worker])
-                libraries[worker] = std::make_unique<PdfLibrary>();
-            listOne(*libraries[worker], commandLine.password, documents[item]);
-            for (std::size_t i = 0; i < documents[item].attachments.size(); ++i)
-                progress.attachmentDone();
-            progress.documentDone();
+            ListedDocument document;
+            document.path = inputs.documents[item];
+            if (!interrupted()) {
+                if (!libraries[worker])
+                    libraries[worker] = std::make_unique<PdfLibrary>();
+                listOne(*libraries[worker], commandLine.password, document);
+                for (std::size_t i = 0; i < document.attachments.size(); ++i)
+                    progress.attachmentDone();
+                progress.documentDone();
+            }
+            return std::optional<ListedDocument>(std::move(document));
         },
+        [&](ListedDocument &document) { report.add(document); },
         [&] { progress.draw(); });
     progress.finish();
-
-    if (commandLine.json)
-        writeJson(documents, inputs.skippedFolders, out);
-    else
-        writeText(documents, inputs.skippedFolders, out);
+    report.finish(inputs.skippedFolders);
     out.flush();
 
     if (interrupted())
         return interruptedExitStatus;
-    bool allOpened = true;
-    for (const ListedDocument &document : documents)
-        allOpened = allOpened && opened(document);
-    return allOpened && inputs.skippedFolders.empty() ? 0 : 1;
+    return report.failed() == 0 && inputs.skippedFolders.empty() ? 0 : 1;
 }
 
 } // namespace quenlith::cli
