@@ -80,6 +80,24 @@ DocumentInputs collectDocuments(const std::vector<std::string> &paths)
     return inputs;
 }
 
+namespace {
+
+// The file named `name`, or standard input for "-"; null, with the reason in `error`, when the
+// file cannot be opened.
+std::istream *openInput(const std::string &name, std::ifstream &file, std::string &error)
+{
+    if (name == "-")
+        return &std::cin;
+    file.open(pathFromUtf8(name), std::ios::binary);
+    if (!file) {
+        error = "cannot read " + name + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return &file;
+}
+
+} // namespace
+
 bool readInputPaths(
     const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error)
 {
@@ -88,15 +106,9 @@ bool readInputPaths(
     if (commandLine.filesFrom.empty())
         return true;
     std::ifstream file;
-    std::istream *in = &std::cin;
-    if (commandLine.filesFrom != "-") {
-        file.open(pathFromUtf8(commandLine.filesFrom), std::ios::binary);
-        if (!file) {
-            error = "cannot read " + commandLine.filesFrom + ": " + std::strerror(errno);
-            return false;
-        }
-        in = &file;
-    }
+    std::istream *in = openInput(commandLine.filesFrom, file, error);
+    if (in == nullptr)
+        return false;
     const char separator = commandLine.nulSeparated ? '\0' : '\n';
     for (std::string path; std::getline(*in, path, separator);) {
         if (!commandLine.nulSeparated && !path.empty() && path.back() == '\r')
@@ -152,15 +164,9 @@ bool readPasswordFile(const std::string &file, std::string &password, std::strin
     error.clear();
     password.clear();
     std::ifstream opened;
-    std::istream *in = &std::cin;
-    if (file != "-") {
-        opened.open(pathFromUtf8(file), std::ios::binary);
-        if (!opened) {
-            error = "cannot read " + file + ": " + std::strerror(errno);
-            return false;
-        }
-        in = &opened;
-    }
+    std::istream *in = openInput(file, opened, error);
+    if (in == nullptr)
+        return false;
     std::getline(*in, password);
     if (!password.empty() && password.back() == '\r')
         password.pop_back();

@@ -203,11 +203,6 @@ std::string foldedCase(const std::string &name)
     return folded;
 }
 
-std::string fileSystemComparable(const std::string &name)
-{
-    return OutputNameSet::caseInsensitiveByDefault ? foldedCase(name) : name;
-}
-
 OutputNameSet::OutputNameSet(bool foldCase)
     : m_foldCase(foldCase)
 {

@@ -26,9 +26,6 @@ public:
 
     // Returns the name to write under and records it as used.
     std::string claim(const std::string &safeName);
-    // The next numbered form of `safeName` ("name (n).ext", n >= 2) that is not used yet; not
-    // recorded until reserve().
-    std::string nextAlternative(const std::string &safeName);
     // Records `name` as used.
     void reserve(const std::string &name);
     bool isUsed(const std::string &name) const;
@@ -41,15 +38,14 @@ public:
 
 private:
     std::string comparable(const std::string &name) const;
+    // The next numbered form of `safeName` ("name (n).ext", n >= 2) that is not used yet.
+    std::string nextAlternative(const std::string &safeName);
 
     bool m_foldCase;
     std::unordered_set<std::string> m_used;
     std::unordered_map<std::string, int> m_nextNumber; // comparable base name -> next n
 };
 
-// The form in which two names are compared for clashes on this platform's file systems: folded
-// to small letters where they ignore case by default (Windows, macOS), unchanged elsewhere.
-std::string fileSystemComparable(const std::string &name);
 // `name` with ASCII capitals folded to small letters.
 std::string foldedCase(const std::string &name);
 
