@@ -79,6 +79,8 @@ public:
             return;
         }
         m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        for (const std::string &note : document.notes)
+            m_out << "  note: " << terminalText(note) << '\n';
         // A few of qpdf's warnings: repairs and recovered data deserve a look.
         for (std::size_t i = 0; i < document.warnings.size() && i < shownWarnings; ++i)
             m_out << "  warning: " << terminalText(document.warnings[i]) << '\n';

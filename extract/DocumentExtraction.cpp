@@ -1,8 +1,8 @@
 #include "extract/DocumentExtraction.h"
 
+#include "extract/OutputFolder.h"
 #include "extract/PdfLibrary.h"
 #include "util/SafeFileName.h"
-#include "util/modMain.h"
 #include "util/registry.h"
 
 #include <algorithm>
@@ -216,14 +216,16 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     }
     const int count = library.AttachmentCount() + (options.unlisted ? library.unlistedCount() : 0);
     result.count = count;
-    std::string folderError;
-    if (!createFolderPath(result.documentFolder, folderError)) {
-        result.folderFailure
-            = "cannot create the folder " + result.documentFolder + ": " + folderError;
+    DocumentFolderChoice folder = openDocumentFolder(result.documentFolder);
+    if (folder.folder.empty()) {
+        result.folderFailure = std::move(folder.failure);
         observer.waitNotice(false);
         keepWarnings(library, result);
         return result;
     }
+    result.documentFolder = std::move(folder.folder);
+    if (!folder.note.empty())
+        result.notes.push_back(std::move(folder.note));
     result.folderExists = true;
     observer.waitNotice(false);
 

@@ -103,6 +103,9 @@ struct DocumentResult {
     std::vector<std::string> warnings;
     std::size_t warningCount = 0;
     static constexpr std::size_t maxWarnings = 20;
+    // What the user should know about where the files went, e.g. that the assigned folder was a
+    // symbolic link and a numbered folder took its place.
+    std::vector<std::string> notes;
     std::vector<AttachmentOutcome> attachments;
 };
 
@@ -114,9 +117,11 @@ std::string documentFailure(const DocumentResult &result);
 // Opens `documentPath` in `library` (empty password, then options.password if that is not empty
 // and the document needs one); once it is open, creates `documentFolder` (a separator is added
 // when missing; an existing folder is reused) and writes every embedded file into it under its
-// safe, de-duplicated name, treating files already there as options.existing says. A document
-// that does not open gets no folder. Reports through `observer`, in this order: label "... 0 (of
-// 0)", waitNotice(true), then either waitNotice(false) and return (not opened), or
+// safe, de-duplicated name, treating files already there as options.existing says. A symbolic
+// link or a file at the folder's name is never followed nor replaced: the document then goes
+// into the next free numbered folder (see openDocumentFolder), which documentFolder and notes
+// report. A document that does not open gets no folder. Reports through `observer`, in this order:
+// label "... 0 (of 0)", waitNotice(true), then either waitNotice(false) and return (not opened), or
 // waitNotice(false) and per attachment: yieldPoint, attachmentDone, yieldPoint, label "... i (of
 // n)". A false yieldPoint before a write stops before it; after a write, it stops once the label
 // is set. When a handler run from a yield point has made another document current in `library`,

@@ -238,6 +238,11 @@ void RunReportStream::add(const DocumentResult &document)
     for (const std::string &warning : document.warnings)
         json.string(warning);
     json.endArray();
+    json.key("notes");
+    json.beginArray();
+    for (const std::string &note : document.notes)
+        json.string(note);
+    json.endArray();
     json.key("attachments");
     json.beginArray();
     for (const AttachmentOutcome &outcome : document.attachments)

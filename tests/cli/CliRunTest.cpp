@@ -420,6 +420,31 @@ TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)
     EXPECT_FALSE(fs::exists(m_root / "out/bad")); // no empty folder for what did not open
 }
 
+#ifndef _WIN32
+// A symbolic link at a document folder's name is never written through, in either output form.
+TEST_F(CliRun, ALinkAtTheDocumentFolderGivesANumberedFolderAndANote)
+{
+    document("in/basic.pdf", { { "a.txt", "alpha", 0 } });
+    fs::create_directories(m_root / "elsewhere");
+    fs::create_directories(m_root / "out");
+    fs::create_directory_symlink(m_root / "elsewhere", m_root / "out/basic");
+    const RunResult text = run("extract -o out in/basic.pdf");
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("in/basic.pdf -> out/basic (2)/\n"
+                            "  note: written into basic (2) because basic is a symbolic link\n"),
+        std::string::npos)
+        << text.out;
+    auto json = runJson("extract --json -o out in/basic.pdf", 0);
+    EXPECT_EQ(json["documents.0.documentFolder"], R"("out/basic (2)/")");
+    EXPECT_EQ(json["documents.0.notes.0"],
+        R"("written into basic (2) because basic is a symbolic link")");
+    EXPECT_EQ(json["documents.0.attachments.0.status"], R"("unchanged")");
+    EXPECT_EQ(filesBelow(m_root / "elsewhere"), (std::map<std::string, std::string> {}));
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "basic (2)/a.txt", "alpha" } }));
+}
+#endif
+
 TEST_F(CliRun, SameOutputAndFilesWhateverTheJobCount)
 {
     for (int i = 0; i < 12; ++i) {

@@ -13,7 +13,7 @@ SCHEMA = {
                 'attachmentsUnchanged:i attachmentsSkipped:i attachmentsFailed:i bytesWritten:i'),
     'skipped': ('path:s reason:s', ''),
     'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
-                 'documentFolder:s? warnings:[s]'),
+                 'documentFolder:s? warnings:[s] notes:[s]'),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '
                     'origin:s afOwner:s? afRelationship:s? created:s?'),
                    'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '

@@ -266,6 +266,64 @@ TEST_F(DocumentExtractionTest, ANonFileAtTheTargetIsLeftAlone)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(numbered), {}), "alpha");
 }
 
+#ifndef _WIN32
+// A symbolic link or a file at the document folder's name is a clash: nothing goes through the
+// link or replaces the file, the document takes the next free numbered folder, run after run.
+TEST_F(DocumentExtractionTest, ALinkOrFileAtTheFolderNameGivesANumberedFolder)
+{
+    struct Row {
+        const char *what;
+        std::function<void(const fs::path &)> block;
+        const char *folder;
+        const char *note;
+    };
+    const fs::path elsewhere = m_scratch.path() / "elsewhere";
+    const Row rows[] = {
+        { "link to a folder",
+            [&](const fs::path &at) { fs::create_directory_symlink(elsewhere, at); },
+            "x (2)",
+            "written into x (2) because x is a symbolic link" },
+        { "dangling link",
+            [&](const fs::path &at) { fs::create_symlink(elsewhere / "missing", at); },
+            "x (2)",
+            "written into x (2) because x is a symbolic link" },
+        { "file",
+            [](const fs::path &at) { std::ofstream(at) << "mine"; },
+            "x (2)",
+            "written into x (2) because x is a file" },
+        { "links up to (3)",
+            [&](const fs::path &at) {
+                fs::create_directory_symlink(elsewhere, at);
+                fs::create_directory_symlink(elsewhere, at.string() + " (2)");
+            },
+            "x (3)",
+            "written into x (3) because x is a symbolic link" },
+    };
+    fixtures::writePdf(m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 } });
+    for (const Row &row : rows) {
+        const fs::path out = m_scratch.path() / "out";
+        fs::remove_all(out);
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere);
+        fs::create_directory(out);
+        row.block(out / "x");
+        const std::string expected = row.folder;
+        for (const char *kind : { "written", "unchanged" }) {
+            RecordingObserver observer;
+            const DocumentResult result = extractDocumentAttachments(
+                m_library, m_scratch.file("in.pdf"), (out / "x").string() + "/", observer);
+            EXPECT_TRUE(documentSucceeded(result)) << row.what << documentFailure(result);
+            EXPECT_EQ(result.documentFolder, (out / expected).string() + "/") << row.what;
+            EXPECT_EQ(result.notes, std::vector<std::string> { row.note }) << row.what;
+            ASSERT_EQ(result.attachments.size(), 1u) << row.what;
+            EXPECT_EQ(outcomeWord(result.attachments[0].kind), kind) << row.what;
+        }
+        EXPECT_EQ(filesBelow(elsewhere), Files {}) << row.what;
+        EXPECT_EQ(filesBelow(out / expected), (Files { { "a.txt", "alpha" } })) << row.what;
+    }
+}
+#endif
+
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
 {
     extract({ { "../../evil.txt", "1", 0 },

@@ -1,0 +1,135 @@
+#include "extract/OutputFolder.h"
+
+#include "util/FsPath.h"
+#include "util/registry.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quenlith {
+
+namespace {
+
+enum class Attempt { Folder, Clash, Failed };
+
+struct AttemptResult {
+    Attempt kind = Attempt::Failed;
+    std::string why; // for a clash: what is in the way; for a failure: the error
+};
+
+std::string errorText(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+#ifndef _WIN32
+// A folder made or found at `name` in the open folder `parent`, reached without following a
+// symbolic link, so that nothing written below it can land elsewhere.
+AttemptResult tryFolder(int parent, const std::string &name)
+{
+    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+        return { Attempt::Failed, errorText(errno) };
+    const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return { Attempt::Folder, {} };
+    }
+    const int openError = errno;
+    struct stat info { };
+    if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(info.st_mode))
+            return { Attempt::Clash, "is a symbolic link" };
+        if (!S_ISDIR(info.st_mode))
+            return { Attempt::Clash, "is a file" };
+    }
+    return { Attempt::Failed, errorText(openError) };
+}
+#else
+AttemptResult tryFolder(const std::filesystem::path &parent, const std::string &name)
+{
+    const std::filesystem::path path = parent / pathFromUtf8(name);
+    std::error_code error;
+    std::filesystem::create_directory(path, error);
+    std::error_code statusError;
+    const auto status = std::filesystem::symlink_status(path, statusError);
+    if (std::filesystem::is_symlink(status))
+        return { Attempt::Clash, "is a symbolic link" };
+    if (std::filesystem::is_directory(status))
+        return { Attempt::Folder, {} };
+    if (std::filesystem::exists(status))
+        return { Attempt::Clash, "is a file" };
+    return { Attempt::Failed, error ? error.message() : std::string("it could not be created") };
+}
+#endif
+
+} // namespace
+
+DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
+{
+    DocumentFolderChoice choice;
+    std::filesystem::path path = pathFromUtf8(documentFolder);
+    if (!path.has_filename())
+        path = path.parent_path(); // the trailing separator
+    const std::string name = utf8FromPath(path.filename());
+    if (name.empty() || name == "." || name == "..") {
+        choice.failure = "cannot create the folder " + documentFolder + ": it has no name";
+        return choice;
+    }
+    std::filesystem::path parent = path.parent_path();
+    if (parent.empty())
+        parent = ".";
+    std::error_code error;
+    if (!std::filesystem::is_directory(parent, error))
+        std::filesystem::create_directories(parent, error);
+#ifndef _WIN32
+    const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) {
+        choice.failure = "cannot create the folder " + documentFolder + ": " + errorText(errno);
+        return choice;
+    }
+    const auto attempt
+        = [parentFd](const std::string &candidate) { return tryFolder(parentFd, candidate); };
+#else
+    const auto attempt
+        = [&parent](const std::string &candidate) { return tryFolder(parent, candidate); };
+#endif
+    // The given text up to the folder's own name, so that the folder reads as it was given.
+    std::string given = documentFolder;
+    while (!given.empty() && (given.back() == '/' || given.back() == preferredSeparator()))
+        given.pop_back();
+    const std::string prefix = given.substr(0, given.size() - name.size());
+    std::string firstClash;
+    for (int number = 1; number <= 1000; ++number) {
+        const std::string candidate
+            = number == 1 ? name : name + " (" + std::to_string(number) + ")";
+        const AttemptResult result = attempt(candidate);
+        if (result.kind == Attempt::Folder) {
+            choice.folder = prefix + candidate + preferredSeparator();
+            if (number > 1)
+                choice.note = "written into " + candidate + " because " + firstClash;
+            break;
+        }
+        if (result.kind == Attempt::Failed) {
+            choice.failure = "cannot create the folder " + prefix + candidate + ": " + result.why;
+            break;
+        }
+        if (firstClash.empty())
+            firstClash = name + " " + result.why;
+    }
+    if (choice.folder.empty() && choice.failure.empty())
+        choice.failure
+            = "cannot create the folder " + documentFolder + ": every numbered name is taken";
+#ifndef _WIN32
+    ::close(parentFd);
+#endif
+    return choice;
+}
+
+} // namespace quenlith
