@@ -125,6 +125,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
                     || !number(value.substr(slash + 1), line.shardCount) || line.shardCount < 1
                     || line.shard < 1 || line.shard > line.shardCount))
                 error = "--shard needs K/N with 1 <= K <= N, not '" + value + "'";
+        } else if (takeValue(arguments, i, "--max-document-size", "", value, error)) {
+            const auto [end, status]
+                = std::from_chars(value.data(), value.data() + value.size(), line.maxDocumentSize);
+            if (error.empty()
+                && (status != std::errc() || end != value.data() + value.size()
+                    || line.maxDocumentSize < 1))
+                error = "--max-document-size needs a number of bytes of at least 1, not '" + value
+                    + "'";
+            extractOnly = "--max-document-size";
         } else if (takeValue(arguments, i, "--max-size", "", value, error)
             || takeValue(arguments, i, "--max-ratio", "", value, error)) {
             const bool size = argument.rfind("--max-size", 0) == 0;
@@ -231,6 +240,9 @@ std::string helpText()
            "                     4 GiB), and past twice its declared size\n"
            "      --max-ratio N  stop an attachment past 100 MiB whose data grows past N\n"
            "                     times its stored size (default 1000): a decompression bomb\n"
+           "      --max-document-size BYTES\n"
+           "                     stop a document's attachments once together they pass\n"
+           "                     BYTES (default 16 GiB)\n"
            "      --files-from FILE\n"
            "                     read more PATHs from FILE, one a line (- for standard input)\n"
            "  -0, --null         the PATHs in FILE are separated by NUL bytes (find -print0)\n"

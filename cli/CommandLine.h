@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
 
 #include <string>
@@ -24,6 +25,8 @@ struct CommandLine {
     bool nulSeparated = false; // -0: filesFrom separates paths with NUL bytes
     std::uint64_t maxSize = PdfLibrary::defaultMaxAttachmentSize; // extract only: --max-size
     std::uint64_t maxRatio = PdfLibrary::defaultMaxExpansionRatio; // extract only: --max-ratio
+    // extract only: --max-document-size
+    std::uint64_t maxDocumentSize = ExtractionOptions::defaultMaxDocumentSize;
     unsigned shard = 0; // --shard K/N: take only shard K (1..N) of N; 0 for all
     unsigned shardCount = 0;
     bool unlisted = false; // extract only: also write the embedded files that nothing lists

@@ -224,6 +224,7 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.password = commandLine.password;
     options.foldCase = foldCase;
     options.maxAttachmentSize = commandLine.maxSize;
+    options.maxDocumentSize = commandLine.maxDocumentSize;
     options.maxExpansionRatio = commandLine.maxRatio;
     options.unlisted = commandLine.unlisted;
     options.sha256 = !reports.empty();

@@ -2,11 +2,14 @@
 
 #include "extract/OutputFolder.h"
 #include "extract/PdfLibrary.h"
+#include "util/FsPath.h"
 #include "util/SafeFileName.h"
 #include "util/registry.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 #include <unordered_map>
 
 namespace quenlith {
@@ -57,16 +60,63 @@ AttachmentOutcome::Kind outcomeKind(const WriteResult &written, bool numbered)
     }
 }
 
+std::string documentLimitReason(std::uint64_t limit)
+{
+    return "stopped: the document's attachments together pass the limit of " + std::to_string(limit)
+        + " bytes per document";
+}
+
+// Below this a declared size is not worth asking the file system about its free space.
+constexpr std::int64_t freeSpaceCheckFloor = 16 * 1024 * 1024;
+
+// "disk full: N bytes needed, M free" when the folder's file system has not room for the
+// attachment's declared size, so that it fails at once instead of after filling the disk.
+std::string missingSpace(const std::string &folder, std::int64_t declaredSize)
+{
+    if (declaredSize < freeSpaceCheckFloor)
+        return {};
+    std::error_code error;
+    const auto space = std::filesystem::space(pathFromUtf8(folder), error);
+    if (error || space.available >= static_cast<std::uintmax_t>(declaredSize))
+        return {};
+    return "disk full: " + std::to_string(declaredSize) + " bytes needed, "
+        + std::to_string(space.available) + " free";
+}
+
 AttachmentOutcome writeOne(PdfLibrary &library,
     int index,
     const std::string &folder,
     OutputNameSet &usedNames,
-    const ExtractionOptions &options)
+    const ExtractionOptions &options,
+    std::uint64_t documentBytes)
 {
     AttachmentOutcome outcome;
     outcome.index = index;
     outcome.info = library.attachmentInfo(index);
     outcome.storedName = outcome.info.name;
+    const auto refuse = [&](WriteStatus status, std::string reason) {
+        outcome.kind = AttachmentOutcome::Kind::Failed;
+        outcome.writeStatus = static_cast<int>(status);
+        outcome.outputPath = folder + safeOutputFileName(outcome.storedName, index);
+        outcome.reason = std::move(reason);
+        return outcome;
+    };
+    // The document's budget bounds this attachment too; a stop because of it says so.
+    bool boundByDocument = false;
+    std::uint64_t maxBytes = options.maxAttachmentSize;
+    if (options.maxDocumentSize > 0) {
+        if (documentBytes >= options.maxDocumentSize)
+            return refuse(WriteStatus::DecodeFailed, documentLimitReason(options.maxDocumentSize));
+        const std::uint64_t remaining = options.maxDocumentSize - documentBytes;
+        if (maxBytes == 0 || remaining < maxBytes) {
+            maxBytes = remaining;
+            boundByDocument = true;
+        }
+    }
+    std::string noRoom = missingSpace(folder, outcome.info.declaredSize);
+    if (!noRoom.empty())
+        return refuse(WriteStatus::DiskFull, std::move(noRoom));
+    library.setSizeLimits(maxBytes, options.maxExpansionRatio);
     const std::string safeName = safeOutputFileName(outcome.storedName, index);
     const std::string outputName = usedNames.claim(safeName);
 
@@ -112,6 +162,8 @@ AttachmentOutcome writeOne(PdfLibrary &library,
         outcome.bytes
             = outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch ? written.bytes : 0;
         outcome.reason = library.lastError();
+        if (boundByDocument && outcome.reason == "stopped: expands past the size limit")
+            outcome.reason = documentLimitReason(options.maxDocumentSize);
         if (outcome.reason.empty())
             outcome.reason = "write failed (status " + std::to_string(outcome.writeStatus) + ")";
         break;
@@ -230,8 +282,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     observer.waitNotice(false);
 
     WriteProgressScope progressScope(library, observer);
-    library.setSizeLimits(options.maxAttachmentSize, options.maxExpansionRatio);
     OutputNameSet usedNames(options.foldCase);
+    std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
     for (int index = 1; index <= count; ++index) {
         if (!observer.yieldPoint()) {
             result.stopped = true;
@@ -243,7 +295,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             break;
         }
         result.attachments.push_back(
-            writeOne(library, index, result.documentFolder, usedNames, options));
+            writeOne(library, index, result.documentFolder, usedNames, options, documentBytes));
+        documentBytes += result.attachments.back().bytes;
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
         observer.attachmentLabel(attachmentLabelText(index, count));

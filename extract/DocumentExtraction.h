@@ -48,6 +48,11 @@ struct ExtractionOptions {
     // Decoded data past these stops the attachment (see PdfLibrary::setSizeLimits).
     std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
     std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
+    // A document's attachments together may reach this many bytes (0: no bound); the
+    // attachment that would pass it stops, and those after it fail without being written, so
+    // that one document cannot fill the disk with many attachments each below the bound above.
+    static constexpr std::uint64_t defaultMaxDocumentSize = std::uint64_t { 16 } << 30;
+    std::uint64_t maxDocumentSize = defaultMaxDocumentSize;
     // Also write the embedded files that nothing lists (PdfLibrary::unlistedCount), after the
     // listed ones; `count` then includes them.
     bool unlisted = false;

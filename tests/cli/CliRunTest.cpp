@@ -326,6 +326,16 @@ TEST_F(CliRun, MaxSizeStopsALargeAttachment)
     EXPECT_EQ(filesBelow(m_root / "out"),
         (std::map<std::string, std::string> { { "big/small.txt", "s" } }));
     EXPECT_EQ(run("extract --max-ratio 0 in").exitCode, 2);
+    EXPECT_EQ(run("extract --max-document-size 0 in").exitCode, 2);
+    EXPECT_EQ(run("list --max-document-size 5 in").exitCode, 2);
+
+    fs::remove_all(m_root / "out");
+    auto perDocument = runJson("extract --json --max-document-size 2000000 -o out in", 1);
+    EXPECT_EQ(perDocument["documents.0.attachments.0.reason"],
+        R"("stopped: the document's attachments together pass the limit of 2000000 bytes per )"
+        R"(document")");
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "big/small.txt", "s" } }));
 }
 
 TEST_F(CliRun, ListsAFolderTreeTakingOnlyPdfNames)

@@ -324,6 +324,81 @@ TEST_F(DocumentExtractionTest, ALinkOrFileAtTheFolderNameGivesANumberedFolder)
 }
 #endif
 
+// A document's attachments together stop at its limit: the one that would pass it keeps
+// nothing, the rest are not written. Unchanged files count, so a rerun stops at the same place.
+TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
+{
+    const std::string stopped = "stopped: the document's attachments together pass the limit of ";
+    const struct {
+        std::uint64_t limit;
+        std::vector<const char *> outcomes; // first run, then rerun
+        Files files;
+    } rows[] = {
+        { 0,
+            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" }, { "c.txt", "cccc" } } },
+        { 12,
+            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" }, { "c.txt", "cccc" } } },
+        { 8,
+            { "written", "written", "failed", "unchanged", "unchanged", "failed" },
+            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" } } },
+        { 6,
+            { "written", "failed", "failed", "unchanged", "failed", "failed" },
+            { { "a.txt", "aaaa" } } },
+    };
+    fixtures::writePdf(m_scratch.file("in.pdf"),
+        { { "a.txt", "aaaa", 0 }, { "b.txt", "bbbb", 0 }, { "c.txt", "cccc", 0 } });
+    for (const auto &row : rows) {
+        fs::remove_all(m_scratch.path() / "doc");
+        ExtractionOptions options;
+        options.maxDocumentSize = row.limit;
+        std::vector<std::string> outcomes;
+        for (int run = 0; run < 2; ++run) {
+            RecordingObserver observer;
+            const DocumentResult result = extractDocumentAttachments(
+                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            for (const AttachmentOutcome &outcome : result.attachments) {
+                outcomes.push_back(outcomeWord(outcome.kind));
+                if (outcome.kind == AttachmentOutcome::Kind::Failed) {
+                    EXPECT_EQ(
+                        outcome.reason, stopped + std::to_string(row.limit) + " bytes per document")
+                        << row.limit;
+                }
+            }
+        }
+        EXPECT_EQ(outcomes, std::vector<std::string>(row.outcomes.begin(), row.outcomes.end()))
+            << row.limit;
+        EXPECT_EQ(written(), row.files) << row.limit;
+    }
+}
+
+// A declared size the disk has no room for fails at once, before anything is written.
+TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
+{
+    fixtures::DocumentFixture document;
+    fixtures::FileSpecFixture huge;
+    huge.data = "small in truth";
+    huge.names["/UF"] = "huge.bin";
+    huge.size = std::int64_t { 1 } << 60;
+    huge.treeKeys = { "huge.bin" };
+    fixtures::FileSpecFixture small;
+    small.data = "s";
+    small.names["/UF"] = "small.txt";
+    small.treeKeys = { "small.txt" };
+    document.files = { huge, small };
+    fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+    RecordingObserver observer;
+    const DocumentResult result
+        = extractDocumentAttachments(m_library, m_scratch.file("in.pdf"), m_folder, observer);
+    ASSERT_EQ(result.attachments.size(), 2u);
+    EXPECT_EQ(result.attachments[0].writeStatus, static_cast<int>(WriteStatus::DiskFull));
+    EXPECT_EQ(
+        result.attachments[0].reason.rfind("disk full: 1152921504606846976 bytes needed, ", 0), 0u)
+        << result.attachments[0].reason;
+    EXPECT_EQ(written(), (Files { { "small.txt", "s" } }));
+}
+
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
 {
     extract({ { "../../evil.txt", "1", 0 },
