@@ -2,6 +2,7 @@
 
 #include "extract/OutputFolder.h"
 #include "extract/PdfLibrary.h"
+#include "extract/Placement.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
 #include "util/registry.h"
@@ -88,7 +89,8 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     const std::string &folder,
     OutputNameSet &usedNames,
     const ExtractionOptions &options,
-    std::uint64_t documentBytes)
+    std::uint64_t documentBytes,
+    const AttachmentOutcome *sameData)
 {
     AttachmentOutcome outcome;
     outcome.index = index;
@@ -101,10 +103,14 @@ AttachmentOutcome writeOne(PdfLibrary &library,
         outcome.reason = std::move(reason);
         return outcome;
     };
-    // The document's budget bounds this attachment too; a stop because of it says so.
+    // The data of an earlier attachment that failed to decode is not decoded again.
+    if (sameData != nullptr && !outcomeSucceeded(sameData->kind))
+        return refuse(static_cast<WriteStatus>(sameData->writeStatus), sameData->reason);
+    // The document's budget bounds this attachment too; a stop because of it says so. A copy of
+    // data already on disk counts nothing: each byte counts once.
     bool boundByDocument = false;
     std::uint64_t maxBytes = options.maxAttachmentSize;
-    if (options.maxDocumentSize > 0) {
+    if (options.maxDocumentSize > 0 && sameData == nullptr) {
         if (documentBytes >= options.maxDocumentSize)
             return refuse(WriteStatus::DecodeFailed, documentLimitReason(options.maxDocumentSize));
         const std::uint64_t remaining = options.maxDocumentSize - documentBytes;
@@ -113,7 +119,8 @@ AttachmentOutcome writeOne(PdfLibrary &library,
             boundByDocument = true;
         }
     }
-    std::string noRoom = missingSpace(folder, outcome.info.declaredSize);
+    std::string noRoom
+        = sameData != nullptr ? std::string() : missingSpace(folder, outcome.info.declaredSize);
     if (!noRoom.empty())
         return refuse(WriteStatus::DiskFull, std::move(noRoom));
     library.setSizeLimits(maxBytes, options.maxExpansionRatio);
@@ -134,7 +141,13 @@ AttachmentOutcome writeOne(PdfLibrary &library,
         while (usedNames.isUsed(name));
         return name;
     };
-    const WriteResult written = library.writeAttachment(index, request);
+    std::string copyError;
+    WriteResult written = sameData != nullptr ? placeCopy(sameData->outputPath, request, copyError)
+                                              : library.writeAttachment(index, request);
+    if (sameData != nullptr && written.placement != Placement::None) {
+        written.sha256 = options.sha256 ? sameData->sha256 : std::string();
+        written.storedInClear = sameData->storedInClear;
+    }
 
     outcome.writeStatus = written.status;
     outcome.outputPath = written.path.empty() ? request.path : written.path;
@@ -161,7 +174,7 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     default:
         outcome.bytes
             = outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch ? written.bytes : 0;
-        outcome.reason = library.lastError();
+        outcome.reason = sameData != nullptr ? copyError : library.lastError();
         if (boundByDocument && outcome.reason == "stopped: expands past the size limit")
             outcome.reason = documentLimitReason(options.maxDocumentSize);
         if (outcome.reason.empty())
@@ -284,6 +297,7 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     WriteProgressScope progressScope(library, observer);
     OutputNameSet usedNames(options.foldCase);
     std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
+    std::unordered_map<std::uint64_t, std::size_t> firstWithData; // -> index in attachments
     for (int index = 1; index <= count; ++index) {
         if (!observer.yieldPoint()) {
             result.stopped = true;
@@ -294,9 +308,26 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             result.openReason = "could not be opened again: " + library.lastError();
             break;
         }
-        result.attachments.push_back(
-            writeOne(library, index, result.documentFolder, usedNames, options, documentBytes));
-        documentBytes += result.attachments.back().bytes;
+        // Several names for one embedded stream: its data is decoded once, the others get
+        // copies of the file (or its failure).
+        const std::uint64_t dataIdentity = library.dataIdentity(index);
+        const auto first
+            = dataIdentity == 0 ? firstWithData.end() : firstWithData.find(dataIdentity);
+        const AttachmentOutcome *sameData = nullptr;
+        if (first != firstWithData.end()) {
+            const AttachmentOutcome &earlier = result.attachments[first->second];
+            if ((outcomeSucceeded(earlier.kind) && earlier.kind != AttachmentOutcome::Kind::Skipped)
+                || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed))
+                sameData = &earlier;
+        }
+        AttachmentOutcome outcome = writeOne(
+            library, index, result.documentFolder, usedNames, options, documentBytes, sameData);
+        if (sameData == nullptr) {
+            documentBytes += outcome.bytes;
+            if (dataIdentity != 0)
+                firstWithData[dataIdentity] = result.attachments.size();
+        }
+        result.attachments.push_back(std::move(outcome));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
         observer.attachmentLabel(attachmentLabelText(index, count));

@@ -2,6 +2,7 @@
 
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
+#include "extract/Placement.h"
 #include "extract/QpdfAttachmentSink.h"
 #include "extract/QpdfBrotliFilter.h"
 #include "extract/QpdfEmbeddedFileCrypt.h"
@@ -954,64 +955,17 @@ AttachmentInfo PdfLibrary::attachmentInfo(int index) const
     return m_impl->entries[static_cast<std::size_t>(index - 1)].info;
 }
 
-namespace {
-
-enum class PlaceOutcome { Placed, Skipped, NoFreeName, Failed };
-
-// Moves a complete, closed temporary file to where the request wants it (see ExistingFiles) and
-// records where it went in `result`. Failed: the reason is in file.errorNumber().
-PlaceOutcome placeFile(PartFile &file,
-    const std::filesystem::path &target,
-    bool targetExisted,
-    const WriteRequest &request,
-    WriteResult &result)
+std::uint64_t PdfLibrary::dataIdentity(int index) const
 {
-    const auto placedAt = [&](const std::filesystem::path &path, Placement placement) {
-        result.path = utf8FromPath(path);
-        result.placement = placement;
-        return PlaceOutcome::Placed;
-    };
-    if (targetExisted && file.matchesTarget()) {
-        file.discard();
-        return placedAt(target, Placement::Unchanged);
-    }
-    if (request.existing == ExistingFiles::Overwrite) {
-        if (!file.commit(PartFile::Replace::Existing))
-            return PlaceOutcome::Failed;
-        return placedAt(target, targetExisted ? Placement::Overwritten : Placement::Created);
-    }
-    if (file.commit(PartFile::Replace::Never))
-        return placedAt(target, Placement::Created);
-    if (file.errorNumber() != EEXIST)
-        return PlaceOutcome::Failed;
-    if (request.existing == ExistingFiles::Skip) {
-        file.discard(); // the file appeared while the data was written: still never replaced
-        return PlaceOutcome::Skipped;
-    }
-    // Keep: the first alternative that holds the same bytes, else the first free one. Bounded,
-    // so that a folder full of numbered names cannot hold the write forever.
-    const std::string targetName = utf8FromPath(target.filename());
-    int number = 2;
-    for (int attempt = 0; attempt < 10000; ++attempt) {
-        const std::string name = request.nextAlternative ? request.nextAlternative()
-                                                         : numberedName(targetName, number++);
-        if (name.empty())
-            break;
-        const auto candidate = target.parent_path() / pathFromUtf8(name);
-        if (file.commitAs(candidate, PartFile::Replace::Never))
-            return placedAt(candidate, Placement::Alternative);
-        if (file.errorNumber() != EEXIST)
-            return PlaceOutcome::Failed;
-        if (file.sameContentAs(candidate)) {
-            file.discard();
-            return placedAt(candidate, Placement::Unchanged);
-        }
-    }
-    file.discard();
-    return PlaceOutcome::NoFreeName;
+    if (!m_impl->hasEntry(index))
+        return 0;
+    auto stream = m_impl->entries[static_cast<std::size_t>(index - 1)].stream;
+    if (!stream.isStream() || !stream.isIndirect())
+        return 0;
+    const QPDFObjGen id = stream.getObjGen();
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id.getObj())) << 32)
+        | static_cast<std::uint32_t>(id.getGen());
 }
-
-} // namespace
 
 int PdfLibrary::WriteAttachment(int index, const std::string &path)
 {

@@ -156,6 +156,11 @@ public:
     // All properties of attachment `index`; a default AttachmentInfo when out of range.
     AttachmentInfo attachmentInfo(int index) const;
 
+    // The same non-zero number for attachments whose data is one and the same stream object of
+    // the document (several names for one embedded file), different numbers for different ones;
+    // 0 when out of range or without data. Their decoded bytes are then equal.
+    std::uint64_t dataIdentity(int index) const;
+
     // Decodes attachment `index` (Flate and LZW with checked predictors, ASCII85, ASCIIHex,
     // RunLength; a lone /DCTDecode is kept as stored when it has the declared /Size) into a
     // temporary file beside `path` (nameless where the file system allows, else

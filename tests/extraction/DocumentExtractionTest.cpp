@@ -399,6 +399,107 @@ TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
     EXPECT_EQ(written(), (Files { { "small.txt", "s" } }));
 }
 
+// Three names for one embedded stream: decoded once, each name placed by the usual rules, a
+// new name a hard link to the first file where the file system allows.
+TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
+{
+    const struct {
+        ExistingFiles existing;
+        const char *before; // content of b.txt before the first run; null for none
+        std::vector<const char *> outcomes; // first run, then rerun
+        Files files;
+    } rows[] = {
+        { ExistingFiles::Keep,
+            nullptr,
+            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
+        { ExistingFiles::Keep,
+            "shared",
+            { "written", "unchanged", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
+        { ExistingFiles::Keep,
+            "other",
+            { "written", "renamed", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "shared" },
+                { "b.txt", "other" },
+                { "b (2).txt", "shared" },
+                { "c.txt", "shared" } } },
+        { ExistingFiles::Overwrite,
+            "other",
+            { "written", "overwritten", "written", "unchanged", "unchanged", "unchanged" },
+            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
+        { ExistingFiles::Skip,
+            "other",
+            { "written", "skipped", "written", "skipped", "skipped", "skipped" },
+            { { "a.txt", "shared" }, { "b.txt", "other" }, { "c.txt", "shared" } } },
+    };
+    fixtures::DocumentFixture document;
+    for (const char *name : { "a.txt", "b.txt", "c.txt" }) {
+        fixtures::FileSpecFixture file;
+        file.data = "shared";
+        file.names["/UF"] = name;
+        file.treeKeys = { name };
+        file.streamOf = document.files.empty() ? -1 : 0;
+        document.files.push_back(file);
+    }
+    fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+    for (const auto &row : rows) {
+        fs::remove_all(m_scratch.path() / "doc");
+        fs::create_directory(m_scratch.path() / "doc");
+        if (row.before != nullptr)
+            std::ofstream(m_folder + "b.txt") << row.before;
+        ExtractionOptions options;
+        options.existing = row.existing;
+        options.sha256 = true;
+        std::vector<std::string> outcomes;
+        for (int run = 0; run < 2; ++run) {
+            RecordingObserver observer;
+            const DocumentResult result = extractDocumentAttachments(
+                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
+            for (const AttachmentOutcome &outcome : result.attachments) {
+                outcomes.push_back(outcomeWord(outcome.kind));
+                if (outcome.kind != AttachmentOutcome::Kind::Skipped) {
+                    EXPECT_EQ(outcome.sha256, result.attachments[0].sha256) << outcome.index;
+                }
+            }
+        }
+        const auto label = row.before == nullptr ? std::string("none") : row.before;
+        EXPECT_EQ(outcomes, std::vector<std::string>(row.outcomes.begin(), row.outcomes.end()))
+            << label;
+        EXPECT_EQ(written(), row.files) << label;
+    }
+#ifdef __linux__
+    EXPECT_EQ(fs::hard_link_count(m_folder + "a.txt"), 2u) << "c.txt is the same file";
+#endif
+}
+
+// A stream that stops at the size limit fails every name given to it, decoded once.
+TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
+{
+    fixtures::DocumentFixture document;
+    for (int i = 0; i < 1000; ++i) {
+        fixtures::FileSpecFixture file;
+        file.data = std::string(4096, 'z');
+        file.names["/UF"] = "bomb" + std::to_string(i) + ".bin";
+        file.treeKeys = { file.names["/UF"] };
+        file.streamOf = i == 0 ? -1 : 0;
+        document.files.push_back(file);
+    }
+    fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+    ExtractionOptions options;
+    options.maxAttachmentSize = 1024;
+    RecordingObserver observer;
+    const DocumentResult result = extractDocumentAttachments(
+        m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+    ASSERT_EQ(result.attachments.size(), 1000u);
+    for (const AttachmentOutcome &outcome : result.attachments) {
+        EXPECT_EQ(outcome.kind, AttachmentOutcome::Kind::Failed);
+        EXPECT_EQ(outcome.reason, "stopped: expands past the size limit") << outcome.index;
+    }
+    EXPECT_EQ(written(), Files {});
+}
+
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
 {
     extract({ { "../../evil.txt", "1", 0 },

@@ -277,8 +277,13 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
 
     Entries treeEntries;
     int hidden = 0;
+    std::vector<Handle> specs;
     for (const auto &file : document.files) {
         auto spec = fileSpec(pdf, file);
+        if (file.streamOf >= 0)
+            spec.getKey("/EF").replaceKey(
+                "/F", specs.at(static_cast<std::size_t>(file.streamOf)).getKey("/EF").getKey("/F"));
+        specs.push_back(spec);
         const auto reference = [&] { return file.direct ? spec.shallowCopy() : spec; };
         if (file.unreferenced) {
             pdf.getRoot().replaceKey("/QuenlithHidden" + std::to_string(++hidden),

@@ -56,6 +56,9 @@ struct FileSpecFixture {
     // `bareStream`, the embedded stream alone, without its file specification.
     bool unreferenced = false;
     bool bareStream = false;
+    // >= 0: the specification's /EF refers to the embedded stream of files[streamOf] (an
+    // earlier one) instead of a stream of its own, as writers do that give one file two names.
+    int streamOf = -1;
 };
 
 enum class Encryption { None, Aes256, Aes128, Rc4 };
