@@ -1,6 +1,7 @@
 #include "extract/DocumentExtraction.h"
 
 #include "extract/OutputFolder.h"
+#include "extract/PartFile.h"
 #include "extract/PdfLibrary.h"
 #include "extract/Placement.h"
 #include "util/FsPath.h"
@@ -289,6 +290,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         return result;
     }
     result.documentFolder = std::move(folder.folder);
+    // Temporary files a killed run left here (only where the file system has no anonymous ones).
+    PartFile::removeStaleParts(pathFromUtf8(result.documentFolder));
     if (!folder.note.empty())
         result.notes.push_back(std::move(folder.note));
     result.folderExists = true;

@@ -3,7 +3,9 @@
 #include "util/FsPath.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -14,6 +16,7 @@
 #else
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -21,6 +24,41 @@
 namespace quenlith {
 
 namespace {
+
+std::atomic<bool> anonymousAllowed { true };
+
+// Temporary files older than this belong to no write of this process.
+const std::filesystem::file_time_type processStart = std::filesystem::file_time_type::clock::now();
+
+// Held until the descriptor closes, so that a sweep of another run sees the file is in use.
+void lockWhileOpen(int fd)
+{
+#ifndef _WIN32
+    ::flock(fd, LOCK_EX | LOCK_NB);
+#else
+    (void)fd;
+#endif
+}
+
+// ".<name>.quenlith-XXXXXX.part" with six small letters or digits, as createNamed makes them.
+bool isPartName(const std::string &name)
+{
+    static const std::string infix = ".quenlith-";
+    static const std::string suffix = ".part";
+    const std::size_t tail = infix.size() + 6 + suffix.size();
+    if (name.size() < 1 + tail || name[0] != '.')
+        return false;
+    const std::size_t at = name.size() - tail;
+    if (name.compare(at, infix.size(), infix) != 0
+        || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    for (std::size_t i = at + infix.size(); i < name.size() - suffix.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
 
 // The target's name cut to at most `limit` bytes without splitting a UTF-8 sequence, so that
 // the temporary name stays within the file system's limit on name length.
@@ -146,7 +184,7 @@ bool PartFile::create(const std::filesystem::path &target, bool compareWithTarge
         m_matches = m_compared != nullptr;
     }
 #if defined(O_TMPFILE) && !defined(_WIN32)
-    if (createAnonymous(target.parent_path()))
+    if (anonymousAllowed && createAnonymous(target.parent_path()))
         return true;
 #endif
     return createNamed(target, m_temp);
@@ -177,6 +215,7 @@ bool PartFile::createAnonymous(const std::filesystem::path &folder)
         return false;
     }
     std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
+    lockWhileOpen(kept); // covers the hidden name it may get before its rename
     m_anonymousFd = kept;
     m_temp = link;
     return true;
@@ -202,6 +241,9 @@ bool PartFile::createNamed(const std::filesystem::path &target, std::filesystem:
             m_file = openExclusive(candidate);
             if (m_file != nullptr) {
                 created = std::move(candidate);
+#ifndef _WIN32
+                lockWhileOpen(::fileno(m_file));
+#endif
                 std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
                 return true;
             }
@@ -443,6 +485,41 @@ std::string PartFile::errorText() const
 const std::filesystem::path &PartFile::tempPath() const
 {
     return m_temp;
+}
+
+void PartFile::removeStaleParts(const std::filesystem::path &folder)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::filesystem::path &path = entries->path();
+        if (!isPartName(utf8FromPath(path.filename())))
+            continue;
+        std::error_code entryError;
+        if (!entries->is_regular_file(entryError) || entries->is_symlink(entryError)
+            || entries->last_write_time(entryError) >= processStart || entryError)
+            continue;
+#ifndef _WIN32
+        // A write in progress holds the lock; taking it here means no one does.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened {
+        }, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0
+            && ::lstat(path.c_str(), &named) == 0 && opened.st_ino == named.st_ino
+            && opened.st_dev == named.st_dev)
+            ::unlink(path.c_str());
+        ::close(fd);
+#else
+        std::filesystem::remove(path, entryError); // Windows refuses while the file is open
+#endif
+    }
+}
+
+void PartFile::allowAnonymous(bool allowed)
+{
+    anonymousAllowed = allowed;
 }
 
 } // namespace quenlith

@@ -61,6 +61,16 @@ public:
     // The temporary file's path while there is one ("/proc/self/fd/N" for an anonymous file).
     const std::filesystem::path &tempPath() const;
 
+    // Removes from `folder` the hidden temporary files of this pattern that a killed run left:
+    // those last modified before this process started and that no running write holds (a
+    // temporary file is locked while it exists, where the system has flock). Other files and
+    // folders, links included, are left alone. Errors are ignored.
+    static void removeStaleParts(const std::filesystem::path &folder);
+
+    // Tests only: false makes every PartFile use a named temporary file, as on a file system
+    // without anonymous files.
+    static void allowAnonymous(bool allowed);
+
 private:
     bool closeFile();
     bool createAnonymous(const std::filesystem::path &folder);

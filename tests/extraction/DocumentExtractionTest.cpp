@@ -10,12 +10,19 @@
 #include "util/registry.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace quenlith {
 namespace {
@@ -499,6 +506,51 @@ TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
     }
     EXPECT_EQ(written(), Files {});
 }
+
+#ifndef _WIN32
+// Without anonymous temporary files, a run removes the parts a killed run left in the folders it
+// writes to, and nothing else: not a part a running write holds, not a newer one, not other
+// names.
+TEST_F(DocumentExtractionTest, StalePartsOfAKilledRunAreRemoved)
+{
+    PartFile::allowAnonymous(false);
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto later = fs::file_time_type::clock::now() + std::chrono::hours(1);
+    const struct {
+        const char *name;
+        bool old;
+        bool kept;
+    } rows[] = {
+        { ".a.txt.quenlith-k1ll3d.part", true, false },
+        { ".other name.quenlith-abc123.part", true, false },
+        { ".held.quenlith-abc123.part", true, true }, // locked below: a write in progress
+        { ".new.quenlith-abc123.part", false, true },
+        { ".a.txt.quenlith-abc12.part", true, true },
+        { "a.txt.quenlith-abc123.part", true, true },
+        { ".a.txt.quenlith-ABC123.part", true, true },
+        { ".a.txt.quenlith-abc123.partial", true, true },
+    };
+    Files expected { { "a.txt", "alpha" } };
+    for (const auto &row : rows) {
+        std::ofstream(m_folder + row.name) << "left";
+        fs::last_write_time(m_folder + row.name, row.old ? hourAgo : later);
+        if (row.kept)
+            expected[row.name] = "left";
+    }
+    const int held = ::open((m_folder + ".held.quenlith-abc123.part").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    fs::create_directory_symlink(m_scratch.path(), m_folder + ".link.quenlith-abc123.part");
+
+    const auto result = extract({ { "a.txt", "alpha", 0 } });
+    ::close(held);
+    PartFile::allowAnonymous(true);
+    ASSERT_EQ(result.attachments.size(), 1u);
+    EXPECT_EQ(outcomeWord(result.attachments[0].kind), "written");
+    EXPECT_EQ(written(), expected);
+    EXPECT_TRUE(fs::is_symlink(m_folder + ".link.quenlith-abc123.part"));
+}
+#endif
 
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
 {
