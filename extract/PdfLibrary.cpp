@@ -7,6 +7,7 @@
 #include "extract/QpdfBrotliFilter.h"
 #include "extract/QpdfEmbeddedFileCrypt.h"
 #include "extract/QpdfFilterChain.h"
+#include "extract/QpdfIsalInflate.h"
 #include "extract/QpdfOutputLimit.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
@@ -354,9 +355,13 @@ struct PdfLibrary::Impl {
         bool decoded = false; // every filter applied and the data reached the sink
         std::string error; // why not, when known
         std::string warning; // qpdf's last warning while decoding, empty when none
+        // The fast inflater did not accept the stream: decode it again with `fast` false.
+        bool fastRejected = false;
     };
-    // Pipes `source` through its filters into `sink` (which complete() has not ended yet).
-    DecodeResult decode(QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink);
+    // Pipes `source` through its filters into `sink` (which complete() has not ended yet); with
+    // `fast`, a stream that chain.onlyPlainFlate describes is inflated by ISA-L instead of qpdf.
+    DecodeResult decode(
+        QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink, bool fast);
 
     // The most bytes that `entry` may decode to, and the reason to give past them.
     std::pair<std::uint64_t, std::string> outputLimit(const Entry &entry) const;
@@ -562,9 +567,27 @@ void PdfLibrary::Impl::walkStructureTree(QPDFObjectHandle root)
 }
 
 PdfLibrary::Impl::DecodeResult PdfLibrary::Impl::decode(
-    QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink)
+    QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink, bool fast)
 {
     DecodeResult result;
+    if (fast && chain.onlyPlainFlate) {
+        // qpdf hands over the stored bytes, decrypted; the inflater checks them whole.
+        QpdfIsalInflate inflater(&sink);
+        try {
+            result.decoded
+                = source.pipeStreamData(&inflater, nullptr, 0, qpdf_dl_none, false, false);
+        } catch (std::exception &e) {
+            result.error = e.what();
+        } catch (...) {
+            result.error = "unknown failure";
+        }
+        result.warning = collectWarnings();
+        // A warning (a stream qpdf read with trouble) gets qpdf's full treatment too.
+        result.fastRejected = inflater.rejected() || !result.warning.empty();
+        if (result.error.empty())
+            result.error = result.warning;
+        return result;
+    }
     bool filtered = false;
     try {
         // Up to RunLength: qpdf's image decoders would turn a stored JPEG into pixels.
@@ -1045,14 +1068,24 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     // to decode or to match its declared /Size and /CheckSum, the stored bytes get a second try,
     // and count when they pass every check; else the decrypted data is what is reported.
     const int passes = decrypting ? 3 : 1;
-    for (int pass = 0; pass < passes; ++pass) {
+    // A fresh temporary file with its sink, for each decoding of the data.
+    const auto startAttempt = [&] {
         if (!file.create(target, targetExists))
-            return fail(
-                file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
-                "cannot create the file: " + file.errorText());
+            return false;
         // Hashing costs time: only a declared checksum is worth it.
         attempt = std::make_unique<QpdfAttachmentSink>(
             file, d.progress, !entry.checksum.empty(), request.sha256);
+        limiter = std::make_unique<QpdfOutputLimit>(attempt.get(), limit, limitReason);
+        return true;
+    };
+    const auto cannotCreate = [&] {
+        return fail(
+            file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
+            "cannot create the file: " + file.errorText());
+    };
+    for (int pass = 0; pass < passes; ++pass) {
+        if (!startAttempt())
+            return cannotCreate();
         const bool decrypted = decrypting && pass != 1;
         QPDFObjectHandle source = entry.stream;
         if (decrypted) {
@@ -1064,8 +1097,14 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
                     std::string("the embedded data cannot be decoded: ") + e.what());
             }
         }
-        limiter = std::make_unique<QpdfOutputLimit>(attempt.get(), limit, limitReason);
-        decodeResult = d.decode(source, chain, *limiter);
+        decodeResult = d.decode(source, chain, *limiter, true);
+        if (decodeResult.fastRejected && !attempt->abandoned() && !attempt->failed()) {
+            // Whatever the fast inflater refused, qpdf's decoder decides, as for any stream.
+            file.discard();
+            if (!startAttempt())
+                return cannotCreate();
+            decodeResult = d.decode(source, chain, *limiter, false);
+        }
         result.storedInClear = decrypting && !decrypted;
         if (pass == passes - 1 || attempt->abandoned() || attempt->failed())
             break;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <qpdf/QPDFCryptoProvider.hh>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -19,7 +18,7 @@ namespace quenlith {
 class QpdfAttachmentSink::Hasher {
 public:
     // Either context may be null. Throws std::system_error when no thread can be started.
-    Hasher(std::shared_ptr<QPDFCryptoImpl> md5, std::shared_ptr<QPDFCryptoImpl> sha256)
+    Hasher(std::shared_ptr<Digest> md5, std::shared_ptr<Digest> sha256)
         : m_md5(std::move(md5))
         , m_sha256(std::move(sha256))
     {
@@ -89,9 +88,9 @@ private:
             try {
                 if (!m_hashFailed) {
                     if (m_md5)
-                        m_md5->MD5_update(block, size);
+                        m_md5->update(block, size);
                     if (m_sha256)
-                        m_sha256->SHA2_update(block, size);
+                        m_sha256->update(block, size);
                 }
             } catch (...) {
                 m_hashFailed = true; // an exception must not leave the thread
@@ -102,8 +101,8 @@ private:
         }
     }
 
-    std::shared_ptr<QPDFCryptoImpl> m_md5;
-    std::shared_ptr<QPDFCryptoImpl> m_sha256;
+    std::shared_ptr<Digest> m_md5;
+    std::shared_ptr<Digest> m_sha256;
     std::vector<std::unique_ptr<unsigned char[]>> m_storage;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -120,13 +119,14 @@ QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress, bool m
     , m_file(file)
     , m_progress(std::move(progress))
 {
-    if (md5) {
-        m_md5 = QPDFCryptoProvider::getImpl();
-        m_md5->MD5_init();
-    }
-    if (sha256) {
-        m_sha256 = QPDFCryptoProvider::getImpl();
-        m_sha256->SHA2_init(256);
+    // A digest OpenSSL refuses (MD5 under a FIPS policy) stays empty: the checksum then counts
+    // as not matching, never as verified.
+    try {
+        if (md5)
+            m_md5 = std::make_shared<Digest>(Digest::Kind::Md5);
+        if (sha256)
+            m_sha256 = std::make_shared<Digest>(Digest::Kind::Sha256);
+    } catch (std::exception &) {
     }
 }
 
@@ -151,9 +151,9 @@ void QpdfAttachmentSink::write(unsigned char const *data, size_t len)
     } else {
         writeToFile(data, len);
         if (m_md5)
-            m_md5->MD5_update(data, len);
+            m_md5->update(data, len);
         if (m_sha256)
-            m_sha256->SHA2_update(data, len);
+            m_sha256->update(data, len);
     }
     m_bytes += len;
     if (m_bytes >= m_nextReport) {
@@ -224,19 +224,13 @@ bool QpdfAttachmentSink::complete()
         }
         hashed = m_hasher->close();
     }
-    if (m_md5 && hashed) {
-        m_md5->MD5_finalize();
-        QPDFCryptoImpl::MD5_Digest digest;
-        m_md5->MD5_digest(digest);
-        m_digest.assign(reinterpret_cast<const char *>(digest), sizeof(digest));
-    }
-    if (m_sha256 && hashed) {
-        m_sha256->SHA2_finalize();
-        static constexpr char hex[] = "0123456789abcdef";
-        for (const unsigned char c : m_sha256->SHA2_digest()) {
-            m_sha256Hex += hex[c >> 4];
-            m_sha256Hex += hex[c & 15];
-        }
+    try {
+        if (m_md5 && hashed)
+            m_digest = m_md5->finish();
+        if (m_sha256 && hashed)
+            m_sha256Hex = Digest::hex(m_sha256->finish());
+    } catch (std::exception &) {
+        // No digest: the checksum counts as not matching, never as verified.
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/Digest.h"
 #include "extract/PartFile.h"
 
 #include <cstddef>
@@ -7,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <qpdf/Pipeline.hh>
-#include <qpdf/QPDFCryptoImpl.hh>
 #include <string>
 
 namespace quenlith {
@@ -63,8 +63,8 @@ private:
 
     PartFile &m_file;
     Progress m_progress;
-    std::shared_ptr<QPDFCryptoImpl> m_md5; // null when not asked for
-    std::shared_ptr<QPDFCryptoImpl> m_sha256; // null when not asked for
+    std::shared_ptr<Digest> m_md5; // null when not asked for
+    std::shared_ptr<Digest> m_sha256; // null when not asked for
     std::unique_ptr<Hasher> m_hasher; // set once the data outgrew inlineHashLimit
     bool m_inlineOnly = false; // no thread could be started: hash inline to the end
     unsigned char *m_block = nullptr; // the block being filled, owned by m_hasher
