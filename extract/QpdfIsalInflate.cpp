@@ -40,6 +40,15 @@ void QpdfIsalInflate::write(unsigned char const *data, size_t len)
         }
         return;
     }
+    // ISA-L asks for a preset dictionary only when the header arrives in one piece: check the
+    // flag here (FDICT, bit 5 of the second byte) however the input is split.
+    if (m_headerBytes < 2 && len > 0) {
+        if (m_headerBytes == 1 && (data[0] & 0x20) != 0)
+            reject("a preset dictionary");
+        if (m_headerBytes == 0 && len > 1 && (data[1] & 0x20) != 0)
+            reject("a preset dictionary");
+        m_headerBytes += std::min<size_t>(len, 2 - m_headerBytes);
+    }
     auto &stream = m_state->stream;
     while (len > 0) {
         // avail_in is 32 bits wide.

@@ -39,6 +39,7 @@ private:
 
     std::unique_ptr<State> m_state;
     std::unique_ptr<unsigned char[]> m_output;
+    std::size_t m_headerBytes = 0; // of the two zlib header bytes, those seen
     bool m_ended = false; // the final block and the checksum were read
     bool m_rejected = false;
     std::string m_rejection;
