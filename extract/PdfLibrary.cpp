@@ -1060,7 +1060,10 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     PartFile file;
     std::unique_ptr<QpdfAttachmentSink> attempt;
     std::unique_ptr<QpdfOutputLimit> limiter; // in front of `attempt`
-    const auto [limit, limitReason] = d.outputLimit(entry);
+    // Named variables, not a structured binding: the lambdas below capture them.
+    const auto outputLimit = d.outputLimit(entry);
+    const std::uint64_t limit = outputLimit.first;
+    const std::string &limitReason = outputLimit.second;
     Impl::DecodeResult decodeResult;
     bool completed = false; // complete() was called on `attempt`, with this result:
     bool completeSucceeded = false;
