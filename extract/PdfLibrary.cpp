@@ -1091,9 +1091,10 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
             return cannotCreate();
         const bool decrypted = decrypting && pass != 1;
         QPDFObjectHandle source = entry.stream;
-        if (decrypted) {
+        if (decrypted || d.pdf->isEncrypted()) {
             try {
-                source = crypt.decryptedView(*d.pdf, entry.stream);
+                source = decrypted ? crypt.decryptedView(*d.pdf, entry.stream)
+                                   : EmbeddedFileCrypt::guardedView(*d.pdf, entry.stream);
             } catch (std::exception &e) {
                 file.discard();
                 return fail(WriteStatus::DecodeFailed,

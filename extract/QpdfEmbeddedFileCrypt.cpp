@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFCryptoProvider.hh>
 #include <stdexcept>
@@ -114,30 +115,84 @@ private:
     bool m_held = false; // m_plain holds a decrypted block not yet passed on
 };
 
+// Passes everything on, but a failure of finish() after it is held back and thrown only by
+// rethrow(), once the pipeline before it is done: qpdf finishes a failed pipeline once more.
+class FinishGuard : public Pipeline {
+public:
+    explicit FinishGuard(Pipeline *output)
+        : Pipeline("finish guard", output)
+    {
+    }
+
+    void write(unsigned char const *data, size_t len) override
+    {
+        getNext()->write(data, len);
+    }
+
+    void finish() override
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
+        try {
+            getNext()->finish();
+        } catch (std::exception &e) {
+            m_failure = e.what();
+            m_failed = true;
+        } catch (...) {
+            m_failure = "unknown failure";
+            m_failed = true;
+        }
+    }
+
+    void rethrow() const
+    {
+        if (m_failed)
+            throw std::runtime_error(m_failure);
+    }
+
+private:
+    bool m_finished = false;
+    bool m_failed = false;
+    std::string m_failure;
+};
+
+// The stored data of a stream, decrypted by qpdf, or by DecryptingPipeline when given a key.
 class DecryptedData : public QPDFObjectHandle::StreamDataProvider {
 public:
-    DecryptedData(QPDFObjectHandle stream, bool aes, std::string key)
+    DecryptedData(QPDFObjectHandle stream, std::optional<std::pair<bool, std::string>> ownCipher)
         : StreamDataProvider(true)
         , m_stream(std::move(stream))
-        , m_aes(aes)
-        , m_key(std::move(key))
+        , m_ownCipher(std::move(ownCipher))
     {
     }
 
     bool provideStreamData(
         QPDFObjGen const &, Pipeline *pipeline, bool suppressWarnings, bool willRetry) override
     {
-        DecryptingPipeline decrypt(pipeline, m_aes, m_key);
-        // The stored bytes: with /StmF /Identity qpdf's own decryption leaves them as they are.
-        return m_stream.pipeStreamData(
-            &decrypt, nullptr, 0, qpdf_dl_none, suppressWarnings, willRetry);
+        std::optional<DecryptingPipeline> decrypt;
+        if (m_ownCipher)
+            decrypt.emplace(pipeline, m_ownCipher->first, m_ownCipher->second);
+        FinishGuard guard(decrypt ? &*decrypt : pipeline);
+        // With /StmF /Identity qpdf's own decryption leaves the stored bytes as they are.
+        const bool piped = m_stream.pipeStreamData(
+            &guard, nullptr, 0, qpdf_dl_none, suppressWarnings, willRetry);
+        guard.rethrow();
+        return piped;
     }
 
 private:
     QPDFObjectHandle m_stream;
-    bool m_aes;
-    std::string m_key;
+    std::optional<std::pair<bool, std::string>> m_ownCipher; // AES or RC4, and the key
 };
+
+QPDFObjectHandle viewOf(QPDF &pdf, QPDFObjectHandle stream, std::shared_ptr<DecryptedData> data)
+{
+    auto view = pdf.newStream();
+    auto dict = stream.getDict();
+    view.replaceStreamData(std::move(data), dict.getKey("/Filter"), dict.getKey("/DecodeParms"));
+    return view;
+}
 
 bool hasCryptFilter(QPDFObjectHandle filter)
 {
@@ -164,7 +219,15 @@ EmbeddedFileCrypt EmbeddedFileCrypt::forStream(QPDF &pdf, QPDFObjectHandle strea
     if (!pdf.isEncrypted(R, P, V, streamMethod, stringMethod, fileMethod) || V < 4)
         return crypt; // one method for everything, which qpdf applies
     // qpdf applies the crypt filter that a /Crypt filter names (ISO 32000-1 7.6.5.3).
-    if (hasCryptFilter(stream.getDict().getKey("/Filter")) || fileMethod == streamMethod)
+    if (hasCryptFilter(stream.getDict().getKey("/Filter")))
+        return crypt;
+    // qpdf would guess AES and give whatever that makes of the bytes.
+    if (streamMethod == QPDF::e_unknown) {
+        crypt.action = Action::Refuse;
+        crypt.reason = "cannot decrypt the data: its crypt filter (/StmF) is of an unknown kind";
+        return crypt;
+    }
+    if (fileMethod == streamMethod)
         return crypt;
     if (streamMethod != QPDF::e_none) {
         crypt.action = Action::Refuse;
@@ -190,12 +253,12 @@ EmbeddedFileCrypt EmbeddedFileCrypt::forStream(QPDF &pdf, QPDFObjectHandle strea
 
 QPDFObjectHandle EmbeddedFileCrypt::decryptedView(QPDF &pdf, QPDFObjectHandle stream) const
 {
-    auto view = pdf.newStream();
-    auto dict = stream.getDict();
-    view.replaceStreamData(std::make_shared<DecryptedData>(stream, aes, key),
-        dict.getKey("/Filter"),
-        dict.getKey("/DecodeParms"));
-    return view;
+    return viewOf(pdf, stream, std::make_shared<DecryptedData>(stream, std::pair(aes, key)));
+}
+
+QPDFObjectHandle EmbeddedFileCrypt::guardedView(QPDF &pdf, QPDFObjectHandle stream)
+{
+    return viewOf(pdf, stream, std::make_shared<DecryptedData>(stream, std::nullopt));
 }
 
 } // namespace quenlith

@@ -26,6 +26,12 @@ struct EmbeddedFileCrypt {
     // same /Filter and /DecodeParms: qpdf's decoders then apply to it as to any stream. The data is
     // read and decrypted in pieces as the new stream is read.
     QPDFObjectHandle decryptedView(QPDF &pdf, QPDFObjectHandle stream) const;
+
+    // The same for a stream that qpdf decrypts itself. qpdf 11.3's AES decryption crashes when
+    // the pipeline after it fails while it finishes (qpdf then finishes it a second time, after
+    // its cipher is gone): the view's data comes through a stage that holds such a failure back
+    // until qpdf's decryption is done, whatever decoder or writer fails.
+    static QPDFObjectHandle guardedView(QPDF &pdf, QPDFObjectHandle stream);
 };
 
 } // namespace quenlith

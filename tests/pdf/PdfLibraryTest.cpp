@@ -628,6 +628,61 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
     }
 }
 
+// Encrypted documents whose data fails to decode, or whose streams' crypt filter is unknown, fail
+// those attachments with the reason; nothing of them is written, and the rest of the document is.
+TEST_F(PdfLibraryTest, FailsCleanlyOnBadDataInEncryptedDocuments)
+{
+    std::string text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text += std::to_string(i * 40503u) + "\n";
+    const std::string deflated = fixtures::deflate(text);
+    const int failed = static_cast<int>(WriteStatus::DecodeFailed);
+    const std::string prefix = "the embedded data cannot be decoded: ";
+
+    // Encrypted by qpdf: its decryption passes the data on to the decoders.
+    for (const auto encryption : { Encryption::Aes128, Encryption::Aes256, Encryption::Rc4 }) {
+        SCOPED_TRACE(static_cast<int>(encryption));
+        auto endsEarly = file("early.txt");
+        endsEarly.filter = "/FlateDecode";
+        endsEarly.data = deflated.substr(0, deflated.size() / 2);
+        auto notDeflate = file("garbage.txt");
+        notDeflate.filter = "/FlateDecode";
+        notDeflate.data = text.substr(0, 5000);
+        auto d = document({ endsEarly, notDeflate, file("good.txt", text) });
+        d.encryption = encryption;
+        open(d);
+        EXPECT_EQ(write(1, "early.txt"), failed);
+        EXPECT_EQ(m_pdf.lastError().rfind(prefix, 0), 0u) << m_pdf.lastError();
+        EXPECT_EQ(write(2, "garbage.txt"), failed);
+        EXPECT_EQ(write(3, "good.txt"), written) << m_pdf.lastError();
+        EXPECT_TRUE(out("good.txt") == text);
+        EXPECT_EQ(outEntries(), 1u);
+        fs::remove(m_out.file("good.txt"));
+    }
+
+    // A /StmF that names no crypt filter, which qpdf would take for AES, whatever the bytes.
+    for (const bool cryptFilterOnStreams : { false, true }) {
+        SCOPED_TRACE(cryptFilterOnStreams);
+        fixtures::writeDocument(m_pdfPath, document({ file("a.txt", text) }));
+        fixtures::AttachmentEncryption encryption;
+        encryption.method = fixtures::AttachmentEncryption::Method::Aes128;
+        encryption.streamFilter = "/NoSuchFilter";
+        encryption.cryptFilterOnStreams = cryptFilterOnStreams;
+        fixtures::encryptAttachments(m_pdfPath, encryption);
+        ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+        if (cryptFilterOnStreams) { // the stream's own crypt filter holds
+            EXPECT_EQ(write(1, "a.txt"), written) << m_pdf.lastError();
+            EXPECT_TRUE(out("a.txt") == text);
+            fs::remove(m_out.file("a.txt"));
+            continue;
+        }
+        EXPECT_EQ(write(1, "a.txt"), failed);
+        EXPECT_EQ(m_pdf.lastError(),
+            prefix + "cannot decrypt the data: its crypt filter (/StmF) is of an unknown kind");
+        EXPECT_EQ(outEntries(), 0u);
+    }
+}
+
 // Data that expands past its declared /Size (twice it and 1 MiB) or past the size limits is
 // stopped while it is written, and nothing of it stays on disk.
 TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)

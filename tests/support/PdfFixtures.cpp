@@ -432,7 +432,7 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
         dict.replaceKey("/R", Handle::newInteger(4));
         dict.replaceKey("/Length", Handle::newInteger(128));
         // The defaults of /StmF and /StrF are /Identity; AES-256 documents leave them out.
-        dict.replaceKey("/StmF", Handle::newName("/Identity"));
+        dict.replaceKey("/StmF", Handle::newName(encryption.streamFilter));
         dict.replaceKey("/StrF", Handle::newName("/Identity"));
         cfm = encryption.method == Method::Rc4 ? "/V2" : "/AESV2";
     }

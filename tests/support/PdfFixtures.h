@@ -92,6 +92,7 @@ struct AttachmentEncryption {
     // The streams name the crypt filter themselves, /Filter [/Crypt ...] with /Name /StdCF.
     bool cryptFilterOnStreams = false;
     std::size_t truncateBy = 0; // the encrypted data of each stream loses its last bytes
+    std::string streamFilter = "/Identity"; // /StmF with /V 4
 };
 
 // Encrypts the embedded file streams of an unencrypted document written by writeDocument with
