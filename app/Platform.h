@@ -35,9 +35,12 @@ public:
     // the dialog gives them; empty when cancelled.
     virtual QStringList openFiles(QWidget *owner, const QString &filter) = 0;
 
-    // The modal folder picker titled `title`. The chosen folder as the platform gives it (a root
-    // keeps its trailing separator, other folders have none); empty when cancelled or failed.
-    virtual QString browseForFolder(QWidget *owner, const QString &title) = 0;
+    // The modal folder picker titled `title`, opened in `startFolder` when that is a folder. The
+    // chosen folder as the platform gives it (a root keeps its trailing separator, other folders
+    // have none), created when the user typed a new one; empty when cancelled or failed.
+    virtual QString browseForFolder(
+        QWidget *owner, const QString &title, const QString &startFolder)
+        = 0;
 
     // The save-file dialog titled `title` with `filters` ("JSON report (*.json);;CSV report
     // (*.csv)"), asking before it replaces a file. The chosen path and, in `chosenFilter`, the
@@ -50,8 +53,8 @@ public:
     virtual Answer messageBox(QWidget *owner, const Message &message) = 0;
 
     // Opens a local path or a web address with its default handler. Empty text: nothing happens.
-    // The outcome is not reported.
-    virtual void shellOpen(const QString &pathOrUrl) = 0;
+    // False when no handler could be started.
+    virtual bool shellOpen(const QString &pathOrUrl) = 0;
 
     // Switches the application-wide busy pointer on or off.
     virtual void setBusyCursor(bool busy) = 0;

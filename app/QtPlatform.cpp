@@ -1,8 +1,9 @@
 #include "app/QtPlatform.h"
 
+#include "app/FileDialogs.h"
+
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -11,21 +12,17 @@ namespace quenlith {
 
 QStringList QtPlatform::openFiles(QWidget *owner, const QString &filter)
 {
-    // Qt's own dialog: its name filter ignores case, so "*.pdf" also lists "Report.PDF"; the
-    // native dialogs of some desktops match case exactly.
-    QFileDialog dialog(owner);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(filter);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    return dialog.selectedFiles();
+    DocumentPickerDialog dialog(owner, filter);
+    dialog.exec();
+    return dialog.chosenFiles();
 }
 
-QString QtPlatform::browseForFolder(QWidget *owner, const QString &title)
+QString QtPlatform::browseForFolder(
+    QWidget *owner, const QString &title, const QString &startFolder)
 {
-    return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+    FolderPickerDialog dialog(owner, title, startFolder);
+    dialog.exec();
+    return dialog.chosenFolder();
 }
 
 QString QtPlatform::saveFile(
@@ -78,13 +75,14 @@ Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-void QtPlatform::shellOpen(const QString &pathOrUrl)
+bool QtPlatform::shellOpen(const QString &pathOrUrl)
 {
     if (pathOrUrl.isEmpty())
-        return;
+        return true;
     const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl)
                                                               : QUrl::fromLocalFile(pathOrUrl);
-    QDesktopServices::openUrl(url);
+    // False when no handler could be started, e.g. xdg-open is missing.
+    return QDesktopServices::openUrl(url);
 }
 
 void QtPlatform::setBusyCursor(bool busy)

@@ -11,13 +11,14 @@ namespace quenlith {
 class QtPlatform : public Platform {
 public:
     QStringList openFiles(QWidget *owner, const QString &filter) override;
-    QString browseForFolder(QWidget *owner, const QString &title) override;
+    QString browseForFolder(
+        QWidget *owner, const QString &title, const QString &startFolder) override;
     QString saveFile(QWidget *owner,
         const QString &title,
         const QString &filters,
         QString &chosenFilter) override;
     Answer messageBox(QWidget *owner, const Message &message) override;
-    void shellOpen(const QString &pathOrUrl) override;
+    bool shellOpen(const QString &pathOrUrl) override;
     void setBusyCursor(bool busy) override;
     // Runs pending events at most every EventInterval milliseconds: painting a list of thousands
     // of rows after every item would cost more than the items themselves, and 50 times a second

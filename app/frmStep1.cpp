@@ -25,6 +25,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -632,10 +633,13 @@ void frmStep1::showFolderAddMessage(const FolderAddResult &result, int ignoredFi
 
 void frmStep1::CmdAddFolder_Click()
 {
-    SourceFolder = m_platform.browseForFolder(this, QStringLiteral("Choose Source Folder..."));
+    SourceFolder = m_platform.browseForFolder(
+        this, QStringLiteral("Choose Source Folder..."), m_lastSourceFolder);
     if (SourceFolder.isEmpty())
         return;
     SourceFolder = withSeparator(SourceFolder);
+    m_lastSourceFolder = SourceFolder;
+    m_sourceFolders.append(SourceFolder);
     try {
         FolderAddResult result;
         {
@@ -668,6 +672,7 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
             for (const QString &path : localPaths) {
                 const QFileInfo info(path);
                 if (info.isDir()) {
+                    m_sourceFolders.append(withSeparator(path));
                     const FolderAddResult folder = addFolderTree(withSeparator(path));
                     total.added += folder.added;
                     total.skippedFolders += folder.skippedFolders;
@@ -698,6 +703,8 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
 void frmStep1::cmdClear1_Click()
 {
     m_documentList->clear();
+    m_sourceFolders.clear();
+    lblCount->setText(QStringLiteral("0 files")); // not the count of a list no longer there
 }
 
 void frmStep1::ChkSelectAll_Click()
@@ -712,19 +719,59 @@ void frmStep1::ListView1_Click()
 
 // --- Extraction run -----------------------------------------------------------------------------
 
+QString frmStep1::outputPickerStart() const
+{
+    if (!m_lastOutputFolder.isEmpty())
+        return m_lastOutputFolder;
+    for (int i = 1; i <= m_documentList->rowCount(); ++i) {
+        if (m_documentList->isTicked(i))
+            return QFileInfo(m_documentList->documentPath(i)).absolutePath();
+    }
+    return {};
+}
+
+bool frmStep1::isInsideSourceFolder(const QString &folder) const
+{
+    const Qt::CaseSensitivity sensitivity
+        = folderIgnoresCase(folder.toStdString()) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const QString inside = withSeparator(QDir::cleanPath(folder));
+    for (const QString &source : m_sourceFolders) {
+        if (inside.startsWith(withSeparator(QDir::cleanPath(source)), sensitivity))
+            return true;
+    }
+    return false;
+}
+
 void frmStep1::CmdProcess_Click()
 {
-    const QString chosen
-        = m_platform.browseForFolder(this, QStringLiteral("Choose Folder to Save..."));
+    const QString chosen = m_platform.browseForFolder(
+        this, QStringLiteral("Choose Folder to Save..."), outputPickerStart());
     if (chosen.isEmpty())
         return;
     const QString OutputFolder = withSeparator(chosen);
+    m_lastOutputFolder = chosen;
+    if (isInsideSourceFolder(OutputFolder)) {
+        Platform::Message question;
+        question.text = QStringLiteral(
+            "The output folder is inside a folder you added documents from; extracted PDF files "
+            "would be found there the next time the folder is added. Extract there anyway?");
+        question.title = Title;
+        question.icon = Platform::Icon::Question;
+        question.buttons = Platform::Buttons::YesNo;
+        question.defaultButton = Platform::Answer::No;
+        if (m_platform.messageBox(this, question) != Platform::Answer::Yes)
+            return;
+    }
     try {
         // The guard comes before the first pause, so that a second click queued meanwhile finds
         // the button disabled instead of starting a nested run.
         RunGuard guard(*this);
-        yieldEvents();
+        // Nothing of the run before stays on show.
         ProgressBar1->setRange(0, 100);
+        ProgressBar1->setValue(0);
+        LblProgessCurrent->clear();
+        LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+        yieldEvents();
         RunSummary summary;
         const int rows = m_documentList->rowCount();
         // The folders depend only on the set of documents, as on the command line.
@@ -797,6 +844,23 @@ void frmStep1::CmdProcess_Click()
                 "\n%1 attachment(s) were written under a new name, because a file of the same "
                 "name was there.")
                             .arg(totals.renamed);
+        // Where the files went and how many, so that the message stands on its own.
+        QString counts = QStringLiteral("Output folder: %1\n%2 %3 processed%4, %5 %6 written (%7)")
+                             .arg(QDir::toNativeSeparators(OutputFolder))
+                             .arg(totals.documents)
+                             .arg(totals.documents == 1 ? QStringLiteral("document")
+                                                        : QStringLiteral("documents"))
+                             .arg(totals.documentsFailed > 0
+                                     ? QStringLiteral(" (%1 failed)").arg(totals.documentsFailed)
+                                     : QString())
+                             .arg(totals.written)
+                             .arg(totals.written == 1 ? QStringLiteral("attachment")
+                                                      : QStringLiteral("attachments"))
+                             .arg(QLocale::system().formattedDataSize(
+                                 static_cast<qint64>(totals.bytesWritten)));
+        if (totals.failed > 0)
+            counts += QStringLiteral(", %1 failed").arg(totals.failed);
+        headline += QStringLiteral("\n\n") + counts + QLatin1Char('.');
         Platform::Message box;
         box.text = summary.text(headline);
         box.title = Title;
@@ -817,7 +881,16 @@ void frmStep1::CmdProcess_Click()
         showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
         return;
     }
-    m_platform.shellOpen(OutputFolder);
+    openWithDesktop(OutputFolder, QStringLiteral("output folder"));
+}
+
+void frmStep1::openWithDesktop(const QString &path, const QString &what)
+{
+    if (!m_platform.shellOpen(path))
+        message(QStringLiteral("The %1 could not be opened: the desktop has no program to open "
+                               "it with.\n%2")
+                    .arg(what, QDir::toNativeSeparators(path)),
+            Platform::Icon::Warning);
 }
 
 void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
@@ -928,7 +1001,7 @@ void frmStep1::CmdHelp_Click()
     const QStringList candidates = manualCandidates();
     for (const QString &candidate : candidates) {
         if (QFileInfo(candidate).isFile()) {
-            m_platform.shellOpen(candidate);
+            openWithDesktop(candidate, QStringLiteral("manual"));
             return;
         }
     }

@@ -133,6 +133,12 @@ private:
     DocumentResult extractDocument(const QString &myPDF, const QString &myPDFFolder);
     // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
     void saveReport(const RunRecord &record);
+    // Where the output-folder picker opens: the folder chosen last in this session, else the
+    // folder of the first ticked document.
+    QString outputPickerStart() const;
+    bool isInsideSourceFolder(const QString &folder) const;
+    // Opens `path` with the desktop, saying so when that fails; `what` names it in the message.
+    void openWithDesktop(const QString &path, const QString &what);
 
     // Runs `call` (which uses the PDF library) on a helper thread while this thread keeps
     // processing events, showing the wait notice when it lasts; calls made meanwhile by nested
@@ -150,6 +156,9 @@ private:
     bool m_cancelRequested = false;
     std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
     bool m_outputIgnoresCase = false; // the current run's output folder ignores case
+    QString m_lastOutputFolder; // chosen by the last run of this session
+    QString m_lastSourceFolder; // chosen by the last folder add of this session
+    QStringList m_sourceFolders; // folders added since the list was last cleared
 };
 
 } // namespace quenlith

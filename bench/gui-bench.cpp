@@ -34,7 +34,7 @@ public:
     {
         return {};
     }
-    QString browseForFolder(QWidget *, const QString &) override
+    QString browseForFolder(QWidget *, const QString &, const QString &) override
     {
         return folders.isEmpty() ? QString() : folders.takeFirst();
     }
@@ -43,8 +43,9 @@ public:
         messages.append(message.text);
         return Answer::Ok;
     }
-    void shellOpen(const QString &) override
+    bool shellOpen(const QString &) override
     {
+        return true;
     }
     void setBusyCursor(bool) override
     {

@@ -21,7 +21,7 @@ public:
     QStringList folders;
     QString boxShot; // file to save the next message box to; empty: no picture
 
-    QString browseForFolder(QWidget *, const QString &) override
+    QString browseForFolder(QWidget *, const QString &, const QString &) override
     {
         return folders.isEmpty() ? QString() : folders.takeFirst();
     }
@@ -38,8 +38,9 @@ public:
         });
         return QtPlatform::messageBox(owner, message);
     }
-    void shellOpen(const QString &) override
+    bool shellOpen(const QString &) override
     {
+        return true;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace guitest {
@@ -93,10 +94,13 @@ QList<bool> WindowTest::ticks() const
 
 QStringList WindowTest::shown() const
 {
+    static const QRegularExpression counts(QStringLiteral("\n\nOutput folder: [^\n]*\n[^\n]*"));
     QStringList texts;
-    for (const auto &message : m_platform->messages)
-        texts.append(
-            message.title == "Quenlith" ? message.text : message.title + ": " + message.text);
+    for (const auto &message : m_platform->messages) {
+        QString text = message.text;
+        text.remove(counts);
+        texts.append(message.title == "Quenlith" ? text : message.title + ": " + text);
+    }
     return texts;
 }
 

@@ -27,9 +27,10 @@ public:
         filters.append(filter);
         return fileAnswers.isEmpty() ? QStringList() : fileAnswers.dequeue();
     }
-    QString browseForFolder(QWidget *, const QString &title) override
+    QString browseForFolder(QWidget *, const QString &title, const QString &startFolder) override
     {
         folderTitles.append(title);
+        folderStarts.append(startFolder);
         return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
     }
     QString saveFile(
@@ -51,9 +52,10 @@ public:
             = message.buttons == Buttons::Ok ? Answer::Ok : message.defaultButton;
         return messageAnswers.isEmpty() ? byDefault : messageAnswers.dequeue();
     }
-    void shellOpen(const QString &pathOrUrl) override
+    bool shellOpen(const QString &pathOrUrl) override
     {
         opened.append(pathOrUrl);
+        return shellOpenWorks;
     }
     void setBusyCursor(bool busy) override
     {
@@ -78,6 +80,8 @@ public:
 
     QStringList filters;
     QStringList folderTitles;
+    QStringList folderStarts;
+    bool shellOpenWorks = true;
     QList<Message> messages;
     QStringList opened;
     QList<bool> busyCalls;
@@ -117,7 +121,8 @@ protected:
     // The texts of the rows, top to bottom, of column `column`, and their ticks.
     QStringList column(int column) const;
     QList<bool> ticks() const;
-    // The texts of the message boxes shown, in order; a title other than "Quenlith" goes in front.
+    // The texts of the message boxes shown, in order, without a completion message's paragraph
+    // of output folder and counts; a title other than "Quenlith" goes in front.
     QStringList shown() const;
 
 private slots:

@@ -4,12 +4,13 @@
 
 QObject *newTestMainWindow();
 QObject *newTestRunAndFolderAdd();
+QObject *newTestDialogs();
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     int failed = 0;
-    for (auto make : { newTestMainWindow, newTestRunAndFolderAdd })
+    for (auto make : { newTestMainWindow, newTestRunAndFolderAdd, newTestDialogs })
         failed += QTest::qExec(std::unique_ptr<QObject>(make()).get(), argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -174,7 +174,7 @@ private slots:
         QTest::mouseClick(m_window->cmdClear1, Qt::LeftButton);
         QCOMPARE(list->topLevelItemCount(), 0);
         QVERIFY(!m_window->CmdProcess->isEnabled() && m_window->ChkSelectAll->isEnabled());
-        QCOMPARE(m_window->lblCount->text(), QStringLiteral("3 PDF Documents Added"));
+        QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::PartiallyChecked);
         m_window->CmdProcess->setEnabled(true);
         m_window->ChkSelectAll->setCheckState(Qt::Unchecked);

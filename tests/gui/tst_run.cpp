@@ -227,7 +227,7 @@ private slots:
         QVERIFY(drop({ m_tree / "r1.pdf" }));
     }
 
-    // Cancelled picker; runs one after the other, the second into "folder/" starting from 100,
+    // Cancelled picker; runs one after the other, the second into "folder/" starting again at 0,
     // the last with nothing ticked. Rows y/report, x/report, x/report: as on the command line,
     // the folders follow the sorted paths, so x (the first path) keeps "report".
     void successiveRuns()
@@ -251,7 +251,7 @@ private slots:
         };
         extractTo(second / ""); // with a trailing separator
         m_platform->onProcessEvents = nullptr;
-        QCOMPARE(firstValueSeen, 100);
+        QCOMPARE(firstValueSeen, 0);
         QCOMPARE(filesBelow(second), filesBelow(first));
         QCOMPARE(m_platform->opened.last(), qpath(second) + "/");
 
@@ -267,6 +267,66 @@ private slots:
                 Completed + "\n1 attachment(s) were already there unchanged.",
                 Completed }));
         QCOMPARE(m_platform->opened.last(), qpath(none) + "/");
+    }
+
+    // The output-folder picker opens where the documents are, then where the last run went; the
+    // completion message names the folder and the counts; a desktop that cannot open the folder
+    // or the manual is reported with the path.
+    void completionNamesTheFolderAndTheCounts()
+    {
+        const fs::path docs = freshFolder();
+        addFiles({ writeDocument(docs / "one.pdf", 2), writeDocument(docs / "two.pdf", 1) });
+        std::ofstream(docs / "bad.pdf") << "%PDF-1.4 not really";
+        addFiles({ docs / "bad.pdf" });
+        const fs::path out = freshFolder();
+        extractTo(out);
+        QCOMPARE(m_platform->folderStarts.last(), qpath(docs));
+        const QString text = m_platform->messages.last().text;
+        QVERIFY2(text.contains("\n\nOutput folder: " + qpath(out)
+                     + "/\n3 documents processed (1 failed), "
+                       "3 attachments written ("),
+            qPrintable(text));
+        QVERIFY2(text.contains(" bytes).\n"), qPrintable(text));
+
+        m_platform->shellOpenWorks = false;
+        const fs::path again = freshFolder();
+        extractTo(again);
+        QCOMPARE(m_platform->folderStarts.last(), qpath(out));
+        QCOMPARE(shown().last(),
+            "The output folder could not be opened: the desktop has no program to open it "
+            "with.\n"
+                + qpath(again) + "/");
+        m_window->CmdHelp_Click();
+        QVERIFY2(shown().last().startsWith("The manual could not be"), qPrintable(shown().last()));
+    }
+
+    // An output folder inside a folder that documents were added from is used only when the user
+    // says so; the files added one by one do not count, nor do folders added before a Clear.
+    void asksBeforeExtractingIntoASourceFolder()
+    {
+        const fs::path tree = freshFolder();
+        writeDocument(tree / "a.pdf", 1);
+        const QString question = QStringLiteral(
+            "The output folder is inside a folder you added documents from; extracted PDF files "
+            "would be found there the next time the folder is added. Extract there anyway?");
+        addFolder(tree);
+        m_platform->messages.clear();
+        m_platform->messageAnswers.enqueue(Platform::Answer::No);
+        extractTo(tree / "out");
+        QCOMPARE(shown(), QStringList({ question }));
+        QCOMPARE(m_platform->messages.first().defaultButton, Platform::Answer::No);
+        QVERIFY(!fs::exists(tree / "out"));
+        m_platform->messageAnswers.enqueue(Platform::Answer::Yes);
+        extractTo(tree / "out" / "");
+        QCOMPARE(shown(), QStringList({ question, question, Completed }));
+        QCOMPARE(filesBelow(tree / "out"), QStringList({ "a/a-1.txt" }));
+
+        m_window->cmdClear1_Click();
+        QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
+        addFiles({ tree / "a.pdf" });
+        m_platform->messages.clear();
+        extractTo(tree / "out2");
+        QCOMPARE(shown(), QStringList({ Completed }));
     }
 
     // Documents that fail are named after the completion text, ten at most, all in the details.
