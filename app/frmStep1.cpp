@@ -7,6 +7,7 @@
 #include "doclist/DocumentListView.h"
 #include "doclist/FileDialogAnswer.h"
 #include "extract/DocumentExtraction.h"
+#include "extract/NestedExtraction.h"
 #include "extract/PdfLibrary.h"
 #include "extract/RunReport.h"
 #include "scan/FileSystemService.h"
@@ -179,6 +180,7 @@ public:
         for (QPushButton *button : commands())
             button->setEnabled(false);
         m_window.ListView1->setDropsAccepted(false);
+        m_window.ChkNested->setEnabled(false); // the run reads it once per document
         m_window.cmdCancel->setEnabled(true);
         m_window.cmdCancel->show();
     }
@@ -188,6 +190,7 @@ public:
         for (QPushButton *button : commands())
             button->setEnabled(true);
         m_window.ListView1->setDropsAccepted(true);
+        m_window.ChkNested->setEnabled(true);
         m_window.m_runInProgress = false;
         m_window.m_cancelRequested = false;
     }
@@ -338,6 +341,15 @@ void frmStep1::buildLayout()
     ChkSelectAll->setCheckState(Qt::Unchecked);
     ChkSelectAll->setEnabled(false);
     place(ChkSelectAll, 240, 4850, 2175, 255);
+    // A run option, off by default: nested documents can multiply the files a run writes.
+    ChkNested = new QCheckBox(QStringLiteral("Also extract from attached PDF documents"), this);
+    ChkNested->setObjectName(QStringLiteral("ChkNested"));
+    ChkNested->setFont(tahoma(9));
+    ChkNested->setToolTip(QStringLiteral(
+        "The attachments of an attachment that is itself a PDF document go into a folder "
+        "\"<name>.attachments\" beside it, up to 8 levels deep."));
+    ChkNested->setLayoutDirection(Qt::RightToLeft); // box at the right edge, like the list's
+    place(ChkNested, 4800, 4850, 4455, 255);
 
     Frame1 = new QGroupBox(QStringLiteral(" Extraction Details "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -417,15 +429,17 @@ void frmStep1::buildLayout()
 
 void frmStep1::setTabOrderAndNames()
 {
+    // Left to right, top to bottom, as the window reads.
     const QList<QWidget *> order = { cmdAdd,
-        cmdClear1,
         CmdAddFolder,
+        cmdClear1,
+        ChkSelectAll,
+        ChkNested,
+        ListView1,
         CmdProcess,
         cmdCancel,
-        cmdEnd,
         CmdHelp,
-        ListView1,
-        ChkSelectAll };
+        cmdEnd };
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
     for (QWidget *widget : { lblTitle, Label1, LblProgessCurrent, LblImages, Label2, lblCount })
@@ -435,6 +449,7 @@ void frmStep1::setTabOrderAndNames()
         { cmdAdd, CmdAddFolder, cmdClear1, CmdProcess, cmdCancel, CmdHelp, cmdEnd })
         button->setAccessibleName(plainCaption(button->text()));
     ChkSelectAll->setAccessibleName(ChkSelectAll->text());
+    ChkNested->setAccessibleName(ChkNested->text());
     Frame1->setAccessibleName(plainCaption(Frame1->title()));
     for (QLabel *label : { lblTitle, lblCount, Label1, LblProgessCurrent, LblImages, Label2 })
         label->setAccessibleName(plainCaption(label->text()));
@@ -805,7 +820,8 @@ void frmStep1::CmdProcess_Click()
                         : documentFolderFor(OutputFolder.toStdString(), path.toStdString()));
                 yieldEvents();
                 LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
-                DocumentResult result = extractDocument(path, DocOutputFolder);
+                std::vector<DocumentResult> nested;
+                DocumentResult result = extractDocument(path, DocOutputFolder, &nested);
                 if (!result.folderFailure.empty())
                     summary.folderNotCreated(DocOutputFolder);
                 else if (result.openStatus != static_cast<int>(OpenStatus::Opened)
@@ -821,6 +837,19 @@ void frmStep1::CmdProcess_Click()
                 if (!result.stopped)
                     ++done;
                 record.documents.push_back(std::move(result));
+                for (DocumentResult &inner : nested) {
+                    const QString innerPath = QString::fromStdString(inner.documentPath);
+                    const std::string failure = documentFailure(inner);
+                    if (!failure.empty())
+                        summary.documentNotOpened(innerPath, QString::fromStdString(failure));
+                    for (const AttachmentOutcome &outcome : inner.attachments) {
+                        if (!outcomeSucceeded(outcome.kind))
+                            summary.attachmentFailed(innerPath,
+                                QString::fromStdString(outcome.storedName),
+                                QString::fromStdString(outcome.reason));
+                    }
+                    record.documents.push_back(std::move(inner));
+                }
             }
             yieldEvents();
             const int current = std::max(m_documentList->rowCount(), 1);
@@ -951,10 +980,11 @@ void frmStep1::cmdCancel_Click()
 
 void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
 {
-    extractDocument(myPDF, myPDFFolder);
+    extractDocument(myPDF, myPDFFolder, nullptr);
 }
 
-DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &myPDFFolder)
+DocumentResult frmStep1::extractDocument(
+    const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested)
 {
     LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
     ExtractionObserverImpl observer(*this);
@@ -962,10 +992,13 @@ DocumentResult frmStep1::extractDocument(const QString &myPDF, const QString &my
     options.sha256 = true; // for the report the completion message offers
     options.foldCase = m_outputIgnoresCase;
     DocumentResult result;
+    const bool nestedWanted = ChkNested->isChecked();
     runLongCall(
         [&] {
             result = extractDocumentAttachments(
                 *PdfLibrary, myPDF.toStdString(), myPDFFolder.toStdString(), observer, options);
+            if (nested != nullptr && nestedWanted && !result.stopped)
+                *nested = extractNestedDocuments(result, observer, options);
         },
         myPDF);
     FrameWait->hide();

@@ -67,6 +67,7 @@ public:
     QFrame *FrameWait = nullptr;
     QLabel *Label1 = nullptr;
     QCheckBox *ChkSelectAll = nullptr;
+    QCheckBox *ChkNested = nullptr; // also extract from attachments that are PDF documents
     QGroupBox *Frame1 = nullptr;
     QWidget *Picture1 = nullptr;
     QLabel *Image1 = nullptr;
@@ -130,7 +131,9 @@ private:
     void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
     void showError(const QString &text);
     void message(const QString &text, Platform::Icon icon, const QString &details = QString());
-    DocumentResult extractDocument(const QString &myPDF, const QString &myPDFFolder);
+    // With `nested`, also the documents nested in it when ChkNested is ticked, into `nested`.
+    DocumentResult extractDocument(
+        const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
     // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
     void saveReport(const RunRecord &record);
     // Where the output-folder picker opens: the folder chosen last in this session, else the

@@ -90,6 +90,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
         } else if (argument == "--unlisted") {
             line.unlisted = true;
             extractOnly = "--unlisted";
+        } else if (argument == "--nested") {
+            line.nested = true;
+            extractOnly = "--nested";
         } else if (takeValue(arguments, i, "--password", "", value, error)) {
             line.password = value;
         } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
@@ -204,7 +207,7 @@ std::string helpText()
            "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
            "                            [--existing keep|overwrite|skip] [--report FILE]\n"
            "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
-           "                            [--shard K/N] [--unlisted] PATH...\n"
+           "                            [--shard K/N] [--unlisted] [--nested] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -250,6 +253,9 @@ std::string helpText()
            "                     with K = 1..N and the same PATHs do the whole job once,\n"
            "                     with the folders a single run gives\n"
            "      --unlisted     also write the unlisted embedded files, after the others\n"
+           "      --nested       also extract the attachments of attachments that are PDF\n"
+           "                     documents, into \"NAME.attachments/\" beside each, up to 8\n"
+           "                     levels deep\n"
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"

@@ -30,6 +30,7 @@ struct CommandLine {
     unsigned shard = 0; // --shard K/N: take only shard K (1..N) of N; 0 for all
     unsigned shardCount = 0;
     bool unlisted = false; // extract only: also write the embedded files that nothing lists
+    bool nested = false; // extract only: also extract from attachments that are PDF documents
     std::vector<std::string> paths;
 };
 

@@ -4,6 +4,7 @@
 #include "cli/Interruption.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/WorkerPool.h"
+#include "extract/NestedExtraction.h"
 #include "extract/ReportText.h"
 #include "extract/RunReport.h"
 #include "util/JsonWriter.h"
@@ -11,6 +12,7 @@
 #include "util/modMain.h"
 #include "util/registry.h"
 
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -76,6 +78,10 @@ public:
         }
         if (!failure.empty() && document.attachments.empty()) {
             m_out << path << ": FAILED: " << terminalText(failure) << '\n';
+            return;
+        }
+        if (!document.notSearched.empty()) {
+            m_out << path << ": " << terminalText(document.notSearched) << '\n';
             return;
         }
         m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
@@ -231,11 +237,16 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), paths.size());
-    runInOrder<DocumentResult>(
+    if (commandLine.nested)
+        options.sha256 = true; // loops are told by the bytes
+    // A listed document, then the documents nested in it, depth first.
+    using Documents = std::vector<DocumentResult>;
+    runInOrder<Documents>(
         paths.size(),
         jobs,
         [&](unsigned worker, std::size_t item) {
-            DocumentResult result;
+            Documents documents(1);
+            DocumentResult &result = documents.front();
             result.documentPath = paths[item];
             result.documentFolder = documentFolders[item];
             if (!interrupted()) {
@@ -247,18 +258,24 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
                     result.documentFolder,
                     observer,
                     options);
+                if (commandLine.nested && !result.stopped) {
+                    Documents nested = extractNestedDocuments(result, observer, options);
+                    std::move(nested.begin(), nested.end(), std::back_inserter(documents));
+                }
             }
             progress.documentDone();
-            return std::optional<DocumentResult>(std::move(result));
+            return std::optional<Documents>(std::move(documents));
         },
-        [&](DocumentResult &document) {
-            totals.add(document);
-            if (json)
-                json->add(document);
-            else
-                text->add(document);
-            for (const auto &report : reports)
-                report->add(document);
+        [&](Documents &documents) {
+            for (const DocumentResult &document : documents) {
+                totals.add(document);
+                if (json)
+                    json->add(document);
+                else
+                    text->add(document);
+                for (const auto &report : reports)
+                    report->add(document);
+            }
         },
         [&] { progress.draw(); });
     progress.finish();

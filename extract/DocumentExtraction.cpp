@@ -218,6 +218,8 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind)
 
 std::string documentFailure(const DocumentResult &result)
 {
+    if (!result.notSearched.empty())
+        return {};
     if (!result.processed)
         return "not extracted: the run was stopped first";
     if (!result.folderFailure.empty())

@@ -112,6 +112,13 @@ struct DocumentResult {
     // symbolic link and a numbered folder took its place.
     std::vector<std::string> notes;
     std::vector<AttachmentOutcome> attachments;
+    // For a document that is an attachment of another (see extractNestedDocuments): the path of
+    // that document, and how deep it is nested (1: attached to a listed document).
+    std::string nestedIn;
+    int nesting = 0;
+    // Why a nested document was left unsearched (its bytes were met before, or it lies past the
+    // limits); such a document has not failed. Empty for every other document.
+    std::string notSearched;
 };
 
 // Whether every attachment of the document was written or found unchanged.

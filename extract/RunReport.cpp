@@ -99,8 +99,12 @@ private:
 
 void RunTotals::add(const DocumentResult &document)
 {
+    if (!document.notSearched.empty())
+        return; // a copy of a document met before, or one past the limits: no new document
     ++documents;
-    if (!documentSucceeded(document))
+    // A nested document that does not open (say it needs a password) fails no listed document;
+    // the attachments it did not give are counted below all the same.
+    if (!documentSucceeded(document) && document.nestedIn.empty())
         ++documentsFailed;
     for (const AttachmentOutcome &outcome : document.attachments) {
         ++attachments;
@@ -146,6 +150,8 @@ RunTotals totalsOf(const std::vector<DocumentResult> &documents)
 
 std::string documentStatusWord(const DocumentResult &document)
 {
+    if (!document.notSearched.empty())
+        return "not-searched";
     if (!document.processed)
         return "not-processed";
     if (!document.folderFailure.empty())
@@ -225,13 +231,18 @@ void RunReportStream::add(const DocumentResult &document)
     JsonWriter &json = m_json->writer;
     json.beginObject();
     json.field("path", document.documentPath);
+    if (!document.nestedIn.empty()) {
+        json.field("nestedIn", document.nestedIn);
+        json.field("nesting", document.nesting);
+    }
     json.key("documentFolder");
     if (document.folderExists)
         json.string(document.documentFolder);
     else
         json.null();
     json.field("status", documentStatusWord(document));
-    json.fieldOrNull("reason", documentFailure(document));
+    json.fieldOrNull(
+        "reason", document.notSearched.empty() ? documentFailure(document) : document.notSearched);
     json.field("attachmentCount", document.count);
     json.key("warnings");
     json.beginArray();

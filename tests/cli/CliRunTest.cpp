@@ -408,6 +408,25 @@ TEST_F(CliRun, ListShowsEveryOriginAndExtractWritesUnlistedFilesOnRequest)
     EXPECT_EQ(run("list --unlisted in").exitCode, 2);
 }
 
+// --nested extracts from attachments that are PDF documents and reports them after their parent.
+TEST_F(CliRun, NestedDocumentsOnRequest)
+{
+    document("in/inner.pdf", { { "deep.txt", "deep", 0 } });
+    document("in/a.pdf", { { "inner.pdf", readFile(m_root / "in/inner.pdf"), 0 } });
+    fs::remove(m_root / "in/inner.pdf");
+    auto json = runJson("extract --json --nested -o out in", 0);
+    EXPECT_EQ(json["documents.#"], "2");
+    EXPECT_EQ(json["documents.1.path"], R"("out/a/inner.pdf")");
+    EXPECT_EQ(json["documents.1.nestedIn"], R"("in/a.pdf")");
+    EXPECT_EQ(json["documents.1.nesting"], "1");
+    EXPECT_EQ(readFile(m_root / "out/a/inner.pdf.attachments/deep.txt"), "deep");
+    const std::string text = run("extract --nested -o out2 in").out;
+    EXPECT_NE(text.find("out2/a/inner.pdf -> out2/a/inner.pdf.attachments/\n  deep.txt"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(run("list --nested in").exitCode, 2);
+}
+
 TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)
 {
     document("in/good.pdf", { { "kept.txt", "kept", 0 } });

@@ -26,6 +26,8 @@ def check(value, kind, where):
     members = dict(m.split(':') for m in (both + ' ' + extra * (mode == 'extract')).split())
     if kind == 'top' and mode == 'extract' and type(value) is dict and 'error' in value:
         members['error'] = 's'  # the run could not start
+    if kind == 'document' and mode == 'extract' and type(value) is dict and 'nestedIn' in value:
+        members.update(nestedIn='s', nesting='i')  # a document attached to another (--nested)
     if type(value) is not dict or set(value) != set(members):
         sys.exit(f'{where}: {value!r} does not have the members {sorted(members)}')
     for name, spec in members.items():

@@ -390,7 +390,8 @@ private slots:
         addFiles({ m_a, m_b });
         m_window->cmdAdd->setFocus();
         for (const QString &next :
-            QString("cmdClear1 CmdAddFolder CmdProcess cmdEnd CmdHelp ListView1 ChkSelectAll")
+            QString("CmdAddFolder cmdClear1 ChkSelectAll ChkNested ListView1 CmdProcess CmdHelp "
+                    "cmdEnd cmdAdd")
                 .split(' ')) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), next);

@@ -300,6 +300,38 @@ private slots:
         QVERIFY2(shown().last().startsWith("The manual could not be"), qPrintable(shown().last()));
     }
 
+    // With the option ticked, a run also extracts from attachments that are PDF documents; the
+    // option is off by default and cannot change during a run.
+    void nestedDocumentsOnRequest()
+    {
+        const fs::path docs = freshFolder();
+        const fs::path inner = writeDocument(docs / "inner.pdf", 2);
+        std::ifstream in(inner, std::ios::binary);
+        const std::string bytes { std::istreambuf_iterator<char>(in), {} };
+        quenlith::fixtures::writePdf((docs / "outer.pdf").string(), { { "inner.pdf", bytes } });
+        addFiles({ docs / "outer.pdf" });
+        QVERIFY(!m_window->ChkNested->isChecked());
+        const fs::path plain = freshFolder();
+        extractTo(plain);
+        QCOMPARE(filesBelow(plain), QStringList({ "outer/inner.pdf" }));
+
+        m_window->ChkNested->setChecked(true);
+        bool lockedDuringRun = true;
+        m_platform->onProcessEvents
+            = [&] { lockedDuringRun = lockedDuringRun && !m_window->ChkNested->isEnabled(); };
+        const fs::path nested = freshFolder();
+        extractTo(nested);
+        m_platform->onProcessEvents = nullptr;
+        QVERIFY(lockedDuringRun && m_window->ChkNested->isEnabled());
+        QCOMPARE(filesBelow(nested),
+            QStringList({ "outer/inner.pdf",
+                "outer/inner.pdf.attachments/inner-1.txt",
+                "outer/inner.pdf.attachments/inner-2.txt" }));
+        QVERIFY2(m_platform->messages.last().text.contains(
+                     "2 documents processed, 3 attachments written"),
+            qPrintable(m_platform->messages.last().text));
+    }
+
     // An output folder inside a folder that documents were added from is used only when the user
     // says so; the files added one by one do not count, nor do folders added before a Clear.
     void asksBeforeExtractingIntoASourceFolder()
