@@ -315,11 +315,16 @@ void frmStep1::buildLayout()
     ListView1->setHeaderLabels({ QStringLiteral("Attachments"),
         QStringLiteral("PDF Document Name"),
         QStringLiteral("PDF Document Path") });
+    // The count narrow, name and path sharing the rest: no sideways scrolling, long paths
+    // shortened in the middle, where they differ least.
     ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->setSectionsClickable(false);
+    ListView1->header()->setMinimumSectionSize(40);
     ListView1->setColumnWidth(0, 87);
-    ListView1->setColumnWidth(1, 511);
-    ListView1->setColumnWidth(2, 467);
+    ListView1->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    ListView1->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    ListView1->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setIconSize(QSize(16, 16));
     place(ListView1, 240, 1800, 9015, 3015);
 
@@ -479,6 +484,11 @@ void frmStep1::Form_Load()
 
 void frmStep1::closeEvent(QCloseEvent *event)
 {
+    // Closing in the middle of a run abandons a write: the same question as Exit first.
+    if (m_runInProgress && !m_closing && !confirmExit()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -1043,7 +1053,7 @@ void frmStep1::CmdHelp_Click()
         Platform::Icon::Information);
 }
 
-void frmStep1::cmdEnd_Click()
+bool frmStep1::confirmExit()
 {
     Platform::Message question;
     question.text = QStringLiteral("Are you sure you want to exit now?");
@@ -1051,8 +1061,16 @@ void frmStep1::cmdEnd_Click()
     question.icon = Platform::Icon::Question;
     question.buttons = Platform::Buttons::YesNo;
     question.defaultButton = Platform::Answer::Yes;
-    if (m_platform.messageBox(this, question) == Platform::Answer::Yes)
-        close();
+    return m_platform.messageBox(this, question) == Platform::Answer::Yes;
+}
+
+void frmStep1::cmdEnd_Click()
+{
+    if (!confirmExit())
+        return;
+    // Answered: closing must not ask again.
+    Form_Unload();
+    close();
 }
 
 } // namespace quenlith

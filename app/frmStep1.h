@@ -123,6 +123,7 @@ private:
     void setTabOrderAndNames();
     void Form_Load();
     void Form_Unload();
+    bool confirmExit(); // "Are you sure you want to exit now?" answered Yes
 
     // Lets pending events run, bringing a folder add's selection up to date first; throws
     // WindowClosing once the window is closing.

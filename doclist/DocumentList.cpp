@@ -1,5 +1,6 @@
 #include "doclist/DocumentList.h"
 
+#include "doclist/DocumentListView.h"
 #include "extract/PdfLibrary.h"
 #include "util/PdfFileName.h"
 #include "util/registry.h"
@@ -62,9 +63,10 @@ void DocumentList::addDocumentRow(
     if (pauseBeforeInsert)
         pauseBeforeInsert();
 
-    auto *row = new QTreeWidgetItem;
+    auto *row = new DocumentRow;
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     row->setText(0, QString::number(count));
+    row->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     row->setIcon(0, image(opened ? PaperClipImage : ExclamationImage));
     row->setCheckState(0, Qt::Unchecked);
     if (!opened)

@@ -2,12 +2,21 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
 
 namespace quenlith {
+
+bool DocumentRow::operator<(const QTreeWidgetItem &other) const
+{
+    const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    if (column == 0)
+        return text(0).toLongLong() < other.text(0).toLongLong();
+    return QString::compare(text(column), other.text(column), Qt::CaseInsensitive) < 0;
+}
 
 DocumentListView::DocumentListView(QWidget *parent)
     : QTreeWidget(parent)
@@ -22,6 +31,31 @@ DocumentListView::DocumentListView(QWidget *parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
+    // Sorting stays off: with it on, every added row would be sorted in instead of going on top.
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &DocumentListView::sortByHeader);
+}
+
+void DocumentListView::sortByHeader(int column)
+{
+    // Our own record: the header flips a shown indicator by itself before this runs.
+    const Qt::SortOrder order = m_sortedBy == column && m_sortOrder == Qt::AscendingOrder
+        ? Qt::DescendingOrder
+        : Qt::AscendingOrder;
+    m_sortedBy = column;
+    m_sortOrder = order;
+    header()->setSortIndicator(column, order);
+    header()->setSortIndicatorShown(true);
+    sortItems(column, order);
+}
+
+void DocumentListView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QTreeWidget::rowsInserted(parent, start, end);
+    // A new row on top: no longer in sorted order.
+    m_sortedBy = -1;
+    header()->setSortIndicatorShown(false);
 }
 
 void DocumentListView::setDropsAccepted(bool accepted)

@@ -5,10 +5,18 @@
 
 namespace quenlith {
 
-// The list control of the document list: a report-style tree without root decoration or sorting.
-// It tells the window about every mouse click in it (on a row or not, after a check box click has
-// taken effect), about Space toggling the current row's tick, and about local files and folders
-// dropped onto it.
+// One row of the document list: the attachment count sorts as a number, names and paths
+// without regard to case.
+class DocumentRow : public QTreeWidgetItem {
+public:
+    bool operator<(const QTreeWidgetItem &other) const override;
+};
+
+// The list control of the document list: a report-style tree without root decoration. Rows stay
+// in the order they were added (newest on top) until a column header is clicked, which sorts by
+// that column (again: the other way); rows added later go on top again. It tells the window
+// about every mouse click in it (on a row or not, after a check box click has taken effect),
+// about Space toggling the current row's tick, and about local files and folders dropped onto it.
 class DocumentListView : public QTreeWidget {
     Q_OBJECT
 
@@ -29,11 +37,15 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
 
 private:
     static QStringList localPathsOf(const QMimeData *data);
+    void sortByHeader(int column);
 
     bool m_dropsAccepted = true;
+    int m_sortedBy = -1; // the column the rows are sorted by; -1: in the order they came
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 } // namespace quenlith

@@ -5,6 +5,7 @@
 #include "tests/gui/GuiTestSupport.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QScrollBar>
 
 using namespace guitest;
@@ -380,6 +381,36 @@ private slots:
             QVERIFY(question.icon == Platform::Icon::Question
                 && question.buttons == Platform::Buttons::YesNo
                 && question.defaultButton == Platform::Answer::Yes);
+    }
+
+    // A header click sorts by its column (the count as a number), a second one the other way;
+    // a row added afterwards goes on top again. The columns fit: no sideways scrolling.
+    void sortingByColumns()
+    {
+        const std::filesystem::path ten = writeDocument(m_scratch.path() / "sort" / "Ten.pdf", 10);
+        addFiles({ ten, m_two, m_a });
+        QCOMPARE(column(0), QStringList({ "1", "2", "10" }));
+        QHeaderView *header = m_window->ListView1->header();
+        const auto clickHeader = [&](int section) {
+            QTest::mouseClick(header->viewport(),
+                Qt::LeftButton,
+                {},
+                QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        };
+        clickHeader(0);
+        QCOMPARE(column(0), QStringList({ "1", "2", "10" }));
+        clickHeader(0);
+        QCOMPARE(column(0), QStringList({ "10", "2", "1" }));
+        QVERIFY(header->isSortIndicatorShown());
+        clickHeader(1);
+        QCOMPARE(column(1), QStringList({ "a.pdf", "Ten.pdf", "two.pdf" }));
+        clickHeader(2);
+        QCOMPARE(column(1), QStringList({ "a.pdf", "Ten.pdf", "two.pdf" })); // abc/ < sort/ < two
+        addFiles({ m_b });
+        QCOMPARE(column(1).first(), QStringLiteral("b.pdf"));
+        QVERIFY(!header->isSortIndicatorShown());
+        QCOMPARE(m_window->ListView1->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(header->length() <= m_window->ListView1->viewport()->width());
     }
 
     // Tab order, Space and Delete in the list, Alt+H (manual or where it was looked for), Alt+X.

@@ -506,11 +506,16 @@ private slots:
     void stopDuringARun_data()
     {
         QTest::addColumn<QString>("how");
-        for (const char *how : { "window closed", "Exit answered Yes", "Cancel button", "Escape" })
+        for (const char *how : { "window closed",
+                 "window closed, answered No",
+                 "Exit answered Yes",
+                 "Cancel button",
+                 "Escape" })
             QTest::newRow(how) << QString::fromLatin1(how);
     }
 
     // Rows d3, d2, d1, stopped after d2's first attachment: no new write, nothing partial left.
+    // Closing the window asks first, as Exit does; answered No, the run goes on.
     void stopDuringARun()
     {
         QFETCH(QString, how);
@@ -525,9 +530,11 @@ private slots:
             if (stopped || !fs::exists(out / "d2" / "d2-1.txt"))
                 return;
             stopped = true;
-            if (how == "window closed")
+            if (how.startsWith("window closed")) {
+                if (how.endsWith("No"))
+                    m_platform->messageAnswers.enqueue(Platform::Answer::No);
                 m_window->close();
-            else if (how == "Exit answered Yes")
+            } else if (how == "Exit answered Yes")
                 m_window->cmdEnd_Click(); // the fake answers the default button, Yes
             else if (how == "Escape")
                 QTest::keyClick(m_window.get(), Qt::Key_Escape);
@@ -536,15 +543,22 @@ private slots:
         };
         extractTo(out);
         m_platform->onProcessEvents = nullptr;
+        const QString question = QStringLiteral("Are you sure you want to exit now?");
+        if (how.endsWith("answered No")) {
+            QCOMPARE(filesBelow(out).size(), 6);
+            QCOMPARE(shown(), QStringList({ question, Completed }));
+            QVERIFY(m_window->isVisible() && m_platform->endProgramCalls == 0);
+            return;
+        }
         QCOMPARE(filesBelow(out), QStringList({ "d2/d2-1.txt", "d3/d3-1.txt", "d3/d3-2.txt" }));
         const bool cancelled = how == "Cancel button" || how == "Escape";
         QCOMPARE(m_platform->endProgramCalls, cancelled ? 0 : 1);
         QCOMPARE(m_window->isVisible(), cancelled);
         QCOMPARE(m_platform->opened.isEmpty(), !cancelled);
         const QStringList texts = shown();
-        QCOMPARE(texts.size(), how == "window closed" ? 0 : 1);
-        if (how == "Exit answered Yes")
-            QCOMPARE(texts.first(), QStringLiteral("Are you sure you want to exit now?"));
+        QCOMPARE(texts.size(), 1);
+        if (!cancelled)
+            QCOMPARE(texts.first(), question);
         if (!cancelled)
             return;
         const QString &text = texts.first();
@@ -579,7 +593,8 @@ private slots:
         extractTo(out);
         m_platform->onProcessEvents = nullptr;
         QVERIFY(closedDuringWrite);
-        QVERIFY(m_window->isClosing() && m_platform->messages.isEmpty());
+        QVERIFY(m_window->isClosing());
+        QCOMPARE(shown(), QStringList({ "Are you sure you want to exit now?" }));
         QCOMPARE(filesBelow(out), QStringList());
     }
 };
