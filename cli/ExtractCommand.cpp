@@ -93,7 +93,7 @@ public:
         if (document.warningCount > shownWarnings)
             m_out << "  (" << document.warningCount - shownWarnings << " more warnings)\n";
         for (const AttachmentOutcome &outcome : document.attachments) {
-            m_out << "  " << terminalText(FileNameOfPath(outcome.outputPath));
+            m_out << "  " << terminalText(pathInDocumentFolder(document, outcome));
             switch (outcome.kind) {
             case AttachmentOutcome::Kind::Written:
                 m_out << "  (" << outcome.bytes << " bytes)";

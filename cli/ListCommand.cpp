@@ -120,6 +120,8 @@ private:
                 m_out << " on page " << info.page;
             else if (info.origin == "af")
                 m_out << " of the " << info.afOwner;
+            else if (!info.folderPath.empty())
+                m_out << " folder " << terminalText(info.folder);
             m_out << ", " << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?")
                   << " bytes, " << (date.empty() ? "no date" : "modified " + date) << ")\n";
         }

@@ -4,13 +4,16 @@
 #include "extract/PartFile.h"
 #include "extract/PdfLibrary.h"
 #include "extract/Placement.h"
+#include "extract/QpdfPortfolio.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
 #include "util/registry.h"
 
 #include <algorithm>
 #include <cctype>
+#include <deque>
 #include <filesystem>
+#include <map>
 #include <system_error>
 #include <unordered_map>
 
@@ -185,6 +188,101 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     return outcome;
 }
 
+// Past this a folder's path leaves no room below the usual PATH_MAX of 4096 bytes for a file
+// name of up to 200 bytes with its number and the decoration of its temporary file.
+constexpr std::size_t maxFolderPathBytes = 3600;
+
+// The folders one document's files go into: the document folder and the portfolio folders made
+// inside it, each with the names this run has given in it.
+class OutputFolders {
+public:
+    struct Folder {
+        std::string path; // ends in a separator
+        std::vector<std::string> levels; // names on disk from the document folder down
+        OutputNameSet names;
+        std::map<std::string, std::size_t> children; // stored name -> index, or `none`
+    };
+
+    OutputFolders(const std::string &documentFolder, bool foldCase)
+        : m_foldCase(foldCase)
+    {
+        m_folders.push_back({ documentFolder, {}, OutputNameSet(foldCase), {} });
+    }
+
+    // The folder for a portfolio folder path, made on first use. Notes tell of numbered folders
+    // and of folders that could not be made, whose files go to the top.
+    Folder &folderFor(const std::vector<std::string> &folderPath, std::vector<std::string> &notes)
+    {
+        if (folderPath.size() > static_cast<std::size_t>(PortfolioFolders::maxDepth))
+            return m_folders.front(); // the reader warned already
+        std::size_t at = 0;
+        for (const std::string &stored : folderPath) {
+            const auto known = m_folders[at].children.find(stored);
+            if (known != m_folders[at].children.end()) {
+                if (known->second == none)
+                    return m_folders.front();
+                at = known->second;
+                continue;
+            }
+            const std::size_t child = make(at, stored, notes);
+            m_folders[at].children.emplace(stored, child);
+            if (child == none)
+                return m_folders.front();
+            at = child;
+        }
+        return m_folders[at];
+    }
+
+private:
+    static constexpr std::size_t none = SIZE_MAX;
+
+    static std::string shown(const std::vector<std::string> &levels)
+    {
+        std::string text;
+        for (std::size_t i = 0; i < levels.size(); ++i)
+            text += (i == 0 ? "" : "/") + levels[i];
+        return text;
+    }
+
+    std::size_t make(
+        std::size_t parentIndex, const std::string &stored, std::vector<std::string> &notes)
+    {
+        const std::string name = safeOutputFolderName(stored);
+        Folder &parent = m_folders[parentIndex];
+        std::vector<std::string> wanted = parent.levels;
+        wanted.push_back(name);
+        const auto leftAtTop = [&](const std::string &why) {
+            notes.push_back("the files of the folder " + shown(wanted)
+                + " are written at the top because " + why);
+            return none;
+        };
+        if (parent.path.size() + name.size() + 1 > maxFolderPathBytes)
+            return leftAtTop("its path would be too long");
+        const SubFolderChoice choice = openSubFolder(
+            m_folders.front().path, parent.levels, name, [&parent](const std::string &candidate) {
+                return parent.names.isUsed(candidate);
+            });
+        if (choice.name.empty())
+            return leftAtTop("it cannot be created: " + choice.failure);
+        parent.names.reserve(choice.name);
+        Folder folder { parent.path + choice.name + preferredSeparator(),
+            parent.levels,
+            OutputNameSet(m_foldCase),
+            {} };
+        folder.levels.push_back(choice.name);
+        if (!choice.clash.empty())
+            notes.push_back("written into " + shown(folder.levels) + " because " + shown(wanted)
+                + " " + choice.clash);
+        // Temporary files a killed run left here, as in the document folder.
+        PartFile::removeStaleParts(pathFromUtf8(folder.path));
+        m_folders.push_back(std::move(folder));
+        return m_folders.size() - 1;
+    }
+
+    bool m_foldCase;
+    std::deque<Folder> m_folders; // [0]: the document folder; references stay valid
+};
+
 // A handler run from a yield point may have opened another document in the same library
 // (the window's add commands share it): make this document current again before going on.
 bool keepCurrent(PdfLibrary &library, const std::string &documentPath, const std::string &password)
@@ -195,6 +293,14 @@ bool keepCurrent(PdfLibrary &library, const std::string &documentPath, const std
 }
 
 } // namespace
+
+std::string pathInDocumentFolder(const DocumentResult &result, const AttachmentOutcome &outcome)
+{
+    const std::string &folder = result.documentFolder;
+    if (!folder.empty() && outcome.outputPath.compare(0, folder.size(), folder) == 0)
+        return outcome.outputPath.substr(folder.size());
+    return FileNameOfPath(outcome.outputPath);
+}
 
 std::string attachmentLabelText(int index, int count)
 {
@@ -300,7 +406,7 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     observer.waitNotice(false);
 
     WriteProgressScope progressScope(library, observer);
-    OutputNameSet usedNames(options.foldCase);
+    OutputFolders folders(result.documentFolder, options.foldCase);
     std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
     std::unordered_map<std::uint64_t, std::size_t> firstWithData; // -> index in attachments
     for (int index = 1; index <= count; ++index) {
@@ -325,8 +431,10 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
                 || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed))
                 sameData = &earlier;
         }
-        AttachmentOutcome outcome = writeOne(
-            library, index, result.documentFolder, usedNames, options, documentBytes, sameData);
+        OutputFolders::Folder &target
+            = folders.folderFor(library.attachmentInfo(index).folderPath, result.notes);
+        AttachmentOutcome outcome
+            = writeOne(library, index, target.path, target.names, options, documentBytes, sameData);
         if (sameData == nullptr) {
             documentBytes += outcome.bytes;
             if (dataIdentity != 0)

@@ -129,7 +129,11 @@ std::string documentFailure(const DocumentResult &result);
 // Opens `documentPath` in `library` (empty password, then options.password if that is not empty
 // and the document needs one); once it is open, creates `documentFolder` (a separator is added
 // when missing; an existing folder is reused) and writes every embedded file into it under its
-// safe, de-duplicated name, treating files already there as options.existing says. A symbolic
+// safe, de-duplicated name, treating files already there as options.existing says. The files of
+// a portfolio folder (AttachmentInfo::folderPath) go into the matching sub-folders, each level
+// named like an attachment (see safeOutputFolderName), made or reused as the document folder is,
+// a link or a file in the way giving a numbered sub-folder and a note; a folder that cannot be
+// made, or whose path would be too long, leaves its files at the top, with a note. A symbolic
 // link or a file at the folder's name is never followed nor replaced: the document then goes
 // into the next free numbered folder (see openDocumentFolder), which documentFolder and notes
 // report. A document that does not open gets no folder. Reports through `observer`, in this order:
@@ -144,6 +148,10 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentFolder,
     ExtractionObserver &observer,
     const ExtractionOptions &options = {});
+
+// Where the attachment's data is (or was to be written), relative to the document folder:
+// "a.txt", or "folder/a.txt" for a file of a portfolio folder.
+std::string pathInDocumentFolder(const DocumentResult &result, const AttachmentOutcome &outcome);
 
 // The attachment label text for attachment `index` of `count`.
 std::string attachmentLabelText(int index, int count);

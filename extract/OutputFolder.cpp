@@ -69,7 +69,76 @@ AttemptResult tryFolder(const std::filesystem::path &parent, const std::string &
 }
 #endif
 
+// The first of `name`, "name (2)", "name (3)", ... that `attempt` finds or makes a folder and
+// `taken` does not refuse.
+template <typename TryFolder>
+SubFolderChoice firstFreeFolder(const std::string &name,
+    const std::function<bool(const std::string &)> &taken,
+    const TryFolder &attempt)
+{
+    SubFolderChoice choice;
+    for (int number = 1; number <= 1000; ++number) {
+        const std::string candidate
+            = number == 1 ? name : name + " (" + std::to_string(number) + ")";
+        if (taken && taken(candidate)) {
+            if (number == 1)
+                choice.clash = "is the name of another attachment of this document";
+            continue;
+        }
+        const AttemptResult result = attempt(candidate);
+        if (result.kind == Attempt::Folder) {
+            choice.name = candidate;
+            return choice;
+        }
+        if (result.kind == Attempt::Failed) {
+            choice.failure = result.why;
+            return choice;
+        }
+        if (number == 1)
+            choice.clash = result.why;
+    }
+    choice.failure = "every numbered name is taken";
+    return choice;
+}
+
 } // namespace
+
+SubFolderChoice openSubFolder(const std::string &documentFolder,
+    const std::vector<std::string> &levels,
+    const std::string &name,
+    const std::function<bool(const std::string &)> &taken)
+{
+#ifndef _WIN32
+    int parentFd = ::open(pathFromUtf8(documentFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const std::string &level : levels) {
+        if (parentFd < 0)
+            break;
+        const int next
+            = ::openat(parentFd, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(parentFd);
+        parentFd = next;
+        errno = error;
+    }
+    if (parentFd < 0) {
+        SubFolderChoice choice;
+        choice.failure = errorText(errno);
+        return choice;
+    }
+    SubFolderChoice choice = firstFreeFolder(name, taken, [parentFd](const std::string &candidate) {
+        return tryFolder(parentFd, candidate);
+    });
+    ::close(parentFd);
+    return choice;
+#else
+    std::filesystem::path parent = pathFromUtf8(documentFolder);
+    for (const std::string &level : levels)
+        parent /= pathFromUtf8(level);
+    return firstFreeFolder(name, taken, [&parent](const std::string &candidate) {
+        return tryFolder(parent, candidate);
+    });
+#endif
+}
 
 DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
 {

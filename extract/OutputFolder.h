@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace quenlith {
 
@@ -20,5 +22,25 @@ struct DocumentFolderChoice {
 // "name (2)", "name (3)", ... that is a real folder or can be made one, with `note` saying why.
 // The folders above it (the output folder the user chose) are taken as they are.
 DocumentFolderChoice openDocumentFolder(const std::string &documentFolder);
+
+// A folder made or found inside a document folder.
+struct SubFolderChoice {
+    std::string name; // the name it has; empty when `failure` says why there is none
+    // What was in the way of the first name tried, e.g. "is a symbolic link"; empty when that
+    // name was used.
+    std::string clash;
+    std::string failure;
+};
+
+// Makes the folder `name` (already safe, see safeOutputFolderName) inside the folder that
+// `levels` (names openSubFolder gave, outermost first) lead to from the document folder
+// `documentFolder`, or reuses it when it is already a folder. Every level is reached without
+// following a symbolic link. A symbolic link or a file at the name, or a name `taken` says this
+// run has given to something else in that folder, moves on to "name (2)", "name (3)", ... as
+// openDocumentFolder does.
+SubFolderChoice openSubFolder(const std::string &documentFolder,
+    const std::vector<std::string> &levels,
+    const std::string &name,
+    const std::function<bool(const std::string &)> &taken);
 
 } // namespace quenlith

@@ -9,6 +9,7 @@
 #include "extract/QpdfFilterChain.h"
 #include "extract/QpdfIsalInflate.h"
 #include "extract/QpdfOutputLimit.h"
+#include "extract/QpdfPortfolio.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
 
@@ -299,6 +300,7 @@ struct PdfLibrary::Impl {
     // Each listed file specification's entry: a specification reached twice is one file.
     std::map<QPDFObjGen, std::size_t> seenSpecs;
     std::vector<QPDFObjectHandle> pages; // in page order, filled by walkPageTree
+    PortfolioFolders portfolio; // the folders that name-tree keys may refer to
     std::vector<std::string> warnings;
     std::string listingDamage; // the first reason why listing lost an embedded file
     std::string lastError;
@@ -316,6 +318,7 @@ struct PdfLibrary::Impl {
         unlistedFound = false;
         seenSpecs.clear();
         pages.clear();
+        portfolio = {};
         warnings.clear();
         listingDamage.clear();
         pdf.reset();
@@ -380,6 +383,7 @@ struct PdfLibrary::Impl {
         int page,
         const char *origin,
         const std::string &afOwner = {});
+    void placeInPortfolio(AttachmentInfo &info);
     void findUnlisted();
     std::vector<QPDFObjectHandle> unlistedCandidates();
     // Whether 1-based `index` names an entry, looking for the unlisted ones when it lies past
@@ -448,6 +452,9 @@ bool hasName(QPDFObjectHandle dict, const char *key, const char *name)
 void PdfLibrary::Impl::enumerate()
 {
     auto root = pdf->getRoot();
+    // Before the name tree, whose keys refer to the folders.
+    portfolio = PortfolioFolders::read(
+        root.getKey("/Collection"), [this](std::string text) { warn(std::move(text)); });
     try {
         auto names = root.getKey("/Names");
         if (names.isDictionary())
@@ -771,6 +778,8 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec,
     info.origin = origin;
     info.afOwner = afOwner;
     info.name = key; // when the specification gives no name (ISO 32000-1 7.11.3)
+    if (std::string_view(origin) == "names")
+        placeInPortfolio(info);
     for (const char *name : { "/UF", "/F", "/Unix", "/DOS", "/Mac" }) {
         auto value = spec.getKey(name);
         if (value.isString()) {
@@ -784,6 +793,28 @@ void PdfLibrary::Impl::addFileSpec(QPDFObjectHandle spec,
         info.afRelationship = PdfTextDecoder::toUtf8(relationship.getName().substr(1));
     readStreamInfo(entry);
     entries.push_back(std::move(entry));
+}
+
+void PdfLibrary::Impl::placeInPortfolio(AttachmentInfo &info)
+{
+    std::int64_t id = 0;
+    std::string_view rest;
+    if (!portfolio.hasFolders() || !splitFolderKey(info.key, id, rest))
+        return;
+    switch (portfolio.find(id, info.folderPath)) {
+    case PortfolioFolders::Lookup::Found:
+        break;
+    case PortfolioFolders::Lookup::OutOfBounds:
+        return; // warned about once, for the folder tree
+    case PortfolioFolders::Lookup::Unknown:
+        warn("the embedded file \"" + info.key + "\" refers to portfolio folder "
+            + std::to_string(id) + ", which the document does not have: it is placed at the top");
+        return;
+    }
+    info.origin = "portfolio";
+    info.name = std::string(rest);
+    for (std::size_t i = 0; i < info.folderPath.size(); ++i)
+        info.folder += (i == 0 ? "" : "/") + info.folderPath[i];
 }
 
 std::vector<QPDFObjectHandle> PdfLibrary::Impl::unlistedCandidates()
@@ -967,6 +998,8 @@ std::string PdfLibrary::AttachmentText(int index, int tag) const
         return info.key;
     case AttachmentTag::Origin:
         return info.origin;
+    case AttachmentTag::Folder:
+        return info.folder;
     }
     return {};
 }

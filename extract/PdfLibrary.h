@@ -81,7 +81,8 @@ enum class AttachmentTag : int {
     ModDate = 5, // /Params /ModDate as ISO 8601 UTC, "2024-05-01T10:00:00Z"
     Page = 6, // 1-based page of a /FileAttachment annotation; empty for the name tree
     Key = 7, // the EmbeddedFiles name-tree key; empty for annotation attachments
-    Origin = 8, // where the document lists it: "names", "annotation", "af" or "unlisted"
+    Origin = 8, // where the document lists it: "names", "portfolio", "annotation", "af", "unlisted"
+    Folder = 9, // the portfolio folder, its names joined with "/"; empty for the top
 };
 
 // One embedded file as the document describes it; no attachment data is read to fill it.
@@ -95,10 +96,16 @@ struct AttachmentInfo {
     std::int64_t modTime = INT64_MIN; // seconds since 1970 UTC; INT64_MIN when absent or invalid
     // /Params /CheckSum holds an MD5 (16 bytes), which WriteAttachment verifies.
     bool hasDeclaredChecksum = false;
-    // Where it was found first: "names" (the EmbeddedFiles name tree), "annotation" (a
+    // Where it was found first: "names" (the EmbeddedFiles name tree), "portfolio" (the name tree
+    // of a portfolio, under a key whose "<ID>" prefix names one of its folders), "annotation" (a
     // /FileAttachment annotation), "af" (an associated-files array, ISO 32000-2 14.13) or
     // "unlisted" (an embedded file stream that nothing lists).
     std::string origin;
+    // The portfolio folder it belongs to: the folder names (UTF-8, as the document gives them)
+    // from below the portfolio's root down to it; empty for the top, as for every file outside a
+    // portfolio.
+    std::vector<std::string> folderPath;
+    std::string folder; // folderPath joined with "/", for display
     // The first owner of an /AF array that refers to it, also when it was found first elsewhere:
     // "catalog", "page 3", "annotation on page 2", "xobject on page 1", "structure element";
     // empty when no /AF array does.

@@ -98,6 +98,7 @@ void writeAttachmentFields(
     else
         json.null();
     json.field("origin", info.origin);
+    json.fieldOrNull("folder", info.folder);
     json.fieldOrNull("afOwner", info.afOwner);
     json.fieldOrNull("afRelationship", info.afRelationship);
     json.fieldOrNull("created", isoDate(info.createdTime));

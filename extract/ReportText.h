@@ -26,8 +26,8 @@ std::string openStatusWord(int openStatus);
 std::string outcomeWord(AttachmentOutcome::Kind kind);
 
 // The fields that list and extract both give of an attachment, into the open JSON object:
-// index, name, key, description, mimeType, size, modified, page, origin, afOwner, afRelationship,
-// created (null where the document is silent).
+// index, name, key, description, mimeType, size, modified, page, origin, folder, afOwner,
+// afRelationship, created (null where the document is silent).
 void writeAttachmentFields(
     JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info);
 

@@ -168,13 +168,29 @@ bool reservedDeviceName(const std::string &name)
 
 } // namespace
 
-std::string safeOutputFileName(const std::string &storedName, int index)
+namespace {
+
+std::string safeComponent(const std::string &storedName)
 {
     std::string name = shortened(replaceUnsafeCharacters(lastComponent(storedName)));
 #ifdef _WIN32
     if (reservedDeviceName(name))
         name = "_" + name;
 #endif
+    return name;
+}
+
+} // namespace
+
+std::string safeOutputFolderName(const std::string &storedName)
+{
+    std::string name = safeComponent(storedName);
+    return name.find_first_not_of(". ") == std::string::npos ? "_" : name;
+}
+
+std::string safeOutputFileName(const std::string &storedName, int index)
+{
+    const std::string name = safeComponent(storedName);
     if (!name.empty() && name != "." && name != "..")
         return name;
 

@@ -15,6 +15,10 @@ namespace quenlith {
 // result never contains a separator and is never "." or "..".
 std::string safeOutputFileName(const std::string &storedName, int index);
 
+// A folder's stored name made safe the same way; one that is then empty, "." or "..", or holds
+// only dots and blanks, becomes "_".
+std::string safeOutputFolderName(const std::string &storedName);
+
 // The output names already used in one folder during a run; a repeated name becomes
 // "name (2).ext", "name (3).ext", ... so that no attachment overwrites another. Each base name
 // remembers the next number to try, so that many equal names cost linear time in all.

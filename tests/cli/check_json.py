@@ -15,7 +15,7 @@ SCHEMA = {
     'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
                  'documentFolder:s? warnings:[s] notes:[s]'),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '
-                    'origin:s afOwner:s? afRelationship:s? created:s?'),
+                    'origin:s folder:s? afOwner:s? afRelationship:s? created:s?'),
                    'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '
                    'checksum:s?'),
 }

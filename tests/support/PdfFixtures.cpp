@@ -541,6 +541,49 @@ void deepenNameTree(const std::string &path, int levels, bool loop)
     writer.write();
 }
 
+void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
+{
+    std::string bytes = readAll(path);
+    QPDF pdf;
+    pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
+    const auto folder = [&](std::int64_t id, const std::string &name) {
+        auto dict = Handle::newDictionary();
+        dict.replaceKey("/Type", Handle::newName("/Folder"));
+        dict.replaceKey("/ID", Handle::newInteger(id));
+        dict.replaceKey("/Name", rawString(name));
+        return pdf.makeIndirectObject(dict);
+    };
+    const auto root = folder(portfolio.rootId, portfolio.rootName);
+    std::vector<Handle> folders;
+    std::vector<Handle> lastChild(portfolio.folders.size() + 1); // [0]: the root's
+    for (const FolderFixture &fixture : portfolio.folders) {
+        folders.push_back(folder(fixture.id, fixture.name));
+        const auto parentSlot = static_cast<std::size_t>(fixture.parent + 1);
+        Handle parent = fixture.parent < 0 ? root : folders.at(parentSlot - 1);
+        folders.back().replaceKey("/Parent", parent);
+        if (lastChild[parentSlot].isInitialized())
+            lastChild[parentSlot].replaceKey("/Next", folders.back());
+        else
+            parent.replaceKey("/Child", folders.back());
+        lastChild[parentSlot] = folders.back();
+    }
+    for (std::size_t i = 0; i < portfolio.folders.size(); ++i) {
+        if (portfolio.folders[i].childLoop >= 0)
+            folders[i].replaceKey(
+                "/Child", folders.at(static_cast<std::size_t>(portfolio.folders[i].childLoop)));
+    }
+    auto collection = Handle::newDictionary();
+    collection.replaceKey("/Type", Handle::newName("/Collection"));
+    collection.replaceKey("/Folders", root);
+    pdf.getRoot().replaceKey("/Collection", collection);
+    QPDFWriter writer(pdf, path.c_str());
+    writer.setStaticID(true);
+    writer.setObjectStreamMode(qpdf_o_disable);
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setCompressStreams(false);
+    writer.write();
+}
+
 void breakXref(const std::string &path)
 {
     std::string bytes = readAll(path);

@@ -105,6 +105,24 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
 // `loop`, the innermost of them also lists the outermost among its kids.
 void deepenNameTree(const std::string &path, int levels, bool loop = false);
 
+// One folder of a portfolio (/Collection /Folders, PDF 1.7 extension level 3). A file of it is
+// an EmbeddedFiles name-tree entry whose key starts with "<id>" (see FileSpecFixture::treeKeys).
+struct FolderFixture {
+    std::int64_t id = 0; // /ID
+    std::string name; // raw /Name bytes
+    int parent = -1; // index of an earlier folder of PortfolioFixture::folders; -1: the root
+    int childLoop = -1; // >= 0: /Child refers to that folder (a loop), not to its first sub-folder
+};
+
+struct PortfolioFixture {
+    std::int64_t rootId = 0;
+    std::string rootName = "Portfolio";
+    std::vector<FolderFixture> folders; // sub-folders of one folder in this order (/Next chain)
+};
+
+// Gives a document written by writeDocument the catalog /Collection with these /Folders.
+void addPortfolio(const std::string &path, const PortfolioFixture &portfolio);
+
 // Overwrites every offset of the file's cross-reference table and its startxref with wrong
 // numbers, so that a reader must reconstruct the table from the objects.
 void breakXref(const std::string &path);

@@ -1,0 +1,247 @@
+// Portfolio folders: which folder each name-tree file belongs to, and hostile folder trees.
+#include "extract/PdfLibrary.h"
+#include "extract/QpdfPortfolio.h"
+#include "tests/support/PdfFixtures.h"
+#include "tests/support/ScratchFolder.h"
+
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace quenlith {
+namespace {
+
+using fixtures::FolderFixture;
+using fixtures::PortfolioFixture;
+
+// A name-tree entry under `key`; `name` (if any) as /UF and /F.
+fixtures::FileSpecFixture entry(const std::string &key, const std::string &name = {})
+{
+    fixtures::FileSpecFixture spec;
+    spec.data = "data of " + key;
+    if (!name.empty())
+        spec.names = { { "/UF", fixtures::utf16be(name) }, { "/F", name } };
+    spec.treeKeys = { key };
+    return spec;
+}
+
+// A chain of `levels` folders, each inside the one before; folder n has /ID n and name "fn".
+std::vector<FolderFixture> chain(int levels)
+{
+    std::vector<FolderFixture> folders;
+    for (int n = 1; n <= levels; ++n)
+        folders.push_back({ n, "f" + std::to_string(n), n - 2, -1 });
+    return folders;
+}
+
+std::string chainPath(int levels)
+{
+    std::string path;
+    for (int n = 1; n <= levels; ++n)
+        path += (n == 1 ? "f" : "/f") + std::to_string(n);
+    return path;
+}
+
+std::size_t countContaining(const std::vector<std::string> &texts, const std::string &part)
+{
+    std::size_t count = 0;
+    for (const std::string &text : texts)
+        count += text.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+// Each file is found in its folder, its name without the key's prefix when the specification
+// names it nowhere else; what the tree gets wrong is warned about, never damage, and its files
+// stay listed at the top.
+TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
+{
+    struct Row {
+        const char *what;
+        bool portfolio; // false: no /Collection at all
+        std::vector<FolderFixture> folders;
+        std::vector<fixtures::FileSpecFixture> files;
+        // Per attachment: "origin|name|folder".
+        std::vector<std::string> expected;
+        // A part of each portfolio warning expected, once each; no other warning.
+        std::vector<std::string> warnings;
+    };
+    const std::string longName(300, 'x');
+    const Row rows[] = {
+        { "nested three deep, a sibling, the root's own ID, no prefix",
+            true,
+            { { 1, "a", -1, -1 }, { 2, "b", 0, -1 }, { 3, "c", 1, -1 }, { 4, "d", -1, -1 } },
+            { entry("<3>c.xml"), entry("<4>x", "d.txt"), entry("<0>r.txt"), entry("top.txt") },
+            { "portfolio|c.xml|a/b/c", "portfolio|d.txt|d", "portfolio|r.txt|", "names|top.txt|" },
+            {} },
+        { "a sub-folder that refers back to its parent",
+            true,
+            { { 1, "a", -1, -1 }, { 2, "b", 0, 0 } },
+            { entry("<2>b.txt"), entry("<1>a.txt") },
+            { "portfolio|b.txt|a/b", "portfolio|a.txt|a" },
+            { "\"a\" is met twice" } },
+        { "two folders with one ID: the first keeps it, the second's sub-folders go to the top",
+            true,
+            { { 1, "first", -1, -1 }, { 1, "second", -1, -1 }, { 5, "below", 1, -1 } },
+            { entry("<1>x.txt"), entry("<5>y.txt") },
+            { "portfolio|x.txt|first", "names|<5>y.txt|" },
+            { "two portfolio folders have the ID 1" } },
+        { "a key naming no folder",
+            true,
+            { { 1, "a", -1, -1 } },
+            { entry("<9>z.txt"), entry("<1>a.txt") },
+            { "names|<9>z.txt|", "portfolio|a.txt|a" },
+            { "refers to portfolio folder 9" } },
+        { "keys that only look like a prefix",
+            true,
+            { { 1, "a", -1, -1 } },
+            { entry("<>a"),
+                entry("<x1>b"),
+                entry("<1c"),
+                entry("1>d"),
+                entry("<1234567890123456789>e") },
+            { "names|<>a|",
+                "names|<x1>b|",
+                "names|<1c|",
+                "names|1>d|",
+                "names|<1234567890123456789>e|" },
+            {} },
+        { "no portfolio: a prefix is part of the name",
+            false,
+            {},
+            { entry("<1>a.txt") },
+            { "names|<1>a.txt|" },
+            {} },
+        { "hostile names are shown as the document gives them, a long one cut",
+            true,
+            { { 1, "..", -1, -1 },
+                { 2, "a/b", -1, -1 },
+                { 3, "", -1, -1 },
+                { 4, "tab\there", -1, -1 },
+                { 5, fixtures::utf16be("\xcf\x80"), -1, -1 },
+                { 6, longName, -1, -1 } },
+            { entry("<1>1"),
+                entry("<2>2"),
+                entry("<3>3"),
+                entry("<4>4"),
+                entry("<5>5"),
+                entry("<6>6") },
+            { "portfolio|1|..",
+                "portfolio|2|a/b",
+                "portfolio|3|",
+                "portfolio|4|tab\there",
+                "portfolio|5|\xcf\x80",
+                "portfolio|6|" + longName.substr(0, 255) },
+            {} },
+        { "40 levels: the deepest allowed keeps its path, deeper files go to the top",
+            true,
+            chain(40),
+            { entry("<32>deep.txt"), entry("<33>deeper.txt"), entry("<40>deepest.txt") },
+            { "portfolio|deep.txt|" + chainPath(32),
+                "names|<33>deeper.txt|",
+                "names|<40>deepest.txt|" },
+            { "nest deeper than 32 levels" } },
+    };
+    const fixtures::ScratchFolder scratch;
+    const std::string path = scratch.file("portfolio.pdf");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        fixtures::DocumentFixture document;
+        document.files = row.files;
+        fixtures::writeDocument(path, document);
+        if (row.portfolio)
+            fixtures::addPortfolio(path, { 0, "Root", row.folders });
+        PdfLibrary pdf;
+        ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened))
+            << pdf.lastError();
+        ASSERT_EQ(pdf.AttachmentCount(), static_cast<int>(row.expected.size()));
+        for (int i = 1; i <= pdf.AttachmentCount(); ++i) {
+            const AttachmentInfo info = pdf.attachmentInfo(i);
+            EXPECT_EQ(info.origin + "|" + info.name + "|" + info.folder, row.expected[i - 1]);
+            std::string joined;
+            for (std::size_t k = 0; k < info.folderPath.size(); ++k)
+                joined += (k == 0 ? "" : "/") + info.folderPath[k];
+            EXPECT_EQ(joined, info.folder);
+            EXPECT_EQ(pdf.AttachmentText(i, static_cast<int>(AttachmentTag::Folder)), info.folder);
+        }
+        const auto warnings = pdf.warnings();
+        for (const std::string &warning : row.warnings)
+            EXPECT_EQ(countContaining(warnings, warning), 1u) << warning;
+        EXPECT_EQ(warnings.size(), row.warnings.size());
+    }
+}
+
+// Trees past every bound end quickly and without recursion: a /Next chain that loops, a long
+// sibling chain, a chain far deeper than the bound.
+TEST(Portfolio, HostileTreesEndQuickly)
+{
+    struct Row {
+        const char *what;
+        std::vector<FolderFixture> folders;
+        std::string warning;
+    };
+    std::vector<FolderFixture> siblings;
+    for (int n = 1; n <= 20000; ++n)
+        siblings.push_back({ n, "s" + std::to_string(n), -1, -1 });
+    const Row rows[] = {
+        { "20,000 levels", chain(20000), "nest deeper than 32 levels" },
+        { "a loop at the bottom of a deep chain",
+            [] {
+                auto folders = chain(5000);
+                folders.back().childLoop = 0;
+                return folders;
+            }(),
+            "is met twice" },
+        { "20,000 siblings", siblings, "" },
+    };
+    const fixtures::ScratchFolder scratch;
+    const std::string path = scratch.file("portfolio.pdf");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        fixtures::DocumentFixture document;
+        document.files = { entry("<20000>last.txt"), entry("<3>third.txt") };
+        fixtures::writeDocument(path, document);
+        fixtures::addPortfolio(path, { 0, "Root", row.folders });
+        PdfLibrary pdf;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        ASSERT_EQ(pdf.AttachmentCount(), 2);
+        EXPECT_EQ(pdf.attachmentInfo(2).folderPath.size(), row.warning.empty() ? 1u : 3u);
+        if (!row.warning.empty()) {
+            EXPECT_EQ(countContaining(pdf.warnings(), row.warning), 1u);
+        }
+    }
+}
+
+TEST(Portfolio, SplitsOnlyDecimalPrefixes)
+{
+    struct Row {
+        std::string key;
+        bool split;
+        std::int64_t id;
+        std::string rest;
+    } rows[] = {
+        { "<3>report.xml", true, 3, "report.xml" },
+        { "<0>", true, 0, "" },
+        { "<007>a>b", true, 7, "a>b" },
+        { "<999999999999999999>x", true, 999999999999999999, "x" },
+        { "<9999999999999999999>x", false, 0, "" }, // past int64: no folder can have it
+        { "<-1>x", false, 0, "" },
+        { "<>x", false, 0, "" },
+        { "< 1>x", false, 0, "" },
+        { "x<1>", false, 0, "" },
+        { "", false, 0, "" },
+    };
+    for (const Row &row : rows) {
+        std::int64_t id = 0;
+        std::string_view rest;
+        EXPECT_EQ(splitFolderKey(row.key, id, rest), row.split) << row.key;
+        if (row.split) {
+            EXPECT_EQ(id, row.id) << row.key;
+            EXPECT_EQ(rest, row.rest) << row.key;
+        }
+    }
+}
+
+} // namespace
+} // namespace quenlith
