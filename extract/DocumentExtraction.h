@@ -132,8 +132,9 @@ std::string documentFailure(const DocumentResult &result);
 // safe, de-duplicated name, treating files already there as options.existing says. The files of
 // a portfolio folder (AttachmentInfo::folderPath) go into the matching sub-folders, each level
 // named like an attachment (see safeOutputFolderName), made or reused as the document folder is,
-// a link or a file in the way giving a numbered sub-folder and a note; a folder that cannot be
-// made, or whose path would be too long, leaves its files at the top, with a note. A symbolic
+// a link or a file in the way giving a numbered sub-folder and a note (sibling folders of one
+// name share one); a folder that cannot be made, or whose path would be too long, leaves its
+// files at the top, with a note. A symbolic
 // link or a file at the folder's name is never followed nor replaced: the document then goes
 // into the next free numbered folder (see openDocumentFolder), which documentFolder and notes
 // report. A document that does not open gets no folder. Reports through `observer`, in this order:

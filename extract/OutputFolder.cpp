@@ -82,7 +82,7 @@ SubFolderChoice firstFreeFolder(const std::string &name,
             = number == 1 ? name : name + " (" + std::to_string(number) + ")";
         if (taken && taken(candidate)) {
             if (number == 1)
-                choice.clash = "is the name of another attachment of this document";
+                choice.clash = "is taken by another file or folder of this document";
             continue;
         }
         const AttemptResult result = attempt(candidate);

@@ -803,9 +803,8 @@ void PdfLibrary::Impl::placeInPortfolio(AttachmentInfo &info)
         return;
     switch (portfolio.find(id, info.folderPath)) {
     case PortfolioFolders::Lookup::Found:
+    case PortfolioFolders::Lookup::OutOfBounds: // at the top, warned about once for the tree
         break;
-    case PortfolioFolders::Lookup::OutOfBounds:
-        return; // warned about once, for the folder tree
     case PortfolioFolders::Lookup::Unknown:
         warn("the embedded file \"" + info.key + "\" refers to portfolio folder "
             + std::to_string(id) + ", which the document does not have: it is placed at the top");

@@ -102,8 +102,8 @@ struct AttachmentInfo {
     // "unlisted" (an embedded file stream that nothing lists).
     std::string origin;
     // The portfolio folder it belongs to: the folder names (UTF-8, as the document gives them)
-    // from below the portfolio's root down to it; empty for the top, as for every file outside a
-    // portfolio.
+    // from below the portfolio's root down to it; empty for the top: the root folder, a folder
+    // past the bounds of the folder tree (see warnings()), and every file outside a portfolio.
     std::vector<std::string> folderPath;
     std::string folder; // folderPath joined with "/", for display
     // The first owner of an /AF array that refers to it, also when it was found first elsewhere:

@@ -425,6 +425,45 @@ TEST_F(CliRun, NestedDocumentsOnRequest)
         std::string::npos)
         << text;
     EXPECT_EQ(run("list --nested in").exitCode, 2);
+
+// Portfolio folders: list names each file's folder, extract writes into it and shows the path
+// inside the document folder.
+TEST_F(CliRun, PortfolioFilesAreListedAndWrittenInTheirFolders)
+{
+    const auto spec = [](const std::string &key, const std::string &data) {
+        quenlith::fixtures::FileSpecFixture file;
+        file.data = data;
+        file.treeKeys = { key };
+        return file;
+    };
+    quenlith::fixtures::DocumentFixture d;
+    d.files = { spec("<2>deep.txt", "deep"), spec("top.txt", "top") };
+    fs::create_directories(m_root / "in");
+    const std::string path = (m_root / "in/p.pdf").string();
+    quenlith::fixtures::writeDocument(path, d);
+    quenlith::fixtures::addPortfolio(
+        path, { 0, "Root", { { 1, "a", -1, -1 }, { 2, "b", 0, -1 } } });
+
+    const std::string listed = run("list in").out;
+    EXPECT_NE(listed.find("  deep.txt  (portfolio folder a/b, ? bytes"), std::string::npos)
+        << listed;
+    EXPECT_NE(listed.find("  top.txt  (names, ? bytes"), std::string::npos) << listed;
+    auto json = runJson("list --json in", 0);
+    EXPECT_EQ(json["documents.0.attachments.0.origin"], R"("portfolio")");
+    EXPECT_EQ(json["documents.0.attachments.0.folder"], R"("a/b")");
+    EXPECT_EQ(json["documents.0.attachments.0.key"], R"("<2>deep.txt")");
+    EXPECT_EQ(json["documents.0.attachments.1.folder"], "null");
+
+    const RunResult extracted = run("extract -o out in");
+    EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
+    EXPECT_NE(extracted.out.find("\n  a/b/deep.txt  (4 bytes)\n"), std::string::npos)
+        << extracted.out;
+    json = runJson("extract --json -o out in", 0);
+    EXPECT_EQ(json["documents.0.attachments.0.outputPath"], R"("out/p/a/b/deep.txt")");
+    EXPECT_EQ(json["documents.0.attachments.0.status"], R"("unchanged")");
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> {
+            { "p/a/b/deep.txt", "deep" }, { "p/top.txt", "top" } }));
 }
 
 TEST_F(CliRun, UnopenableDocumentFailsWithItsReasonAndTheRestIsDone)

@@ -568,6 +568,254 @@ TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
             { "attachment-5", "5" } }));
 }
 
+std::string contentOf(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A name-tree entry under `key` ("<id>name" for a file of portfolio folder id), named only by
+// its key unless `name` is given (as /UF and /F).
+fixtures::FileSpecFixture portfolioFile(
+    const std::string &key, const std::string &data, const std::string &name = {})
+{
+    fixtures::FileSpecFixture spec;
+    spec.data = data;
+    if (!name.empty())
+        spec.names = { { "/UF", fixtures::utf16be(name) }, { "/F", name } };
+    spec.treeKeys = { key };
+    return spec;
+}
+
+class PortfolioExtractionTest : public DocumentExtractionTest {
+protected:
+    void writePortfolio(const std::vector<fixtures::FolderFixture> &folders,
+        const std::vector<fixtures::FileSpecFixture> &files)
+    {
+        fixtures::DocumentFixture document;
+        document.files = files;
+        fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+        fixtures::addPortfolio(m_scratch.file("in.pdf"), { 0, "Root", folders });
+    }
+    DocumentResult run(ExistingFiles existing = ExistingFiles::Keep)
+    {
+        ExtractionOptions options;
+        options.existing = existing;
+        RecordingObserver observer;
+        return extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+    }
+    // "status path" of each attachment, the path relative to the document folder.
+    static std::vector<std::string> outcomes(const DocumentResult &result)
+    {
+        std::vector<std::string> lines;
+        for (const AttachmentOutcome &outcome : result.attachments)
+            lines.push_back(
+                outcomeWord(outcome.kind) + " " + pathInDocumentFolder(result, outcome));
+        return lines;
+    }
+};
+
+std::vector<fixtures::FolderFixture> folderChain(int levels, const std::string &name = "f")
+{
+    std::vector<fixtures::FolderFixture> folders;
+    for (int n = 1; n <= levels; ++n)
+        folders.push_back({ n, name + std::to_string(n), n - 2, -1 });
+    return folders;
+}
+
+std::string chainPath(int levels, const std::string &name = "f")
+{
+    std::string path;
+    for (int n = 1; n <= levels; ++n)
+        path += name + std::to_string(n) + "/";
+    return path;
+}
+
+// Each folder level gets a safe name, made like an attachment's; a level that cannot be had
+// leaves its files at the top of the document folder, and a rerun finds every file unchanged.
+TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
+{
+    struct Row {
+        const char *what;
+        std::vector<fixtures::FolderFixture> folders;
+        std::vector<fixtures::FileSpecFixture> files;
+        Files expected;
+        std::vector<std::string> notes;
+    };
+    const std::string longName(300, 'n');
+    const std::string longLevel(200, 'L');
+    const Row rows[] = {
+        { "nested three deep, a sibling and the top",
+            { { 1, "a", -1, -1 }, { 2, "b", 0, -1 }, { 3, "c", 1, -1 }, { 4, "d", -1, -1 } },
+            { portfolioFile("<3>c.xml", "C"),
+                portfolioFile("<4>x", "D", "d.txt"),
+                portfolioFile("<2>b.txt", "B"),
+                portfolioFile("top.txt", "T") },
+            { { P("a/b/c/c.xml"), "C" },
+                { P("d/d.txt"), "D" },
+                { P("a/b/b.txt"), "B" },
+                { "top.txt", "T" } },
+            {} },
+        { "hostile folder names",
+            { { 1, "..", -1, -1 },
+                { 2, "a/b", -1, -1 },
+                { 3, "", -1, -1 },
+                { 4, "ctl\x01\x1b", -1, -1 },
+                { 5, " . ", -1, -1 },
+                { 6, longName, -1, -1 },
+                { 7, "..", 0, -1 } },
+            { portfolioFile("<1>1.txt", "1"),
+                portfolioFile("<2>2.txt", "2"),
+                portfolioFile("<3>3.txt", "3"),
+                portfolioFile("<4>4.txt", "4"),
+                portfolioFile("<5>5.txt", "5"),
+                portfolioFile("<6>6.txt", "6"),
+                portfolioFile("<7>7.txt", "7") },
+            { { P("_/1.txt"), "1" },
+                { P("b/2.txt"), "2" },
+                { P("_ (2)/3.txt"), "3" },
+                { P("ctl__/4.txt"), "4" },
+                { P("_ (3)/5.txt"), "5" },
+                { P(std::string(200, 'n') + "/6.txt"), "6" },
+                { P("_/_/7.txt"), "7" } },
+            { "written into _ (2) because _ is taken by another file or folder of this document",
+                "written into _ (3) because _ is taken by another file or folder of this "
+                "document" } },
+        { "a folder named like a file before it; sibling folders of one name share a folder",
+            { { 1, "x.txt", -1, -1 }, { 2, "same", -1, -1 }, { 3, "same", -1, -1 } },
+            { portfolioFile("x.txt", "top"),
+                portfolioFile("<1>in-x.txt", "in x"),
+                portfolioFile("<2>s.txt", "first"),
+                portfolioFile("<3>t.txt", "second") },
+            { { "x.txt", "top" },
+                { P("x.txt (2)/in-x.txt"), "in x" },
+                { P("same/s.txt"), "first" },
+                { P("same/t.txt"), "second" } },
+            { "written into x.txt (2) because x.txt is taken by another file or folder of this "
+              "document" } },
+        { "a loop and a repeated ID",
+            { { 1, "a", -1, -1 }, { 2, "b", 0, 0 }, { 2, "again", -1, -1 }, { 3, "c", 2, -1 } },
+            { portfolioFile("<2>b.txt", "B"), portfolioFile("<3>c.txt", "C") },
+            { { P("a/b/b.txt"), "B" }, { "c.txt", "C" } },
+            {} },
+        { "40 levels: files deeper than 32 go to the top",
+            folderChain(40),
+            { portfolioFile("<32>deep.txt", "32"), portfolioFile("<40>deepest.txt", "40") },
+            { { P(chainPath(32) + "deep.txt"), "32" }, { "deepest.txt", "40" } },
+            {} },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(m_folder);
+        writePortfolio(row.folders, row.files);
+        const DocumentResult first = run();
+        EXPECT_TRUE(documentSucceeded(first)) << documentFailure(first);
+        EXPECT_EQ(written(), row.expected);
+        EXPECT_EQ(first.notes, row.notes);
+        const DocumentResult again = run();
+        EXPECT_EQ(written(), row.expected);
+        EXPECT_EQ(again.notes, row.notes);
+        ASSERT_EQ(again.attachments.size(), first.attachments.size());
+        for (std::size_t i = 0; i < again.attachments.size(); ++i) {
+            EXPECT_EQ(outcomeWord(first.attachments[i].kind), "written") << i;
+            EXPECT_EQ(outcomeWord(again.attachments[i].kind), "unchanged") << i;
+            EXPECT_EQ(again.attachments[i].outputPath, first.attachments[i].outputPath);
+        }
+    }
+}
+
+// Folders whose path would leave no room for a file name below PATH_MAX are not made: their files
+// go to the top of the document folder, with one note, run after run.
+TEST_F(PortfolioExtractionTest, FoldersPastThePathBoundLeaveTheirFilesAtTheTop)
+{
+    writePortfolio(folderChain(20, std::string(190, 'L')),
+        { portfolioFile("<5>ok.txt", "5"),
+            portfolioFile("<20>far.txt", "20"),
+            portfolioFile("<19>near.txt", "19") });
+    for (const char *kind : { "written", "unchanged" }) {
+        const DocumentResult result = run();
+        EXPECT_EQ(outcomes(result),
+            (std::vector<std::string> {
+                std::string(kind) + " " + P(chainPath(5, std::string(190, 'L')) + "ok.txt"),
+                std::string(kind) + " far.txt",
+                std::string(kind) + " near.txt" }));
+        ASSERT_EQ(result.notes.size(), 1u);
+        EXPECT_NE(result.notes[0].find("are written at the top because its path would be too long"),
+            std::string::npos)
+            << result.notes[0];
+    }
+}
+
+#ifndef _WIN32
+// A link or a file where a folder level should go is never followed or replaced: the level
+// takes the next free numbered name, run after run, and a file the user changed stays.
+TEST_F(PortfolioExtractionTest, ALinkOrFileInTheWayOfAFolderGivesANumberedOne)
+{
+    struct Row {
+        const char *what;
+        const char *blocked; // relative to the document folder
+        std::function<void(const fs::path &)> block;
+        std::vector<std::string> outcomes;
+        std::string note;
+    };
+    const fs::path elsewhere = m_scratch.path() / "elsewhere";
+    const Row rows[] = {
+        { "a link to a folder at the first level",
+            "a",
+            [&](const fs::path &at) { fs::create_directory_symlink(elsewhere, at); },
+            { "written " + P("a (2)/b/deep.txt"), "written " + P("a (2)/top-of-a.txt") },
+            "written into a (2) because a is a symbolic link" },
+        { "a dangling link at the second level",
+            "a/b",
+            [&](const fs::path &at) {
+                fs::create_directory(at.parent_path());
+                fs::create_symlink(elsewhere / "missing", at);
+            },
+            { "written " + P("a/b (2)/deep.txt"), "written " + P("a/top-of-a.txt") },
+            "written into a/b (2) because a/b is a symbolic link" },
+        { "a file at the second level",
+            "a/b",
+            [](const fs::path &at) {
+                fs::create_directory(at.parent_path());
+                std::ofstream(at) << "mine";
+            },
+            { "written " + P("a/b (2)/deep.txt"), "written " + P("a/top-of-a.txt") },
+            "written into a/b (2) because a/b is a file" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(m_folder);
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere);
+        fs::create_directories(m_folder);
+        row.block(fs::path(m_folder) / row.blocked);
+        writePortfolio({ { 1, "a", -1, -1 }, { 2, "b", 0, -1 } },
+            { portfolioFile("<2>deep.txt", "deep"), portfolioFile("<1>top-of-a.txt", "a") });
+        const DocumentResult first = run();
+        EXPECT_EQ(outcomes(first), row.outcomes);
+        EXPECT_EQ(first.notes, std::vector<std::string> { row.note });
+        std::vector<std::string> unchanged;
+        for (std::string line : row.outcomes)
+            unchanged.push_back(line.replace(0, 7, "unchanged"));
+        EXPECT_EQ(outcomes(run()), unchanged);
+        EXPECT_EQ(filesBelow(elsewhere), Files {});
+
+        // The user's edit stays; the attachment goes beside it, as at the top.
+        const std::string edited = first.attachments[0].outputPath;
+        std::ofstream(edited) << "edited";
+        const DocumentResult third = run();
+        ASSERT_EQ(third.attachments.size(), 2u);
+        EXPECT_EQ(outcomeWord(third.attachments[0].kind), "renamed");
+        EXPECT_EQ(FileNameOfPath(third.attachments[0].outputPath), "deep (2).txt");
+        EXPECT_EQ(contentOf(edited), "edited");
+        EXPECT_EQ(outcomeWord(run(ExistingFiles::Overwrite).attachments[0].kind), "overwritten");
+        EXPECT_EQ(contentOf(edited), "deep");
+        EXPECT_EQ(filesBelow(elsewhere), Files {});
+    }
+}
+#endif
+
 TEST(DocumentFolder, OnlyTheFinalPdfGoesAndTheNameIsMadeSafe)
 {
     const std::pair<const char *, const char *> rows[] = { { "Report.PDF", "Report/" },

@@ -93,5 +93,25 @@ TEST(Corpus, MatchesTheReference)
     EXPECT_GE(documents, 60);
 }
 
+// The corpus's one portfolio has a /Collection without /Folders: its files stay at the top, as
+// the reference lists them, and nothing is warned about.
+TEST(Corpus, APortfolioWithoutFoldersListsItsFilesAtTheTop)
+{
+    const std::filesystem::path path
+        = std::filesystem::path(QUENLITH_CORPUS_DIR) / "pdfbox__testPDFPackage.pdf";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "no corpus at " << path;
+    PdfLibrary pdf;
+    ASSERT_EQ(pdf.OpenDocument(path.string(), ""), static_cast<int>(OpenStatus::Opened));
+    ASSERT_EQ(pdf.AttachmentCount(), 2);
+    for (int i = 1; i <= 2; ++i) {
+        const AttachmentInfo info = pdf.attachmentInfo(i);
+        EXPECT_EQ(info.name, "PDF" + std::to_string(i) + ".pdf");
+        EXPECT_EQ(info.origin, "names");
+        EXPECT_TRUE(info.folderPath.empty());
+    }
+    EXPECT_EQ(pdf.warnings(), std::vector<std::string> {});
+}
+
 } // namespace
 } // namespace quenlith

@@ -83,7 +83,7 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
             true,
             { { 1, "first", -1, -1 }, { 1, "second", -1, -1 }, { 5, "below", 1, -1 } },
             { entry("<1>x.txt"), entry("<5>y.txt") },
-            { "portfolio|x.txt|first", "names|<5>y.txt|" },
+            { "portfolio|x.txt|first", "portfolio|y.txt|" },
             { "two portfolio folders have the ID 1" } },
         { "a key naming no folder",
             true,
@@ -137,8 +137,8 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
             chain(40),
             { entry("<32>deep.txt"), entry("<33>deeper.txt"), entry("<40>deepest.txt") },
             { "portfolio|deep.txt|" + chainPath(32),
-                "names|<33>deeper.txt|",
-                "names|<40>deepest.txt|" },
+                "portfolio|deeper.txt|",
+                "portfolio|deepest.txt|" },
             { "nest deeper than 32 levels" } },
     };
     const fixtures::ScratchFolder scratch;
