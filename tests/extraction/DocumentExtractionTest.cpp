@@ -642,9 +642,9 @@ TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
         std::vector<fixtures::FileSpecFixture> files;
         Files expected;
         std::vector<std::string> notes;
+        std::size_t warnings; // about the folder tree
     };
     const std::string longName(300, 'n');
-    const std::string longLevel(200, 'L');
     const Row rows[] = {
         { "nested three deep, a sibling and the top",
             { { 1, "a", -1, -1 }, { 2, "b", 0, -1 }, { 3, "c", 1, -1 }, { 4, "d", -1, -1 } },
@@ -656,7 +656,8 @@ TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
                 { P("d/d.txt"), "D" },
                 { P("a/b/b.txt"), "B" },
                 { "top.txt", "T" } },
-            {} },
+            {},
+            0 },
         { "hostile folder names",
             { { 1, "..", -1, -1 },
                 { 2, "a/b", -1, -1 },
@@ -681,7 +682,8 @@ TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
                 { P("_/_/7.txt"), "7" } },
             { "written into _ (2) because _ is taken by another file or folder of this document",
                 "written into _ (3) because _ is taken by another file or folder of this "
-                "document" } },
+                "document" },
+            0 },
         { "a folder named like a file before it; sibling folders of one name share a folder",
             { { 1, "x.txt", -1, -1 }, { 2, "same", -1, -1 }, { 3, "same", -1, -1 } },
             { portfolioFile("x.txt", "top"),
@@ -693,17 +695,20 @@ TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
                 { P("same/s.txt"), "first" },
                 { P("same/t.txt"), "second" } },
             { "written into x.txt (2) because x.txt is taken by another file or folder of this "
-              "document" } },
+              "document" },
+            0 },
         { "a loop and a repeated ID",
             { { 1, "a", -1, -1 }, { 2, "b", 0, 0 }, { 2, "again", -1, -1 }, { 3, "c", 2, -1 } },
             { portfolioFile("<2>b.txt", "B"), portfolioFile("<3>c.txt", "C") },
             { { P("a/b/b.txt"), "B" }, { "c.txt", "C" } },
-            {} },
+            {},
+            2 },
         { "40 levels: files deeper than 32 go to the top",
             folderChain(40),
             { portfolioFile("<32>deep.txt", "32"), portfolioFile("<40>deepest.txt", "40") },
             { { P(chainPath(32) + "deep.txt"), "32" }, { "deepest.txt", "40" } },
-            {} },
+            {},
+            1 },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
@@ -713,6 +718,7 @@ TEST_F(PortfolioExtractionTest, FilesGoIntoTheirFoldersUnderSafeNames)
         EXPECT_TRUE(documentSucceeded(first)) << documentFailure(first);
         EXPECT_EQ(written(), row.expected);
         EXPECT_EQ(first.notes, row.notes);
+        EXPECT_EQ(first.warningCount, row.warnings);
         const DocumentResult again = run();
         EXPECT_EQ(written(), row.expected);
         EXPECT_EQ(again.notes, row.notes);

@@ -70,6 +70,17 @@ int main(int argc, char **argv)
     const auto truncated = write("truncated.pdf", params);
     truncateFile(truncated, std::filesystem::file_size(truncated) / 2);
 
+    // A portfolio with nested folders, a loop, a repeated ID and a key naming no folder.
+    DocumentFixture portfolio;
+    portfolio.files = { named("<2>deep.txt", "deep"),
+        named("<1>a.txt", "a"),
+        named("<7>none.txt", "none"),
+        named("top.txt", "top") };
+    addPortfolio(write("portfolio.pdf", portfolio),
+        { 0,
+            "Root",
+            { { 1, "a", -1, -1 }, { 2, "..", 0, 0 }, { 1, "again", -1, -1 }, { 3, "", 2, -1 } } });
+
     for (auto [name, encryption, password] : { std::tuple { "aes256.pdf", Encryption::Aes256, "" },
              std::tuple { "aes128.pdf", Encryption::Aes128, "" },
              std::tuple { "rc4.pdf", Encryption::Rc4, "" },
