@@ -57,25 +57,6 @@ TEST(SafeFileName, HostileNamesGiveASafeNameInsideTheFolder)
     }
 }
 
-// Folder names are made safe as file names are, but what has no name left becomes "_".
-TEST(SafeFileName, FolderNamesWithNothingLeftBecomeAnUnderscore)
-{
-    const std::pair<std::string, std::string> rows[] = { { "", "_" },
-        { ".", "_" },
-        { "..", "_" },
-        { "   ", "_" },
-        { ". .", "_" },
-        { "a/..", "_" },
-        { "dir/", "_" },
-        { "../reports", "reports" },
-        { "a/b", "b" },
-        { "ctl\x01\x1b", "ctl__" },
-        { "2024.Q1", "2024.Q1" },
-        { std::string(300, 'n'), std::string(200, 'n') } };
-    for (const auto &[stored, expected] : rows)
-        EXPECT_EQ(safeOutputFolderName(stored), expected) << stored;
-}
-
 TEST(SafeFileName, RepeatedNamesAreNumberedWithinOneSet)
 {
     OutputNameSet names;
