@@ -425,6 +425,7 @@ TEST_F(CliRun, NestedDocumentsOnRequest)
         std::string::npos)
         << text;
     EXPECT_EQ(run("list --nested in").exitCode, 2);
+}
 
 // Portfolio folders: list names each file's folder, extract writes into it and shows the path
 // inside the document folder.
