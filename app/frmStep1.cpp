@@ -832,6 +832,7 @@ void frmStep1::CmdProcess_Click()
                 LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
                 std::vector<DocumentResult> nested;
                 DocumentResult result = extractDocument(path, DocOutputFolder, &nested);
+                m_documentList->showOutcomes(i, result.attachments);
                 if (!result.folderFailure.empty())
                     summary.folderNotCreated(DocOutputFolder);
                 else if (result.openStatus != static_cast<int>(OpenStatus::Opened)

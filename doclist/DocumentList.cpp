@@ -1,12 +1,15 @@
 #include "doclist/DocumentList.h"
 
 #include "doclist/DocumentListView.h"
+#include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
+#include "extract/ReportText.h"
 #include "util/PdfFileName.h"
 #include "util/registry.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -16,6 +19,42 @@ namespace {
 constexpr int PdfDocumentImage = 1;
 constexpr int PaperClipImage = 2;
 constexpr int ExclamationImage = 5;
+// A row shows at most this many attachments when expanded: a document may hold 100,000.
+constexpr int maxShownAttachments = 500;
+
+QString sizeText(std::int64_t bytes)
+{
+    return bytes < 0 ? QStringLiteral("size not declared")
+                     : QLocale::system().formattedDataSize(bytes);
+}
+
+// One line per attachment under its document's row: size, name, date and where it is listed.
+void addAttachmentRows(QTreeWidgetItem &row,
+    const std::vector<AttachmentInfo> &attachments,
+    int count,
+    const QIcon &clip)
+{
+    for (const AttachmentInfo &info : attachments) {
+        auto *line = new DocumentRow;
+        line->setFlags(Qt::ItemIsEnabled);
+        // The first column is indented here: the details go where the path is.
+        line->setText(1, QString::fromStdString(info.name));
+        line->setIcon(1, clip);
+        QStringList details { sizeText(info.declaredSize) };
+        if (const std::string date = isoDate(info.modTime); !date.empty())
+            details.append(QString::fromStdString(date));
+        details.append(QString::fromStdString(info.origin));
+        line->setText(2, details.join(QStringLiteral("  ")));
+        row.addChild(line);
+    }
+    if (count > static_cast<int>(attachments.size())) {
+        auto *more = new DocumentRow;
+        more->setFlags(Qt::ItemIsEnabled);
+        more->setText(
+            1, QStringLiteral("... and %1 more").arg(count - static_cast<int>(attachments.size())));
+        row.addChild(more);
+    }
+}
 } // namespace
 
 DocumentList::DocumentList(
@@ -43,12 +82,15 @@ void DocumentList::addDocumentRow(
     bool opened = false;
     int count = 0;
     std::string error;
+    std::vector<AttachmentInfo> attachments;
     const auto open = [&] {
         opened = m_library.OpenDocument(utf8Path, std::string())
             == static_cast<int>(OpenStatus::Opened);
         // A document that does not open shows 0, never the count of the previous document.
         count = opened ? m_library.AttachmentCount() : 0;
         error = m_library.lastError();
+        for (int i = 1; i <= std::min(count, maxShownAttachments); ++i)
+            attachments.push_back(m_library.attachmentInfo(i));
     };
     if (m_longCall)
         m_longCall(path, open);
@@ -75,6 +117,7 @@ void DocumentList::addDocumentRow(
     row->setIcon(1, image(PdfDocumentImage));
     row->setToolTip(1, path);
     row->setText(2, path);
+    addAttachmentRows(*row, attachments, count, image(PaperClipImage));
     m_controls.listView->insertTopLevelItem(0, row);
 }
 
@@ -116,6 +159,21 @@ void DocumentList::clear()
 {
     m_controls.listView->clear();
     m_controls.process->setEnabled(false);
+}
+
+void DocumentList::showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes)
+{
+    QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
+    if (row == nullptr)
+        return;
+    for (const AttachmentOutcome &outcome : outcomes) {
+        QTreeWidgetItem *line = row->child(outcome.index - 1);
+        if (line == nullptr || line->text(1) != QString::fromStdString(outcome.info.name))
+            continue; // beyond the lines shown, or the document changed since it was added
+        const bool failed = !outcomeSucceeded(outcome.kind);
+        line->setIcon(1, image(failed ? ExclamationImage : PaperClipImage));
+        line->setToolTip(1, failed ? QString::fromStdString(outcome.reason) : QString());
+    }
 }
 
 int DocumentList::rowCount() const

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -13,12 +14,14 @@ class QTreeWidget;
 namespace quenlith {
 
 class PdfLibrary;
+struct AttachmentOutcome;
 
 // The document list of the main window: its rows and the controls that follow them (the count
 // label, "Select All" and the extraction button). A document row holds the attachment count as
 // its text with the paper-clip icon (or 0 with the red exclamation mark and the reason as tool-tip
 // when the document does not open), the file name with the PDF icon and the full path as tool-tip,
-// and the full path. Positions are 1-based, position 1 is the top row; rows are never sorted.
+// and the full path; it expands to one line per attachment (size, name, date and origin), at
+// most 500. Positions are 1-based, position 1 is the top row.
 class DocumentList {
 public:
     struct Controls {
@@ -54,6 +57,9 @@ public:
     bool isTicked(int position) const;
     // The row's full path exactly as it was added; empty for a position out of range.
     QString documentPath(int position) const;
+    // Marks the attachment lines of the row at `position` with how the run did: a failed one
+    // gets the exclamation mark and its reason as tool-tip.
+    void showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes);
 
     // "<rows> PDF Documents Added".
     static QString countCaption(int rows);

@@ -21,7 +21,7 @@ bool DocumentRow::operator<(const QTreeWidgetItem &other) const
 DocumentListView::DocumentListView(QWidget *parent)
     : QTreeWidget(parent)
 {
-    setRootIsDecorated(false);
+    setRootIsDecorated(true); // a document's row expands to its attachments
     setSortingEnabled(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -78,7 +78,8 @@ void DocumentListView::mouseReleaseEvent(QMouseEvent *event)
 void DocumentListView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        if (QTreeWidgetItem *row = currentItem()) {
+        QTreeWidgetItem *row = currentItem();
+        if (row != nullptr && row->parent() == nullptr) { // attachment lines have no tick
             row->setCheckState(0, row->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
             emit listClicked();
         }

@@ -30,6 +30,8 @@ bool scrollIntoView(QTreeWidget &list, std::optional<int> position)
 int listTopIndex(const QTreeWidget &list)
 {
     const QTreeWidgetItem *top = list.itemAt(0, 0);
+    while (top != nullptr && top->parent() != nullptr)
+        top = top->parent(); // an attachment line of an expanded row
     return top != nullptr ? list.indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(top)) : 0;
 }
 

@@ -77,6 +77,7 @@ int main(int argc, char *argv[])
 
     platform.folders = { guitest::qpath(source) };
     window.CmdAddFolder_Click();
+    window.ListView1->topLevelItem(1)->setExpanded(true); // what one document holds
     QCoreApplication::processEvents();
     window.grab().save(shots + "/screenshot.png");
 

@@ -332,6 +332,46 @@ private slots:
             qPrintable(m_platform->messages.last().text));
     }
 
+    // A row expands to its attachments: size, name, date and origin; after a run, the one that
+    // failed carries the exclamation mark and its reason. Space on such a line ticks nothing.
+    void expandedRowsShowTheAttachments()
+    {
+        quenlith::fixtures::FileSpecFixture good;
+        good.data = "good data";
+        good.names = { { "/F", "good.txt" } };
+        good.treeKeys = { "good.txt" };
+        good.size = 9;
+        good.modDate = "D:20240501120000Z";
+        auto bad = good;
+        bad.names = { { "/F", "bad.txt" } };
+        bad.treeKeys = { "bad.txt" };
+        bad.size = -1;
+        bad.corruptFlate = true;
+        quenlith::fixtures::DocumentFixture d;
+        d.files = { good, bad };
+        const fs::path docs = freshFolder();
+        quenlith::fixtures::writeDocument((docs / "two.pdf").string(), d);
+        addFiles({ docs / "two.pdf" });
+        QTreeWidgetItem *top = row(0);
+        QCOMPARE(top->childCount(), 2);
+        QCOMPARE(top->child(0)->text(1), QStringLiteral("good.txt"));
+        QCOMPARE(top->child(0)->text(2), QStringLiteral("9 bytes  2024-05-01T12:00:00Z  names"));
+        QCOMPARE(top->child(1)->text(2),
+            QStringLiteral("size not declared  2024-05-01T12:00:00Z  names"));
+        QVERIFY(!(top->child(0)->flags() & Qt::ItemIsUserCheckable));
+
+        QTreeWidget *list = m_window->ListView1;
+        top->setExpanded(true);
+        list->setCurrentItem(top->child(0));
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(top->child(0)->data(0, Qt::CheckStateRole), QVariant());
+        QCOMPARE(ticks(), QList<bool>({ true }));
+
+        extractTo(freshFolder());
+        QVERIFY(top->child(0)->toolTip(1).isEmpty());
+        QVERIFY2(!top->child(1)->toolTip(1).isEmpty(), "the failed attachment says why");
+    }
+
     // An output folder inside a folder that documents were added from is used only when the user
     // says so; the files added one by one do not count, nor do folders added before a Clear.
     void asksBeforeExtractingIntoASourceFolder()
