@@ -26,13 +26,12 @@ class DocumentList;
 class DocumentListView;
 class FileSystemService;
 class PdfLibrary;
-struct DocumentResult;
-struct RunRecord;
+class RunController;
 
-// The one window of the program: the document list, the add commands, the extraction run, help
-// and exit. Every command runs on this thread and lets pending events run between items; closing
-// the window in the middle of a command ends the program as soon as the command has unwound, and
-// no command starts a new write after that.
+// The one window of the program: the document list, the add commands, the extraction run (carried
+// out by a RunController), help and exit. Every command runs on this thread and lets pending events
+// run between items; closing the window in the middle of a command ends the program as soon as the
+// command has unwound, and no command starts a new write after that.
 class frmStep1 : public QWidget {
     Q_OBJECT
 
@@ -111,15 +110,16 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    class ExtractionObserverImpl;
-    class RunGuard;
+    friend class RunController; // the extraction run, which the window owns
+
     struct FolderAddResult {
         int added = 0;
         QStringList skippedFolders; // "path: reason", in the order met
     };
 
     void Form_Initialize();
-    void buildLayout();
+    void buildLayout(); // the controls and their geometry, the window's icons and images
+    void connectCommands();
     void setTabOrderAndNames();
     void Form_Load();
     void Form_Unload();
@@ -132,15 +132,6 @@ private:
     void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
     void showError(const QString &text);
     void message(const QString &text, Platform::Icon icon, const QString &details = QString());
-    // With `nested`, also the documents nested in it when ChkNested is ticked, into `nested`.
-    DocumentResult extractDocument(
-        const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
-    // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
-    void saveReport(const RunRecord &record);
-    // Where the output-folder picker opens: the folder chosen last in this session, else the
-    // folder of the first ticked document.
-    QString outputPickerStart() const;
-    bool isInsideSourceFolder(const QString &folder) const;
     // Opens `path` with the desktop, saying so when that fails; `what` names it in the message.
     void openWithDesktop(const QString &path, const QString &what);
 
@@ -156,11 +147,8 @@ private:
     std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
-    bool m_runInProgress = false;
-    bool m_cancelRequested = false;
+    std::unique_ptr<RunController> m_run; // created with the document list
     std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
-    bool m_outputIgnoresCase = false; // the current run's output folder ignores case
-    QString m_lastOutputFolder; // chosen by the last run of this session
     QString m_lastSourceFolder; // chosen by the last folder add of this session
     QStringList m_sourceFolders; // folders added since the list was last cleared
 };

@@ -1,0 +1,388 @@
+#include "app/RunController.h"
+
+#include "app/BackgroundCall.h"
+#include "app/Platform.h"
+#include "app/RunSummary.h"
+#include "app/WindowCommon.h"
+#include "app/frmStep1.h"
+#include "doclist/DocumentList.h"
+#include "doclist/DocumentListView.h"
+#include "extract/DocumentExtraction.h"
+#include "extract/NestedExtraction.h"
+#include "extract/PdfLibrary.h"
+#include "extract/RunReport.h"
+#include "util/Error.h"
+#include "util/modMain.h"
+#include "util/registry.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cmath>
+#include <map>
+#include <new>
+#include <utility>
+
+namespace quenlith {
+
+// Keeps the window current while one document is extracted, and stops the extraction when the
+// window closes (abandoning a write in progress) or the run is cancelled (after the current write).
+class RunController::ExtractionObserverImpl : public ExtractionObserver {
+public:
+    explicit ExtractionObserverImpl(RunController &run)
+        : m_run(run)
+    {
+    }
+
+    // The extraction runs on a helper thread: everything that touches the window is handed to
+    // the window's thread.
+    bool yieldPoint() override
+    {
+        bool goOn = false;
+        BackgroundCall::onWindowThread([&] {
+            m_run.m_platform.processEvents();
+            goOn = !m_run.m_window.isClosing() && !m_run.m_cancelRequested;
+        });
+        return goOn;
+    }
+    void attachmentLabel(const std::string &text) override
+    {
+        BackgroundCall::onWindowThread(
+            [&] { m_run.m_window.LblImages->setText(QString::fromStdString(text)); });
+    }
+    void waitNotice(bool shown) override
+    {
+        BackgroundCall::onWindowThread([&] { m_run.m_window.FrameWait->setVisible(shown); });
+    }
+    void attachmentDone(const AttachmentOutcome &outcome) override
+    {
+        BackgroundCall::onWindowThread([&] { m_run.m_window.AttachmentIndex = outcome.index + 1; });
+    }
+    bool writeProgress(std::uint64_t) override
+    {
+        bool goOn = false;
+        BackgroundCall::onWindowThread([&] { goOn = !m_run.m_window.isClosing(); });
+        return goOn;
+    }
+
+private:
+    RunController &m_run;
+};
+
+// The state of the window while a run is in progress: the commands that could change the list or
+// the current document are disabled, drops are refused and the Cancel command is offered. Leaving
+// the scope restores all of it, whatever ended the run.
+class RunController::RunGuard {
+public:
+    explicit RunGuard(RunController &run)
+        : m_run(run)
+        , m_window(run.m_window)
+    {
+        m_run.m_runInProgress = true;
+        m_run.m_cancelRequested = false;
+        for (QPushButton *button : commands())
+            button->setEnabled(false);
+        m_window.ListView1->setDropsAccepted(false);
+        m_window.ChkNested->setEnabled(false); // the run reads it once per document
+        m_window.cmdCancel->setEnabled(true);
+        m_window.cmdCancel->show();
+    }
+    ~RunGuard()
+    {
+        hideCancel();
+        for (QPushButton *button : commands())
+            button->setEnabled(true);
+        m_window.ListView1->setDropsAccepted(true);
+        m_window.ChkNested->setEnabled(true);
+        m_run.m_runInProgress = false;
+        m_run.m_cancelRequested = false;
+    }
+    RunGuard(const RunGuard &) = delete;
+    RunGuard &operator=(const RunGuard &) = delete;
+
+    void hideCancel()
+    {
+        m_window.cmdCancel->hide();
+    }
+
+private:
+    QList<QPushButton *> commands() const
+    {
+        return { m_window.CmdProcess, m_window.cmdAdd, m_window.CmdAddFolder, m_window.cmdClear1 };
+    }
+
+    RunController &m_run;
+    frmStep1 &m_window;
+};
+
+RunController::RunController(frmStep1 &window, Platform &platform, DocumentList &documentList)
+    : m_window(window)
+    , m_platform(platform)
+    , m_documentList(documentList)
+{
+}
+
+RunController::~RunController() = default;
+
+bool RunController::isRunInProgress() const
+{
+    return m_runInProgress;
+}
+
+void RunController::cancel()
+{
+    if (m_runInProgress)
+        m_cancelRequested = true;
+}
+
+QString RunController::outputPickerStart() const
+{
+    if (!m_lastOutputFolder.isEmpty())
+        return m_lastOutputFolder;
+    for (int i = 1; i <= m_documentList.rowCount(); ++i) {
+        if (m_documentList.isTicked(i))
+            return QFileInfo(m_documentList.documentPath(i)).absolutePath();
+    }
+    return {};
+}
+
+bool RunController::isInsideSourceFolder(const QString &folder) const
+{
+    const Qt::CaseSensitivity sensitivity
+        = folderIgnoresCase(folder.toStdString()) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const QString inside = withSeparator(QDir::cleanPath(folder));
+    for (const QString &source : m_window.m_sourceFolders) {
+        if (inside.startsWith(withSeparator(QDir::cleanPath(source)), sensitivity))
+            return true;
+    }
+    return false;
+}
+
+bool RunController::confirmOutputInsideSource()
+{
+    Platform::Message question;
+    question.text = QStringLiteral(
+        "The output folder is inside a folder you added documents from; extracted PDF files "
+        "would be found there the next time the folder is added. Extract there anyway?");
+    question.title = WindowTitle;
+    question.icon = Platform::Icon::Question;
+    question.buttons = Platform::Buttons::YesNo;
+    question.defaultButton = Platform::Answer::No;
+    return m_platform.messageBox(&m_window, question) == Platform::Answer::Yes;
+}
+
+void RunController::run()
+{
+    const QString chosen = m_platform.browseForFolder(
+        &m_window, QStringLiteral("Choose Folder to Save..."), outputPickerStart());
+    if (chosen.isEmpty())
+        return;
+    const QString OutputFolder = withSeparator(chosen);
+    m_lastOutputFolder = chosen;
+    if (isInsideSourceFolder(OutputFolder) && !confirmOutputInsideSource())
+        return;
+    try {
+        extractTicked(OutputFolder);
+    } catch (const WindowClosing &) {
+        return;
+    } catch (const Error &e) {
+        m_window.showError(errorText(e.number(), QString::fromStdString(e.description())));
+        return;
+    } catch (const std::bad_alloc &) {
+        m_window.showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+        return;
+    } catch (const std::exception &e) {
+        m_window.showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+        return;
+    }
+    m_window.openWithDesktop(OutputFolder, QStringLiteral("output folder"));
+}
+
+void RunController::extractTicked(const QString &outputFolder)
+{
+    // The guard comes before the first pause, so that a second click queued meanwhile finds the
+    // button disabled instead of starting a nested run.
+    RunGuard guard(*this);
+    // Nothing of the run before stays on show.
+    m_window.ProgressBar1->setRange(0, 100);
+    m_window.ProgressBar1->setValue(0);
+    m_window.LblProgessCurrent->clear();
+    m_window.LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+    m_window.yieldEvents();
+    RunSummary summary;
+    const int rows = m_documentList.rowCount();
+    // The folders depend only on the set of documents, as on the command line.
+    std::vector<std::string> tickedPaths;
+    for (int i = 1; i <= rows; ++i) {
+        if (m_documentList.isTicked(i))
+            tickedPaths.push_back(m_documentList.documentPath(i).toStdString());
+    }
+    EnsureFolderPath(outputFolder.toStdString());
+    m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
+    const std::vector<std::string> assigned
+        = assignDocumentFolders(outputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
+    std::map<std::string, std::string> folderOf;
+    for (std::size_t k = 0; k < tickedPaths.size(); ++k)
+        folderOf.emplace(tickedPaths[k], assigned[k]);
+    const int ticked = static_cast<int>(tickedPaths.size());
+    RunRecord record;
+    record.program = "quenlith";
+    record.outputFolder = outputFolder.toStdString();
+    int done = 0;
+    bool cancelled = false;
+    for (int i = 1; i <= rows && !cancelled; ++i) {
+        m_window.yieldEvents();
+        if (m_documentList.isTicked(i)) {
+            const QString path = m_documentList.documentPath(i);
+            const QString name = QString::fromStdString(FileNameOfPath(path.toStdString()));
+            m_window.yieldEvents();
+            const auto known = folderOf.find(path.toStdString());
+            m_window.DocOutputFolder = QString::fromStdString(known != folderOf.end()
+                    ? known->second
+                    : documentFolderFor(outputFolder.toStdString(), path.toStdString()));
+            m_window.yieldEvents();
+            m_window.LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
+            std::vector<DocumentResult> nested;
+            DocumentResult result = extractDocument(path, m_window.DocOutputFolder, &nested);
+            m_documentList.showOutcomes(i, result.attachments);
+            if (!result.folderFailure.empty())
+                summary.folderNotCreated(m_window.DocOutputFolder);
+            else if (result.openStatus != static_cast<int>(OpenStatus::Opened)
+                || !result.openReason.empty())
+                summary.documentNotOpened(path, QString::fromStdString(result.openReason));
+            for (const AttachmentOutcome &outcome : result.attachments) {
+                if (!outcomeSucceeded(outcome.kind))
+                    summary.attachmentFailed(path,
+                        QString::fromStdString(outcome.storedName),
+                        QString::fromStdString(outcome.reason));
+            }
+            cancelled = m_cancelRequested;
+            if (!result.stopped)
+                ++done;
+            record.documents.push_back(std::move(result));
+            for (DocumentResult &inner : nested) {
+                const QString innerPath = QString::fromStdString(inner.documentPath);
+                const std::string failure = documentFailure(inner);
+                if (!failure.empty())
+                    summary.documentNotOpened(innerPath, QString::fromStdString(failure));
+                for (const AttachmentOutcome &outcome : inner.attachments) {
+                    if (!outcomeSucceeded(outcome.kind))
+                        summary.attachmentFailed(innerPath,
+                            QString::fromStdString(outcome.storedName),
+                            QString::fromStdString(outcome.reason));
+                }
+                record.documents.push_back(std::move(inner));
+            }
+        }
+        m_window.yieldEvents();
+        const int current = std::max(m_documentList.rowCount(), 1);
+        m_window.ProgressBar1->setValue(static_cast<int>(std::lround(i * 100.0 / current)));
+        cancelled = cancelled || m_cancelRequested;
+    }
+    guard.hideCancel();
+    // The commands stay disabled while the completion message is open.
+    showCompletion(outputFolder, summary, record, cancelled, done, ticked);
+}
+
+void RunController::showCompletion(const QString &outputFolder,
+    const RunSummary &summary,
+    const RunRecord &record,
+    bool cancelled,
+    int done,
+    int ticked)
+{
+    QString headline = QStringLiteral("PDF Attachments Extraction - Completed !");
+    if (cancelled)
+        headline = QStringLiteral(
+            "PDF Attachments Extraction - Cancelled !\n%1 of %2 documents were done.")
+                       .arg(done)
+                       .arg(ticked);
+    const RunTotals totals = totalsOf(record.documents);
+    if (totals.unchanged > 0)
+        headline += QStringLiteral("\n%1 attachment(s) were already there unchanged.")
+                        .arg(totals.unchanged);
+    if (totals.renamed > 0)
+        headline += QStringLiteral(
+            "\n%1 attachment(s) were written under a new name, because a file of the same "
+            "name was there.")
+                        .arg(totals.renamed);
+    // Where the files went and how many, so that the message stands on its own.
+    QString counts
+        = QStringLiteral("Output folder: %1\n%2 %3 processed%4, %5 %6 written (%7)")
+              .arg(QDir::toNativeSeparators(outputFolder))
+              .arg(totals.documents)
+              .arg(totals.documents == 1 ? QStringLiteral("document") : QStringLiteral("documents"))
+              .arg(totals.documentsFailed > 0
+                      ? QStringLiteral(" (%1 failed)").arg(totals.documentsFailed)
+                      : QString())
+              .arg(totals.written)
+              .arg(totals.written == 1 ? QStringLiteral("attachment")
+                                       : QStringLiteral("attachments"))
+              .arg(QLocale::system().formattedDataSize(static_cast<qint64>(totals.bytesWritten)));
+    if (totals.failed > 0)
+        counts += QStringLiteral(", %1 failed").arg(totals.failed);
+    headline += QStringLiteral("\n\n") + counts + QLatin1Char('.');
+    Platform::Message box;
+    box.text = summary.text(headline);
+    box.title = WindowTitle;
+    box.icon = summary.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information;
+    box.details = summary.details();
+    box.extraButton = QStringLiteral("Save Report...");
+    if (m_platform.messageBox(&m_window, box) == Platform::Answer::Extra)
+        saveReport(record);
+}
+
+void RunController::saveReport(const RunRecord &record)
+{
+    const QString json = QStringLiteral("JSON report (*.json)");
+    const QString csv = QStringLiteral("CSV report (*.csv)");
+    QString chosenFilter;
+    QString path = m_platform.saveFile(
+        &m_window, QStringLiteral("Save Report"), json + QStringLiteral(";;") + csv, chosenFilter);
+    if (path.isEmpty())
+        return;
+    const bool asCsv = chosenFilter == csv
+        || (chosenFilter.isEmpty() && path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive));
+    const QString extension = asCsv ? QStringLiteral(".csv") : QStringLiteral(".json");
+    if (QFileInfo(path).suffix().isEmpty())
+        path += extension;
+    std::string error;
+    if (!saveRunReport(
+            path.toStdString(), record, asCsv ? ReportFormat::Csv : ReportFormat::Json, error))
+        m_window.showError(
+            QStringLiteral("The report could not be saved: ") + QString::fromStdString(error));
+}
+
+DocumentResult RunController::extractDocument(
+    const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested)
+{
+    m_window.LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+    ExtractionObserverImpl observer(*this);
+    ExtractionOptions options; // keeps every file already there
+    options.sha256 = true; // for the report the completion message offers
+    options.foldCase = m_outputIgnoresCase;
+    DocumentResult result;
+    const bool nestedWanted = m_window.ChkNested->isChecked();
+    m_window.runLongCall(
+        [&] {
+            result = extractDocumentAttachments(*m_window.PdfLibrary,
+                myPDF.toStdString(),
+                myPDFFolder.toStdString(),
+                observer,
+                options);
+            if (nested != nullptr && nestedWanted && !result.stopped)
+                *nested = extractNestedDocuments(result, observer, options);
+        },
+        myPDF);
+    m_window.FrameWait->hide();
+    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
+        m_window.AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
+    return result;
+}
+
+} // namespace quenlith

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace quenlith {
+
+class DocumentList;
+class Platform;
+class RunSummary;
+class frmStep1;
+struct DocumentResult;
+struct RunRecord;
+
+// The extraction run of the main window: asks for the output folder, extracts the ticked
+// documents one after the other while the window stays current, and ends with the completion
+// message, which offers to save the run's report. The window owns it and keeps the commands.
+class RunController {
+public:
+    RunController(frmStep1 &window, Platform &platform, DocumentList &documentList);
+    ~RunController();
+    RunController(const RunController &) = delete;
+    RunController &operator=(const RunController &) = delete;
+
+    // The whole run, from the folder picker to opening the output folder.
+    void run();
+    // Stops the run after the current write; nothing when no run is in progress.
+    void cancel();
+    bool isRunInProgress() const;
+
+    // Writes every attachment of the document `myPDF` into `myPDFFolder` (ending in a separator).
+    // With `nested`, also the documents nested in it when ChkNested is ticked, into `nested`.
+    DocumentResult extractDocument(
+        const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
+
+private:
+    class ExtractionObserverImpl;
+    class RunGuard;
+
+    // Where the output-folder picker opens: the folder chosen last in this session, else the
+    // folder of the first ticked document.
+    QString outputPickerStart() const;
+    bool isInsideSourceFolder(const QString &folder) const;
+    // "Extract there anyway?" answered Yes.
+    bool confirmOutputInsideSource();
+    // Extracts the ticked documents into `outputFolder`; the completion message closes it.
+    void extractTicked(const QString &outputFolder);
+    void showCompletion(const QString &outputFolder,
+        const RunSummary &summary,
+        const RunRecord &record,
+        bool cancelled,
+        int done,
+        int ticked);
+    // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
+    void saveReport(const RunRecord &record);
+
+    frmStep1 &m_window;
+    Platform &m_platform;
+    DocumentList &m_documentList;
+    bool m_runInProgress = false;
+    bool m_cancelRequested = false;
+    bool m_outputIgnoresCase = false; // the current run's output folder ignores case
+    QString m_lastOutputFolder; // chosen by the last run of this session
+};
+
+} // namespace quenlith

@@ -1,0 +1,32 @@
+#pragma once
+
+// Small pieces shared by the files of the main window; not for use outside app/.
+
+#include "util/registry.h"
+
+#include <QString>
+
+namespace quenlith {
+
+// Thrown by frmStep1::yieldEvents() once the window is closing, so that a command unwinds at once.
+// It is caught by every command handler and never reaches the event loop.
+struct WindowClosing { };
+
+constexpr int OutOfMemoryError = 7;
+constexpr int InternalError = 51;
+constexpr int LibraryNotCreatedError = 429;
+
+inline const QString WindowTitle = QStringLiteral("Quenlith");
+inline const QString WaitText = QStringLiteral("Please wait... Reading Image Information...");
+
+inline QString errorText(int number, const QString &description)
+{
+    return QString::number(number) + QLatin1Char(':') + description;
+}
+
+inline QString withSeparator(const QString &folder)
+{
+    return QString::fromStdString(withTrailingSeparator(folder.toStdString()));
+}
+
+} // namespace quenlith
