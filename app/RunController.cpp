@@ -312,18 +312,19 @@ void RunController::showCompletion(const QString &outputFolder,
             "name was there.")
                         .arg(totals.renamed);
     // Where the files went and how many, so that the message stands on its own.
-    QString counts
-        = QStringLiteral("Output folder: %1\n%2 %3 processed%4, %5 %6 written (%7)")
-              .arg(QDir::toNativeSeparators(outputFolder))
-              .arg(totals.documents)
-              .arg(totals.documents == 1 ? QStringLiteral("document") : QStringLiteral("documents"))
-              .arg(totals.documentsFailed > 0
-                      ? QStringLiteral(" (%1 failed)").arg(totals.documentsFailed)
-                      : QString())
-              .arg(totals.written)
-              .arg(totals.written == 1 ? QStringLiteral("attachment")
-                                       : QStringLiteral("attachments"))
-              .arg(QLocale::system().formattedDataSize(static_cast<qint64>(totals.bytesWritten)));
+    // Concatenated, not arg()-chained: a folder name may hold "%2".
+    const auto counted = [](std::int64_t n, const char *one, const char *many) {
+        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QString counts = QStringLiteral("Output folder: ") + QDir::toNativeSeparators(outputFolder)
+        + QLatin1Char('\n') + counted(totals.documents, "document", "documents")
+        + QStringLiteral(" processed");
+    if (totals.documentsFailed > 0)
+        counts += QStringLiteral(" (%1 failed)").arg(totals.documentsFailed);
+    counts += QStringLiteral(", ") + counted(totals.written, "attachment", "attachments")
+        + QStringLiteral(" written (")
+        + QLocale::system().formattedDataSize(static_cast<qint64>(totals.bytesWritten))
+        + QLatin1Char(')');
     if (totals.failed > 0)
         counts += QStringLiteral(", %1 failed").arg(totals.failed);
     headline += QStringLiteral("\n\n") + counts + QLatin1Char('.');

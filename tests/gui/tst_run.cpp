@@ -298,6 +298,13 @@ private slots:
                 + qpath(again) + "/");
         m_window->CmdHelp_Click();
         QVERIFY2(shown().last().startsWith("The manual could not be"), qPrintable(shown().last()));
+
+        m_platform->shellOpenWorks = true;
+        const fs::path percent = freshFolder() / "100%2 %1";
+        extractTo(percent);
+        QVERIFY2(m_platform->messages.last().text.contains(
+                     "Output folder: " + qpath(percent) + "/\n3 documents processed"),
+            qPrintable(m_platform->messages.last().text));
     }
 
     // With the option ticked, a run also extracts from attachments that are PDF documents; the
