@@ -36,6 +36,16 @@ static const Control Controls[] = {
     { "cmdCancel", "Cancel", { 432, 438, 89, 25 }, 9, false },
     { "CmdHelp", "&Help Manual", { 0, 0, 113, 25 }, 9, false },
     { "cmdEnd", "E&xit", { 512, 0, 89, 25 }, 9, false },
+    { "ChkNested", "Also extract from attached PDF documents", { 320, 323, 297, 17 }, 9, false },
+    // Shapes, frames, pictures and images: geometry only.
+    { "Shape2", "", { -8, 0, 641, 57 }, 9, false },
+    { "Shape1", "", { 0, 480, 665, 57 }, 9, false },
+    { "FrameWait", "", { 128, 176, 297, 33 }, 9, false },
+    { "Picture1", "", { 8, 16, 585, 57 }, 9, false },
+    { "Image1", "", { 0, 0, 16, 16 }, 9, false },
+    { "Image2", "", { 24, 21, 16, 16 }, 9, false },
+    { "ProgressBar1", "", { 104, 40, 481, 17 }, 9, false },
+    { "Picture3", "", { 16, 488, 609, 33 }, 9, false },
 };
 
 class TestMainWindow : public WindowTest {
