@@ -220,7 +220,7 @@ void RunController::extractTicked(const QString &outputFolder)
     std::vector<std::string> tickedPaths;
     for (int i = 1; i <= rows; ++i) {
         if (m_documentList.isTicked(i))
-            tickedPaths.push_back(m_documentList.documentPath(i).toStdString());
+            tickedPaths.push_back(m_documentList.documentFile(i));
     }
     EnsureFolderPath(outputFolder.toStdString());
     m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
@@ -239,16 +239,17 @@ void RunController::extractTicked(const QString &outputFolder)
         m_window.yieldEvents();
         if (m_documentList.isTicked(i)) {
             const QString path = m_documentList.documentPath(i);
-            const QString name = QString::fromStdString(FileNameOfPath(path.toStdString()));
+            const std::string file = m_documentList.documentFile(i);
+            const QString name = QString::fromStdString(FileNameOfPath(file));
             m_window.yieldEvents();
-            const auto known = folderOf.find(path.toStdString());
+            const auto known = folderOf.find(file);
             m_window.DocOutputFolder = QString::fromStdString(known != folderOf.end()
                     ? known->second
-                    : documentFolderFor(outputFolder.toStdString(), path.toStdString()));
+                    : documentFolderFor(outputFolder.toStdString(), file));
             m_window.yieldEvents();
             m_window.LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
             std::vector<DocumentResult> nested;
-            DocumentResult result = extractDocument(path, m_window.DocOutputFolder, &nested);
+            DocumentResult result = extractDocument(file, m_window.DocOutputFolder, &nested);
             m_documentList.showOutcomes(i, result.attachments);
             if (!result.folderFailure.empty())
                 summary.folderNotCreated(m_window.DocOutputFolder);
@@ -360,7 +361,7 @@ void RunController::saveReport(const RunRecord &record)
 }
 
 DocumentResult RunController::extractDocument(
-    const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested)
+    const std::string &file, const QString &myPDFFolder, std::vector<DocumentResult> *nested)
 {
     m_window.LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
     ExtractionObserverImpl observer(*this);
@@ -371,15 +372,12 @@ DocumentResult RunController::extractDocument(
     const bool nestedWanted = m_window.ChkNested->isChecked();
     m_window.runLongCall(
         [&] {
-            result = extractDocumentAttachments(*m_window.PdfLibrary,
-                myPDF.toStdString(),
-                myPDFFolder.toStdString(),
-                observer,
-                options);
+            result = extractDocumentAttachments(
+                *m_window.PdfLibrary, file, myPDFFolder.toStdString(), observer, options);
             if (nested != nullptr && nestedWanted && !result.stopped)
                 *nested = extractNestedDocuments(result, observer, options);
         },
-        myPDF);
+        QString::fromStdString(file));
     m_window.FrameWait->hide();
     if (result.openStatus == static_cast<int>(OpenStatus::Opened))
         m_window.AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;

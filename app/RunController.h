@@ -28,10 +28,11 @@ public:
     void cancel();
     bool isRunInProgress() const;
 
-    // Writes every attachment of the document `myPDF` into `myPDFFolder` (ending in a separator).
-    // With `nested`, also the documents nested in it when ChkNested is ticked, into `nested`.
+    // Writes every attachment of the document `file` (its path's bytes) into `myPDFFolder`
+    // (ending in a separator). With `nested`, also the documents nested in it when ChkNested is
+    // ticked, into `nested`.
     DocumentResult extractDocument(
-        const QString &myPDF, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
+        const std::string &file, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
 
 private:
     class ExtractionObserverImpl;

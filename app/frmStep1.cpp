@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
@@ -267,11 +268,10 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
     });
     for (const std::string &entry : *found) {
         yieldEvents();
-        const QString path = QString::fromStdString(entry);
         if (!isPdfFileName(entry))
             continue;
         yieldEvents();
-        m_documentList->addDocumentRow(path, [this] { yieldEvents(); });
+        m_documentList->addDocumentFile(entry, [this] { yieldEvents(); });
         yieldEvents();
         ++result.added;
         selection.select(result.added, 3);
@@ -405,7 +405,7 @@ void frmStep1::cmdCancel_Click()
 
 void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
 {
-    m_run->extractDocument(myPDF, myPDFFolder, nullptr);
+    m_run->extractDocument(QFile::encodeName(myPDF).toStdString(), myPDFFolder, nullptr);
 }
 
 // --- Long library calls --------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "util/registry.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -78,7 +79,14 @@ void DocumentList::setLongCall(LongCall longCall)
 void DocumentList::addDocumentRow(
     const QString &path, const std::function<void()> &pauseBeforeInsert)
 {
-    const std::string utf8Path = path.toStdString();
+    addDocumentFile(QFile::encodeName(path).toStdString(), pauseBeforeInsert);
+}
+
+void DocumentList::addDocumentFile(
+    const std::string &file, const std::function<void()> &pauseBeforeInsert)
+{
+    const std::string &utf8Path = file; // the bytes, which need not be UTF-8
+    const QString path = QString::fromStdString(file); // for showing it
     bool opened = false;
     int count = 0;
     std::string error;
@@ -117,6 +125,7 @@ void DocumentList::addDocumentRow(
     row->setIcon(1, image(PdfDocumentImage));
     row->setToolTip(1, path);
     row->setText(2, path);
+    row->setData(2, Qt::UserRole, QByteArray::fromStdString(file));
     addAttachmentRows(*row, attachments, count, image(PaperClipImage));
     m_controls.listView->insertTopLevelItem(0, row);
 }
@@ -194,6 +203,12 @@ QString DocumentList::documentPath(int position) const
         return QString();
     // Exactly as the path was added: "t.pdf " and "t.pdf" are two documents.
     return row->text(2);
+}
+
+std::string DocumentList::documentFile(int position) const
+{
+    const QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
+    return row == nullptr ? std::string() : row->data(2, Qt::UserRole).toByteArray().toStdString();
 }
 
 QString DocumentList::countCaption(int rows)

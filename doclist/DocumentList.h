@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -42,6 +43,11 @@ public:
     // Opens `path` in the PDF library, counts its attachments and inserts an unticked row at
     // position 1. `pauseBeforeInsert`, when given, runs after the count and before the insert.
     void addDocumentRow(const QString &path, const std::function<void()> &pauseBeforeInsert = {});
+    // The same for a path as the file system gives it: its bytes are kept exactly, also where
+    // they are not UTF-8 (a Latin-1 name on a Linux disk), and the row shows them as well as it
+    // can.
+    void addDocumentFile(
+        const std::string &file, const std::function<void()> &pauseBeforeInsert = {});
 
     // Count label, "Select All" enabled and ticked, every row ticked.
     void finishBatch();
@@ -57,6 +63,8 @@ public:
     bool isTicked(int position) const;
     // The row's full path exactly as it was added; empty for a position out of range.
     QString documentPath(int position) const;
+    // The row's path as bytes for the file system, exactly as it was added.
+    std::string documentFile(int position) const;
     // Marks the attachment lines of the row at `position` with how the run did: a failed one
     // gets the exclamation mark and its reason as tool-tip.
     void showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes);

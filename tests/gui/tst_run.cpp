@@ -339,6 +339,19 @@ private slots:
             qPrintable(m_platform->messages.last().text));
     }
 
+    // A file name that is not UTF-8 (Latin-1 "café.pdf" on a Linux disk) is opened and extracted
+    // from a folder add like any other: the row keeps the path's bytes.
+    void namesThatAreNotUtf8()
+    {
+        const fs::path docs = freshFolder(), out = freshFolder();
+        writeDocument(docs / std::string("caf\xe9.pdf"), 2);
+        addFolder(docs);
+        QCOMPARE(column(0), QStringList({ "2" }));
+        extractTo(out);
+        QCOMPARE(filesBelow(out).size(), 2);
+        QCOMPARE(shown().last(), Completed);
+    }
+
     // A row expands to its attachments: size, name, date and origin; after a run, the one that
     // failed carries the exclamation mark and its reason. Space on such a line ticks nothing.
     void expandedRowsShowTheAttachments()
