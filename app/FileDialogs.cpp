@@ -1,8 +1,14 @@
 #include "app/FileDialogs.h"
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace quenlith {
 
@@ -72,6 +78,43 @@ void FolderPickerDialog::accept()
     QFileDialog::accept();
     if (result() == QDialog::Accepted)
         m_chosen = QDir::toNativeSeparators(path);
+}
+
+PasswordDialog::PasswordDialog(QWidget *owner, const QString &documentName)
+    : QDialog(owner)
+{
+    setWindowTitle(QStringLiteral("Quenlith"));
+    setMinimumWidth(360); // the document's name on as few lines as may be
+    auto *layout = new QVBoxLayout(this);
+    auto *text
+        = new QLabel(QStringLiteral("%1 needs a password to be opened.").arg(documentName), this);
+    text->setWordWrap(true);
+    text->setTextFormat(Qt::PlainText);
+    layout->addWidget(text);
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("password"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setAccessibleName(QStringLiteral("Password"));
+    layout->addWidget(m_password);
+    m_forAll = new QCheckBox(QStringLiteral("Use for all remaining documents"), this);
+    m_forAll->setObjectName(QStringLiteral("forAll"));
+    layout->addWidget(m_forAll);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QStringLiteral("Skip"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+QString PasswordDialog::password() const
+{
+    return m_password->text();
+}
+
+bool PasswordDialog::forAllRemaining() const
+{
+    return m_forAll->isChecked();
 }
 
 } // namespace quenlith

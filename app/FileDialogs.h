@@ -2,6 +2,9 @@
 
 #include <QFileDialog>
 
+class QCheckBox;
+class QLineEdit;
+
 namespace quenlith {
 
 // Qt's own file dialog for picking PDF documents. Ctrl+A selects the folders beside the files;
@@ -30,6 +33,19 @@ protected:
 
 private:
     QString m_chosen;
+};
+
+// Asks for a document's password: the password field, "Use for all remaining documents", and
+// Open or Skip (Escape skips).
+class PasswordDialog : public QDialog {
+public:
+    PasswordDialog(QWidget *owner, const QString &documentName);
+    QString password() const;
+    bool forAllRemaining() const;
+
+private:
+    QLineEdit *m_password = nullptr;
+    QCheckBox *m_forAll = nullptr;
 };
 
 } // namespace quenlith

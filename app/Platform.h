@@ -49,6 +49,16 @@ public:
         QWidget *owner, const QString &title, const QString &filters, QString &chosenFilter)
         = 0;
 
+    // Asks for the password of the document `documentName` (shown as it is). The password, or
+    // nothing when the user skips the document; `forAllRemaining` says whether the answer (the
+    // password, or skipping) holds for the rest of the run's documents that need one.
+    struct PasswordAnswer {
+        bool given = false;
+        QString password;
+        bool forAllRemaining = false;
+    };
+    virtual PasswordAnswer askPassword(QWidget *owner, const QString &documentName) = 0;
+
     // A modal message box; returns the button pressed (the default one when closed otherwise).
     virtual Answer messageBox(QWidget *owner, const Message &message) = 0;
 

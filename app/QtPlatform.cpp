@@ -75,6 +75,16 @@ Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+Platform::PasswordAnswer QtPlatform::askPassword(QWidget *owner, const QString &documentName)
+{
+    PasswordDialog dialog(owner, documentName);
+    PasswordAnswer answer;
+    answer.given = dialog.exec() == QDialog::Accepted;
+    answer.password = answer.given ? dialog.password() : QString();
+    answer.forAllRemaining = dialog.forAllRemaining();
+    return answer;
+}
+
 bool QtPlatform::shellOpen(const QString &pathOrUrl)
 {
     if (pathOrUrl.isEmpty())

@@ -18,6 +18,7 @@ public:
         const QString &filters,
         QString &chosenFilter) override;
     Answer messageBox(QWidget *owner, const Message &message) override;
+    PasswordAnswer askPassword(QWidget *owner, const QString &documentName) override;
     bool shellOpen(const QString &pathOrUrl) override;
     void setBusyCursor(bool busy) override;
     // Runs pending events at most every EventInterval milliseconds: painting a list of thousands

@@ -235,6 +235,9 @@ void RunController::extractTicked(const QString &outputFolder)
     record.outputFolder = outputFolder.toStdString();
     int done = 0;
     bool cancelled = false;
+    // Asked for once, when the first document needs it; kept for this run only.
+    std::string passwordForAll;
+    bool askForPasswords = true;
     for (int i = 1; i <= rows && !cancelled; ++i) {
         m_window.yieldEvents();
         if (m_documentList.isTicked(i)) {
@@ -249,7 +252,19 @@ void RunController::extractTicked(const QString &outputFolder)
             m_window.yieldEvents();
             m_window.LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
             std::vector<DocumentResult> nested;
-            DocumentResult result = extractDocument(file, m_window.DocOutputFolder, &nested);
+            DocumentResult result
+                = extractDocument(file, m_window.DocOutputFolder, &nested, passwordForAll);
+            if (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword)
+                && askForPasswords) {
+                const Platform::PasswordAnswer answer = m_platform.askPassword(&m_window, name);
+                askForPasswords = !answer.forAllRemaining;
+                if (answer.given) {
+                    const std::string password = answer.password.toStdString();
+                    if (answer.forAllRemaining)
+                        passwordForAll = password;
+                    result = extractDocument(file, m_window.DocOutputFolder, &nested, password);
+                }
+            }
             m_documentList.showOutcomes(i, result.attachments);
             if (!result.folderFailure.empty())
                 summary.folderNotCreated(m_window.DocOutputFolder);
@@ -360,14 +375,17 @@ void RunController::saveReport(const RunRecord &record)
             QStringLiteral("The report could not be saved: ") + QString::fromStdString(error));
 }
 
-DocumentResult RunController::extractDocument(
-    const std::string &file, const QString &myPDFFolder, std::vector<DocumentResult> *nested)
+DocumentResult RunController::extractDocument(const std::string &file,
+    const QString &myPDFFolder,
+    std::vector<DocumentResult> *nested,
+    const std::string &password)
 {
     m_window.LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
     ExtractionObserverImpl observer(*this);
     ExtractionOptions options; // keeps every file already there
     options.sha256 = true; // for the report the completion message offers
     options.foldCase = m_outputIgnoresCase;
+    options.password = password;
     DocumentResult result;
     const bool nestedWanted = m_window.ChkNested->isChecked();
     m_window.runLongCall(

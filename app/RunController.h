@@ -29,10 +29,12 @@ public:
     bool isRunInProgress() const;
 
     // Writes every attachment of the document `file` (its path's bytes) into `myPDFFolder`
-    // (ending in a separator). With `nested`, also the documents nested in it when ChkNested is
-    // ticked, into `nested`.
-    DocumentResult extractDocument(
-        const std::string &file, const QString &myPDFFolder, std::vector<DocumentResult> *nested);
+    // (ending in a separator), trying `password` when the empty one does not open it. With
+    // `nested`, also the documents nested in it when ChkNested is ticked, into `nested`.
+    DocumentResult extractDocument(const std::string &file,
+        const QString &myPDFFolder,
+        std::vector<DocumentResult> *nested,
+        const std::string &password = {});
 
 private:
     class ExtractionObserverImpl;

@@ -45,6 +45,11 @@ public:
         chosenFilter = filter;
         return path;
     }
+    PasswordAnswer askPassword(QWidget *, const QString &documentName) override
+    {
+        passwordsAsked.append(documentName);
+        return passwordAnswers.isEmpty() ? PasswordAnswer() : passwordAnswers.dequeue();
+    }
     Answer messageBox(QWidget *, const Message &message) override
     {
         messages.append(message);
@@ -75,6 +80,8 @@ public:
     QQueue<QStringList> fileAnswers;
     QQueue<QString> folderAnswers;
     QQueue<Answer> messageAnswers;
+    QQueue<PasswordAnswer> passwordAnswers;
+    QStringList passwordsAsked;
     QQueue<std::pair<QString, QString>> saveAnswers; // path, chosen filter
     QStringList saveTitles;
 

@@ -2,6 +2,7 @@
 #include "app/FileDialogs.h"
 #include "tests/support/ScratchFolder.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +61,26 @@ private slots:
         FolderPickerDialog cancelled(nullptr, QStringLiteral("x"), QString());
         execWith(cancelled, [&] { QTest::keyClick(&cancelled, Qt::Key_Escape); });
         QCOMPARE(cancelled.chosenFolder(), QString());
+    }
+
+    // The password dialog gives the typed password and the "for all" tick on Return; Escape
+    // skips.
+    void passwordDialog()
+    {
+        quenlith::PasswordDialog dialog(nullptr, QStringLiteral("a.pdf"));
+        execWith(dialog, [&] {
+            auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("password"));
+            QVERIFY(edit != nullptr && edit->echoMode() == QLineEdit::Password);
+            QTest::keyClicks(edit, QStringLiteral("s3cret"));
+            dialog.findChild<QCheckBox *>(QStringLiteral("forAll"))->setChecked(true);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.password(), QStringLiteral("s3cret"));
+        QVERIFY(dialog.forAllRemaining());
+        quenlith::PasswordDialog skipped(nullptr, QStringLiteral("b.pdf"));
+        execWith(skipped, [&] { QTest::keyClick(&skipped, Qt::Key_Escape); });
+        QCOMPARE(skipped.result(), int(QDialog::Rejected));
     }
 
     // Ctrl+A selects the folders beside the documents; Return then chooses the documents.

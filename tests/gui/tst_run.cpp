@@ -339,6 +339,49 @@ private slots:
             qPrintable(m_platform->messages.last().text));
     }
 
+    // A document that needs a password is asked for in the run, once for all remaining ones when
+    // the user says so; Skip skips it, or all remaining ones; a wrong password fails that document.
+    void asksForPasswords()
+    {
+        const fs::path docs = freshFolder();
+        const auto encrypted = [&](const std::string &name, const std::string &password) {
+            quenlith::fixtures::FileSpecFixture file;
+            file.data = "secret of " + name;
+            file.names = { { "/F", name + ".txt" } };
+            file.treeKeys = { name + ".txt" };
+            quenlith::fixtures::DocumentFixture d;
+            d.files = { file };
+            d.encryption = quenlith::fixtures::Encryption::Aes256;
+            d.userPassword = password;
+            quenlith::fixtures::writeDocument((docs / (name + ".pdf")).string(), d);
+            return docs / (name + ".pdf");
+        };
+        // Rows top to bottom: a, b, other, plain.
+        addFiles({ writeDocument(docs / "plain.pdf", 1),
+            encrypted("other", "other"),
+            encrypted("b", "pw"),
+            encrypted("a", "pw") });
+
+        Platform::PasswordAnswer forAll { true, "pw", true };
+        m_platform->passwordAnswers.enqueue(forAll);
+        const fs::path out = freshFolder();
+        extractTo(out);
+        QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf" }));
+        QCOMPARE(filesBelow(out), QStringList({ "a/a.txt", "b/b.txt", "plain/plain-1.txt" }));
+        QVERIFY2(m_platform->messages.last().text.contains(
+                     "other.pdf: needs a password: the password given does not open it"),
+            qPrintable(m_platform->messages.last().text));
+
+        m_platform->passwordsAsked.clear();
+        m_platform->passwordAnswers.enqueue({}); // Skip this one
+        m_platform->passwordAnswers.enqueue({ true, "pw", false }); // this one only
+        m_platform->passwordAnswers.enqueue({ false, {}, true }); // Skip all remaining
+        const fs::path again = freshFolder();
+        extractTo(again);
+        QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf", "b.pdf", "other.pdf" }));
+        QCOMPARE(filesBelow(again), QStringList({ "b/b.txt", "plain/plain-1.txt" }));
+    }
+
     // A file name that is not UTF-8 (Latin-1 "café.pdf" on a Linux disk) is opened and extracted
     // from a folder add like any other: the row keeps the path's bytes.
     void namesThatAreNotUtf8()
