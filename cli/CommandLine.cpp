@@ -93,6 +93,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
         } else if (argument == "--nested") {
             line.nested = true;
             extractOnly = "--nested";
+        } else if (argument == "--invoices-only") {
+            line.invoicesOnly = true;
+            extractOnly = "--invoices-only";
+        } else if (takeValue(arguments, i, "--layout", "", value, error)) {
+            if (value == "flat" || value == "folders")
+                line.flatLayout = value == "flat";
+            else if (error.empty())
+                error = "--layout needs flat or folders, not '" + value + "'";
+            extractOnly = "--layout";
         } else if (takeValue(arguments, i, "--password", "", value, error)) {
             line.password = value;
         } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
@@ -207,7 +216,8 @@ std::string helpText()
            "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
            "                            [--existing keep|overwrite|skip] [--report FILE]\n"
            "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
-           "                            [--shard K/N] [--unlisted] [--nested] PATH...\n"
+           "                            [--shard K/N] [--unlisted] [--nested]\n"
+           "                            [--invoices-only] [--layout folders|flat] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -217,7 +227,9 @@ std::string helpText()
            "Commands:\n"
            "  list      show each document's attachments: name, where the document lists\n"
            "            it, size, modification date; \"unlisted\" marks embedded files\n"
-           "            that nothing in the document refers to as an attachment\n"
+           "            that nothing in the document refers to as an attachment; and the\n"
+           "            electronic invoice (Factur-X, ZUGFeRD, XRechnung, Order-X) that its\n"
+           "            XMP metadata declares, \"(missing)\" when no attachment holds it\n"
            "  extract   write each document's attachments into its own folder inside DIR,\n"
            "            named after the document (report.pdf -> DIR/report/)\n"
            "\n"
@@ -256,6 +268,14 @@ std::string helpText()
            "      --nested       also extract the attachments of attachments that are PDF\n"
            "                     documents, into \"NAME.attachments/\" beside each, up to 8\n"
            "                     levels deep\n"
+           "      --invoices-only\n"
+           "                     write only the invoice XML that each document declares; a\n"
+           "                     document that declares none is reported as \"no invoice\",\n"
+           "                     one whose declared invoice is missing fails\n"
+           "      --layout folders|flat\n"
+           "                     folders: one folder per document (default); flat: every\n"
+           "                     file into DIR itself, named \"DOCUMENT__NAME\" (report.pdf's\n"
+           "                     a.xml -> DIR/report__a.xml); nested documents keep folders\n"
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"

@@ -5,8 +5,10 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/WorkerPool.h"
 #include "extract/NestedExtraction.h"
+#include "extract/PartFile.h"
 #include "extract/ReportText.h"
 #include "extract/RunReport.h"
+#include "util/FsPath.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 #include "util/modMain.h"
@@ -84,7 +86,13 @@ public:
             m_out << path << ": " << terminalText(document.notSearched) << '\n';
             return;
         }
+        if (document.noInvoice) {
+            m_out << path << ": no invoice\n";
+            return;
+        }
         m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        if (document.invoice.declared)
+            m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const std::string &note : document.notes)
             m_out << "  note: " << terminalText(note) << '\n';
         // A few of qpdf's warnings: repairs and recovered data deserve a look.
@@ -184,18 +192,29 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
         err << "quenlith-cli: not extracting the documents in " << terminalText(skipped)
             << ": it is the output folder\n";
     const bool foldCase = folderIgnoresCase(header.outputFolder);
-    std::vector<std::string> folders
-        = assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);
+    // The flat layout names files by a prefix per document instead of a folder.
+    std::vector<std::string> folders = commandLine.flatLayout
+        ? assignFlatPrefixes(inputs.documents, foldCase)
+        : assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);
     std::vector<std::string> paths;
     std::vector<std::string> documentFolders;
+    std::vector<std::string> flatPrefixes;
     for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
         if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
             continue;
         paths.push_back(std::move(inputs.documents[i]));
-        documentFolders.push_back(std::move(folders[i]));
+        if (commandLine.flatLayout) {
+            documentFolders.push_back(header.outputFolder);
+            flatPrefixes.push_back(std::move(folders[i]));
+        } else {
+            documentFolders.push_back(std::move(folders[i]));
+        }
     }
     inputs.documents = {};
     folders = {};
+    // Once for the run: the flat layout's documents share the output folder.
+    if (commandLine.flatLayout)
+        PartFile::removeStaleParts(pathFromUtf8(header.outputFolder));
 
     std::vector<std::unique_ptr<RunReportFile>> reports;
     for (const auto &[path, format] : { std::pair(commandLine.reportPath, ReportFormat::Json),
@@ -233,6 +252,7 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.maxDocumentSize = commandLine.maxDocumentSize;
     options.maxExpansionRatio = commandLine.maxRatio;
     options.unlisted = commandLine.unlisted;
+    options.invoicesOnly = commandLine.invoicesOnly;
     options.sha256 = !reports.empty();
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
@@ -257,7 +277,8 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
                     result.documentPath,
                     result.documentFolder,
                     observer,
-                    options);
+                    options,
+                    commandLine.flatLayout ? flatPrefixes[item] : std::string());
                 if (commandLine.nested && !result.stopped) {
                     Documents nested = extractNestedDocuments(result, observer, options);
                     std::move(nested.begin(), nested.end(), std::back_inserter(documents));

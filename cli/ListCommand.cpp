@@ -30,6 +30,7 @@ void listOne(PdfLibrary &library, const std::string &password, ListedDocument &d
     document.attachments.reserve(static_cast<std::size_t>(count));
     for (int index = 1; index <= count; ++index)
         document.attachments.push_back(library.attachmentInfo(index));
+    document.invoice = library.invoiceInfo();
 }
 
 bool opened(const ListedDocument &document)
@@ -113,6 +114,8 @@ private:
         }
         m_out << path << ": " << countOf(document.attachments.size(), "attachment", "attachments")
               << '\n';
+        if (document.invoice.declared)
+            m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const AttachmentInfo &info : document.attachments) {
             const std::string date = isoDate(info.modTime);
             m_out << "  " << terminalText(info.name) << "  (" << info.origin;
@@ -136,6 +139,7 @@ private:
             document.openStatus == 0 ? "not-processed" : openStatusWord(document.openStatus));
         json.fieldOrNull("reason", document.openStatus == 0 ? "interrupted" : document.reason);
         json.field("attachmentCount", static_cast<std::int64_t>(document.attachments.size()));
+        writeInvoiceField(json, document.invoice);
         json.key("attachments");
         json.beginArray();
         int index = 0;

@@ -15,6 +15,7 @@ struct ListedDocument {
     int openStatus = 0; // an OpenStatus as int; 0 when not looked at (interrupted)
     std::string reason; // why it did not open
     std::vector<AttachmentInfo> attachments;
+    InvoiceInfo invoice;
 };
 
 // `quenlith-cli list`: opens every document, counts its attachments and reads their names and

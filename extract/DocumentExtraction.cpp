@@ -13,6 +13,7 @@
 #include <cctype>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <system_error>
 #include <unordered_map>
@@ -88,9 +89,30 @@ std::string missingSpace(const std::string &folder, std::int64_t declaredSize)
         + std::to_string(space.available) + " free";
 }
 
+// Whole flat names stay within the bound of safe names, which leaves room for a number and the
+// decoration of a temporary file.
+constexpr std::size_t maxFlatNameBytes = 200;
+
+// `name` cut to `maxBytes` at a UTF-8 character boundary, keeping a short extension.
+std::string cutKeepingExtension(const std::string &name, std::size_t maxBytes)
+{
+    if (name.size() <= maxBytes)
+        return name;
+    const std::size_t dot = name.find_last_of('.');
+    const std::string ext
+        = dot != std::string::npos && dot > 0 && name.size() - dot <= 12 ? name.substr(dot) : "";
+    std::size_t keep = maxBytes > ext.size() ? maxBytes - ext.size() : 0;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep; // not inside a character
+    return name.substr(0, keep) + ext;
+}
+
+// `prefix`: the flat layout's name prefix of the document, empty for the folder layout. Names are
+// de-duplicated without it, since it is the same for all of a document's files.
 AttachmentOutcome writeOne(PdfLibrary &library,
     int index,
     const std::string &folder,
+    const std::string &prefix,
     OutputNameSet &usedNames,
     const ExtractionOptions &options,
     std::uint64_t documentBytes,
@@ -100,10 +122,12 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     outcome.index = index;
     outcome.info = library.attachmentInfo(index);
     outcome.storedName = outcome.info.name;
+    const std::string safeName = cutKeepingExtension(safeOutputFileName(outcome.storedName, index),
+        prefix.empty() ? maxFlatNameBytes : maxFlatNameBytes - prefix.size());
     const auto refuse = [&](WriteStatus status, std::string reason) {
         outcome.kind = AttachmentOutcome::Kind::Failed;
         outcome.writeStatus = static_cast<int>(status);
-        outcome.outputPath = folder + safeOutputFileName(outcome.storedName, index);
+        outcome.outputPath = folder + prefix + safeName;
         outcome.reason = std::move(reason);
         return outcome;
     };
@@ -128,11 +152,10 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     if (!noRoom.empty())
         return refuse(WriteStatus::DiskFull, std::move(noRoom));
     library.setSizeLimits(maxBytes, options.maxExpansionRatio);
-    const std::string safeName = safeOutputFileName(outcome.storedName, index);
     const std::string outputName = usedNames.claim(safeName);
 
     WriteRequest request;
-    request.path = folder + outputName;
+    request.path = folder + prefix + outputName;
     request.existing = options.existing;
     request.sha256 = options.sha256;
     // Names another attachment of this run has taken are passed over; trying a name does not
@@ -143,7 +166,7 @@ AttachmentOutcome writeOne(PdfLibrary &library,
         do
             name = numberedName(safeName, ++number);
         while (usedNames.isUsed(name));
-        return name;
+        return prefix + name;
     };
     std::string copyError;
     WriteResult written = sameData != nullptr ? placeCopy(sameData->outputPath, request, copyError)
@@ -160,15 +183,15 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     outcome.storedInClear = written.storedInClear;
     outcome.kind = outcomeKind(written, outputName != safeName);
     const std::string finalName = FileNameOfPath(outcome.outputPath);
-    if (finalName != outputName)
-        usedNames.reserve(finalName);
+    if (finalName != prefix + outputName && finalName.compare(0, prefix.size(), prefix) == 0)
+        usedNames.reserve(finalName.substr(prefix.size()));
     switch (outcome.kind) {
     case AttachmentOutcome::Kind::Written:
     case AttachmentOutcome::Kind::Unchanged:
         break;
     case AttachmentOutcome::Kind::Renamed:
         outcome.reason = written.placement == Placement::Alternative ? "written as " + finalName
-                + " because " + outputName + " already existed with other content"
+                + " because " + prefix + outputName + " already existed with other content"
                                                                      : "written as " + finalName
                 + " because another attachment of this document is named " + safeName;
         break;
@@ -334,6 +357,8 @@ std::string documentFailure(const DocumentResult &result)
         return result.openReason.empty() ? "cannot be opened" : result.openReason;
     if (!result.openReason.empty())
         return result.openReason; // opened, then lost while its attachments were written
+    if (!result.invoiceMissing.empty())
+        return result.invoiceMissing;
     if (result.stopped)
         return "stopped before every attachment was written";
     return {};
@@ -367,7 +392,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
-    const ExtractionOptions &options)
+    const ExtractionOptions &options,
+    const std::string &flatPrefix)
 {
     DocumentResult result;
     result.documentPath = documentPath;
@@ -388,28 +414,57 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         observer.waitNotice(false);
         return result;
     }
-    const int count = library.AttachmentCount() + (options.unlisted ? library.unlistedCount() : 0);
-    result.count = count;
-    DocumentFolderChoice folder = openDocumentFolder(result.documentFolder);
-    if (folder.folder.empty()) {
-        result.folderFailure = std::move(folder.failure);
-        observer.waitNotice(false);
-        keepWarnings(library, result);
-        return result;
+    result.count = library.AttachmentCount() + (options.unlisted ? library.unlistedCount() : 0);
+    result.invoice = library.invoiceInfo();
+    std::vector<int> indices; // the attachments to write, in this order
+    if (options.invoicesOnly) {
+        const std::string notWritten = !result.invoice.declared ? std::string()
+            : result.invoice.fileName.empty()
+            ? "the invoice that its XMP metadata declares has no file name"
+            : !result.invoice.present ? "the invoice " + result.invoice.fileName
+                + " that its XMP metadata declares is not among its attachments"
+                                      : std::string();
+        if (!result.invoice.declared || !notWritten.empty()) {
+            result.noInvoice = !result.invoice.declared;
+            if (result.noInvoice)
+                result.notes.push_back("no invoice: its XMP metadata declares none");
+            result.invoiceMissing = notWritten;
+            observer.waitNotice(false);
+            keepWarnings(library, result);
+            return result;
+        }
+        indices.push_back(result.invoice.index);
+    } else {
+        for (int index = 1; index <= result.count; ++index)
+            indices.push_back(index);
     }
-    result.documentFolder = std::move(folder.folder);
-    // Temporary files a killed run left here (only where the file system has no anonymous ones).
-    PartFile::removeStaleParts(pathFromUtf8(result.documentFolder));
-    if (!folder.note.empty())
-        result.notes.push_back(std::move(folder.note));
+    const bool flat = !flatPrefix.empty();
+    if (!flat) {
+        DocumentFolderChoice folder = openDocumentFolder(result.documentFolder);
+        if (folder.folder.empty()) {
+            result.folderFailure = std::move(folder.failure);
+            observer.waitNotice(false);
+            keepWarnings(library, result);
+            return result;
+        }
+        result.documentFolder = std::move(folder.folder);
+        // Temporary files a killed run left here (only where the file system has no anonymous
+        // ones); the output folder of the flat layout is cleaned once per run, by the caller.
+        PartFile::removeStaleParts(pathFromUtf8(result.documentFolder));
+        if (!folder.note.empty())
+            result.notes.push_back(std::move(folder.note));
+    }
     result.folderExists = true;
     observer.waitNotice(false);
+    const int count = static_cast<int>(indices.size());
 
     WriteProgressScope progressScope(library, observer);
     OutputFolders folders(result.documentFolder, options.foldCase);
     std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
     std::unordered_map<std::uint64_t, std::size_t> firstWithData; // -> index in attachments
-    for (int index = 1; index <= count; ++index) {
+    bool foldersFlattened = false;
+    for (int position = 1; position <= count; ++position) {
+        const int index = indices[static_cast<std::size_t>(position - 1)];
         if (!observer.yieldPoint()) {
             result.stopped = true;
             break;
@@ -431,10 +486,22 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
                 || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed))
                 sameData = &earlier;
         }
+        const std::vector<std::string> &folderPath = library.attachmentInfo(index).folderPath;
+        if (flat && !folderPath.empty() && !foldersFlattened) {
+            foldersFlattened = true;
+            result.notes.push_back("the flat layout keeps no portfolio folders: their files are "
+                                   "named like the others");
+        }
         OutputFolders::Folder &target
-            = folders.folderFor(library.attachmentInfo(index).folderPath, result.notes);
-        AttachmentOutcome outcome
-            = writeOne(library, index, target.path, target.names, options, documentBytes, sameData);
+            = folders.folderFor(flat ? std::vector<std::string>() : folderPath, result.notes);
+        AttachmentOutcome outcome = writeOne(library,
+            index,
+            target.path,
+            flatPrefix,
+            target.names,
+            options,
+            documentBytes,
+            sameData);
         if (sameData == nullptr) {
             documentBytes += outcome.bytes;
             if (dataIdentity != 0)
@@ -443,9 +510,9 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         result.attachments.push_back(std::move(outcome));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
-        observer.attachmentLabel(attachmentLabelText(index, count));
+        observer.attachmentLabel(attachmentLabelText(position, count));
         if (!goOn) {
-            result.stopped = index < count;
+            result.stopped = position < count;
             break;
         }
     }
@@ -482,8 +549,14 @@ std::string documentFolderFor(const std::string &outputFolder, const std::string
     return withTrailingSeparator(outputFolder) + folderName(documentPath) + preferredSeparator();
 }
 
-std::vector<std::string> assignDocumentFolders(
-    const std::string &outputFolder, const std::vector<std::string> &documentPaths, bool foldCase)
+namespace {
+
+// Names for `documentPaths` from `baseName` that depend only on the set of paths: the paths are
+// sorted, the first of each clashing name keeps it, the others get "name (2)", "name (3)"; a
+// path given twice gets the same name.
+std::vector<std::string> assignNames(const std::vector<std::string> &documentPaths,
+    bool foldCase,
+    const std::function<std::string(const std::string &)> &baseName)
 {
     std::vector<std::size_t> order(documentPaths.size());
     for (std::size_t i = 0; i < order.size(); ++i)
@@ -492,31 +565,67 @@ std::vector<std::string> assignDocumentFolders(
         return documentPaths[a] < documentPaths[b];
     });
 
-    const std::string prefix = withTrailingSeparator(outputFolder);
-    std::vector<std::string> folders(documentPaths.size());
-    OutputNameSet names(foldCase);
+    std::vector<std::string> names(documentPaths.size());
+    OutputNameSet used(foldCase);
     std::unordered_map<std::string, int> nextNumber; // base name -> next number to try
     const std::size_t none = documentPaths.size();
     std::size_t previous = none;
     for (const std::size_t i : order) {
         if (previous != none && documentPaths[previous] == documentPaths[i]) {
-            folders[i] = folders[previous];
+            names[i] = names[previous];
             continue;
         }
         // Folder names carry no extension: "a.b (2)", not "a (2).b".
-        const std::string base = folderName(documentPaths[i]);
+        const std::string base = baseName(documentPaths[i]);
         std::string name = base;
-        if (names.isUsed(name)) {
+        if (used.isUsed(name)) {
             int &n = nextNumber.try_emplace(foldCase ? foldedCase(base) : base, 2).first->second;
             do
                 name = base + " (" + std::to_string(n++) + ")";
-            while (names.isUsed(name));
+            while (used.isUsed(name));
         }
-        names.reserve(name);
-        folders[i] = prefix + name + preferredSeparator();
+        used.reserve(name);
+        names[i] = std::move(name);
         previous = i;
     }
+    return names;
+}
+
+constexpr std::size_t maxFlatPrefixBytes = 80;
+
+// The folder name with no "__" inside and no "_" at its end, so that "__" ends it unmistakably.
+std::string flatBaseName(const std::string &documentPath)
+{
+    std::string name;
+    for (const char c : folderName(documentPath)) {
+        if (c != '_' || name.empty() || name.back() != '_')
+            name += c;
+    }
+    name = cutKeepingExtension(name, maxFlatPrefixBytes);
+    while (!name.empty() && name.back() == '_')
+        name.pop_back();
+    return name.empty() ? "document" : name;
+}
+
+} // namespace
+
+std::vector<std::string> assignDocumentFolders(
+    const std::string &outputFolder, const std::vector<std::string> &documentPaths, bool foldCase)
+{
+    const std::string prefix = withTrailingSeparator(outputFolder);
+    std::vector<std::string> folders = assignNames(documentPaths, foldCase, folderName);
+    for (std::string &folder : folders)
+        folder = prefix + folder + preferredSeparator();
     return folders;
+}
+
+std::vector<std::string> assignFlatPrefixes(
+    const std::vector<std::string> &documentPaths, bool foldCase)
+{
+    std::vector<std::string> prefixes = assignNames(documentPaths, foldCase, flatBaseName);
+    for (std::string &prefix : prefixes)
+        prefix += "__";
+    return prefixes;
 }
 
 } // namespace quenlith

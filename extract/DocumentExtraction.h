@@ -56,6 +56,10 @@ struct ExtractionOptions {
     // Also write the embedded files that nothing lists (PdfLibrary::unlistedCount), after the
     // listed ones; `count` then includes them.
     bool unlisted = false;
+    // Write only the invoice attachment that the document declares (PdfLibrary::invoiceInfo),
+    // listed or not. A document that declares none gets no folder and has not failed (see
+    // DocumentResult::noInvoice); one whose declared file is not an attachment fails.
+    bool invoicesOnly = false;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the
@@ -116,6 +120,14 @@ struct DocumentResult {
     // that document, and how deep it is nested (1: attached to a listed document).
     std::string nestedIn;
     int nesting = 0;
+    // The invoice the document declares; not declared when it declares none or did not open.
+    InvoiceInfo invoice;
+    // Only invoices were asked for and the document declares none: nothing was written, and the
+    // document has not failed.
+    bool noInvoice = false;
+    // Only invoices were asked for and the declared file is not among the attachments: why the
+    // document failed.
+    std::string invoiceMissing;
     // Why a nested document was left unsearched (its bytes were met before, or it lies past the
     // limits); such a document has not failed. Empty for every other document.
     std::string notSearched;
@@ -144,11 +156,16 @@ std::string documentFailure(const DocumentResult &result);
 // is set. When a handler run from a yield point has made another document current in `library`,
 // the document is opened again before the next attachment (if that fails, the extraction stops
 // with the reason in openReason).
+// With a `flatPrefix` (see assignFlatPrefixes) the layout is flat: `documentFolder` is the
+// output folder itself, which is neither made nor replaced, the files are named `flatPrefix`
+// followed by their safe, de-duplicated names (cut to keep the whole within 200 bytes), and
+// portfolio folders are not made (their files are named like the others, with a note).
 DocumentResult extractDocumentAttachments(PdfLibrary &library,
     const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
-    const ExtractionOptions &options = {});
+    const ExtractionOptions &options = {},
+    const std::string &flatPrefix = {});
 
 // Where the attachment's data is (or was to be written), relative to the document folder:
 // "a.txt", or "folder/a.txt" for a file of a portfolio folder.
@@ -171,6 +188,14 @@ std::string documentFolderFor(const std::string &outputFolder, const std::string
 // system ignores case).
 std::vector<std::string> assignDocumentFolders(const std::string &outputFolder,
     const std::vector<std::string> &documentPaths,
+    bool foldCase = OutputNameSet::caseInsensitiveByDefault);
+
+// The name prefixes of the flat layout for `documentPaths`, in their order: "<name>__", where
+// <name> is the document's folder name (see documentFolderFor) with each run of underscores
+// made one, no underscore at its end and at most 80 bytes, de-duplicated as
+// assignDocumentFolders does ("name (2)__"). Since no <name> holds "__" or ends in "_", the
+// first "__" of a flat file name ends its prefix: files of different documents never clash.
+std::vector<std::string> assignFlatPrefixes(const std::vector<std::string> &documentPaths,
     bool foldCase = OutputNameSet::caseInsensitiveByDefault);
 
 } // namespace quenlith

@@ -1,5 +1,6 @@
 #include "extract/PdfLibrary.h"
 
+#include "extract/InvoiceMetadata.h"
 #include "extract/PartFile.h"
 #include "extract/PdfTextDecoder.h"
 #include "extract/Placement.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -310,9 +312,11 @@ struct PdfLibrary::Impl {
     std::uint64_t memoryLimit = PdfLibrary::defaultMemoryLimit;
     std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
     std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
+    std::optional<InvoiceInfo> invoice; // once invoiceInfo() asked for it
 
     void close()
     {
+        invoice.reset();
         entries.clear();
         listedCount = 0;
         unlistedFound = false;
@@ -369,6 +373,12 @@ struct PdfLibrary::Impl {
     // The most bytes that `entry` may decode to, and the reason to give past them.
     std::pair<std::uint64_t, std::string> outputLimit(const Entry &entry) const;
 
+    // The decoded XMP packet of the catalog's /Metadata; empty when there is none or it cannot be
+    // read, which is warned about.
+    std::string readMetadata();
+    // The best attachment for `fileName` among entries [from, to): its 1-based index and fit.
+    std::pair<int, int> bestInvoiceFit(
+        const std::string &fileName, std::size_t from, std::size_t to) const;
     void enumerate();
     void walkNameTree(QPDFObjectHandle root);
     void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
@@ -448,6 +458,80 @@ bool hasName(QPDFObjectHandle dict, const char *key, const char *name)
 }
 
 } // namespace
+
+namespace {
+
+// Collects a stream's decoded bytes; the limit stage in front of it bounds them.
+class StringSink : public Pipeline {
+public:
+    explicit StringSink(std::string &out)
+        : Pipeline("string sink", nullptr)
+        , m_out(out)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        m_out.append(reinterpret_cast<const char *>(data), len);
+    }
+    void finish() override
+    {
+    }
+
+private:
+    std::string &m_out;
+};
+
+} // namespace
+
+std::string PdfLibrary::Impl::readMetadata()
+{
+    std::string packet;
+    try {
+        auto metadata = pdf->getRoot().getKey("/Metadata");
+        if (!metadata.isStream())
+            return {};
+        StringSink sink(packet);
+        QpdfOutputLimit limit(&sink, maxXmpPacketBytes, "larger than 4 MiB");
+        bool filtered = false;
+        bool piped = false;
+        std::string failure;
+        try {
+            piped
+                = metadata.pipeStreamData(&limit, &filtered, 0, qpdf_dl_specialized, false, false);
+        } catch (std::exception &e) {
+            failure = e.what();
+        }
+        const std::string warning = collectWarnings();
+        if (limit.exceeded()) {
+            warn("the XMP metadata is not read: it is larger than 4 MiB");
+            return {};
+        }
+        if (!piped || !filtered || !failure.empty()) {
+            warn("the XMP metadata cannot be decoded"
+                + (failure.empty() && warning.empty()
+                        ? std::string()
+                        : ": " + (failure.empty() ? warning : failure)));
+            return {};
+        }
+    } catch (std::exception &e) {
+        warn(std::string("the XMP metadata is unreadable: ") + e.what());
+        return {};
+    }
+    return packet;
+}
+
+std::pair<int, int> PdfLibrary::Impl::bestInvoiceFit(
+    const std::string &fileName, std::size_t from, std::size_t to) const
+{
+    std::pair<int, int> best { 0, 0 };
+    for (std::size_t i = from; i < to && i < entries.size(); ++i) {
+        const AttachmentInfo &info = entries[i].info;
+        const int fit = invoiceAttachmentFit(fileName, info.name, info.afRelationship);
+        if (fit > best.second)
+            best = { static_cast<int>(i + 1), fit };
+    }
+    return best;
+}
 
 void PdfLibrary::Impl::enumerate()
 {
@@ -1008,6 +1092,42 @@ AttachmentInfo PdfLibrary::attachmentInfo(int index) const
     if (!m_impl->hasEntry(index))
         return {};
     return m_impl->entries[static_cast<std::size_t>(index - 1)].info;
+}
+
+InvoiceInfo PdfLibrary::invoiceInfo()
+{
+    auto &d = *m_impl;
+    if (!d.pdf)
+        return {};
+    if (d.invoice)
+        return *d.invoice;
+    std::vector<InvoiceInfo> declarations = readInvoiceDeclarations(d.readMetadata());
+    d.invoice = declarations.empty() ? InvoiceInfo() : declarations.front();
+    // The listed attachments first: reading every object for the unlisted ones costs more.
+    for (const bool unlisted : { false, true }) {
+        if (unlisted)
+            d.findUnlisted();
+        const std::size_t from = unlisted ? d.listedCount : 0;
+        const std::size_t to = unlisted ? d.entries.size() : d.listedCount;
+        std::pair<int, int> best { 0, 0 };
+        const InvoiceInfo *chosen = nullptr;
+        for (const InvoiceInfo &declaration : declarations) {
+            const auto fit = d.bestInvoiceFit(declaration.fileName, from, to);
+            if (fit.second > best.second) {
+                best = fit;
+                chosen = &declaration;
+            }
+        }
+        if (chosen != nullptr) {
+            d.invoice = *chosen;
+            d.invoice->present = true;
+            d.invoice->index = best.first;
+            break;
+        }
+        if (declarations.empty())
+            break;
+    }
+    return *d.invoice;
 }
 
 std::uint64_t PdfLibrary::dataIdentity(int index) const

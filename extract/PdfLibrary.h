@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/InvoiceMetadata.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -162,6 +164,15 @@ public:
 
     // All properties of attachment `index`; a default AttachmentInfo when out of range.
     AttachmentInfo attachmentInfo(int index) const;
+
+    // The electronic invoice that the current document declares in its XMP metadata (the
+    // catalog's /Metadata stream, read once per document, at most maxXmpPacketBytes decoded;
+    // see readInvoiceDeclarations), with the attachment that holds it: of several declarations
+    // the first whose file is an attachment, the attachment being the best fit by name and
+    // /AFRelationship (see invoiceAttachmentFit), looked for among the listed attachments first
+    // and only then among the unlisted ones. Not declared when none is current or the metadata
+    // declares none; metadata that cannot be read is warned about (see warnings()).
+    InvoiceInfo invoiceInfo();
 
     // The same non-zero number for attachments whose data is one and the same stream object of
     // the document (several names for one embedded file), different numbers for different ones;

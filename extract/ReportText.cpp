@@ -104,6 +104,37 @@ void writeAttachmentFields(
     json.fieldOrNull("created", isoDate(info.createdTime));
 }
 
+void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice)
+{
+    json.key("invoice");
+    if (!invoice.declared) {
+        json.null();
+        return;
+    }
+    json.beginObject();
+    json.field("standard", invoice.standard);
+    json.fieldOrNull("version", invoice.version);
+    json.fieldOrNull("profile", invoice.profile);
+    json.fieldOrNull("documentType", invoice.documentType);
+    json.fieldOrNull("attachmentName", invoice.fileName);
+    json.fieldBool("present", invoice.present);
+    json.key("attachmentIndex");
+    if (invoice.present)
+        json.number(invoice.index);
+    else
+        json.null();
+    json.endObject();
+}
+
+std::string invoiceText(const InvoiceInfo &invoice)
+{
+    if (!invoice.declared)
+        return {};
+    return "invoice: " + invoice.standard + (invoice.profile.empty() ? "" : " " + invoice.profile)
+        + ", " + (invoice.fileName.empty() ? "no file named" : invoice.fileName)
+        + (invoice.present ? "" : " (missing)");
+}
+
 void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders)
 {
     json.key("skippedFolders");

@@ -31,6 +31,15 @@ std::string outcomeWord(AttachmentOutcome::Kind kind);
 void writeAttachmentFields(
     JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info);
 
+// The "invoice" member: null when the document declares no invoice, else { standard, version,
+// profile, documentType, attachmentName, present, attachmentIndex } (null where the metadata is
+// silent; attachmentIndex null when not present).
+void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice);
+
+// "invoice: Factur-X EN 16931, factur-x.xml", with " (missing)" when the file is not an
+// attachment; the empty text when none is declared. Not made safe for a terminal.
+std::string invoiceText(const InvoiceInfo &invoice);
+
 // The "skippedFolders" member: an array of { "path", "reason" } objects.
 void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders);
 

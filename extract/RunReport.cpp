@@ -244,6 +244,7 @@ void RunReportStream::add(const DocumentResult &document)
     json.fieldOrNull(
         "reason", document.notSearched.empty() ? documentFailure(document) : document.notSearched);
     json.field("attachmentCount", document.count);
+    writeInvoiceField(json, document.invoice);
     json.key("warnings");
     json.beginArray();
     for (const std::string &warning : document.warnings)
