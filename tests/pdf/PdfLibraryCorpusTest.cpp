@@ -113,5 +113,82 @@ TEST(Corpus, APortfolioWithoutFoldersListsItsFilesAtTheTop)
     EXPECT_EQ(pdf.warnings(), std::vector<std::string> {});
 }
 
+// The real e-invoices of the corpus: each declaration is recognised and matched to the
+// attachment that holds it; every other document of the corpus declares none.
+TEST(Corpus, RecognisesTheRealInvoices)
+{
+    const std::filesystem::path corpus(QUENLITH_CORPUS_DIR);
+    if (!std::filesystem::exists(corpus / "expected.tsv"))
+        GTEST_SKIP() << "no corpus at " << corpus;
+    struct Expected {
+        const char *standard;
+        const char *profile;
+        const char *fileName;
+        int index; // 0: not among the attachments
+    };
+    const std::map<std::string, Expected> invoices = {
+        { "ZUGFeRD-csharp__EN16931_Betriebskostenabrechnung.pdf",
+            { "Factur-X", "EN 16931", "factur-x.xml", 2 } },
+        { "ZUGFeRD-csharp__Extended_einfach_Bau__1_Abschlagsrechnung_fx.pdf",
+            { "Factur-X", "EXTENDED", "factur-x.xml", 2 } },
+        { "ZUGFeRD-csharp__ORDER-X_EX08_RESPONSE_A&R_NO_CHANGE-BASIC.pdf",
+            { "Order-X", "BASIC", "order-x.xml", 1 } },
+        { "ZUGFeRD-csharp__XRECHNUNG_Einfach.pdf",
+            { "ZUGFeRD 2.1", "XRECHNUNG", "xrechnung.xml", 1 } },
+        { "ZUGFeRD-csharp__ZUGFeRD_1p0_COMFORT_Kraftfahrversicherung_Bruttopreise.pdf",
+            { "ZUGFeRD 1.0", "COMFORT", "ZUGFeRD-invoice.xml", 1 } },
+        { "ZUGFeRD-csharp__zugferd_2p0_EN16931_Reisekostenabrechnung.pdf",
+            { "ZUGFeRD 2.0", "EN 16931", "zugferd-invoice.xml", 3 } },
+        { "ZUGFeRD-csharp__zugferd_2p0_MINIMUM.pdf",
+            { "ZUGFeRD 2.0", "MINIMUM", "zugferd-invoice.xml", 1 } },
+        { "factur-x__invoice_EN16931.pdf", { "Factur-X", "EN 16931", "factur-x.xml", 2 } },
+        { "mustangproject__103767-Invoice-2026-03-24-1.pdf",
+            { "Factur-X", "EN 16931", "factur-x.xml", 1 } },
+        { "mustangproject__EN16931_Einfach.pdf", { "Factur-X", "EN 16931", "factur-x.xml", 1 } },
+        { "mustangproject__MustangGnuaccountingBeispielRE-20170509_505.pdf",
+            { "ZUGFeRD 1.0", "BASIC", "ZUGFeRD-invoice.xml", 1 } },
+        { "mustangproject__ORDER-X_EX01_ORDER_FULL_DATA-COMFORT.pdf",
+            { "Order-X", "COMFORT", "order-x.xml", 1 } },
+        // Its name tree is lost to the damage; the catalog's /AF still holds the invoice.
+        { "mustangproject__corruptedV2PDF.pdf", { "Factur-X", "EN 16931", "factur-x.xml", 1 } },
+        { "mustangproject__invalidXMP.pdf", { "Factur-X", "no thing", "factur-x.xml", 2 } },
+        { "mustangproject__validAvoir_FR_type380_BASICWL.pdf",
+            { "Factur-X", "BASIC WL", "factur-x.xml", 1 } },
+        // Its additional-data schema names a second file, which is no invoice.
+        { "mustangproject__validV1WithAdditionalData.pdf",
+            { "ZUGFeRD 1.0", "EXTENDED", "ZUGFeRD-invoice.xml", 1 } },
+        { "mustangproject__validXRechnung.pdf", { "ZUGFeRD 2.1", "XRECHNUNG", "factur-x.xml", 1 } },
+        { "mustangproject__zugferd_invoice.pdf",
+            { "ZUGFeRD 1.0", "BASIC", "ZUGFeRD-invoice.xml", 1 } },
+        { "zugferd__pdf_fx_extended_1.pdf", { "Factur-X", "EXTENDED", "factur-x.xml", 1 } },
+        { "zugferd__pdf_fx_minimum_1.pdf", { "Factur-X", "MINIMUM", "factur-x.xml", 1 } },
+        { "zugferd__pdf_zf_xrechnung_1.pdf", { "ZUGFeRD 2.1", "XRECHNUNG", "xrechnung.xml", 1 } },
+    };
+    std::size_t recognised = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".pdf")
+            continue;
+        SCOPED_TRACE(name);
+        PdfLibrary pdf;
+        if (pdf.OpenDocument(entry.path().string(), "") != static_cast<int>(OpenStatus::Opened))
+            continue;
+        const InvoiceInfo info = pdf.invoiceInfo();
+        const auto expected = invoices.find(name);
+        if (expected == invoices.end()) {
+            EXPECT_FALSE(info.declared) << info.standard;
+            continue;
+        }
+        ++recognised;
+        EXPECT_EQ(info.standard, expected->second.standard);
+        EXPECT_EQ(info.profile, expected->second.profile);
+        EXPECT_EQ(info.fileName, expected->second.fileName);
+        EXPECT_EQ(info.index, expected->second.index);
+        EXPECT_EQ(info.present, expected->second.index > 0);
+        EXPECT_EQ(pdf.attachmentInfo(info.index).name, expected->second.fileName);
+    }
+    EXPECT_EQ(recognised, invoices.size());
+}
+
 } // namespace
 } // namespace quenlith

@@ -5,6 +5,7 @@
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +112,93 @@ protected:
     fixtures::ScratchFolder m_out { "quenlith-out" };
     PdfLibrary m_pdf;
 };
+
+// The invoice the XMP metadata declares is matched to the attachment that holds it, however the
+// metadata is stored; metadata that cannot be read is warned about and declares nothing.
+TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
+{
+    const std::string xmp = fixtures::invoiceXmp("factur-x.xml", "EN 16931");
+    auto invoice = file("factur-x.xml", "<rsm:CrossIndustryInvoice/>");
+    invoice.afRelationship = "Alternative";
+    invoice.afOwners = { "catalog" };
+    auto plainNamesake = file("factur-x.xml", "not the invoice");
+    plainNamesake.treeKeys = { "factur-x.xml (copy)" };
+    auto hidden = invoice;
+    hidden.treeKeys.clear();
+    hidden.afOwners.clear();
+    hidden.unreferenced = true;
+    struct Row {
+        const char *name;
+        std::vector<FileSpecFixture> files;
+        std::string metadata;
+        bool compressed = false;
+        Encryption encryption = Encryption::None;
+        bool declared = true;
+        int index = 0; // 0: not present
+        std::string warning = {}; // the start of one warning, when expected
+    };
+    const std::string bomb(5 << 20, ' ');
+    const Row rows[] = {
+        { "after another attachment", { file("a.pdf"), invoice }, xmp, false, {}, true, 2 },
+        { "compressed and encrypted", { invoice }, xmp, true, Encryption::Aes256, true, 1 },
+        { "the relationship decides between namesakes",
+            { plainNamesake, invoice },
+            xmp,
+            false,
+            {},
+            true,
+            2 },
+        { "declared but missing", { file("other.xml") }, xmp, false, {}, true, 0 },
+        { "only among the unlisted files", { file("a.pdf"), hidden }, xmp, false, {}, true, 2 },
+        { "no metadata", { invoice }, "", false, {}, false, 0 },
+        { "metadata past 4 MiB",
+            { invoice },
+            bomb + xmp,
+            true,
+            {},
+            false,
+            0,
+            "the XMP metadata is not read: it is larger than 4 MiB" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto d = document(row.files);
+        d.metadata = row.metadata;
+        d.metadataCompressed = row.compressed;
+        d.encryption = row.encryption;
+        open(d);
+        const InvoiceInfo info = m_pdf.invoiceInfo();
+        EXPECT_EQ(info.declared, row.declared);
+        EXPECT_EQ(info.present, row.index > 0);
+        EXPECT_EQ(info.index, row.index);
+        if (row.declared) {
+            EXPECT_EQ(info.standard, "Factur-X");
+            EXPECT_EQ(info.fileName, "factur-x.xml");
+        }
+        if (row.index > 0) {
+            ASSERT_EQ(write(row.index, "invoice"), written) << m_pdf.lastError();
+            EXPECT_EQ(out("invoice"), "<rsm:CrossIndustryInvoice/>");
+        }
+        const auto warnings = m_pdf.warnings();
+        if (row.warning.empty())
+            EXPECT_EQ(warnings, std::vector<std::string> {});
+        else
+            EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [&](const std::string &w) {
+                return w.starts_with(row.warning);
+            }));
+    }
+    // Metadata under a filter that cannot be decoded.
+    auto d = document({ invoice });
+    d.metadata = xmp;
+    fixtures::writeDocument(m_pdfPath, d);
+    ASSERT_TRUE(fixtures::patchFile(m_pdfPath, "/Subtype /XML", "/Filter /Foo "));
+    ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened);
+    EXPECT_FALSE(m_pdf.invoiceInfo().declared);
+    const auto warnings = m_pdf.warnings();
+    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const std::string &w) {
+        return w.starts_with("the XMP metadata cannot be decoded");
+    }));
+}
 
 // Every embedded file once, name tree first (flat or nested, in tree order even unsorted), then
 // annotations in page order; file specifications naming an external file only are not counted.

@@ -215,6 +215,30 @@ std::string pdfDoc(const std::string &utf8)
     return QUtil::utf8_to_pdf_doc(utf8, '?');
 }
 
+std::string invoiceXmp(const std::string &fileName,
+    const std::string &level,
+    const std::string &uri,
+    const std::string &prefix,
+    bool attributes)
+{
+    const std::string p = prefix + ":";
+    std::string packet = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+                         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+                         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+                         "<rdf:Description rdf:about=\"\" xmlns:"
+        + prefix + "=\"" + uri + "\"";
+    if (attributes) {
+        packet += " " + p + "DocumentType=\"INVOICE\" " + p + "DocumentFileName=\"" + fileName
+            + "\" " + p + "Version=\"1.0\" " + p + "ConformanceLevel=\"" + level + "\"/>\n";
+    } else {
+        packet += ">\n<" + p + "DocumentType>INVOICE</" + p + "DocumentType>\n<" + p
+            + "DocumentFileName>" + fileName + "</" + p + "DocumentFileName>\n<" + p
+            + "Version>1.0</" + p + "Version>\n<" + p + "ConformanceLevel>" + level + "</" + p
+            + "ConformanceLevel>\n</rdf:Description>\n";
+    }
+    return packet + "</rdf:RDF>\n</x:xmpmeta>\n<?xpacket end=\"w\"?>";
+}
+
 void writeDocument(const std::string &path, const DocumentFixture &document)
 {
     QPDF pdf;
@@ -333,6 +357,16 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
         auto names = Handle::newDictionary();
         names.replaceKey("/EmbeddedFiles", tree);
         pdf.getRoot().replaceKey("/Names", names);
+    }
+
+    if (!document.metadata.empty()) {
+        auto metadata = pdf.newStream(
+            document.metadataCompressed ? deflate(document.metadata) : document.metadata);
+        metadata.getDict().replaceKey("/Type", Handle::newName("/Metadata"));
+        metadata.getDict().replaceKey("/Subtype", Handle::newName("/XML"));
+        if (document.metadataCompressed)
+            metadata.getDict().replaceKey("/Filter", Handle::newName("/FlateDecode"));
+        pdf.getRoot().replaceKey("/Metadata", metadata);
     }
 
     QPDFWriter writer(pdf, path.c_str());

@@ -74,10 +74,29 @@ struct DocumentFixture {
     // `structureLoop`, the deepest element's /K refers back to the first one.
     int structureDepth = 0;
     bool structureLoop = false;
+    // The catalog's /Metadata stream (an XMP packet) when not empty, Flate-compressed with
+    // `metadataCompressed`.
+    std::string metadata;
+    bool metadataCompressed = false;
     Encryption encryption = Encryption::None;
     std::string userPassword; // empty: the document opens without a password
     std::string ownerPassword = "owner";
 };
+
+// The namespaces of the invoice standards' XMP extension schemas.
+inline constexpr const char *facturXNamespace
+    = "urn:factur-x:pdfa:CrossIndustryDocument:invoice:1p0#";
+inline constexpr const char *zugferd1Namespace = "urn:ferd:pdfa:CrossIndustryDocument:invoice:1p0#";
+inline constexpr const char *zugferd2Namespace
+    = "urn:zugferd:pdfa:CrossIndustryDocument:invoice:2p0#";
+
+// An XMP packet, as invoice writers make it, that declares `fileName` with `level` in the schema
+// `uri` under `prefix`: properties as elements, or as attributes of rdf:Description.
+std::string invoiceXmp(const std::string &fileName,
+    const std::string &level,
+    const std::string &uri = facturXNamespace,
+    const std::string &prefix = "fx",
+    bool attributes = false);
 
 // Writes `document` with a classic cross-reference table (no object streams), deterministically.
 void writeDocument(const std::string &path, const DocumentFixture &document);
