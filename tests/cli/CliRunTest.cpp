@@ -89,6 +89,24 @@ protected:
         return checkedJson(result.out, arguments.substr(0, arguments.find(' ')));
     }
 
+    // A document with these attachments in its name tree and `xmp` as its metadata.
+    void invoiceDocument(const std::string &relative,
+        const std::vector<std::pair<std::string, std::string>> &files,
+        const std::string &xmp)
+    {
+        quenlith::fixtures::DocumentFixture d;
+        for (const auto &[name, data] : files) {
+            quenlith::fixtures::FileSpecFixture spec;
+            spec.data = data;
+            spec.names = { { "/UF", name }, { "/F", name } };
+            spec.treeKeys = { name };
+            d.files.push_back(spec);
+        }
+        d.metadata = xmp;
+        fs::create_directories((m_root / relative).parent_path());
+        quenlith::fixtures::writeDocument((m_root / relative).string(), d);
+    }
+
     quenlith::fixtures::ScratchFolder m_scratch { "quenlith-cli" };
     const fs::path &m_root = m_scratch.path();
 };
@@ -110,7 +128,10 @@ TEST_F(CliRun, VersionHelpAndUsageErrors)
              "extract -o '' a.pdf",
              "extract --existing=replace a.pdf",
              "list --report r.json a.pdf",
-             "extract --report-csv '' a.pdf" }) {
+             "extract --report-csv '' a.pdf",
+             "list --invoices-only a.pdf",
+             "list --layout flat a.pdf",
+             "extract --layout tree a.pdf" }) {
         const RunResult result = run(refused);
         EXPECT_EQ(result.exitCode, 2) << refused;
         EXPECT_EQ(result.out, "") << refused;
@@ -643,4 +664,125 @@ TEST_F(CliRun, PasswordIsTriedOnlyWhenTheEmptyOneIsRefused)
         QUENLITH_CLI_PATH " extract --password-file - -o out3 " + input, m_root, "attachment\n");
     EXPECT_EQ(fromInput.exitCode, 0) << fromInput.out;
     EXPECT_EQ(run("extract --password-file missing.txt " + input).exitCode, 1);
+}
+
+// list and extract tell the invoice each document declares; --invoices-only writes only it, a
+// document without one is no failure, one whose declared file is missing is.
+TEST_F(CliRun, InvoicesAreToldAndWrittenAlone)
+{
+    using quenlith::fixtures::invoiceXmp;
+    invoiceDocument("in/inv.pdf",
+        { { "a.pdf", "attached" }, { "factur-x.xml", "<invoice/>" } },
+        invoiceXmp("factur-x.xml", "EN 16931"));
+    invoiceDocument("in/missing.pdf",
+        { { "other.xml", "other" } },
+        invoiceXmp("ZUGFeRD-invoice.xml", "COMFORT", quenlith::fixtures::zugferd1Namespace, "zf"));
+    document("in/plain.pdf", { { "x.txt", "one", 0 } });
+
+    const RunResult list = run("list in");
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("in/inv.pdf: 2 attachments\n  invoice: Factur-X EN 16931, "
+                            "factur-x.xml\n  a.pdf"),
+        std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("in/missing.pdf: 1 attachment\n  invoice: ZUGFeRD 1.0 COMFORT, "
+                            "ZUGFeRD-invoice.xml (missing)\n"),
+        std::string::npos)
+        << list.out;
+    EXPECT_NE(list.out.find("in/plain.pdf: 1 attachment\n  x.txt"), std::string::npos);
+
+    auto json = runJson("list --json in/inv.pdf in/missing.pdf in/plain.pdf", 0);
+    const std::map<std::string, std::string> inv = {
+        { "standard", "\"Factur-X\"" },
+        { "version", "\"1.0\"" },
+        { "profile", "\"EN 16931\"" },
+        { "documentType", "\"INVOICE\"" },
+        { "attachmentName", "\"factur-x.xml\"" },
+        { "present", "true" },
+        { "attachmentIndex", "2" },
+    };
+    for (const auto &[key, value] : inv)
+        EXPECT_EQ(json["documents.0.invoice." + key], value) << key;
+    EXPECT_EQ(json["documents.1.invoice.present"], "false");
+    EXPECT_EQ(json["documents.1.invoice.attachmentIndex"], "null");
+    EXPECT_EQ(json["documents.2.invoice"], "null");
+
+    const RunResult extract = run("extract --invoices-only -o out in");
+    EXPECT_EQ(extract.exitCode, 1);
+    EXPECT_NE(extract.out.find("in/plain.pdf: no invoice\n"), std::string::npos) << extract.out;
+    EXPECT_NE(extract.out.find("in/missing.pdf: FAILED: the invoice ZUGFeRD-invoice.xml that its "
+                               "XMP metadata declares is not among its attachments"),
+        std::string::npos)
+        << extract.out;
+    EXPECT_NE(extract.out.find("Summary: 3 documents (1 failed), 1 attachment written"),
+        std::string::npos)
+        << extract.out;
+    EXPECT_EQ(filesBelow(m_root / "out"),
+        (std::map<std::string, std::string> { { "inv/factur-x.xml", "<invoice/>" } }));
+
+    json = runJson("extract --json --invoices-only --layout flat -o flat in/inv.pdf in/missing.pdf "
+                   "in/plain.pdf",
+        1);
+    EXPECT_EQ(json["documents.0.invoice.attachmentIndex"], "2");
+    EXPECT_EQ(json["documents.0.attachments.#"], "1");
+    EXPECT_EQ(json["documents.0.attachments.0.index"], "2");
+    EXPECT_EQ(json["documents.1.status"], "\"opened\"");
+    EXPECT_NE(json["documents.1.reason"].find("is not among its attachments"), std::string::npos);
+    EXPECT_EQ(json["documents.2.invoice"], "null");
+    EXPECT_EQ(json["documents.2.reason"], "null");
+    EXPECT_EQ(json["documents.2.documentFolder"], "null");
+    EXPECT_EQ(json["documents.2.notes.0"], "\"no invoice: its XMP metadata declares none\"");
+    EXPECT_EQ(filesBelow(m_root / "flat"),
+        (std::map<std::string, std::string> { { "inv__factur-x.xml", "<invoice/>" } }));
+}
+
+// --layout flat puts every file into the output folder, named after its document; documents
+// never share a name, however their names and their files' names are made, and reruns keep the
+// rules of a folder.
+TEST_F(CliRun, FlatLayoutNamesFilesByTheirDocument)
+{
+    document(
+        "in/a.pdf", { { "b__c.txt", "a's", 0 }, { "x.txt", "one", 0 }, { "x.txt", "two", 0 } });
+    document("in/a__b.pdf", { { "c.txt", "a__b's", 0 } });
+    document("in/sub/a.pdf", { { "x.txt", "sub's", 0 } });
+    document("in/b_.pdf", { { "_c.txt", "b_'s", 0 } });
+    document("in/b.pdf", { { "__c.txt", "b's", 0 } });
+    const std::map<std::string, std::string> expected = {
+        { "a__b__c.txt", "a's" },
+        { "a__x.txt", "one" },
+        { "a__x (2).txt", "two" },
+        { "a_b__c.txt", "a__b's" },
+        { "a (2)__x.txt", "sub's" },
+        { "b____c.txt", "b's" },
+        { "b (2)___c.txt", "b_'s" },
+    };
+    // The names do not depend on the order of the inputs.
+    const RunResult first
+        = run("extract --layout flat -o out in/sub in/b.pdf in/b_.pdf in/a__b.pdf "
+              "in/a.pdf");
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(filesBelow(m_root / "out"), expected) << first.out;
+    EXPECT_NE(first.out.find("in/a.pdf -> out/\n  a__b__c.txt  (3 bytes)"), std::string::npos)
+        << first.out;
+
+    const RunResult again = run("extract --layout=flat -o out in");
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.out.find("0 attachments written (0 bytes), 7 unchanged"), std::string::npos)
+        << again.out;
+
+    std::ofstream(m_root / "out/a__x.txt") << "edited";
+    const RunResult kept = run("extract --layout flat -o out in");
+    EXPECT_EQ(kept.exitCode, 0);
+    EXPECT_NE(kept.out.find("written as a__x (3).txt because a__x.txt already existed with other "
+                            "content"),
+        std::string::npos)
+        << kept.out;
+    EXPECT_EQ(readFile(m_root / "out/a__x (3).txt"), "one");
+    EXPECT_EQ(readFile(m_root / "out/a__x.txt"), "edited");
+    EXPECT_EQ(run("extract --layout flat --existing overwrite -o out in").exitCode, 0);
+    EXPECT_EQ(readFile(m_root / "out/a__x.txt"), "one");
+
+    auto json = runJson("extract --json --layout flat -o out in/a.pdf", 0);
+    EXPECT_EQ(json["documents.0.documentFolder"], "\"out/\"");
+    EXPECT_EQ(json["documents.0.attachments.0.outputPath"], "\"out/a__b__c.txt\"");
 }

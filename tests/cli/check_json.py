@@ -12,8 +12,11 @@ SCHEMA = {
                 'attachmentsWritten:i attachmentsRenamed:i attachmentsOverwritten:i '
                 'attachmentsUnchanged:i attachmentsSkipped:i attachmentsFailed:i bytesWritten:i'),
     'skipped': ('path:s reason:s', ''),
-    'document': ('path:s status:s reason:s? attachmentCount:i attachments:[attachment]',
+    'document': ('path:s status:s reason:s? attachmentCount:i invoice:invoice? '
+                 'attachments:[attachment]',
                  'documentFolder:s? warnings:[s] notes:[s]'),
+    'invoice': ('standard:s version:s? profile:s? documentType:s? attachmentName:s? present:b '
+                'attachmentIndex:i?', ''),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '
                     'origin:s folder:s? afOwner:s? afRelationship:s? created:s?'),
                    'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '
@@ -32,10 +35,12 @@ def check(value, kind, where):
         sys.exit(f'{where}: {value!r} does not have the members {sorted(members)}')
     for name, spec in members.items():
         item, here = value[name], f'{where}.{name}'
-        if spec.strip('[]') in SCHEMA:  # an object, or an array of them
+        if spec.strip('[]?') in SCHEMA:  # an object (or null), or an array of them
+            if spec[-1] == '?' and item is None:
+                continue
             elements = [item] if spec[0] != '[' else item if type(item) is list else [None]
             for i, element in enumerate(elements):
-                check(element, spec.strip('[]'), f'{here}.{i}')
+                check(element, spec.strip('[]?'), f'{here}.{i}')
         elif spec == '[s]':
             if type(item) is not list or any(type(text) is not str for text in item):
                 sys.exit(f'{here}: {item!r} is not an array of texts')

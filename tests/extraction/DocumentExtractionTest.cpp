@@ -867,5 +867,39 @@ TEST(DocumentFolder, AssignmentIgnoresTheOrderOfThePaths)
     EXPECT_EQ(folded, (std::vector<std::string> { P("/out/Report (2)/"), P("/out/report/") }));
 }
 
+// Flat prefixes hold no "__" and end in no "_", so that the first "__" of a flat name ends
+// them; they are bounded, and de-duplicated as folders are, whatever the order of the paths.
+TEST(DocumentFolder, FlatPrefixesEndUnmistakably)
+{
+    const std::string longName(100, 'n');
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        { "a__b.pdf", "a_b__" },
+        { "a___.pdf", "a__" },
+        { "____.pdf", "document__" },
+        { "..pdf", "document__" },
+        { longName + ".pdf", std::string(80, 'n') + "__" },
+        { std::string(79, 'n') + "_x.pdf", std::string(79, 'n') + "__" },
+        { "a_b.pdf", "a_b (2)__" },
+    };
+    std::vector<std::string> paths;
+    for (const auto &row : rows)
+        paths.push_back(P("/docs/") + row.first);
+    std::sort(paths.begin(), paths.end());
+    do {
+        const auto prefixes = assignFlatPrefixes(paths, false);
+        std::map<std::string, std::string> byName;
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            byName[FileNameOfPath(paths[i])] = prefixes[i];
+        // "..pdf" and "____.pdf" share the base name: the first path in order keeps it.
+        EXPECT_EQ(byName["..pdf"], "document__");
+        EXPECT_EQ(byName["____.pdf"], "document (2)__");
+        EXPECT_EQ(byName["a__b.pdf"], "a_b__");
+        EXPECT_EQ(byName["a_b.pdf"], "a_b (2)__");
+        EXPECT_EQ(byName["a___.pdf"], "a__");
+        EXPECT_EQ(byName[longName + ".pdf"], std::string(80, 'n') + "__");
+        EXPECT_EQ(byName[std::string(79, 'n') + "_x.pdf"], std::string(79, 'n') + "__");
+    } while (std::next_permutation(paths.begin(), paths.end()));
+}
+
 } // namespace
 } // namespace quenlith
