@@ -61,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             fault("a failed open left a document or gave no reason");
         return 0;
     }
+    const quenlith::InvoiceInfo invoice = pdf.invoiceInfo(); // the XMP metadata is input too
+    if (invoice.present != (invoice.index > 0) || (invoice.present && !invoice.declared))
+        fault("an invoice present without its attachment, or not declared");
     int files = 0;
     const int total = count + pdf.unlistedCount(); // the unlisted ones are written too
     for (int i = 1; i <= total; ++i) {
