@@ -47,6 +47,9 @@ Property propertyNamed(std::string_view localName)
 constexpr std::size_t maxValueBytes = 1024;
 // Elements nest a few levels in XMP; past this the packet is not read further.
 constexpr int maxDepth = 1000;
+// Packets bind a dozen namespaces or so; past this many in scope the packet is not read further,
+// so that resolving a prefix stays cheap.
+constexpr std::size_t maxBindings = 256;
 
 bool isBlank(char c)
 {
@@ -199,7 +202,7 @@ public:
                 end = skipPast(open, "-->");
             } else if (rest.substr(0, 9) == "<![CDATA[") {
                 end = skipPast(open, "]]>");
-                if (m_pending && end != std::string_view::npos)
+                if (m_pending && end != std::string_view::npos && m_text.size() < maxValueBytes)
                     m_text.append(
                         m_xml.substr(open + 9, std::min(end - 3 - open - 9, maxValueBytes)));
             } else if (rest.substr(0, 2) == "<?") {
@@ -329,6 +332,14 @@ private:
             at = close + 1;
         }
         if (++m_depth > maxDepth)
+            return std::string_view::npos;
+        const auto declares = [](const auto &attribute) {
+            return attribute.first == "xmlns" || attribute.first.substr(0, 6) == "xmlns:";
+        };
+        if (m_bindings.size()
+                + static_cast<std::size_t>(
+                    std::count_if(attributes.begin(), attributes.end(), declares))
+            > maxBindings)
             return std::string_view::npos;
         for (const auto &[name, value] : attributes) {
             if (name == "xmlns")

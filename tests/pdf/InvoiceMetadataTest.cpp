@@ -214,6 +214,14 @@ TEST(InvoiceMetadata, HostilePacketsEndQuicklyAndBounded)
     for (int i = 0; i < 100000; ++i)
         versions += "<fx:Version>" + std::to_string(i) + "</fx:Version>";
     const std::string many = description(ns, versions);
+    // Many bindings in scope, then many properties to resolve against them.
+    std::string bindings;
+    for (int i = 0; i < 20000; ++i)
+        bindings += " xmlns:n" + std::to_string(i) + "=\"urn:n\"";
+    std::string properties;
+    for (int i = 0; i < 100000; ++i)
+        properties += "<fx:Version>1</fx:Version>";
+    const std::string crowded = description(ns + bindings, properties);
     const std::string tooLarge
         = invoiceXmp("factur-x.xml", "BASIC") + std::string(maxXmpPacketBytes, ' ');
 
@@ -227,6 +235,7 @@ TEST(InvoiceMetadata, HostilePacketsEndQuicklyAndBounded)
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].version, "0");
     EXPECT_TRUE(readInvoiceDeclarations(tooLarge).empty());
+    EXPECT_TRUE(readInvoiceDeclarations(crowded).empty());
     EXPECT_TRUE(readInvoiceDeclarations(std::string(1 << 20, '\0')).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
