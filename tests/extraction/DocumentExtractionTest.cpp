@@ -616,6 +616,38 @@ protected:
     }
 };
 
+// The flat layout writes into the output folder itself: portfolio folders are not made (a note
+// says so), files of one name in different folders are numbered, long names are cut to keep
+// the prefix and the extension, and a rerun finds every file unchanged.
+TEST_F(PortfolioExtractionTest, TheFlatLayoutKeepsNoFoldersAndBoundsNames)
+{
+    const std::string longName(300, 'n');
+    writePortfolio({ { 1, "a", -1, -1 }, { 2, "b", -1, -1 } },
+        { portfolioFile("<1>x.txt", "A"),
+            portfolioFile("<2>x.txt", "B"),
+            portfolioFile(longName + ".xml", "L") });
+    const std::string prefix = "in__";
+    const std::string cut = prefix + std::string(200 - prefix.size() - 4, 'n') + ".xml";
+    for (const char *outcome : { "written", "unchanged" }) {
+        SCOPED_TRACE(outcome);
+        RecordingObserver observer;
+        const DocumentResult result = extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
+        EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
+        EXPECT_EQ(result.documentFolder, m_folder);
+        const std::string verb = outcome;
+        EXPECT_EQ(outcomes(result),
+            (std::vector<std::string> { verb + " in__x.txt",
+                (verb == "written" ? "renamed" : verb) + " in__x (2).txt",
+                verb + " " + cut }));
+        EXPECT_EQ(result.notes,
+            (std::vector<std::string> {
+                "the flat layout keeps no portfolio folders: their files are named like the "
+                "others" }));
+    }
+    EXPECT_EQ(written(), (Files { { "in__x.txt", "A" }, { "in__x (2).txt", "B" }, { cut, "L" } }));
+}
+
 std::vector<fixtures::FolderFixture> folderChain(int levels, const std::string &name = "f")
 {
     std::vector<fixtures::FolderFixture> folders;
