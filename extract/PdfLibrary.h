@@ -168,10 +168,11 @@ public:
     // The electronic invoice that the current document declares in its XMP metadata (the
     // catalog's /Metadata stream, read once per document, at most maxXmpPacketBytes decoded;
     // see readInvoiceDeclarations), with the attachment that holds it: of several declarations
-    // the first whose file is an attachment, the attachment being the best fit by name and
-    // /AFRelationship (see invoiceAttachmentFit), looked for among the listed attachments first
-    // and only then among the unlisted ones. Not declared when none is current or the metadata
-    // declares none; metadata that cannot be read is warned about (see warnings()).
+    // the one whose file an attachment fits best by name and /AFRelationship (see
+    // invoiceAttachmentFit; the first of equals, the first declaration when none fits), looked
+    // for among the listed attachments first and only then among the unlisted ones. Not declared
+    // when none is current or the metadata declares none; metadata that cannot be read is warned
+    // about (see warnings()).
     InvoiceInfo invoiceInfo();
 
     // The same non-zero number for attachments whose data is one and the same stream object of
