@@ -91,6 +91,7 @@ void DocumentList::addDocumentFile(
     int count = 0;
     std::string error;
     std::vector<AttachmentInfo> attachments;
+    InvoiceInfo invoice;
     const auto open = [&] {
         opened = m_library.OpenDocument(utf8Path, std::string())
             == static_cast<int>(OpenStatus::Opened);
@@ -99,6 +100,8 @@ void DocumentList::addDocumentFile(
         error = m_library.lastError();
         for (int i = 1; i <= std::min(count, maxShownAttachments); ++i)
             attachments.push_back(m_library.attachmentInfo(i));
+        if (opened)
+            invoice = m_library.invoiceInfo();
     };
     if (m_longCall)
         m_longCall(path, open);
@@ -127,6 +130,14 @@ void DocumentList::addDocumentFile(
     row->setText(2, path);
     row->setData(2, Qt::UserRole, QByteArray::fromStdString(file));
     addAttachmentRows(*row, attachments, count, image(PaperClipImage));
+    if (invoice.declared) {
+        // An electronic invoice says so on its row, and on its attachment's line.
+        const QString text = QString::fromStdString(invoiceText(invoice));
+        row->setToolTip(0, text);
+        if (QTreeWidgetItem *line = row->child(invoice.index - 1);
+            line != nullptr && invoice.present)
+            line->setText(2, text + QStringLiteral("  ") + line->text(2));
+    }
     m_controls.listView->insertTopLevelItem(0, row);
 }
 

@@ -395,6 +395,23 @@ private slots:
         QCOMPARE(shown().last(), Completed);
     }
 
+    // A real Factur-X invoice says so on its row and on the line of its XML attachment.
+    void invoicesAreShown()
+    {
+        const fs::path invoice = fs::path(QUENLITH_CORPUS_DIR) / "factur-x__invoice_EN16931.pdf";
+        if (!fs::exists(invoice))
+            QSKIP("the corpus is not here");
+        addFiles({ invoice });
+        QTreeWidgetItem *top = row(0);
+        QCOMPARE(top->toolTip(0), QStringLiteral("invoice: Factur-X EN 16931, factur-x.xml"));
+        bool marked = false;
+        for (int i = 0; i < top->childCount(); ++i)
+            marked = marked
+                || (top->child(i)->text(1) == "factur-x.xml"
+                    && top->child(i)->text(2).startsWith("invoice: Factur-X EN 16931"));
+        QVERIFY(marked);
+    }
+
     // A row expands to its attachments: size, name, date and origin; after a run, the one that
     // failed carries the exclamation mark and its reason. Space on such a line ticks nothing.
     void expandedRowsShowTheAttachments()
