@@ -34,6 +34,10 @@ floor=$out/qpdf-floor
 if [[ ! -x $floor || $here/qpdf-floor.cpp -nt $floor ]]; then
   g++ -O2 -std=c++20 -DPOINTERHOLDER_TRANSITION=4 -o "$floor" "$here/qpdf-floor.cpp" -lqpdf
 fi
+writefloor=$out/write-floor
+if [[ ! -x $writefloor || $here/write-floor.cpp -nt $writefloor ]]; then
+  g++ -O2 -std=c++20 -o "$writefloor" "$here/write-floor.cpp"
+fi
 if [[ ! -f $corpus/.complete ]]; then
   echo "Building the corpus in $corpus ..."
   rm -rf "$corpus"
@@ -98,6 +102,8 @@ echo
 echo "Extracting the small documents (files written)"
 measure extract_j1 "quenlith-cli extract --jobs 1" "$cli" extract --jobs 1 -o @OUT@ "$small"
 written_ours=$(files_in "$scratch")
+# The same folders and files, written by the least program that does it safely.
+measure write_floor "floor: write the same folders and files" "$writefloor" "$scratch" @OUT@/tree
 measure extract "quenlith-cli extract" "$cli" extract -o @OUT@ "$small"
 measure extract_fitz "PyMuPDF script, one process" "$py" "$here/peer-fitz.py" extract "$small" @OUT@
 measure extract_pikepdf "pikepdf script, one process" "$py" "$here/peer-pikepdf.py" extract "$small" @OUT@
@@ -127,7 +133,7 @@ echo "Ratios: time of each figure / time of quenlith-cli (default jobs); above 1
 for id in cat_small list_j1 list_fitz list_pikepdf list_pdfdetach list_qpdf; do
   printf '  list     %-18s %8s\n' "$id" "$(ratio "$id" list)"
 done
-for id in extract_j1 extract_fitz extract_pikepdf extract_pdfdetach extract_qpdf; do
+for id in write_floor extract_j1 extract_fitz extract_pikepdf extract_pdfdetach extract_qpdf; do
   printf '  extract  %-18s %8s\n' "$id" "$(ratio "$id" extract)"
 done
 for id in cat_big zlib_big floor_big floor_md5_big big_j1 big_pdfdetach big_qpdf big_fitz big_pikepdf; do
@@ -147,3 +153,38 @@ echo "  big attachments at >= 90% of the libqpdf floor (--jobs 1, one at a time 
   "$(verdict "${seconds[floor_big]} >= 0.9 * ${seconds[big_j1]}")"
 echo "  peak memory for the big attachments < 64 MB: --jobs 1 ${memory[big_j1]} MB, default ${memory[big]} MB:" \
   "$(verdict "${memory[big]} < 64 && ${memory[big_j1]} < 64")"
+
+# The fastest peer of each kind of work, and how far ahead of it we are.
+fastest() {
+  local best=$1 id
+  for id in "$@"; do
+    awk -v a="${seconds[$id]}" -v b="${seconds[$best]}" 'BEGIN { exit !(a < b) }' && best=$id
+  done
+  echo "$best"
+}
+peer_list=$(fastest list_fitz list_pikepdf list_pdfdetach list_qpdf)
+peer_extract=$(fastest extract_fitz extract_pikepdf extract_pdfdetach extract_qpdf)
+peer_big=$(fastest big_fitz big_pikepdf big_pdfdetach big_qpdf)
+echo "  list >= 2.5x the fastest peer ($peer_list): $(ratio "$peer_list" list)x: $(verdict "$(ratio "$peer_list" list) >= 2.5")"
+echo "  extract >= 2x the fastest peer ($peer_extract): $(ratio "$peer_extract" extract)x: $(verdict "$(ratio "$peer_extract" extract) >= 2")"
+echo "  extract within 1.5x of the file-writing floor (--jobs 1 against the one-thread floor): $(ratio extract_j1 write_floor)x: $(verdict "$(ratio extract_j1 write_floor) <= 1.5")"
+echo "  big attachments >= 1.5x the fastest peer ($peer_big): $(ratio "$peer_big" big)x: $(verdict "$(ratio "$peer_big" big) >= 1.5")"
+
+echo
+echo "Headline: quenlith-cli against the fastest peer, $(date -u +%Y-%m-%d), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+printf '  %-44s %8s %8s %7s\n' "work" "ours" "peer" "ratio"
+printf '  %-44s %7ss %7ss %6sx\n' "list 2,000 small documents ($peer_list)" "${seconds[list]}" "${seconds[$peer_list]}" "$(ratio "$peer_list" list)"
+printf '  %-44s %7ss %7ss %6sx\n' "extract them, 5,040 files ($peer_extract)" "${seconds[extract]}" "${seconds[$peer_extract]}" "$(ratio "$peer_extract" extract)"
+printf '  %-44s %7ss %7ss %6sx\n' "write 5 x 100 MB attachments ($peer_big)" "${seconds[big]}" "${seconds[$peer_big]}" "$(ratio "$peer_big" big)"
+
+# The times side by side, as a picture (gnuplot, when it is there).
+if command -v gnuplot > /dev/null; then
+  data=$out/times.dat
+  {
+    echo "work quenlith-cli PyMuPDF pikepdf qpdf-loop pdfdetach-loop"
+    echo "list ${seconds[list]} ${seconds[list_fitz]} ${seconds[list_pikepdf]} ${seconds[list_qpdf]} ${seconds[list_pdfdetach]}"
+    echo "extract ${seconds[extract]} ${seconds[extract_fitz]} ${seconds[extract_pikepdf]} ${seconds[extract_qpdf]} ${seconds[extract_pdfdetach]}"
+    echo "big ${seconds[big]} ${seconds[big_fitz]} ${seconds[big_pikepdf]} ${seconds[big_qpdf]} ${seconds[big_pdfdetach]}"
+  } > "$data"
+  gnuplot -e "data='$data'; picture='$out/bench.png'" "$here/plot.gp" && echo "Plot: $out/bench.png"
+fi
