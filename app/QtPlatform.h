@@ -32,6 +32,7 @@ public:
 
 private:
     QElapsedTimer m_sinceEvents;
+    qint64 m_lastEventsCost = 0; // milliseconds the last events took
 };
 
 } // namespace quenlith
