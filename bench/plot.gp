@@ -7,7 +7,7 @@ set style data histograms
 set style histogram clustered gap 1
 set style fill solid 0.85 border -1
 set logscale y
-set yrange [0.1:*]
+set yrange [0.01:*]
 set ylabel "seconds"
 set key top left
 set grid ytics
