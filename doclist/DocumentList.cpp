@@ -30,32 +30,14 @@ QString sizeText(std::int64_t bytes)
                      : QLocale::system().formattedDataSize(bytes);
 }
 
-// One line per attachment under its document's row: size, name, date and where it is listed.
-void addAttachmentRows(QTreeWidgetItem &row,
-    const std::vector<AttachmentInfo> &attachments,
-    int count,
-    const QIcon &clip)
+// The line of one attachment under its document's row: name, then size, date and origin.
+DocumentList::AttachmentLine lineOf(const AttachmentInfo &info)
 {
-    for (const AttachmentInfo &info : attachments) {
-        auto *line = new DocumentRow;
-        line->setFlags(Qt::ItemIsEnabled);
-        // The first column is indented here: the details go where the path is.
-        line->setText(1, QString::fromStdString(info.name));
-        line->setIcon(1, clip);
-        QStringList details { sizeText(info.declaredSize) };
-        if (const std::string date = isoDate(info.modTime); !date.empty())
-            details.append(QString::fromStdString(date));
-        details.append(QString::fromStdString(info.origin));
-        line->setText(2, details.join(QStringLiteral("  ")));
-        row.addChild(line);
-    }
-    if (count > static_cast<int>(attachments.size())) {
-        auto *more = new DocumentRow;
-        more->setFlags(Qt::ItemIsEnabled);
-        more->setText(
-            1, QStringLiteral("... and %1 more").arg(count - static_cast<int>(attachments.size())));
-        row.addChild(more);
-    }
+    QStringList details { sizeText(info.declaredSize) };
+    if (const std::string date = isoDate(info.modTime); !date.empty())
+        details.append(QString::fromStdString(date));
+    details.append(QString::fromStdString(info.origin));
+    return { QString::fromStdString(info.name), details.join(QStringLiteral("  ")), {} };
 }
 } // namespace
 
@@ -65,6 +47,37 @@ DocumentList::DocumentList(
     , m_library(library)
     , m_images(images)
 {
+    // The lines become items only when a row is first opened: 100,000 rows with a few
+    // attachments each would otherwise hold hundreds of thousands of items.
+    QObject::connect(m_controls.listView, &QTreeWidget::itemExpanded, [this](QTreeWidgetItem *row) {
+        showLines(row);
+    });
+}
+
+void DocumentList::showLines(QTreeWidgetItem *row)
+{
+    const auto pending = m_lines.find(row);
+    if (pending == m_lines.end())
+        return;
+    const QIcon clip = image(PaperClipImage);
+    const QIcon failed = image(ExclamationImage);
+    for (const AttachmentLine &text : pending->second.lines) {
+        auto *line = new DocumentRow;
+        line->setFlags(Qt::ItemIsEnabled);
+        // The first column is indented here: the details go where the path is.
+        line->setText(1, text.name);
+        line->setIcon(1, text.failure.isEmpty() ? clip : failed);
+        line->setToolTip(1, text.failure);
+        line->setText(2, text.details);
+        row->addChild(line);
+    }
+    if (pending->second.more > 0) {
+        auto *more = new DocumentRow;
+        more->setFlags(Qt::ItemIsEnabled);
+        more->setText(1, QStringLiteral("... and %1 more").arg(pending->second.more));
+        row->addChild(more);
+    }
+    m_lines.erase(pending);
 }
 
 QIcon DocumentList::image(int number) const
@@ -130,14 +143,24 @@ void DocumentList::addDocumentFile(
     row->setToolTip(1, path);
     row->setText(2, path);
     row->setData(2, Qt::UserRole, QByteArray::fromStdString(file));
-    addAttachmentRows(*row, attachments, count, image(PaperClipImage));
+    if (!attachments.empty()) {
+        PendingLines &pending = m_lines[row];
+        for (const AttachmentInfo &info : attachments)
+            pending.lines.push_back(lineOf(info));
+        pending.more = count - static_cast<int>(attachments.size());
+        row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    }
     if (invoice.declared) {
         // An electronic invoice says so on its row, and on its attachment's line.
         const QString text = QString::fromStdString(invoiceText(invoice));
         row->setToolTip(0, text);
-        if (QTreeWidgetItem *line = row->child(invoice.index - 1);
-            line != nullptr && invoice.present)
-            line->setText(2, text + QStringLiteral("  ") + line->text(2));
+        if (const auto pending = m_lines.find(row); pending != m_lines.end() && invoice.present
+            && invoice.index >= 1
+            && invoice.index <= static_cast<int>(pending->second.lines.size())) {
+            QString &details
+                = pending->second.lines[static_cast<std::size_t>(invoice.index - 1)].details;
+            details = text + QStringLiteral("  ") + details;
+        }
     }
     m_controls.listView->insertTopLevelItem(0, row);
 }
@@ -184,6 +207,7 @@ void DocumentList::rowClick()
 
 void DocumentList::clear()
 {
+    m_lines.clear(); // before the rows that are its keys go
     m_controls.listView->clear();
     m_controls.process->setEnabled(false);
 }
@@ -193,13 +217,23 @@ void DocumentList::showOutcomes(int position, const std::vector<AttachmentOutcom
     QTreeWidgetItem *row = m_controls.listView->topLevelItem(position - 1);
     if (row == nullptr)
         return;
+    const auto pending = m_lines.find(row);
     for (const AttachmentOutcome &outcome : outcomes) {
+        const QString name = QString::fromStdString(outcome.info.name);
+        const QString failure
+            = outcomeSucceeded(outcome.kind) ? QString() : QString::fromStdString(outcome.reason);
+        if (pending != m_lines.end()) { // not opened yet: the line shows it when it is
+            const auto at = static_cast<std::size_t>(outcome.index - 1);
+            if (outcome.index >= 1 && at < pending->second.lines.size()
+                && pending->second.lines[at].name == name)
+                pending->second.lines[at].failure = failure;
+            continue;
+        }
         QTreeWidgetItem *line = row->child(outcome.index - 1);
-        if (line == nullptr || line->text(1) != QString::fromStdString(outcome.info.name))
+        if (line == nullptr || line->text(1) != name)
             continue; // beyond the lines shown, or the document changed since it was added
-        const bool failed = !outcomeSucceeded(outcome.kind);
-        line->setIcon(1, image(failed ? ExclamationImage : PaperClipImage));
-        line->setToolTip(1, failed ? QString::fromStdString(outcome.reason) : QString());
+        line->setIcon(1, image(failure.isEmpty() ? PaperClipImage : ExclamationImage));
+        line->setToolTip(1, failure);
     }
 }
 

@@ -5,12 +5,14 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace quenlith {
 
@@ -72,9 +74,23 @@ public:
     // "<rows> PDF Documents Added".
     static QString countCaption(int rows);
 
-private:
-    QIcon image(int number) const;
+    struct AttachmentLine {
+        QString name;
+        QString details; // size, date, origin
+        QString failure; // why the last run failed it; empty when it did not fail
+    };
 
+private:
+    struct PendingLines {
+        std::vector<AttachmentLine> lines;
+        int more = 0; // attachments beyond the lines
+    };
+
+    QIcon image(int number) const;
+    // Makes `row`'s attachment lines its child items, the first time it is opened.
+    void showLines(QTreeWidgetItem *row);
+
+    std::unordered_map<const QTreeWidgetItem *, PendingLines> m_lines; // rows not yet opened
     Controls m_controls;
     PdfLibrary &m_library;
     QList<QIcon> m_images;
