@@ -1,13 +1,19 @@
 // The desktop's dialogs as the window's platform opens them, driven by keys and typed text.
 #include "app/FileDialogs.h"
+#include "app/QtPlatform.h"
 #include "tests/support/ScratchFolder.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using quenlith::DocumentPickerDialog;
 using quenlith::FolderPickerDialog;
@@ -81,6 +87,63 @@ private slots:
         quenlith::PasswordDialog skipped(nullptr, QStringLiteral("b.pdf"));
         execWith(skipped, [&] { QTest::keyClick(&skipped, Qt::Key_Escape); });
         QCOMPARE(skipped.result(), int(QDialog::Rejected));
+    }
+
+    // The real message box shows the icon asked for, has the asked default button, answers
+    // Extra for the extra button and No for Escape on a question.
+    void messageBoxes()
+    {
+        quenlith::QtPlatform platform;
+        struct Row {
+            quenlith::Platform::Message message;
+            std::function<void(QMessageBox &)> act;
+            quenlith::Platform::Answer answer;
+        };
+        quenlith::Platform::Message question { QStringLiteral("Go on?"),
+            QStringLiteral("Quenlith"),
+            quenlith::Platform::Icon::Question,
+            quenlith::Platform::Buttons::YesNo,
+            quenlith::Platform::Answer::No,
+            {},
+            {} };
+        quenlith::Platform::Message done { QStringLiteral("Done."),
+            QStringLiteral("Quenlith"),
+            quenlith::Platform::Icon::Warning,
+            quenlith::Platform::Buttons::Ok,
+            quenlith::Platform::Answer::Ok,
+            QStringLiteral("details"),
+            QStringLiteral("Save Report...") };
+        const std::vector<Row> rows = {
+            { question,
+                [](QMessageBox &box) {
+                    QCOMPARE(box.icon(), QMessageBox::Question);
+                    QVERIFY(box.defaultButton() == box.button(QMessageBox::No));
+                    QTest::keyClick(&box, Qt::Key_Escape);
+                },
+                quenlith::Platform::Answer::No },
+            { question,
+                [](QMessageBox &box) { box.button(QMessageBox::Yes)->click(); },
+                quenlith::Platform::Answer::Yes },
+            { done,
+                [](QMessageBox &box) {
+                    QCOMPARE(box.icon(), QMessageBox::Warning);
+                    QCOMPARE(box.detailedText(), QStringLiteral("details"));
+                    for (QAbstractButton *button : box.buttons())
+                        if (button->text() == QStringLiteral("Save Report..."))
+                            button->click();
+                },
+                quenlith::Platform::Answer::Extra },
+        };
+        for (const Row &row : rows) {
+            QTimer::singleShot(0, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box != nullptr);
+                row.act(*box);
+                if (box->isVisible())
+                    box->reject();
+            });
+            QCOMPARE(platform.messageBox(nullptr, row.message), row.answer);
+        }
     }
 
     // Ctrl+A selects the folders beside the documents; Return then chooses the documents.
