@@ -129,6 +129,28 @@ TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
             { "c.bin", std::string("\0\1\2", 3) } }));
 }
 
+// A document that cannot be opened again after another one was made current at a yield point
+// fails with the reason: its attachments after that point are not written, and it is not
+// reported as done.
+TEST_F(DocumentExtractionTest, ADocumentLostAtAYieldPointFails)
+{
+    fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "other", 0 } });
+    int yields = 0;
+    m_observer.onYield = [&] {
+        if (++yields == 2) { // after the first attachment
+            std::ofstream(m_scratch.file("in.pdf"), std::ios::trunc) << "gone";
+            m_library.OpenDocument(m_scratch.file("other.pdf"), "");
+        }
+        return true;
+    };
+    const auto result = extract({ { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(result.openReason.empty());
+    EXPECT_EQ(documentFailure(result), result.openReason);
+    EXPECT_FALSE(documentSucceeded(result));
+    EXPECT_EQ(written(), (Files { { "a.txt", "alpha" } }));
+}
+
 // A document that does not open gets no folder; one that opens gets it, even when empty.
 TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
 {
