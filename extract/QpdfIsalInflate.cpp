@@ -13,8 +13,8 @@ QpdfIsalInflate::QpdfIsalInflate(Pipeline *output)
     : Pipeline("ISA-L inflate", output)
     // Not zeroed: isal_inflate_init sets what the state needs, and zeroing 340 KB for each of
     // thousands of small attachments would cost more than inflating them.
-    , m_state(std::make_unique_for_overwrite<State>())
-    , m_output(std::make_unique_for_overwrite<unsigned char[]>(outputSize))
+    , m_state(new State) // default-initialised, as make_unique_for_overwrite (C++20) would
+    , m_output(new unsigned char[outputSize])
 {
     isal_inflate_init(&m_state->stream);
     m_state->stream.crc_flag = ISAL_ZLIB; // parse the zlib header, verify the Adler-32
