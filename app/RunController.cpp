@@ -329,15 +329,14 @@ void RunController::showCompletion(const QString &outputFolder,
                         .arg(totals.renamed);
     // Where the files went and how many, so that the message stands on its own.
     // Concatenated, not arg()-chained: a folder name may hold "%2".
-    const auto counted = [](std::int64_t n, const char *one, const char *many) {
-        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
-    };
     QString counts = QStringLiteral("Output folder: ") + QDir::toNativeSeparators(outputFolder)
-        + QLatin1Char('\n') + counted(totals.documents, "document", "documents")
+        + QLatin1Char('\n')
+        + counted(totals.documents, QStringLiteral("document"), QStringLiteral("documents"))
         + QStringLiteral(" processed");
     if (totals.documentsFailed > 0)
         counts += QStringLiteral(" (%1 failed)").arg(totals.documentsFailed);
-    counts += QStringLiteral(", ") + counted(totals.written, "attachment", "attachments")
+    counts += QStringLiteral(", ")
+        + counted(totals.written, QStringLiteral("attachment"), QStringLiteral("attachments"))
         + QStringLiteral(" written (")
         + QLocale::system().formattedDataSize(static_cast<qint64>(totals.bytesWritten))
         + QLatin1Char(')');

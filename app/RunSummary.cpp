@@ -1,15 +1,8 @@
 #include "app/RunSummary.h"
 
+#include "app/WindowCommon.h"
+
 namespace quenlith {
-
-namespace {
-
-QString counted(qsizetype count, const QString &one, const QString &many)
-{
-    return QString::number(count) + QLatin1Char(' ') + (count == 1 ? one : many);
-}
-
-} // namespace
 
 void RunSummary::documentNotOpened(const QString &documentName, const QString &reason)
 {

@@ -24,6 +24,12 @@ inline QString errorText(int number, const QString &description)
     return QString::number(number) + QLatin1Char(':') + description;
 }
 
+// "1 document", "3 documents".
+inline QString counted(qint64 count, const QString &one, const QString &many)
+{
+    return QString::number(count) + QLatin1Char(' ') + (count == 1 ? one : many);
+}
+
 inline QString withSeparator(const QString &folder)
 {
     return QString::fromStdString(withTrailingSeparator(folder.toStdString()));

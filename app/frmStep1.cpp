@@ -160,16 +160,8 @@ bool frmStep1::isClosing() const
 
 void frmStep1::yieldEvents()
 {
-    if (m_listSelection != nullptr && m_platform.eventsDue()
-        && (!m_sinceSelection.isValid() || m_sinceSelection.elapsed() >= 2 * m_lastSelectionCost)) {
-        // Applying lays out the whole list: at 100,000 rows that takes longer than the rows
-        // between two events, so it gets at most a third of the time.
-        QElapsedTimer cost;
-        cost.start();
-        m_listSelection->apply();
-        m_lastSelectionCost = cost.elapsed();
-        m_sinceSelection.start();
-    }
+    if (m_listSelection != nullptr && m_platform.eventsDue())
+        m_listSelection->applyWhenDue();
     m_platform.processEvents();
     if (m_closing)
         throw WindowClosing();

@@ -2,7 +2,6 @@
 
 #include "app/Platform.h"
 
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -148,8 +147,6 @@ private:
     std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
-    QElapsedTimer m_sinceSelection; // since m_listSelection was last applied
-    qint64 m_lastSelectionCost = 0; // milliseconds that took
     std::unique_ptr<RunController> m_run; // created with the document list
     std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
     QString m_lastSourceFolder; // chosen by the last folder add of this session

@@ -158,6 +158,16 @@ void writeAll(const std::string &path, const std::string &bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// Deterministic output with every stream kept as the fixture stored it: a corrupt Flate stream
+// stays corrupt, and the embedded files come encoded, as the tests want them.
+void keepStreamsAsStored(QPDFWriter &writer)
+{
+    writer.setStaticID(true);
+    writer.setObjectStreamMode(qpdf_o_disable);
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.setCompressStreams(false);
+}
+
 } // namespace
 
 void writePdf(const std::string &path, const std::vector<Attachment> &attachments, int pages)
@@ -370,10 +380,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
     }
 
     QPDFWriter writer(pdf, path.c_str());
-    writer.setStaticID(true);
-    writer.setObjectStreamMode(qpdf_o_disable);
-    writer.setDecodeLevel(qpdf_dl_none); // keeps a corrupt Flate stream as it is
-    writer.setCompressStreams(false); // the embedded files come encoded, as the test wants them
+    keepStreamsAsStored(writer);
     const char *user = document.userPassword.c_str();
     const char *owner = document.ownerPassword.c_str();
     if (document.encryption == Encryption::Aes256) {
@@ -568,10 +575,7 @@ void deepenNameTree(const std::string &path, int levels, bool loop)
         innermost.getKey("/Kids").appendItem(node);
     names.replaceKey("/EmbeddedFiles", node);
     QPDFWriter writer(pdf, path.c_str());
-    writer.setStaticID(true);
-    writer.setObjectStreamMode(qpdf_o_disable);
-    writer.setDecodeLevel(qpdf_dl_none);
-    writer.setCompressStreams(false);
+    keepStreamsAsStored(writer);
     writer.write();
 }
 
@@ -611,10 +615,7 @@ void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
     collection.replaceKey("/Folders", root);
     pdf.getRoot().replaceKey("/Collection", collection);
     QPDFWriter writer(pdf, path.c_str());
-    writer.setStaticID(true);
-    writer.setObjectStreamMode(qpdf_o_disable);
-    writer.setDecodeLevel(qpdf_dl_none);
-    writer.setCompressStreams(false);
+    keepStreamsAsStored(writer);
     writer.write();
 }
 
