@@ -77,6 +77,18 @@ public:
 
 const std::string opening = "label Extracted Attachment(s) 0 (of 0); wait shown; wait hidden; ";
 
+// A name-tree file named `name` in /UF, optionally sharing the stream of file `streamOf`.
+fixtures::FileSpecFixture namedFile(
+    const std::string &name, const std::string &data, int streamOf = -1)
+{
+    fixtures::FileSpecFixture file;
+    file.data = data;
+    file.names["/UF"] = name;
+    file.treeKeys = { name };
+    file.streamOf = streamOf;
+    return file;
+}
+
 class DocumentExtractionTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -358,23 +370,18 @@ TEST_F(DocumentExtractionTest, ALinkOrFileAtTheFolderNameGivesANumberedFolder)
 TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
 {
     const std::string stopped = "stopped: the document's attachments together pass the limit of ";
+    const Files a = { { "a.txt", "aaaa" } }, ab = { { "a.txt", "aaaa" }, { "b.txt", "bbbb" } };
+    Files abc = ab;
+    abc["c.txt"] = "cccc";
     const struct {
         std::uint64_t limit;
-        std::vector<const char *> outcomes; // first run, then rerun
+        const char *outcomes; // first run, then rerun
         Files files;
     } rows[] = {
-        { 0,
-            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" }, { "c.txt", "cccc" } } },
-        { 12,
-            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" }, { "c.txt", "cccc" } } },
-        { 8,
-            { "written", "written", "failed", "unchanged", "unchanged", "failed" },
-            { { "a.txt", "aaaa" }, { "b.txt", "bbbb" } } },
-        { 6,
-            { "written", "failed", "failed", "unchanged", "failed", "failed" },
-            { { "a.txt", "aaaa" } } },
+        { 0, "written written written unchanged unchanged unchanged ", abc },
+        { 12, "written written written unchanged unchanged unchanged ", abc },
+        { 8, "written written failed unchanged unchanged failed ", ab },
+        { 6, "written failed failed unchanged failed failed ", a },
     };
     fixtures::writePdf(m_scratch.file("in.pdf"),
         { { "a.txt", "aaaa", 0 }, { "b.txt", "bbbb", 0 }, { "c.txt", "cccc", 0 } });
@@ -382,13 +389,13 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
         fs::remove_all(m_scratch.path() / "doc");
         ExtractionOptions options;
         options.maxDocumentSize = row.limit;
-        std::vector<std::string> outcomes;
+        std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
             const DocumentResult result = extractDocumentAttachments(
                 m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
             for (const AttachmentOutcome &outcome : result.attachments) {
-                outcomes.push_back(outcomeWord(outcome.kind));
+                outcomes += outcomeWord(outcome.kind) + " ";
                 if (outcome.kind == AttachmentOutcome::Kind::Failed) {
                     EXPECT_EQ(
                         outcome.reason, stopped + std::to_string(row.limit) + " bytes per document")
@@ -396,8 +403,7 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
                 }
             }
         }
-        EXPECT_EQ(outcomes, std::vector<std::string>(row.outcomes.begin(), row.outcomes.end()))
-            << row.limit;
+        EXPECT_EQ(outcomes, row.outcomes) << row.limit;
         EXPECT_EQ(written(), row.files) << row.limit;
     }
 }
@@ -406,16 +412,8 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
 TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
 {
     fixtures::DocumentFixture document;
-    fixtures::FileSpecFixture huge;
-    huge.data = "small in truth";
-    huge.names["/UF"] = "huge.bin";
-    huge.size = std::int64_t { 1 } << 60;
-    huge.treeKeys = { "huge.bin" };
-    fixtures::FileSpecFixture small;
-    small.data = "s";
-    small.names["/UF"] = "small.txt";
-    small.treeKeys = { "small.txt" };
-    document.files = { huge, small };
+    document.files = { namedFile("huge.bin", "small in truth"), namedFile("small.txt", "s") };
+    document.files[0].size = std::int64_t { 1 } << 60;
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     RecordingObserver observer;
     const DocumentResult result
@@ -432,45 +430,26 @@ TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
 // new name a hard link to the first file where the file system allows.
 TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
 {
+    const Files all = { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } };
+    Files kept = all, beside = all;
+    kept["b.txt"] = beside["b.txt"] = "other";
+    beside["b (2).txt"] = "shared";
+    using enum ExistingFiles;
     const struct {
         ExistingFiles existing;
         const char *before; // content of b.txt before the first run; null for none
-        std::vector<const char *> outcomes; // first run, then rerun
+        const char *outcomes; // first run, then rerun
         Files files;
     } rows[] = {
-        { ExistingFiles::Keep,
-            nullptr,
-            { "written", "written", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
-        { ExistingFiles::Keep,
-            "shared",
-            { "written", "unchanged", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
-        { ExistingFiles::Keep,
-            "other",
-            { "written", "renamed", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "shared" },
-                { "b.txt", "other" },
-                { "b (2).txt", "shared" },
-                { "c.txt", "shared" } } },
-        { ExistingFiles::Overwrite,
-            "other",
-            { "written", "overwritten", "written", "unchanged", "unchanged", "unchanged" },
-            { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", "shared" } } },
-        { ExistingFiles::Skip,
-            "other",
-            { "written", "skipped", "written", "skipped", "skipped", "skipped" },
-            { { "a.txt", "shared" }, { "b.txt", "other" }, { "c.txt", "shared" } } },
+        { Keep, nullptr, "written written written unchanged unchanged unchanged ", all },
+        { Keep, "shared", "written unchanged written unchanged unchanged unchanged ", all },
+        { Keep, "other", "written renamed written unchanged unchanged unchanged ", beside },
+        { Overwrite, "other", "written overwritten written unchanged unchanged unchanged ", all },
+        { Skip, "other", "written skipped written skipped skipped skipped ", kept },
     };
     fixtures::DocumentFixture document;
-    for (const char *name : { "a.txt", "b.txt", "c.txt" }) {
-        fixtures::FileSpecFixture file;
-        file.data = "shared";
-        file.names["/UF"] = name;
-        file.treeKeys = { name };
-        file.streamOf = document.files.empty() ? -1 : 0;
-        document.files.push_back(file);
-    }
+    for (const char *name : { "a.txt", "b.txt", "c.txt" })
+        document.files.push_back(namedFile(name, "shared", document.files.empty() ? -1 : 0));
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     for (const auto &row : rows) {
         fs::remove_all(m_scratch.path() / "doc");
@@ -480,22 +459,21 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
         ExtractionOptions options;
         options.existing = row.existing;
         options.sha256 = true;
-        std::vector<std::string> outcomes;
+        std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
             const DocumentResult result = extractDocumentAttachments(
                 m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
             EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
             for (const AttachmentOutcome &outcome : result.attachments) {
-                outcomes.push_back(outcomeWord(outcome.kind));
+                outcomes += outcomeWord(outcome.kind) + " ";
                 if (outcome.kind != AttachmentOutcome::Kind::Skipped) {
                     EXPECT_EQ(outcome.sha256, result.attachments[0].sha256) << outcome.index;
                 }
             }
         }
         const auto label = row.before == nullptr ? std::string("none") : row.before;
-        EXPECT_EQ(outcomes, std::vector<std::string>(row.outcomes.begin(), row.outcomes.end()))
-            << label;
+        EXPECT_EQ(outcomes, row.outcomes) << label;
         EXPECT_EQ(written(), row.files) << label;
     }
 #ifdef __linux__
@@ -507,14 +485,9 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
 TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
 {
     fixtures::DocumentFixture document;
-    for (int i = 0; i < 1000; ++i) {
-        fixtures::FileSpecFixture file;
-        file.data = std::string(4096, 'z');
-        file.names["/UF"] = "bomb" + std::to_string(i) + ".bin";
-        file.treeKeys = { file.names["/UF"] };
-        file.streamOf = i == 0 ? -1 : 0;
-        document.files.push_back(file);
-    }
+    for (int i = 0; i < 1000; ++i)
+        document.files.push_back(namedFile(
+            "bomb" + std::to_string(i) + ".bin", std::string(4096, 'z'), i == 0 ? -1 : 0));
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     ExtractionOptions options;
     options.maxAttachmentSize = 1024;

@@ -777,7 +777,6 @@ TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
 {
     constexpr std::uint64_t MiB = 1024 * 1024;
     struct Row {
-        std::string name;
         std::uint64_t dataSize;
         std::int64_t declaredSize; // -1: none
         std::uint64_t maxBytes, maxRatio;
@@ -786,53 +785,19 @@ TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
     };
     const int stopped = static_cast<int>(WriteStatus::DecodeFailed);
     const int mismatch = static_cast<int>(WriteStatus::ChecksumMismatch);
+    const std::string pastDeclared = "stopped: expands past its declared size of 1000 bytes";
+    const std::string pastLimit = "stopped: expands past the size limit";
     const std::vector<Row> rows = {
-        { "past its declared size",
-            3 * MiB,
-            1000,
-            0,
-            0,
-            stopped,
-            "stopped: expands past its declared size of 1000 bytes" },
-        { "up to its declared size's bound",
-            MiB + 2000,
-            1000,
-            0,
-            0,
-            mismatch,
-            "checksum mismatch" },
-        { "past the size limit",
-            3 * MiB,
-            -1,
-            2 * MiB,
-            0,
-            stopped,
-            "stopped: expands past the size limit" },
-        { "up to the size limit", 2 * MiB, -1, 2 * MiB, 0, written, "" },
-        { "a declared size past the limit",
-            3 * MiB,
-            3 * MiB,
-            2 * MiB,
-            0,
-            stopped,
-            "stopped: expands past the size limit" },
-        { "past the ratio, once past its floor",
-            PdfLibrary::expansionRatioFloor + MiB,
-            -1,
-            0,
-            1,
-            stopped,
-            "stopped: expands past the size limit" },
-        { "the default limits",
-            3 * MiB,
-            -1,
-            PdfLibrary::defaultMaxAttachmentSize,
-            1000,
-            written,
-            "" },
+        { 3 * MiB, 1000, 0, 0, stopped, pastDeclared },
+        { MiB + 2000, 1000, 0, 0, mismatch, "checksum mismatch" }, // up to the declared bound
+        { 3 * MiB, -1, 2 * MiB, 0, stopped, pastLimit },
+        { 2 * MiB, -1, 2 * MiB, 0, written, "" },
+        { 3 * MiB, 3 * MiB, 2 * MiB, 0, stopped, pastLimit }, // declared past the limit
+        { PdfLibrary::expansionRatioFloor + MiB, -1, 0, 1, stopped, pastLimit }, // past the ratio
+        { 3 * MiB, -1, PdfLibrary::defaultMaxAttachmentSize, 1000, written, "" },
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(&row - rows.data());
         auto spec = file("x.bin", std::string(row.dataSize, 'x'));
         spec.size = row.declaredSize;
         open(document({ spec }));
