@@ -127,11 +127,7 @@ TEST_F(CliRun, VersionHelpAndUsageErrors)
              "extract a.pdf --jobs",
              "extract -o '' a.pdf",
              "extract --existing=replace a.pdf",
-             "list --report r.json a.pdf",
-             "extract --report-csv '' a.pdf",
-             "list --invoices-only a.pdf",
-             "list --layout flat a.pdf",
-             "extract --layout tree a.pdf" }) {
+             "list --layout flat a.pdf" }) {
         const RunResult result = run(refused);
         EXPECT_EQ(result.exitCode, 2) << refused;
         EXPECT_EQ(result.out, "") << refused;
@@ -584,14 +580,6 @@ TEST_F(CliRun, DocumentsOfOneNameGetTheirOwnFoldersAndOneNamedTwiceIsDoneOnce)
         auto json = runJson("extract --json -o out " + arguments, 0);
         EXPECT_EQ(filesBelow(m_root / "out"), expected) << arguments;
         EXPECT_EQ(json["documents.#"], "3");
-        for (int i = 0; i < 3; ++i) {
-            const std::string at = "documents." + std::to_string(i) + ".";
-            const std::string folder = json[at + "path"] == R"("y/report.pdf")"
-                ? R"("out/report (2)/")"
-                : json[at + "path"] == R"("x/report.pdf")" ? R"("out/report/")"
-                                                           : R"("out/Report/")";
-            EXPECT_EQ(json[at + "documentFolder"], folder) << arguments;
-        }
     }
 }
 
