@@ -291,17 +291,14 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
             return form;
         const auto makeForm = [&] {
             auto xobject = pdf.newStream(std::string());
-            xobject.getDict().replaceKey("/Type", Handle::newName("/XObject"));
-            xobject.getDict().replaceKey("/Subtype", Handle::newName("/Form"));
-            xobject.getDict().replaceKey("/BBox", Handle::parse("[0 0 10 10]"));
+            xobject.replaceDict(
+                Handle::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 10 10] >>"));
             return xobject;
         };
         auto outer = makeForm();
         form = makeForm();
-        auto inner = Handle::newDictionary();
-        inner.replaceKey("/Fm1", form);
-        outer.getDict().replaceKey("/Resources", Handle::newDictionary());
-        outer.getDict().getKey("/Resources").replaceKey("/XObject", inner);
+        outer.getDict().replaceKey("/Resources", Handle::parse("<< /XObject << >> >>"));
+        outer.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Fm1", form);
         auto pageObject = pageList.at(static_cast<std::size_t>(page - 1)).getObjectHandle();
         auto resources = pageObject.getKey("/Resources");
         resources.replaceKey("/XObject", Handle::newDictionary());
@@ -364,9 +361,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document)
     if (!treeEntries.empty()) {
         auto tree = nameTree(pdf, treeEntries, 0, treeEntries.size(), document.treeFanout);
         tree.removeKey("/Limits"); // the root has none
-        auto names = Handle::newDictionary();
-        names.replaceKey("/EmbeddedFiles", tree);
-        pdf.getRoot().replaceKey("/Names", names);
+        pdf.getRoot().replaceKey("/Names", Handle::newDictionary({ { "/EmbeddedFiles", tree } }));
     }
 
     if (!document.metadata.empty()) {
@@ -445,22 +440,12 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
     const int P = -4;
     const char *user = encryption.userPassword.c_str();
     const char *owner = encryption.ownerPassword.c_str();
-    std::string key;
-    std::string O;
-    std::string U;
-    std::string OE;
-    std::string UE;
-    std::string Perms;
-    auto dict = Handle::newDictionary();
-    dict.replaceKey("/Filter", Handle::newName("/Standard"));
-    dict.replaceKey("/P", Handle::newInteger(P));
-    std::string cfm;
+    std::string key, O, U, OE, UE, Perms, cfm;
+    Handle dict;
     if (encryption.method == Method::Aes256) {
         QPDF::compute_encryption_parameters_V5(
             user, owner, 5, 6, 32, P, true, id1, key, O, U, OE, UE, Perms);
-        dict.replaceKey("/V", Handle::newInteger(5));
-        dict.replaceKey("/R", Handle::newInteger(6));
-        dict.replaceKey("/Length", Handle::newInteger(256));
+        dict = Handle::parse("<< /Filter /Standard /P -4 /V 5 /R 6 /Length 256 >>");
         dict.replaceKey("/OE", rawString(OE));
         dict.replaceKey("/UE", rawString(UE));
         dict.replaceKey("/Perms", rawString(Perms));
@@ -469,12 +454,9 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
         QPDF::compute_encryption_O_U(user, owner, 4, 4, 16, P, true, id1, O, U);
         key = QPDF::compute_encryption_key(
             user, QPDF::EncryptionData(4, 4, 16, P, O, U, "", "", "", id1, true));
-        dict.replaceKey("/V", Handle::newInteger(4));
-        dict.replaceKey("/R", Handle::newInteger(4));
-        dict.replaceKey("/Length", Handle::newInteger(128));
         // The defaults of /StmF and /StrF are /Identity; AES-256 documents leave them out.
+        dict = Handle::parse("<< /Filter /Standard /P -4 /V 4 /R 4 /Length 128 /StrF /Identity >>");
         dict.replaceKey("/StmF", Handle::newName(encryption.streamFilter));
-        dict.replaceKey("/StrF", Handle::newName("/Identity"));
         cfm = encryption.method == Method::Rc4 ? "/V2" : "/AESV2";
     }
     dict.replaceKey("/O", rawString(O));
@@ -563,11 +545,8 @@ void deepenNameTree(const std::string &path, int levels, bool loop)
     auto node = names.getKey("/EmbeddedFiles");
     Handle innermost;
     for (int i = 0; i < levels; ++i) {
-        auto kids = Handle::newArray();
-        kids.appendItem(node);
-        auto parent = Handle::newDictionary();
-        parent.replaceKey("/Kids", kids);
-        node = pdf.makeIndirectObject(parent);
+        node = pdf.makeIndirectObject(
+            Handle::newDictionary({ { "/Kids", Handle::newArray({ node }) } }));
         if (i == 0)
             innermost = node;
     }
@@ -585,9 +564,7 @@ void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
     QPDF pdf;
     pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
     const auto folder = [&](std::int64_t id, const std::string &name) {
-        auto dict = Handle::newDictionary();
-        dict.replaceKey("/Type", Handle::newName("/Folder"));
-        dict.replaceKey("/ID", Handle::newInteger(id));
+        auto dict = Handle::parse("<< /Type /Folder /ID " + std::to_string(id) + " >>");
         dict.replaceKey("/Name", rawString(name));
         return pdf.makeIndirectObject(dict);
     };
@@ -610,8 +587,7 @@ void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
             folders[i].replaceKey(
                 "/Child", folders.at(static_cast<std::size_t>(portfolio.folders[i].childLoop)));
     }
-    auto collection = Handle::newDictionary();
-    collection.replaceKey("/Type", Handle::newName("/Collection"));
+    auto collection = Handle::parse("<< /Type /Collection >>");
     collection.replaceKey("/Folders", root);
     pdf.getRoot().replaceKey("/Collection", collection);
     QPDFWriter writer(pdf, path.c_str());
