@@ -45,6 +45,7 @@ TEST(InvoiceMetadata, ReadsEachStandardInEachForm)
         { invoiceXmp("o.xml", "COMFORT", "urn:factur-x:pdfa:CrossIndustryDocument:order:1p0#"),
             "Order-X|COMFORT|o.xml|1.0|INVOICE" },
         { invoiceXmp("f.xml", " en16931 "), "Factur-X|EN 16931|f.xml|1.0|INVOICE" },
+        { invoiceXmp("f.xml", "basic wl", fx, "fx", true), "Factur-X|BASIC WL|f.xml|1.0|INVOICE" },
         { invoiceXmp("f.xml", "no thing"), "Factur-X|no thing|f.xml|1.0|INVOICE" },
         { invoiceXmp("a&amp;b&#x20;&#99;&lt;&bogus;.xml", "BASIC"),
             "Factur-X|BASIC|a&b c<&bogus;.xml|1.0|INVOICE" },
