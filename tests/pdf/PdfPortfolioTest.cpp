@@ -73,8 +73,9 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
         { fixtures::utf16be("\xcf\x80"), "\xcf\x80" },
         { longName, longName.substr(0, 255) } };
     for (const auto &[stored, shown] : names) {
-        const auto n = std::to_string(hostile.folders.size() + 1);
-        hostile.folders.push_back({ std::stoi(n), stored, -1, -1 });
+        const int id = static_cast<int>(hostile.folders.size()) + 1;
+        const auto n = std::to_string(id);
+        hostile.folders.push_back({ id, stored, -1, -1 });
         hostile.files.push_back(entry("<" + n + ">" + n));
         hostile.expected.push_back("portfolio|" + n + "|" + shown);
     }

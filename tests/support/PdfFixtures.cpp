@@ -445,7 +445,7 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
     if (encryption.method == Method::Aes256) {
         QPDF::compute_encryption_parameters_V5(
             user, owner, 5, 6, 32, P, true, id1, key, O, U, OE, UE, Perms);
-        dict = Handle::parse("<< /Filter /Standard /P -4 /V 5 /R 6 /Length 256 >>");
+        dict = Handle::parse("<< /Filter /Standard /V 5 /R 6 /Length 256 >>");
         dict.replaceKey("/OE", rawString(OE));
         dict.replaceKey("/UE", rawString(UE));
         dict.replaceKey("/Perms", rawString(Perms));
@@ -455,10 +455,11 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
         key = QPDF::compute_encryption_key(
             user, QPDF::EncryptionData(4, 4, 16, P, O, U, "", "", "", id1, true));
         // The defaults of /StmF and /StrF are /Identity; AES-256 documents leave them out.
-        dict = Handle::parse("<< /Filter /Standard /P -4 /V 4 /R 4 /Length 128 /StrF /Identity >>");
+        dict = Handle::parse("<< /Filter /Standard /V 4 /R 4 /Length 128 /StrF /Identity >>");
         dict.replaceKey("/StmF", Handle::newName(encryption.streamFilter));
         cfm = encryption.method == Method::Rc4 ? "/V2" : "/AESV2";
     }
+    dict.replaceKey("/P", Handle::newInteger(P));
     dict.replaceKey("/O", rawString(O));
     dict.replaceKey("/U", rawString(U));
     dict.replaceKey("/CF",
