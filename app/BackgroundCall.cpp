@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace quenlith {
 
@@ -30,6 +32,92 @@ struct CallState {
 
 thread_local CallState *t_call = nullptr; // the call this helper thread runs
 
+// A thread that runs one job after another: a folder add makes a call per document, and starting
+// a thread for each would cost more than opening a small document.
+class HelperThread {
+public:
+    HelperThread()
+        : m_thread([this] { loop(); })
+    {
+    }
+    ~HelperThread()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    HelperThread(const HelperThread &) = delete;
+    HelperThread &operator=(const HelperThread &) = delete;
+
+    // Runs `job` once the job before it has returned.
+    void start(std::function<void()> job)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = std::move(job);
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    void loop()
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_quit || m_job; });
+                if (!m_job)
+                    return;
+                job = std::exchange(m_job, nullptr);
+            }
+            job();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::function<void()> m_job;
+    bool m_quit = false;
+    std::thread m_thread;
+};
+
+// Idle helper threads. A call made while another one waits (a command run by the events of a
+// call) takes a thread of its own; a few are kept for the calls to come.
+class HelperPool {
+public:
+    std::unique_ptr<HelperThread> take()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_idle.empty())
+            return std::make_unique<HelperThread>();
+        std::unique_ptr<HelperThread> helper = std::move(m_idle.back());
+        m_idle.pop_back();
+        return helper;
+    }
+    void give(std::unique_ptr<HelperThread> helper)
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_idle.size() < KeptIdle)
+            m_idle.push_back(std::move(helper));
+        lock.unlock(); // otherwise helper's thread is joined here, outside the lock
+    }
+
+private:
+    static constexpr std::size_t KeptIdle = 2;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<HelperThread>> m_idle;
+};
+
+HelperPool &helperPool()
+{
+    static HelperPool pool;
+    return pool;
+}
+
 } // namespace
 
 BackgroundCall::BackgroundCall(Platform &platform)
@@ -46,7 +134,8 @@ void BackgroundCall::run(
     const std::function<void()> &work, const std::function<void(qint64)> &waiting)
 {
     auto state = std::make_shared<CallState>();
-    std::thread helper([state, &work, beforeWork = m_beforeWork] {
+    std::unique_ptr<HelperThread> helper = helperPool().take();
+    helper->start([state, &work, beforeWork = m_beforeWork] {
         t_call = state.get();
         std::exception_ptr error;
         try {
@@ -118,7 +207,12 @@ void BackgroundCall::run(
         }
         state->changed.notify_all();
     }
-    helper.join();
+    {
+        // The job only notifies after `done`; `work` is not touched again.
+        std::unique_lock lock(state->mutex);
+        state->changed.wait(lock, [&] { return state->done; });
+    }
+    helperPool().give(std::move(helper));
     if (eventError)
         std::rethrow_exception(eventError);
     if (state->workError)

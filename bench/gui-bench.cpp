@@ -1,7 +1,8 @@
 // Times the window's two long commands on the offscreen platform, driven by a scripted platform:
 // the folder add of <source-folder>, then the extraction of every row into <output-folder>.
 //
-//   QT_QPA_PLATFORM=offscreen quenlith-gui-bench [--hidden] <source-folder> <output-folder>
+//   QT_QPA_PLATFORM=offscreen quenlith-gui-bench [--hidden] [--add-only] <source-folder>
+//   <output-folder>
 //
 // Compare with `quenlith-cli list <source-folder>` and `quenlith-cli extract --jobs 1`. Each
 // command also reports the longest time the window's event loop went without running its
@@ -104,13 +105,23 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     // --hidden: the window is not shown, so nothing is painted (to tell painting from the rest).
-    const bool hidden = argc == 4 && std::string(argv[1]) == "--hidden";
-    if (hidden) {
+    // --add-only: the folder add without the extraction run.
+    bool hidden = false;
+    bool addOnly = false;
+    while (argc > 1 && argv[1][0] == '-') {
+        const std::string flag = argv[1];
+        if (flag == "--hidden")
+            hidden = true;
+        else if (flag == "--add-only")
+            addOnly = true;
+        else
+            break;
         --argc;
         ++argv;
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s [--hidden] <source-folder> <output-folder>\n", argv[0]);
+        std::fprintf(
+            stderr, "usage: %s [--hidden] [--add-only] <source-folder> <output-folder>\n", argv[0]);
         return 2;
     }
     ScriptedPlatform platform;
@@ -137,6 +148,8 @@ int main(int argc, char *argv[])
     for (const QString &text : platform.messages)
         std::printf("  message: %s\n", qPrintable(QString(text).replace('\n', " | ")));
     platform.messages.clear();
+    if (addOnly)
+        return 0;
 
     std::filesystem::create_directories(argv[2]);
     timer.restart();

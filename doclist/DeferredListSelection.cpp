@@ -2,6 +2,7 @@
 
 #include "doclist/SelectListItem.h"
 
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -10,6 +11,25 @@ namespace quenlith {
 DeferredListSelection::DeferredListSelection(QTreeWidget &list)
     : m_list(list)
 {
+    // Expanding or collapsing a row moves the rows below it: the page must be read again.
+    const auto forget = [this] { m_pageKnown = false; };
+    m_connections[0] = QObject::connect(&m_list, &QTreeView::expanded, forget);
+    m_connections[1] = QObject::connect(&m_list, &QTreeView::collapsed, forget);
+}
+
+DeferredListSelection::~DeferredListSelection()
+{
+    for (const QMetaObject::Connection &connection : m_connections)
+        QObject::disconnect(connection);
+}
+
+bool DeferredListSelection::pageStillKnown() const
+{
+    // Rows inserted above the page keep its first index; anything else that changes the page
+    // (scrolling, resizing, removing rows) shows in one of these.
+    return m_pageKnown && m_list.verticalScrollBar()->value() == m_scrollValue
+        && m_list.viewport()->height() == m_viewportHeight
+        && m_list.topLevelItemCount() >= m_rowsAtApply;
 }
 
 bool DeferredListSelection::select(int position, int pageLine)
@@ -22,10 +42,10 @@ bool DeferredListSelection::select(int position, int pageLine)
     // An index that follows the row, so that a row cleared by events run before apply() is
     // never touched.
     m_selected = QPersistentModelIndex(m_list.model()->index(position - 1, 0));
-    if (!m_pageKnown) {
+    if (!pageStillKnown()) {
         m_top = listTopIndex(m_list);
         m_perPage = listCountPerPage(m_list);
-        m_pageKnown = true;
+        rememberPage();
     }
     const std::optional<int> target
         = selectListItemScrollTarget(m_top, m_perPage, rows, position, pageLine);
@@ -71,7 +91,6 @@ void DeferredListSelection::apply()
     if (!m_pending)
         return;
     m_pending = false;
-    m_pageKnown = false;
     m_list.clearSelection();
     QTreeWidgetItem *const selected
         = m_selected.isValid() ? m_list.topLevelItem(m_selected.row()) : nullptr;
@@ -86,9 +105,22 @@ void DeferredListSelection::apply()
     }
     if (m_scrolled) {
         m_scrolled = false;
-        if (QTreeWidgetItem *top = m_list.topLevelItem(m_top))
+        if (QTreeWidgetItem *top = m_list.topLevelItem(m_top)) {
             m_list.scrollToItem(top, QAbstractItemView::PositionAtTop);
+            m_top = listTopIndex(m_list); // cheap: scrolling has just laid the list out
+        }
     }
+    // Reading the page again at the next select() would lay out the whole list once more.
+    if (m_pageKnown)
+        rememberPage();
+}
+
+void DeferredListSelection::rememberPage()
+{
+    m_pageKnown = true;
+    m_scrollValue = m_list.verticalScrollBar()->value();
+    m_viewportHeight = m_list.viewport()->height();
+    m_rowsAtApply = m_list.topLevelItemCount();
 }
 
 } // namespace quenlith

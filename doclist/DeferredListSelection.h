@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMetaObject>
 #include <QPersistentModelIndex>
+#include <array>
 
 class QTreeWidget;
 
@@ -17,12 +19,15 @@ namespace quenlith {
 class DeferredListSelection {
 public:
     explicit DeferredListSelection(QTreeWidget &list);
+    ~DeferredListSelection();
+    DeferredListSelection(const DeferredListSelection &) = delete;
+    DeferredListSelection &operator=(const DeferredListSelection &) = delete;
 
     // What SelectListItem(list, position, pageLine) would return.
     bool select(int position, int pageLine);
     // Makes the list show the outcome of the select() calls so far; does nothing when there were
-    // none since the last apply. The next select() reads the page afresh, since events may have
-    // scrolled, resized or cleared the list meanwhile.
+    // none since the last apply. The next select() reads the page afresh only when events have
+    // scrolled, resized, expanded or emptied the list meanwhile.
     void apply();
     // apply(), unless the last one was less than twice its own duration ago: applying lays out
     // the whole list, which at 100,000 rows takes longer than the rows added between two events,
@@ -33,8 +38,16 @@ private:
     // The list scrolled so that the 0-based row `row` is visible with the least movement.
     void ensureVisible(int row, int rows);
 
+    // m_top and m_perPage still describe the list, as far as the remembered page shows.
+    bool pageStillKnown() const;
+    void rememberPage();
+
     QTreeWidget &m_list;
+    std::array<QMetaObject::Connection, 2> m_connections;
     bool m_pageKnown = false; // m_top and m_perPage describe the list
+    int m_scrollValue = 0; // the page as it was when m_top and m_perPage were last known
+    int m_viewportHeight = 0;
+    int m_rowsAtApply = 0;
     int m_top = 0;
     int m_perPage = 0;
     bool m_pending = false; // a select() since the last apply()
