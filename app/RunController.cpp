@@ -222,17 +222,26 @@ void RunController::extractTicked(const QString &outputFolder)
         if (m_documentList.isTicked(i))
             tickedPaths.push_back(m_documentList.documentFile(i));
     }
-    EnsureFolderPath(outputFolder.toStdString());
-    m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
-    const std::vector<std::string> assigned
-        = assignDocumentFolders(outputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
+    // Sorting 100,000 paths and settling their clashes takes longer than a moment, and the
+    // output folder may be on a slow share: off the window's thread.
     std::map<std::string, std::string> folderOf;
-    for (std::size_t k = 0; k < tickedPaths.size(); ++k)
-        folderOf.emplace(tickedPaths[k], assigned[k]);
+    m_window.runLongCall([&] {
+        EnsureFolderPath(outputFolder.toStdString());
+        m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
+        const std::vector<std::string> assigned
+            = assignDocumentFolders(outputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
+        for (std::size_t k = 0; k < tickedPaths.size(); ++k)
+            folderOf.emplace(tickedPaths[k], assigned[k]);
+    });
     const int ticked = static_cast<int>(tickedPaths.size());
-    RunRecord record;
-    record.program = "quenlith";
-    record.outputFolder = outputFolder.toStdString();
+    RunRecord header;
+    header.program = "quenlith";
+    header.outputFolder = outputFolder.toStdString();
+    // The report goes to temporary files as the run goes: 100,000 documents' outcomes are too
+    // much to keep in memory for a report that may not be wanted. A failure shows when saving.
+    RunReportSpool record;
+    std::string spoolError;
+    record.open(header, spoolError);
     int done = 0;
     bool cancelled = false;
     // Asked for once, when the first document needs it; kept for this run only.
@@ -280,7 +289,7 @@ void RunController::extractTicked(const QString &outputFolder)
             cancelled = m_cancelRequested;
             if (!result.stopped)
                 ++done;
-            record.documents.push_back(std::move(result));
+            record.add(result);
             for (DocumentResult &inner : nested) {
                 const QString innerPath = QString::fromStdString(inner.documentPath);
                 const std::string failure = documentFailure(inner);
@@ -292,7 +301,7 @@ void RunController::extractTicked(const QString &outputFolder)
                             QString::fromStdString(outcome.storedName),
                             QString::fromStdString(outcome.reason));
                 }
-                record.documents.push_back(std::move(inner));
+                record.add(inner);
             }
         }
         m_window.yieldEvents();
@@ -307,7 +316,7 @@ void RunController::extractTicked(const QString &outputFolder)
 
 void RunController::showCompletion(const QString &outputFolder,
     const RunSummary &summary,
-    const RunRecord &record,
+    RunReportSpool &record,
     bool cancelled,
     int done,
     int ticked)
@@ -318,7 +327,7 @@ void RunController::showCompletion(const QString &outputFolder,
             "PDF Attachments Extraction - Cancelled !\n%1 of %2 documents were done.")
                        .arg(done)
                        .arg(ticked);
-    const RunTotals totals = totalsOf(record.documents);
+    const RunTotals &totals = record.totals();
     if (totals.unchanged > 0)
         headline += QStringLiteral("\n%1 attachment(s) were already there unchanged.")
                         .arg(totals.unchanged);
@@ -353,7 +362,7 @@ void RunController::showCompletion(const QString &outputFolder,
         saveReport(record);
 }
 
-void RunController::saveReport(const RunRecord &record)
+void RunController::saveReport(RunReportSpool &record)
 {
     const QString json = QStringLiteral("JSON report (*.json)");
     const QString csv = QStringLiteral("CSV report (*.csv)");
@@ -368,8 +377,7 @@ void RunController::saveReport(const RunRecord &record)
     if (QFileInfo(path).suffix().isEmpty())
         path += extension;
     std::string error;
-    if (!saveRunReport(
-            path.toStdString(), record, asCsv ? ReportFormat::Csv : ReportFormat::Json, error))
+    if (!record.save(path.toStdString(), asCsv ? ReportFormat::Csv : ReportFormat::Json, error))
         m_window.showError(
             QStringLiteral("The report could not be saved: ") + QString::fromStdString(error));
 }

@@ -10,7 +10,7 @@ class Platform;
 class RunSummary;
 class frmStep1;
 struct DocumentResult;
-struct RunRecord;
+class RunReportSpool;
 
 // The extraction run of the main window: asks for the output folder, extracts the ticked
 // documents one after the other while the window stays current, and ends with the completion
@@ -50,12 +50,12 @@ private:
     void extractTicked(const QString &outputFolder);
     void showCompletion(const QString &outputFolder,
         const RunSummary &summary,
-        const RunRecord &record,
+        RunReportSpool &record,
         bool cancelled,
         int done,
         int ticked);
     // Asks where to save the run's report (JSON or CSV, by the chosen file type) and saves it.
-    void saveReport(const RunRecord &record);
+    void saveReport(RunReportSpool &record);
 
     frmStep1 &m_window;
     Platform &m_platform;

@@ -6,6 +6,11 @@
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <streambuf>
 
 namespace quenlith {
@@ -398,6 +403,118 @@ bool saveRunReport(
     for (const DocumentResult &document : run.documents)
         file.add(document);
     return file.commit(run.skippedFolders, totalsOf(run.documents), error);
+}
+
+struct RunReportSpool::Part {
+    ~Part()
+    {
+        stream.reset();
+        file.close();
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored); // where it could not go while open
+    }
+    std::filesystem::path path;
+    std::fstream file;
+    std::unique_ptr<RunReportStream> stream;
+};
+
+RunReportSpool::RunReportSpool() = default;
+RunReportSpool::~RunReportSpool() = default;
+
+bool RunReportSpool::open(const RunRecord &header, std::string &error)
+{
+    static std::atomic<unsigned> counter { 0 };
+    std::error_code failure;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(failure);
+    std::random_device random;
+    for (int format = 0; format < 2 && !failure; ++format) {
+        auto part = std::make_unique<Part>();
+        // A name nobody can guess, so that no one can have put a file or link there first.
+        const std::uint64_t unique
+            = (static_cast<std::uint64_t>(random()) << 32) ^ random() ^ counter++;
+        part->path = folder / ("quenlith-report-" + std::to_string(unique) + ".tmp");
+        part->file.open(
+            part->path, std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!part->file) {
+            failure = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+            break;
+        }
+        std::filesystem::remove(part->path, failure); // where it can: nothing left if killed
+        failure.clear();
+        part->stream = std::make_unique<RunReportStream>(
+            part->file, format == 0 ? ReportFormat::Json : ReportFormat::Csv, header);
+        m_parts[format] = std::move(part);
+    }
+    if (failure) {
+        m_parts[0].reset();
+        m_parts[1].reset();
+        m_error = "the run's report could not be kept in the temporary folder "
+            + utf8FromPath(folder) + ": " + failure.message();
+        error = m_error;
+        return false;
+    }
+    return true;
+}
+
+void RunReportSpool::add(const DocumentResult &document)
+{
+    m_totals.add(document);
+    for (const auto &part : m_parts) {
+        if (part)
+            part->stream->add(document);
+    }
+}
+
+const RunTotals &RunReportSpool::totals() const
+{
+    return m_totals;
+}
+
+bool RunReportSpool::save(const std::string &path, ReportFormat format, std::string &error)
+{
+    error.clear();
+    if (!m_finished) {
+        m_finished = true;
+        for (const auto &part : m_parts) {
+            if (part) {
+                part->stream->finish(m_skippedFolders, m_totals);
+                part->file.flush();
+            }
+        }
+    }
+    Part *const part = m_parts[format == ReportFormat::Json ? 0 : 1].get();
+    if (part == nullptr || !part->file) {
+        error = !m_error.empty() ? m_error : "the run's report could not be kept: write error";
+        return false;
+    }
+    const auto target = pathFromUtf8(path);
+    PartFile out;
+    if (!target.has_filename() || !out.create(target)) {
+        error = "cannot create " + path + ": "
+            + (target.has_filename() ? out.errorText() : std::string("the path names no file"));
+        return false;
+    }
+    part->file.clear();
+    part->file.seekg(0);
+    std::vector<char> chunk(std::size_t { 1 } << 16);
+    bool written = true;
+    while (written && part->file) {
+        part->file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        if (part->file.gcount() > 0)
+            written = out.write(chunk.data(), static_cast<std::size_t>(part->file.gcount()));
+    }
+    const bool readBack = part->file.eof();
+    part->file.clear();
+    part->file.seekp(0, std::ios::end);
+    if (!written || (readBack && !out.commit())) {
+        error = "cannot write " + path + ": " + out.errorText();
+        return false;
+    }
+    if (!readBack) {
+        error = "the run's report could not be read back from the temporary folder";
+        return false;
+    }
+    return true;
 }
 
 } // namespace quenlith

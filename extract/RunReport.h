@@ -97,6 +97,34 @@ private:
     std::unique_ptr<State> m_state;
 };
 
+// A run's report in both formats, written to temporary files as the run goes, so that a report
+// offered when the run has ended needs no document kept in memory. save() gives exactly what
+// saveRunReport() would give for the same documents.
+class RunReportSpool {
+public:
+    RunReportSpool();
+    ~RunReportSpool();
+    RunReportSpool(const RunReportSpool &) = delete;
+    RunReportSpool &operator=(const RunReportSpool &) = delete;
+
+    // False, with the reason in plain words in `error`, when the temporary files cannot be made.
+    bool open(const RunRecord &header, std::string &error);
+    // Counts the document in totals() and, once open, adds it to the report.
+    void add(const DocumentResult &document);
+    const RunTotals &totals() const;
+    // Ends the report (the first time) and writes it to `path` through a temporary file renamed
+    // into place. False, with the reason in `error`, also when the spool failed earlier.
+    bool save(const std::string &path, ReportFormat format, std::string &error);
+
+private:
+    struct Part;
+    RunTotals m_totals;
+    std::vector<SkippedFolder> m_skippedFolders;
+    std::unique_ptr<Part> m_parts[2]; // JSON, CSV
+    std::string m_error; // why the spool cannot give a report
+    bool m_finished = false;
+};
+
 // Writes the report to `path` through a temporary file renamed into place, so that a failure
 // keeps what was there. False, with the reason in plain words in `error`, on failure.
 bool saveRunReport(
