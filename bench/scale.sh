@@ -3,6 +3,9 @@
 # wall time, the CPU time, the peak memory and the ratio of each time to the step before it
 # (at most 11 for ten times the documents means linear).
 #   bench/scale.sh [MAX]       (default 100000)   Environment: QUENLITH_CLI, BENCH_OUT.
+# With QUENLITH_GUI_BENCH set to a built quenlith-gui-bench (bench/gui-stall.sh builds one), the
+# window's folder add and extraction run are timed too, with their longest event-loop stall; the
+# peak memory of the window is that of the whole session (the rows and the finished run).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=${BENCH_OUT:-$here/out}/scale
@@ -10,8 +13,9 @@ max=${1:-100000}
 cli=${QUENLITH_CLI:-$(dirname "$here")/build/cli/quenlith-cli}
 mkdir -p "$out"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
-printf '%-8s %9s %9s %9s %9s %7s\n' step docs wall-s cpu-s rss-MB ratio
-previous_list="" previous_extract=""
+gui=${QUENLITH_GUI_BENCH:-}
+printf '%-8s %9s %9s %9s %9s %7s %9s\n' step docs wall-s cpu-s rss-MB ratio stall-ms
+previous_list="" previous_extract="" previous_add="" previous_run=""
 for n in 1000 10000 100000; do
   ((n <= max)) || break
   corpus=$out/corpus-$n
@@ -34,5 +38,21 @@ for n in 1000 10000 100000; do
     printf '%-8s %9d %9.2f %9.2f %9.1f %7s\n' "$step" "$n" "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$ratio"
     printf -v "$prev_var" '%s' "$wall"
   done
+  if [[ -n $gui ]]; then
+    rm -rf "$out/x-gui-$n" && mkdir -p "$out/x-gui-$n"
+    QT_QPA_PLATFORM=offscreen /usr/bin/time -f '%M' -o "$out/time.txt" "$gui" "$corpus" "$out/x-gui-$n" \
+      > "$out/gui.txt" 2> /dev/null || true
+    rss=$(cat "$out/time.txt")
+    for step in add run; do
+      pattern='folder add:'
+      [[ $step == run ]] && pattern='extraction:'
+      read -r wall cpu stall < <(sed -n "s/^$pattern .* in \([0-9.]*\) s (cpu \([0-9.]*\) s), max event-loop stall: \([0-9]*\) ms.*/\1 \2 \3/p" "$out/gui.txt")
+      prev_var=previous_$step
+      ratio=-
+      [[ -n ${!prev_var} ]] && ratio=$(printf '%.1f' "$(echo "$wall / ${!prev_var}" | bc -l)")
+      printf '%-8s %9d %9.2f %9.2f %9.1f %7s %9s\n' "gui-$step" "$n" "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$ratio" "$stall"
+      printf -v "$prev_var" '%s' "$wall"
+    done
+  fi
 done
 rm -rf "$out"/x-*
