@@ -320,6 +320,9 @@ void frmStep1::CmdAddFolder_Click()
             BusyCursor busy(m_platform);
             result = addFolderTree(SourceFolder);
         }
+        // The list's last selection was just laid out: let it be painted before the rows are
+        // ticked, which takes as long again at 100,000 rows.
+        yieldEvents();
         CmdProcess->setEnabled(result.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(result, 0);
@@ -360,6 +363,7 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
                 }
             }
         }
+        yieldEvents(); // as after a folder add
         CmdProcess->setEnabled(total.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(total, ignored);
