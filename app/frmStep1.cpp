@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -423,9 +424,22 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
 {
     // The notice names the document, so that a slow one can be told from a hung program.
     const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
-    Label1->setText(
-        name.isEmpty() ? WaitText : QStringLiteral("Please wait... Reading %1...").arg(name));
-    const auto restoreText = qScopeGuard([this] { Label1->setText(WaitText); });
+    if (name.isEmpty()) {
+        Label1->setText(WaitText);
+    } else {
+        // A long name is shortened in its middle so that the notice fits its frame; the whole
+        // name is in the tooltip.
+        const QString frame = QStringLiteral("Please wait... Reading %1...");
+        const QFontMetrics metrics(Label1->font());
+        const int room = Label1->contentsRect().width()
+            - metrics.horizontalAdvance(QString(frame).remove(QStringLiteral("%1"))) - 4;
+        Label1->setText(frame.arg(metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0))));
+    }
+    Label1->setToolTip(name);
+    const auto restoreText = qScopeGuard([this] {
+        Label1->setText(WaitText);
+        Label1->setToolTip(QString());
+    });
     BackgroundCall background(m_platform);
     background.setBeforeWork(m_beforeLongCall);
     const bool waitShown = FrameWait->isVisible();

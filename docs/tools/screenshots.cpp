@@ -1,5 +1,6 @@
 // Takes the screenshots of the manual and the README from the real window: a list of generated
-// documents, a run in progress, and the completion message with a failure summary.
+// documents, a run in progress, the completion message with a failure summary, and the wait
+// notice of a slow document.
 //
 //   gui_screenshots <output-folder>      (run under Xvfb or on a desktop for the real style)
 #include "app/QtPlatform.h"
@@ -11,7 +12,10 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -92,6 +96,26 @@ int main(int argc, char *argv[])
             window.grab().save(shots + "/screenshot-run.png");
         }
     });
+    window.CmdProcess_Click();
+
+    // A slow document: the wait notice names it while the window stays live.
+    const auto slowOut = scratch.path() / "Extracted again";
+    std::filesystem::create_directories(slowOut);
+    platform.folders = { guitest::qpath(slowOut) };
+    std::atomic<int> calls { 0 };
+    window.setBeforeLongCall([&calls] {
+        if (calls++ == 2) // the folder assignment, the first document, then this one
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    });
+    bool waitTaken = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!waitTaken && window.FrameWait->isVisible()) {
+            waitTaken = true;
+            window.grab().save(shots + "/screenshot-wait.png");
+        }
+    });
+    poll.start(50);
     window.CmdProcess_Click();
     return 0;
 }
