@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -239,7 +240,8 @@ void RunController::extractTicked(const QString &outputFolder)
     header.outputFolder = outputFolder.toStdString();
     // The report goes to temporary files as the run goes: 100,000 documents' outcomes are too
     // much to keep in memory for a report that may not be wanted. A failure shows when saving.
-    RunReportSpool record;
+    auto spool = std::make_unique<RunReportSpool>();
+    RunReportSpool &record = *spool;
     std::string spoolError;
     record.open(header, spoolError);
     int done = 0;
@@ -312,6 +314,12 @@ void RunController::extractTicked(const QString &outputFolder)
     guard.hideCancel();
     // The commands stay disabled while the completion message is open.
     showCompletion(outputFolder, summary, record, cancelled, done, ticked);
+    // Letting go of 100,000 documents' folders and report files takes longer than a moment.
+    m_window.runLongCall([&] {
+        spool.reset();
+        folderOf = {};
+        tickedPaths = {};
+    });
 }
 
 void RunController::showCompletion(const QString &outputFolder,
