@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <QTreeWidget>
 
 namespace quenlith {
@@ -103,6 +104,7 @@ void DocumentList::addDocumentFile(
     const QString path = QString::fromStdString(file); // for showing it
     bool opened = false;
     int count = 0;
+    int unlisted = 0;
     std::string error;
     std::vector<AttachmentInfo> attachments;
     InvoiceInfo invoice;
@@ -111,6 +113,9 @@ void DocumentList::addDocumentFile(
             == static_cast<int>(OpenStatus::Opened);
         // A document that does not open shows 0, never the count of the previous document.
         count = opened ? m_library.AttachmentCount() : 0;
+        // Embedded files that nothing in the document lists: a hidden payload must not be
+        // invisible. Reading every object once costs what the command line's list pays too.
+        unlisted = opened ? m_library.unlistedCount() : 0;
         error = m_library.lastError();
         for (int i = 1; i <= std::min(count, maxShownAttachments); ++i)
             attachments.push_back(m_library.attachmentInfo(i));
@@ -136,8 +141,6 @@ void DocumentList::addDocumentFile(
     row->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     row->setIcon(0, image(opened ? PaperClipImage : ExclamationImage));
     row->setCheckState(0, Qt::Unchecked);
-    if (!opened)
-        row->setToolTip(0, reason);
     row->setText(1, QString::fromStdString(FileNameOfPath(utf8Path)));
     row->setIcon(1, image(PdfDocumentImage));
     row->setToolTip(1, path);
@@ -150,10 +153,20 @@ void DocumentList::addDocumentFile(
         pending.more = count - static_cast<int>(attachments.size());
         row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     }
+    QStringList notes; // the count's tooltip
+    if (!opened)
+        notes.append(reason);
+    if (unlisted > 0)
+        notes.append(unlisted == 1
+                ? QStringLiteral("1 embedded file that the document does not list is not "
+                                 "extracted; quenlith-cli extract --unlisted writes it.")
+                : QStringLiteral("%1 embedded files that the document does not list are not "
+                                 "extracted; quenlith-cli extract --unlisted writes them.")
+                      .arg(unlisted));
     if (invoice.declared) {
         // An electronic invoice says so on its row, and on its attachment's line.
         const QString text = QString::fromStdString(invoiceText(invoice));
-        row->setToolTip(0, text);
+        notes.prepend(text);
         if (const auto pending = m_lines.find(row); pending != m_lines.end() && invoice.present
             && invoice.index >= 1
             && invoice.index <= static_cast<int>(pending->second.lines.size())) {
@@ -162,6 +175,8 @@ void DocumentList::addDocumentFile(
             details = text + QStringLiteral("  ") + details;
         }
     }
+    if (!notes.isEmpty())
+        row->setToolTip(0, notes.join(QLatin1Char('\n')));
     m_controls.listView->insertTopLevelItem(0, row);
 }
 

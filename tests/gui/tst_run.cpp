@@ -2,6 +2,7 @@
 #include "extract/DocumentExtraction.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FileDigest.h"
+#include "tests/support/PdfFixtures.h"
 
 #include <QMimeData>
 #include <QScopeGuard>
@@ -393,6 +394,41 @@ private slots:
         extractTo(out);
         QCOMPARE(filesBelow(out).size(), 2);
         QCOMPARE(shown().last(), Completed);
+    }
+
+    // Embedded files that the document does not list are not counted on the row, but its
+    // tooltip tells of them: a hidden payload is never invisible.
+    void unlistedFilesAreTold()
+    {
+        using namespace quenlith::fixtures;
+        FileSpecFixture listed;
+        listed.data = "listed";
+        listed.names = { { "/UF", "listed.txt" } };
+        listed.treeKeys = { "listed.txt" };
+        FileSpecFixture hidden = listed;
+        hidden.names = { { "/UF", "hidden.txt" } };
+        hidden.treeKeys.clear();
+        hidden.unreferenced = true;
+        FileSpecFixture bare = hidden;
+        bare.bareStream = true;
+        const fs::path docs = freshFolder();
+        const auto write = [&docs](const char *name, std::vector<FileSpecFixture> files) {
+            DocumentFixture document;
+            document.files = std::move(files);
+            writeDocument((docs / name).string(), document);
+        };
+        write("one.pdf", { listed, hidden });
+        write("two.pdf", { listed, hidden, bare });
+        write("none.pdf", { listed });
+        addFiles({ docs / "none.pdf", docs / "one.pdf", docs / "two.pdf" });
+        QCOMPARE(column(0), QStringList({ "1", "1", "1" }));
+        QCOMPARE(row(0)->toolTip(0),
+            QStringLiteral("2 embedded files that the document does not list are not extracted; "
+                           "quenlith-cli extract --unlisted writes them."));
+        QCOMPARE(row(1)->toolTip(0),
+            QStringLiteral("1 embedded file that the document does not list is not extracted; "
+                           "quenlith-cli extract --unlisted writes it."));
+        QVERIFY(row(2)->toolTip(0).isEmpty());
     }
 
     // A real Factur-X invoice says so on its row and on the line of its XML attachment.
