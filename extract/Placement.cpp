@@ -35,9 +35,14 @@ PlaceOutcome placeFile(PartFile &file,
         return placedAt(target, Placement::Unchanged);
     }
     if (request.existing == ExistingFiles::Overwrite) {
+        // Nothing there: one link, without the hidden name a replacing rename needs.
+        if (!targetExisted && file.commit(PartFile::Replace::Never))
+            return placedAt(target, Placement::Created);
+        if (!targetExisted && file.errorNumber() != EEXIST)
+            return PlaceOutcome::Failed;
         if (!file.commit(PartFile::Replace::Existing))
             return PlaceOutcome::Failed;
-        return placedAt(target, targetExisted ? Placement::Overwritten : Placement::Created);
+        return placedAt(target, Placement::Overwritten);
     }
     if (file.commit(PartFile::Replace::Never))
         return placedAt(target, Placement::Created);
