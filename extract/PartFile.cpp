@@ -644,7 +644,7 @@ bool PartFile::commitAs(const std::filesystem::path &target, Replace replace)
         const sys_time<nanoseconds> when { seconds(m_seconds) + nanoseconds(m_nanoseconds) };
         std::error_code ignored;
         std::filesystem::last_write_time(
-            m_folder / pathFromUtf8(name), clock_cast<file_clock>(when), ignored);
+            m_folder / pathFromUtf8(name), file_clock::from_sys(when), ignored);
     }
 #endif
     if (m_fd >= 0)
