@@ -89,6 +89,12 @@ std::string missingSpace(const std::string &folder, std::int64_t declaredSize)
         + std::to_string(space.available) + " free";
 }
 
+#ifdef _WIN32
+constexpr bool folderHandles = false;
+#else
+constexpr bool folderHandles = true;
+#endif
+
 // Whole flat names stay within the bound of safe names, which leaves room for a number and the
 // decoration of a temporary file.
 constexpr std::size_t maxFlatNameBytes = 200;
@@ -112,11 +118,14 @@ std::string cutKeepingExtension(const std::string &name, std::size_t maxBytes)
 AttachmentOutcome writeOne(PdfLibrary &library,
     int index,
     const std::string &folder,
+    int folderFd,
+    bool folderIsNew,
     const std::string &prefix,
     OutputNameSet &usedNames,
     const ExtractionOptions &options,
     std::uint64_t documentBytes,
-    const AttachmentOutcome *sameData)
+    const AttachmentOutcome *sameData,
+    int sourceFolderFd)
 {
     AttachmentOutcome outcome;
     outcome.index = index;
@@ -134,6 +143,10 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     // The data of an earlier attachment that failed to decode is not decoded again.
     if (sameData != nullptr && !outcomeSucceeded(sameData->kind))
         return refuse(static_cast<WriteStatus>(sameData->writeStatus), sameData->reason);
+    // Where folders are written through their descriptors, one that cannot be had is never
+    // replaced by its path, which a link swapped in would lead elsewhere.
+    if (folderHandles && (folderFd < 0 || (sameData != nullptr && sourceFolderFd < 0)))
+        return refuse(WriteStatus::CannotCreate, "cannot create the file: its folder is gone");
     // The document's budget bounds this attachment too; a stop because of it says so. A copy of
     // data already on disk counts nothing: each byte counts once.
     bool boundByDocument = false;
@@ -156,6 +169,8 @@ AttachmentOutcome writeOne(PdfLibrary &library,
 
     WriteRequest request;
     request.path = folder + prefix + outputName;
+    request.folderFd = folderFd;
+    request.folderIsNew = folderIsNew;
     request.existing = options.existing;
     request.sha256 = options.sha256;
     // Names another attachment of this run has taken are passed over; trying a name does not
@@ -169,8 +184,9 @@ AttachmentOutcome writeOne(PdfLibrary &library,
         return prefix + name;
     };
     std::string copyError;
-    WriteResult written = sameData != nullptr ? placeCopy(sameData->outputPath, request, copyError)
-                                              : library.writeAttachment(index, request);
+    WriteResult written = sameData != nullptr
+        ? placeCopy(sameData->outputPath, sourceFolderFd, request, copyError)
+        : library.writeAttachment(index, request);
     if (sameData != nullptr && written.placement != Placement::None) {
         written.sha256 = options.sha256 ? sameData->sha256 : std::string();
         written.storedInClear = sameData->storedInClear;
@@ -211,6 +227,15 @@ AttachmentOutcome writeOne(PdfLibrary &library,
     return outcome;
 }
 
+// Temporary files a killed run left in a folder this run did not make.
+void sweepFolder(const FolderHandle &handle, const std::string &path)
+{
+    if (handle.fd() >= 0)
+        PartFile::removeStaleParts(handle.fd());
+    else if (!folderHandles)
+        PartFile::removeStaleParts(pathFromUtf8(path));
+}
+
 // Past this a folder's path leaves no room below the usual PATH_MAX of 4096 bytes for a file
 // name of up to 200 bytes with its number and the decoration of its temporary file.
 constexpr std::size_t maxFolderPathBytes = 3600;
@@ -224,36 +249,59 @@ public:
         std::vector<std::string> levels; // names on disk from the document folder down
         OutputNameSet names;
         std::map<std::string, std::size_t> children; // stored name -> index, or `none`
+        FolderHandle handle; // while open; a folder past the bound is opened again when needed
+        bool isNew = false; // made by this run, so it holds only files of this run
     };
 
-    OutputFolders(const std::string &documentFolder, bool foldCase)
+    OutputFolders(const std::string &documentFolder, FolderHandle handle, bool isNew, bool foldCase)
         : m_foldCase(foldCase)
     {
-        m_folders.push_back({ documentFolder, {}, OutputNameSet(foldCase), {} });
+        m_folders.push_back(
+            { documentFolder, {}, OutputNameSet(foldCase), {}, std::move(handle), isNew });
     }
 
-    // The folder for a portfolio folder path, made on first use. Notes tell of numbered folders
-    // and of folders that could not be made, whose files go to the top.
-    Folder &folderFor(const std::vector<std::string> &folderPath, std::vector<std::string> &notes)
+    // The index of the folder for a portfolio folder path, made on first use. Notes tell of
+    // numbered folders and of folders that could not be made, whose files go to the top.
+    std::size_t folderFor(
+        const std::vector<std::string> &folderPath, std::vector<std::string> &notes)
     {
         if (folderPath.size() > static_cast<std::size_t>(PortfolioFolders::maxDepth))
-            return m_folders.front(); // the reader warned already
+            return 0; // the reader warned already
         std::size_t at = 0;
         for (const std::string &stored : folderPath) {
             const auto known = m_folders[at].children.find(stored);
             if (known != m_folders[at].children.end()) {
                 if (known->second == none)
-                    return m_folders.front();
+                    return 0;
                 at = known->second;
                 continue;
             }
             const std::size_t child = make(at, stored, notes);
             m_folders[at].children.emplace(stored, child);
             if (child == none)
-                return m_folders.front();
+                return 0;
             at = child;
         }
-        return m_folders[at];
+        return at;
+    }
+
+    Folder &operator[](std::size_t index)
+    {
+        return m_folders[index];
+    }
+
+    // The folder's descriptor (-1 where the system has none, or when it cannot be opened again),
+    // leaving `alsoInUse` open. A portfolio of many folders keeps only a bounded number open.
+    int fd(std::size_t index, std::size_t alsoInUse = 0)
+    {
+        Folder &folder = m_folders[index];
+        if (folder.handle.fd() >= 0 || index == 0 || !folderHandles)
+            return folder.handle.fd();
+        FolderHandle handle = FolderHandle::openBelow(m_folders.front().handle.fd(), folder.levels);
+        if (handle.fd() < 0)
+            return -1;
+        keep(index, std::move(handle), alsoInUse);
+        return folder.handle.fd();
     }
 
 private:
@@ -281,8 +329,8 @@ private:
         };
         if (parent.path.size() + name.size() + 1 > maxFolderPathBytes)
             return leftAtTop("its path would be too long");
-        const SubFolderChoice choice = openSubFolder(
-            m_folders.front().path, parent.levels, name, [&parent](const std::string &candidate) {
+        SubFolderChoice choice = openSubFolder(
+            parent.path, fd(parentIndex), name, [&parent](const std::string &candidate) {
                 return parent.names.isUsed(candidate);
             });
         if (choice.name.empty())
@@ -291,19 +339,41 @@ private:
         Folder folder { parent.path + choice.name + preferredSeparator(),
             parent.levels,
             OutputNameSet(m_foldCase),
-            {} };
+            {},
+            {},
+            choice.created };
         folder.levels.push_back(choice.name);
         if (!choice.clash.empty())
             notes.push_back("written into " + shown(folder.levels) + " because " + shown(wanted)
                 + " " + choice.clash);
-        // Temporary files a killed run left here, as in the document folder.
-        PartFile::removeStaleParts(pathFromUtf8(folder.path));
+        if (!choice.created)
+            sweepFolder(choice.handle, folder.path);
         m_folders.push_back(std::move(folder));
+        if (choice.handle.fd() >= 0)
+            keep(m_folders.size() - 1, std::move(choice.handle), parentIndex);
         return m_folders.size() - 1;
     }
 
+    // Holds the folder open, closing the longest open one (but `alsoInUse`) past the bound.
+    void keep(std::size_t index, FolderHandle handle, std::size_t alsoInUse)
+    {
+        if (m_open.size() >= maxOpenFolders) {
+            const auto victim = std::find_if(m_open.begin(),
+                m_open.end(),
+                [alsoInUse](std::size_t open) { return open != alsoInUse; });
+            m_folders[*victim].handle.reset();
+            m_open.erase(victim);
+        }
+        m_folders[index].handle = std::move(handle);
+        m_open.push_back(index);
+    }
+
+    // Portfolio folders held open at once, besides the document folder.
+    static constexpr std::size_t maxOpenFolders = 64;
+
     bool m_foldCase;
     std::deque<Folder> m_folders; // [0]: the document folder; references stay valid
+    std::deque<std::size_t> m_open; // the portfolio folders with an open handle, oldest first
 };
 
 // A handler run from a yield point may have opened another document in the same library
@@ -439,6 +509,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             indices.push_back(index);
     }
     const bool flat = !flatPrefix.empty();
+    FolderHandle documentFolderHandle;
+    bool documentFolderIsNew = false;
     if (!flat) {
         DocumentFolderChoice folder = openDocumentFolder(result.documentFolder);
         if (folder.folder.empty()) {
@@ -448,20 +520,30 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             return result;
         }
         result.documentFolder = std::move(folder.folder);
-        // Temporary files a killed run left here (only where the file system has no anonymous
-        // ones); the output folder of the flat layout is cleaned once per run, by the caller.
-        PartFile::removeStaleParts(pathFromUtf8(result.documentFolder));
+        // Temporary files a killed run left here (mostly where the file system has no anonymous
+        // ones); a folder just made holds none. The output folder of the flat layout is cleaned
+        // once per run, by the caller.
+        if (!folder.created)
+            sweepFolder(folder.handle, result.documentFolder);
+        documentFolderHandle = std::move(folder.handle);
+        documentFolderIsNew = folder.created;
         if (!folder.note.empty())
             result.notes.push_back(std::move(folder.note));
+    } else {
+        documentFolderHandle = FolderHandle::open(result.documentFolder);
     }
     result.folderExists = true;
     observer.waitNotice(false);
     const int count = static_cast<int>(indices.size());
 
     WriteProgressScope progressScope(library, observer);
-    OutputFolders folders(result.documentFolder, options.foldCase);
+    OutputFolders folders(result.documentFolder,
+        std::move(documentFolderHandle),
+        documentFolderIsNew,
+        options.foldCase);
     std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
-    std::unordered_map<std::uint64_t, std::size_t> firstWithData; // -> index in attachments
+    // -> index in attachments, index of its folder
+    std::unordered_map<std::uint64_t, std::pair<std::size_t, std::size_t>> firstWithData;
     bool foldersFlattened = false;
     for (int position = 1; position <= count; ++position) {
         const int index = indices[static_cast<std::size_t>(position - 1)];
@@ -480,11 +562,14 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         const auto first
             = dataIdentity == 0 ? firstWithData.end() : firstWithData.find(dataIdentity);
         const AttachmentOutcome *sameData = nullptr;
+        std::size_t sourceFolder = 0;
         if (first != firstWithData.end()) {
-            const AttachmentOutcome &earlier = result.attachments[first->second];
+            const AttachmentOutcome &earlier = result.attachments[first->second.first];
             if ((outcomeSucceeded(earlier.kind) && earlier.kind != AttachmentOutcome::Kind::Skipped)
-                || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed))
+                || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed)) {
                 sameData = &earlier;
+                sourceFolder = first->second.second;
+            }
         }
         const std::vector<std::string> &folderPath = library.attachmentInfo(index).folderPath;
         if (flat && !folderPath.empty() && !foldersFlattened) {
@@ -492,20 +577,25 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             result.notes.push_back("the flat layout keeps no portfolio folders: their files are "
                                    "named like the others");
         }
-        OutputFolders::Folder &target
+        const std::size_t targetFolder
             = folders.folderFor(flat ? std::vector<std::string>() : folderPath, result.notes);
+        OutputFolders::Folder &target = folders[targetFolder];
+        const int targetFd = folders.fd(targetFolder, sourceFolder);
         AttachmentOutcome outcome = writeOne(library,
             index,
             target.path,
+            targetFd,
+            target.isNew,
             flatPrefix,
             target.names,
             options,
             documentBytes,
-            sameData);
+            sameData,
+            sameData != nullptr ? folders.fd(sourceFolder, targetFolder) : -1);
         if (sameData == nullptr) {
             documentBytes += outcome.bytes;
             if (dataIdentity != 0)
-                firstWithData[dataIdentity] = result.attachments.size();
+                firstWithData[dataIdentity] = { result.attachments.size(), targetFolder };
         }
         result.attachments.push_back(std::move(outcome));
         observer.attachmentDone(result.attachments.back());

@@ -22,6 +22,8 @@ enum class Attempt { Folder, Clash, Failed };
 struct AttemptResult {
     Attempt kind = Attempt::Failed;
     std::string why; // for a clash: what is in the way; for a failure: the error
+    FolderHandle handle; // for a folder: opened
+    bool created = false; // for a folder: made now
 };
 
 std::string errorText(int error)
@@ -34,38 +36,39 @@ std::string errorText(int error)
 // symbolic link, so that nothing written below it can land elsewhere.
 AttemptResult tryFolder(int parent, const std::string &name)
 {
-    if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-        return { Attempt::Failed, errorText(errno) };
+    const bool created = ::mkdirat(parent, name.c_str(), 0777) == 0;
+    if (!created && errno != EEXIST)
+        return { Attempt::Failed, errorText(errno), {}, false };
     const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return { Attempt::Folder, {} };
-    }
+    if (fd >= 0)
+        return { Attempt::Folder, {}, FolderHandle(fd), created };
     const int openError = errno;
     struct stat info { };
     if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(info.st_mode))
-            return { Attempt::Clash, "is a symbolic link" };
+            return { Attempt::Clash, "is a symbolic link", {}, false };
         if (!S_ISDIR(info.st_mode))
-            return { Attempt::Clash, "is a file" };
+            return { Attempt::Clash, "is a file", {}, false };
     }
-    return { Attempt::Failed, errorText(openError) };
+    return { Attempt::Failed, errorText(openError), {}, false };
 }
 #else
 AttemptResult tryFolder(const std::filesystem::path &parent, const std::string &name)
 {
     const std::filesystem::path path = parent / pathFromUtf8(name);
     std::error_code error;
-    std::filesystem::create_directory(path, error);
+    const bool created = std::filesystem::create_directory(path, error);
     std::error_code statusError;
     const auto status = std::filesystem::symlink_status(path, statusError);
     if (std::filesystem::is_symlink(status))
-        return { Attempt::Clash, "is a symbolic link" };
+        return { Attempt::Clash, "is a symbolic link", {}, false };
     if (std::filesystem::is_directory(status))
-        return { Attempt::Folder, {} };
+        return { Attempt::Folder, {}, {}, created };
     if (std::filesystem::exists(status))
-        return { Attempt::Clash, "is a file" };
-    return { Attempt::Failed, error ? error.message() : std::string("it could not be created") };
+        return { Attempt::Clash, "is a file", {}, false };
+    return {
+        Attempt::Failed, error ? error.message() : std::string("it could not be created"), {}, false
+    };
 }
 #endif
 
@@ -85,9 +88,11 @@ SubFolderChoice firstFreeFolder(const std::string &name,
                 choice.clash = "is taken by another file or folder of this document";
             continue;
         }
-        const AttemptResult result = attempt(candidate);
+        AttemptResult result = attempt(candidate);
         if (result.kind == Attempt::Folder) {
             choice.name = candidate;
+            choice.handle = std::move(result.handle);
+            choice.created = result.created;
             return choice;
         }
         if (result.kind == Attempt::Failed) {
@@ -103,37 +108,84 @@ SubFolderChoice firstFreeFolder(const std::string &name,
 
 } // namespace
 
-SubFolderChoice openSubFolder(const std::string &documentFolder,
-    const std::vector<std::string> &levels,
+FolderHandle::~FolderHandle()
+{
+    reset();
+}
+
+FolderHandle::FolderHandle(FolderHandle &&other) noexcept
+    : m_fd(other.m_fd)
+{
+    other.m_fd = -1;
+}
+
+FolderHandle &FolderHandle::operator=(FolderHandle &&other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void FolderHandle::reset()
+{
+#ifndef _WIN32
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+    m_fd = -1;
+}
+
+FolderHandle FolderHandle::open(const std::string &path)
+{
+#ifndef _WIN32
+    return FolderHandle(::open(pathFromUtf8(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#else
+    (void)path;
+    return {};
+#endif
+}
+
+FolderHandle FolderHandle::openBelow(int folder, const std::vector<std::string> &levels)
+{
+#ifndef _WIN32
+    FolderHandle at;
+    for (const std::string &level : levels) {
+        const int next = ::openat(at.fd() >= 0 ? at.fd() : folder,
+            level.c_str(),
+            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0)
+            return {};
+        at = FolderHandle(next);
+    }
+    return levels.empty() ? FolderHandle(::fcntl(folder, F_DUPFD_CLOEXEC, 0)) : std::move(at);
+#else
+    (void)folder;
+    (void)levels;
+    return {};
+#endif
+}
+
+SubFolderChoice openSubFolder(const std::string &parentFolder,
+    int parentFd,
     const std::string &name,
     const std::function<bool(const std::string &)> &taken)
 {
 #ifndef _WIN32
-    int parentFd = ::open(pathFromUtf8(documentFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const std::string &level : levels) {
-        if (parentFd < 0)
-            break;
-        const int next
-            = ::openat(parentFd, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int error = errno;
-        ::close(parentFd);
-        parentFd = next;
-        errno = error;
-    }
+    (void)parentFolder;
     if (parentFd < 0) {
         SubFolderChoice choice;
-        choice.failure = errorText(errno);
+        choice.failure = errorText(EBADF);
         return choice;
     }
-    SubFolderChoice choice = firstFreeFolder(name, taken, [parentFd](const std::string &candidate) {
+    return firstFreeFolder(name, taken, [parentFd](const std::string &candidate) {
         return tryFolder(parentFd, candidate);
     });
-    ::close(parentFd);
-    return choice;
 #else
-    std::filesystem::path parent = pathFromUtf8(documentFolder);
-    for (const std::string &level : levels)
-        parent /= pathFromUtf8(level);
+    (void)parentFd;
+    const std::filesystem::path parent = pathFromUtf8(parentFolder);
     return firstFreeFolder(name, taken, [&parent](const std::string &candidate) {
         return tryFolder(parent, candidate);
     });
@@ -155,10 +207,12 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
     if (parent.empty())
         parent = ".";
     std::error_code error;
-    if (!std::filesystem::is_directory(parent, error))
-        std::filesystem::create_directories(parent, error);
 #ifndef _WIN32
-    const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0 && errno == ENOENT) {
+        std::filesystem::create_directories(parent, error);
+        parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
     if (parentFd < 0) {
         choice.failure = "cannot create the folder " + documentFolder + ": " + errorText(errno);
         return choice;
@@ -166,6 +220,8 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
     const auto attempt
         = [parentFd](const std::string &candidate) { return tryFolder(parentFd, candidate); };
 #else
+    if (!std::filesystem::is_directory(parent, error))
+        std::filesystem::create_directories(parent, error);
     const auto attempt
         = [&parent](const std::string &candidate) { return tryFolder(parent, candidate); };
 #endif
@@ -178,9 +234,11 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
     for (int number = 1; number <= 1000; ++number) {
         const std::string candidate
             = number == 1 ? name : name + " (" + std::to_string(number) + ")";
-        const AttemptResult result = attempt(candidate);
+        AttemptResult result = attempt(candidate);
         if (result.kind == Attempt::Folder) {
             choice.folder = prefix + candidate + preferredSeparator();
+            choice.handle = std::move(result.handle);
+            choice.created = result.created;
             if (number > 1)
                 choice.note = "written into " + candidate + " because " + firstClash;
             break;

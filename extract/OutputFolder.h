@@ -6,6 +6,38 @@
 
 namespace quenlith {
 
+// An open folder: a descriptor where the system has them, else none. What is made below it is
+// made through it, so that a folder swapped for a symbolic link after it was opened is never
+// followed. Move-only.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FolderHandle();
+    FolderHandle(FolderHandle &&other) noexcept;
+    FolderHandle &operator=(FolderHandle &&other) noexcept;
+    FolderHandle(const FolderHandle &) = delete;
+    FolderHandle &operator=(const FolderHandle &) = delete;
+
+    int fd() const
+    {
+        return m_fd;
+    }
+    void reset();
+
+    // The folder at `path`, links followed: for a folder the user named, e.g. the output folder.
+    static FolderHandle open(const std::string &path);
+    // The folder that `levels` (names outermost first) lead to from the open folder `folder`,
+    // no level followed through a symbolic link; none when a level is not a folder.
+    static FolderHandle openBelow(int folder, const std::vector<std::string> &levels);
+
+private:
+    int m_fd = -1;
+};
+
 // The folder a document's attachments go into, as found or made on disk.
 struct DocumentFolderChoice {
     std::string folder; // ends in a separator; empty when `failure` says why there is none
@@ -13,6 +45,8 @@ struct DocumentFolderChoice {
     // words; empty when the assigned one was used.
     std::string note;
     std::string failure; // why no folder could be had; nothing may be written then
+    FolderHandle handle; // the folder, opened
+    bool created = false; // made by this call, so it holds nothing of an earlier run
 };
 
 // Makes the document folder `documentFolder` (a trailing separator is optional), or reuses it
@@ -30,16 +64,18 @@ struct SubFolderChoice {
     // name was used.
     std::string clash;
     std::string failure;
+    FolderHandle handle; // the folder, opened
+    bool created = false; // made by this call
 };
 
-// Makes the folder `name` (already safe, see safeOutputFolderName) inside the folder that
-// `levels` (names openSubFolder gave, outermost first) lead to from the document folder
-// `documentFolder`, or reuses it when it is already a folder. Every level is reached without
-// following a symbolic link. A symbolic link or a file at the name, or a name `taken` says this
-// run has given to something else in that folder, moves on to "name (2)", "name (3)", ... as
+// Makes the folder `name` (already safe, see safeOutputFolderName) inside the folder at
+// `parentFolder` (ends in a separator), opened as `parentFd` where the system has folder
+// descriptors, or reuses it when it is already a folder. It is reached without following a
+// symbolic link. A symbolic link or a file at the name, or a name `taken` says this run has
+// given to something else in that folder, moves on to "name (2)", "name (3)", ... as
 // openDocumentFolder does.
-SubFolderChoice openSubFolder(const std::string &documentFolder,
-    const std::vector<std::string> &levels,
+SubFolderChoice openSubFolder(const std::string &parentFolder,
+    int parentFd,
     const std::string &name,
     const std::function<bool(const std::string &)> &taken);
 

@@ -272,21 +272,6 @@ bool loadFile(const std::string &path, std::uint64_t limit, LoadedFile &loaded, 
     return true;
 }
 
-// Errors are ignored: a file system without times still gets the data.
-void setModificationTime(const std::filesystem::path &path, std::int64_t seconds)
-{
-#ifdef _WIN32
-    using namespace std::chrono;
-    std::error_code ignored;
-    const sys_seconds when { std::chrono::seconds(seconds) };
-    std::filesystem::last_write_time(path, clock_cast<file_clock>(when), ignored);
-#else
-    const struct timespec times[2]
-        = { { static_cast<time_t>(seconds), 0 }, { static_cast<time_t>(seconds), 0 } };
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
-#endif
-}
-
 } // namespace
 
 struct PdfLibrary::Impl {
@@ -1203,9 +1188,8 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     const auto target = pathFromUtf8(request.path);
     if (!target.has_filename())
         return fail(WriteStatus::CannotCreate, "cannot create the file: the path names no file");
-    std::error_code statError;
     const bool targetExists
-        = std::filesystem::exists(std::filesystem::symlink_status(target, statError));
+        = !request.folderIsNew && PartFile::targetExists(target, request.folderFd);
     if (targetExists && request.existing == ExistingFiles::Skip)
         return fail(WriteStatus::Skipped,
             "skipped: " + utf8FromPath(target.filename()) + " already exists");
@@ -1225,7 +1209,7 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
     const int passes = decrypting ? 3 : 1;
     // A fresh temporary file with its sink, for each decoding of the data.
     const auto startAttempt = [&] {
-        if (!file.create(target, targetExists))
+        if (!file.create(target, targetExists, request.folderFd))
             return false;
         // Hashing costs time: only a declared checksum is worth it.
         attempt = std::make_unique<QpdfAttachmentSink>(
@@ -1329,6 +1313,8 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
                                                : " data of " + std::to_string(size) + " bytes, "
                             + std::to_string(entry.info.declaredSize) + " declared"));
     }
+    if (entry.info.modTime != INT64_MIN)
+        file.setModificationTime(entry.info.modTime);
     if (!file.close())
         return writeFailed();
     result.bytes = sink.bytesWritten();
@@ -1347,8 +1333,6 @@ WriteResult PdfLibrary::writeAttachment(int index, const WriteRequest &request)
             ? fail(WriteStatus::DiskFull, "disk full")
             : fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
     }
-    if (entry.info.modTime != INT64_MIN && result.placement != Placement::Unchanged)
-        setModificationTime(pathFromUtf8(result.path), entry.info.modTime);
     d.lastWritten = sink.bytesWritten();
     d.storedInClear = result.storedInClear;
 

@@ -55,6 +55,13 @@ enum class Placement {
 
 struct WriteRequest {
     std::string path; // the target, UTF-8
+    // The open folder the target lies in (a FolderHandle's descriptor), through which the file is
+    // made by its name alone; -1: reached by `path`.
+    int folderFd = -1;
+    // The folder was just made for this run's files, whose names never clash: nothing can be at
+    // the target but what another program puts there meanwhile, which no write ever replaces
+    // unless asked to, so it need not be looked for first.
+    bool folderIsNew = false;
     ExistingFiles existing = ExistingFiles::Overwrite;
     // For Keep: the next file name to try in the target's folder, asked for once per name that
     // turned out to hold other bytes. Empty: the numbered forms "name (2).ext", "name (3).ext".

@@ -4,9 +4,18 @@
 #include "util/SafeFileName.h"
 
 #include <cerrno>
-#include <fstream>
 #include <memory>
 #include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quenlith {
 
@@ -26,9 +35,14 @@ PlaceOutcome placeFile(PartFile &file,
         return placedAt(target, Placement::Unchanged);
     }
     if (request.existing == ExistingFiles::Overwrite) {
+        // Nothing there: one link, without the hidden name a replacing rename needs.
+        if (!targetExisted && file.commit(PartFile::Replace::Never))
+            return placedAt(target, Placement::Created);
+        if (!targetExisted && file.errorNumber() != EEXIST)
+            return PlaceOutcome::Failed;
         if (!file.commit(PartFile::Replace::Existing))
             return PlaceOutcome::Failed;
-        return placedAt(target, targetExisted ? Placement::Overwritten : Placement::Created);
+        return placedAt(target, Placement::Overwritten);
     }
     if (file.commit(PartFile::Replace::Never))
         return placedAt(target, Placement::Created);
@@ -63,15 +77,117 @@ PlaceOutcome placeFile(PartFile &file,
 
 namespace {
 
-bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b)
+// The source file of a copy, opened for reading without following a link at its name.
+struct Source {
+    int fd = -1;
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0; // modification time
+    long nanoseconds = 0;
+#ifndef _WIN32
+    dev_t device = 0;
+    ino_t inode = 0;
+#endif
+
+    Source() = default;
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+    ~Source()
+    {
+        if (fd >= 0)
+#ifdef _WIN32
+            ::_close(fd);
+#else
+            ::close(fd);
+#endif
+    }
+
+    bool open(const std::filesystem::path &path, int folderFd)
+    {
+#ifndef _WIN32
+        fd = folderFd >= 0
+            ? ::openat(folderFd, path.filename().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)
+            : ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat info { };
+        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        size = static_cast<std::uint64_t>(info.st_size);
+        seconds = info.st_mtim.tv_sec;
+        nanoseconds = info.st_mtim.tv_nsec;
+        device = info.st_dev;
+        inode = info.st_ino;
+#else
+        (void)folderFd;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
+            return false;
+        fd = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+        struct _stat64 info { };
+        if (fd < 0 || ::_fstat64(fd, &info) != 0)
+            return false;
+        size = static_cast<std::uint64_t>(info.st_size);
+        seconds = info.st_mtime;
+#endif
+        return true;
+    }
+
+    // Whether `target` (in the open folder `folderFd`) is this very file.
+    bool isFileAt(const std::filesystem::path &target, int folderFd) const
+    {
+#ifndef _WIN32
+        struct stat info { };
+        const int at = folderFd >= 0
+            ? ::fstatat(folderFd, target.filename().c_str(), &info, AT_SYMLINK_NOFOLLOW)
+            : ::lstat(target.c_str(), &info);
+        return at == 0 && S_ISREG(info.st_mode) && info.st_dev == device && info.st_ino == inode;
+#else
+        (void)folderFd;
+        (void)target;
+        return false;
+#endif
+    }
+
+    long long read(char *buffer, std::size_t capacity)
+    {
+#ifndef _WIN32
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, capacity);
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+#else
+        return ::_read(fd, buffer, static_cast<unsigned>(capacity));
+#endif
+    }
+};
+
+// A second name for the source's data; never replaces (EEXIST).
+bool linkTo(const std::filesystem::path &source,
+    int sourceFolderFd,
+    const std::filesystem::path &target,
+    int folderFd)
 {
+#ifndef _WIN32
+    const int from = sourceFolderFd >= 0 ? sourceFolderFd : AT_FDCWD;
+    const int to = folderFd >= 0 ? folderFd : AT_FDCWD;
+    return ::linkat(from,
+               (sourceFolderFd >= 0 ? source.filename() : source).c_str(),
+               to,
+               (folderFd >= 0 ? target.filename() : target).c_str(),
+               0)
+        == 0;
+#else
+    (void)sourceFolderFd;
+    (void)folderFd;
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
+    std::filesystem::create_hard_link(source, target, error);
+    return !error;
+#endif
 }
 
 } // namespace
 
-WriteResult placeCopy(const std::string &source, const WriteRequest &request, std::string &error)
+WriteResult placeCopy(
+    const std::string &source, int sourceFolderFd, const WriteRequest &request, std::string &error)
 {
     WriteResult result;
     const auto fail = [&](WriteStatus status, std::string reason) {
@@ -82,53 +198,44 @@ WriteResult placeCopy(const std::string &source, const WriteRequest &request, st
     };
     const std::filesystem::path from = pathFromUtf8(source);
     const std::filesystem::path target = pathFromUtf8(request.path);
-    std::error_code statusError;
-    const auto status = std::filesystem::symlink_status(target, statusError);
-    const bool targetExists = std::filesystem::exists(status);
+    const bool targetExists
+        = !request.folderIsNew && PartFile::targetExists(target, request.folderFd);
     if (targetExists && request.existing == ExistingFiles::Skip)
         return fail(WriteStatus::Skipped,
             "skipped: " + utf8FromPath(target.filename()) + " already exists");
-    std::error_code sizeError;
-    const auto bytes = std::filesystem::file_size(from, sizeError);
-    if (sizeError)
-        return fail(WriteStatus::CannotCreate, "cannot write the file: " + sizeError.message());
-    result.bytes = bytes;
+    Source in;
+    if (!in.open(from, sourceFolderFd))
+        return fail(WriteStatus::CannotCreate, "cannot write the file: cannot read " + source);
+    result.bytes = in.size;
     result.status = static_cast<int>(WriteStatus::Written);
-    if (targetExists && std::filesystem::is_regular_file(status) && sameFile(from, target)) {
+    if (targetExists && in.isFileAt(target, request.folderFd)) {
         result.path = request.path; // a link from an earlier run
         result.placement = Placement::Unchanged;
         return result;
     }
-    if (!targetExists) {
-        // A hard link never replaces a file that appeared meanwhile: EEXIST, then the copy below
-        // handles it like any clash.
-        std::error_code linkError;
-        std::filesystem::create_hard_link(from, target, linkError);
-        if (!linkError) {
-            result.path = request.path;
-            result.placement = Placement::Created;
-            return result;
-        }
+    // A hard link never replaces a file that appeared meanwhile: EEXIST, then the copy below
+    // handles it like any clash.
+    if (!targetExists && linkTo(from, sourceFolderFd, target, request.folderFd)) {
+        result.path = request.path;
+        result.placement = Placement::Created;
+        return result;
     }
-    std::ifstream in(from, std::ios::binary);
-    if (!in)
-        return fail(WriteStatus::CannotCreate, "cannot write the file: cannot read " + source);
     PartFile file;
-    if (!file.create(target, targetExists))
+    if (!file.create(target, targetExists, request.folderFd))
         return fail(
             file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
             "cannot create the file: " + file.errorText());
     static constexpr std::size_t chunk = 256 * 1024;
     std::unique_ptr<char[]> buffer(new char[chunk]);
     std::uint64_t copied = 0;
-    while (in) {
-        in.read(buffer.get(), chunk);
-        const auto n = static_cast<std::size_t>(in.gcount());
-        if (n > 0 && !file.write(buffer.get(), n))
+    long long n = 0;
+    while ((n = in.read(buffer.get(), chunk)) > 0) {
+        if (!file.write(buffer.get(), static_cast<std::size_t>(n)))
             break;
-        copied += n;
+        copied += static_cast<std::uint64_t>(n);
     }
-    const bool readWhole = in.eof() && copied == bytes;
+    const bool readWhole = n == 0 && copied == in.size;
+    file.setModificationTime(in.seconds, in.nanoseconds);
     if (file.errorNumber() != 0 || !readWhole || !file.close()) {
         const int code = file.errorNumber();
         file.discard();
@@ -151,12 +258,6 @@ WriteResult placeCopy(const std::string &source, const WriteRequest &request, st
         return file.errorNumber() == ENOSPC
             ? fail(WriteStatus::DiskFull, "disk full")
             : fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
-    }
-    if (result.placement != Placement::Unchanged) {
-        std::error_code timeError;
-        const auto when = std::filesystem::last_write_time(from, timeError);
-        if (!timeError)
-            std::filesystem::last_write_time(pathFromUtf8(result.path), when, timeError);
     }
     return result;
 }

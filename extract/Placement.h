@@ -24,7 +24,10 @@ PlaceOutcome placeFile(PartFile &file,
 // nothing is at the target the new name is a hard link when the file system allows it, else a
 // copy through a temporary file, which gets the source's modification time. Returns the write's
 // result (bytes, path, placement; no SHA-256); on failure `error` says why in the words of
-// PdfLibrary::lastError.
-WriteResult placeCopy(const std::string &source, const WriteRequest &request, std::string &error);
+// PdfLibrary::lastError. `sourceFolderFd`: the open folder `source` lies in, which it is then
+// read through by its file name alone (-1: by its path); the target is reached as
+// request.folderFd says.
+WriteResult placeCopy(
+    const std::string &source, int sourceFolderFd, const WriteRequest &request, std::string &error);
 
 } // namespace quenlith

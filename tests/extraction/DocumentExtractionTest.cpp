@@ -547,6 +547,54 @@ TEST_F(DocumentExtractionTest, StalePartsOfAKilledRunAreRemoved)
 }
 #endif
 
+#ifndef _WIN32
+// The document folder swapped for a link to elsewhere after it was opened (here at a yield
+// point; another program could at any time) does not lead the writes there: they go on in the
+// folder that was opened, the copy of a shared stream and an overwrite included.
+TEST_F(DocumentExtractionTest, AFolderSwappedForALinkIsNotFollowed)
+{
+    const fs::path doc = m_scratch.path() / "doc";
+    const fs::path moved = m_scratch.path() / "moved";
+    const fs::path outside = m_scratch.path() / "outside";
+    fixtures::DocumentFixture document;
+    document.files = {
+        namedFile("a.txt", "shared"), namedFile("b.txt", "shared", 0), namedFile("c.txt", "new")
+    };
+    fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+    for (const ExistingFiles existing : { ExistingFiles::Keep, ExistingFiles::Overwrite }) {
+        fs::remove_all(doc);
+        fs::remove_all(moved);
+        fs::remove_all(outside);
+        fs::create_directory(doc);
+        fs::create_directory(outside);
+        std::ofstream(doc / "c.txt") << "old";
+        std::ofstream(outside / "a.txt") << "bait";
+        RecordingObserver observer;
+        bool swapped = false;
+        observer.onYield = [&] {
+            if (!swapped) {
+                fs::rename(doc, moved);
+                fs::create_directory_symlink(outside, doc);
+                swapped = true;
+            }
+            return true;
+        };
+        ExtractionOptions options;
+        options.existing = existing;
+        const DocumentResult result = extractDocumentAttachments(
+            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
+        EXPECT_EQ(filesBelow(outside), (Files { { "a.txt", "bait" } }));
+        const std::string c = existing == ExistingFiles::Keep ? "old" : "new";
+        Files expected { { "a.txt", "shared" }, { "b.txt", "shared" }, { "c.txt", c } };
+        if (existing == ExistingFiles::Keep)
+            expected["c (2).txt"] = "new";
+        EXPECT_EQ(filesBelow(moved), expected);
+        fs::remove(doc);
+    }
+}
+#endif
+
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
 {
     extract({ { "../../evil.txt", "1", 0 },
@@ -641,6 +689,31 @@ TEST_F(PortfolioExtractionTest, TheFlatLayoutKeepsNoFoldersAndBoundsNames)
                 "others" }));
     }
     EXPECT_EQ(written(), (Files { { "in__x.txt", "A" }, { "in__x (2).txt", "B" }, { cut, "L" } }));
+}
+
+// More folders than are held open at once: one met again after many others, as the parent of
+// a new folder and as the source of a shared stream's copy, is opened again by its names.
+TEST_F(PortfolioExtractionTest, MoreFoldersThanAreHeldOpenStillGetTheirFiles)
+{
+    std::vector<fixtures::FolderFixture> folders;
+    std::vector<fixtures::FileSpecFixture> files;
+    Files expected;
+    for (int n = 1; n <= 100; ++n) {
+        const std::string number = std::to_string(n);
+        folders.push_back({ n, "f" + number, -1, -1 });
+        files.push_back(portfolioFile("<" + number + ">x.txt", number));
+        expected[P("f" + number + "/x.txt")] = number;
+    }
+    // The keys sort as text: "<999>" comes last, long after "<1>".
+    folders.push_back({ 999, "late", 0, -1 });
+    files.push_back(portfolioFile("<999>copy.txt", "1"));
+    files.back().streamOf = 0;
+    expected[P("f1/late/copy.txt")] = "1";
+    writePortfolio(folders, files);
+    const DocumentResult result = run();
+    EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
+    EXPECT_EQ(result.notes, std::vector<std::string> {});
+    EXPECT_EQ(written(), expected);
 }
 
 std::vector<fixtures::FolderFixture> folderChain(int levels, const std::string &name = "f")
