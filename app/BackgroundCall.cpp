@@ -122,6 +122,16 @@ public:
         lock.unlock(); // otherwise helper's thread is joined here, outside the lock
     }
 
+    void clear()
+    {
+        std::vector<std::unique_ptr<HelperThread>> idle;
+        {
+            const std::lock_guard lock(m_mutex);
+            idle.swap(m_idle);
+        }
+        // Joined here, outside the lock.
+    }
+
 private:
     static constexpr std::size_t KeptIdle = 2;
     std::mutex m_mutex;
@@ -258,6 +268,11 @@ void BackgroundCall::onWindowThread(const std::function<void()> &step)
         const std::exception_ptr error = std::exchange(state->stepError, nullptr);
         std::rethrow_exception(error);
     }
+}
+
+void BackgroundCall::endIdleThreads()
+{
+    helperPool().clear();
 }
 
 bool BackgroundCall::stopRequested()

@@ -34,6 +34,11 @@ public:
     // place.
     static void onWindowThread(const std::function<void()> &step);
 
+    // Ends the helper threads kept for the next calls. The window calls it when it closes, so
+    // that no thread outlives it into the program's exit, where libraries it used (OpenSSL) may
+    // already have cleaned up.
+    static void endIdleThreads();
+
     // Raised while the window's thread has given up on the call; work that can stop early reads it.
     static bool stopRequested();
 

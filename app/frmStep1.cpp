@@ -71,7 +71,10 @@ frmStep1::frmStep1(Platform &platform, QWidget *parent)
     cmdAdd->setFocus();
 }
 
-frmStep1::~frmStep1() = default;
+frmStep1::~frmStep1()
+{
+    BackgroundCall::endIdleThreads();
+}
 
 void frmStep1::Form_Initialize()
 {
