@@ -594,6 +594,10 @@ bool PartFile::finishWriting()
 #ifdef _WIN32
         const bool closed = ::_close(m_fd) == 0;
 #else
+        // A copy of the descriptor keeps the lock until the file has its name or is gone: the
+        // attachment's old modification time, set above, would otherwise let another process's
+        // sweep take the file for a killed run's.
+        m_lockFd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
         const bool closed = ::close(m_fd) == 0;
 #endif
         m_fd = -1;
@@ -650,6 +654,7 @@ bool PartFile::commitAs(const std::filesystem::path &target, Replace replace)
     if (m_fd >= 0)
         closeFd(m_fd);
     m_fd = -1;
+    releaseLock();
     m_anonymous = false;
     m_tempName.clear();
     m_target = m_folder / pathFromUtf8(name);
@@ -705,9 +710,17 @@ void PartFile::discard()
         removeAt(m_folderFd, m_folder, nameOf(m_tempName));
         m_tempName.clear();
     }
+    releaseLock();
     m_anonymous = false;
     m_hasTime = false;
     closeFolder();
+}
+
+void PartFile::releaseLock()
+{
+    if (m_lockFd >= 0)
+        closeFd(m_lockFd);
+    m_lockFd = -1;
 }
 
 void PartFile::closeFolder()

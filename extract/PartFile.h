@@ -98,6 +98,7 @@ private:
     void stopComparing();
     void fail(int error);
     void closeFolder();
+    void releaseLock();
 
     static constexpr std::size_t bufferSize = 64 * 1024;
 
@@ -106,6 +107,7 @@ private:
     int m_folderFd = -1;
     bool m_ownsFolder = false;
     int m_fd = -1; // the data; an anonymous file's stays open until it has a name
+    int m_lockFd = -1; // a named file's lock between its close and its rename
     bool m_anonymous = false;
     bool m_writing = false;
     std::string m_tempName; // the hidden name in the folder while there is one

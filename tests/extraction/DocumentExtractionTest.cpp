@@ -548,6 +548,24 @@ TEST_F(DocumentExtractionTest, StalePartsOfAKilledRunAreRemoved)
 #endif
 
 #ifndef _WIN32
+// A written part carries the attachment's old date before it gets its name; another run's sweep
+// in the same folder meanwhile must still take it for a live write, not a killed one.
+TEST_F(DocumentExtractionTest, AClosedPartWithAnOldDateSurvivesAnotherRunsSweep)
+{
+    PartFile::allowAnonymous(false);
+    PartFile file;
+    ASSERT_TRUE(file.create(fs::path(m_folder) / "old.txt"));
+    ASSERT_TRUE(file.write("dated", 5));
+    file.setModificationTime(946684800); // 2000-01-01
+    ASSERT_TRUE(file.close());
+    PartFile::removeStaleParts(fs::path(m_folder));
+    EXPECT_TRUE(file.commit());
+    PartFile::allowAnonymous(true);
+    EXPECT_EQ(written(), (Files { { "old.txt", "dated" } }));
+}
+#endif
+
+#ifndef _WIN32
 // The document folder swapped for a link to elsewhere after it was opened (here at a yield
 // point; another program could at any time) does not lead the writes there: they go on in the
 // folder that was opened, the copy of a shared stream and an overwrite included.
