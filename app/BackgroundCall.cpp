@@ -27,9 +27,24 @@ struct CallState {
     bool stepDone = false;
     std::exception_ptr stepError;
     bool refused = false; // the window's thread takes no more steps
+    std::vector<std::function<void()>> posted; // by the helper, run by the window in order
     std::atomic<bool> stop { false };
     std::atomic<bool> finished { false }; // `done`, readable without the mutex
+    // When the platform would next let events run, in steady_clock ticks.
+    std::atomic<std::chrono::steady_clock::rep> eventsDueAt { 0 };
 };
+
+// Runs what the helper posted so far, in order, on the window's thread.
+void runPosted(CallState &state)
+{
+    std::vector<std::function<void()>> steps;
+    {
+        const std::lock_guard lock(state.mutex);
+        steps.swap(state.posted);
+    }
+    for (const auto &step : steps)
+        step();
+}
 
 // Opening a small document takes well under a millisecond: a thread that waits that long awake
 // for the other's answer saves being put to sleep and woken, which costs as much again.
@@ -160,6 +175,12 @@ void BackgroundCall::run(
     const std::function<void()> &work, const std::function<void(qint64)> &waiting)
 {
     auto state = std::make_shared<CallState>();
+    const auto publishEventsDue = [&] {
+        const auto due = std::chrono::steady_clock::now()
+            + std::chrono::milliseconds(m_platform.millisecondsUntilEventsDue());
+        state->eventsDueAt = due.time_since_epoch().count();
+    };
+    publishEventsDue();
     std::unique_ptr<HelperThread> helper = helperPool().take();
     helper->start([state, &work, beforeWork = m_beforeWork] {
         t_call = state.get();
@@ -202,10 +223,12 @@ void BackgroundCall::run(
         if (step != nullptr) {
             std::exception_ptr stepError;
             try {
+                runPosted(*state);
                 (*step)();
             } catch (...) {
                 stepError = std::current_exception();
             }
+            publishEventsDue();
             {
                 const std::lock_guard lock(state->mutex);
                 state->stepError = stepError;
@@ -218,8 +241,10 @@ void BackgroundCall::run(
                 continue;
         }
         try {
+            runPosted(*state);
             sinceEvents.start();
             m_platform.processEvents();
+            publishEventsDue();
             if (waiting)
                 waiting(elapsed.elapsed());
         } catch (...) {
@@ -243,6 +268,7 @@ void BackgroundCall::run(
     helperPool().give(std::move(helper));
     if (eventError)
         std::rethrow_exception(eventError);
+    runPosted(*state);
     if (state->workError)
         std::rethrow_exception(state->workError);
 }
@@ -268,6 +294,24 @@ void BackgroundCall::onWindowThread(const std::function<void()> &step)
         const std::exception_ptr error = std::exchange(state->stepError, nullptr);
         std::rethrow_exception(error);
     }
+}
+
+void BackgroundCall::postToWindow(std::function<void()> step)
+{
+    CallState *state = t_call;
+    if (state == nullptr) {
+        step();
+        return;
+    }
+    const std::lock_guard lock(state->mutex);
+    if (!state->refused)
+        state->posted.push_back(std::move(step));
+}
+
+bool BackgroundCall::windowEventsDue()
+{
+    return t_call == nullptr
+        || std::chrono::steady_clock::now().time_since_epoch().count() >= t_call->eventsDueAt;
 }
 
 void BackgroundCall::endIdleThreads()

@@ -34,6 +34,17 @@ public:
     // place.
     static void onWindowThread(const std::function<void()> &step);
 
+    // From inside `work`: has `step` run on the window's thread at its next look at the call, and
+    // returns at once. Steps posted run in their order, each before any later onWindowThread step
+    // and all before run() returns; for updates of the window that need no answer. Outside a
+    // background call it runs `step` in place.
+    static void postToWindow(std::function<void()> step);
+
+    // From inside `work`: whether the window's platform would let events run now, so that a pause
+    // is worth handing over with onWindowThread. Meanwhile the window's thread lets events run on
+    // its own between its looks at the call. Outside a background call: true.
+    static bool windowEventsDue();
+
     // Ends the helper threads kept for the next calls. The window calls it when it closes, so
     // that no thread outlives it into the program's exit, where libraries it used (OpenSSL) may
     // already have cleaned up.

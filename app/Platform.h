@@ -72,11 +72,16 @@ public:
     // Lets pending window events run.
     virtual void processEvents() = 0;
 
-    // Whether processEvents() called now would let events run (a platform may skip calls that
-    // follow each other closely). The window brings deferred view updates up to date only then.
-    virtual bool eventsDue() const
+    // In how many milliseconds processEvents() would let events run (a platform may skip calls
+    // that follow each other closely); 0: now. The window brings deferred view updates up to
+    // date only then, and work off the window's thread hands over its pauses only then.
+    virtual qint64 millisecondsUntilEventsDue() const
     {
-        return true;
+        return 0;
+    }
+    bool eventsDue() const
+    {
+        return millisecondsUntilEventsDue() <= 0;
     }
 
     // Asks the event loop to end the program once control returns to it.

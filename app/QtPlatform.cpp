@@ -104,12 +104,14 @@ void QtPlatform::setBusyCursor(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-bool QtPlatform::eventsDue() const
+qint64 QtPlatform::millisecondsUntilEventsDue() const
 {
     // Events take their share, not the lion's share: painting a list of 100,000 rows lays it all
     // out, and doing that every 20 ms would leave no time for adding the rows.
-    return !m_sinceEvents.isValid()
-        || m_sinceEvents.elapsed() >= std::max(EventInterval, 2 * m_lastEventsCost);
+    if (!m_sinceEvents.isValid())
+        return 0;
+    return std::max<qint64>(
+        0, std::max(EventInterval, 2 * m_lastEventsCost) - m_sinceEvents.elapsed());
 }
 
 void QtPlatform::processEvents()

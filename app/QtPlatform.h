@@ -25,7 +25,7 @@ public:
     // of rows after every item would cost more than the items themselves, and 50 times a second
     // keeps the window as responsive as a person can tell.
     void processEvents() override;
-    bool eventsDue() const override;
+    qint64 millisecondsUntilEventsDue() const override;
     void endProgram() override;
 
     static constexpr qint64 EventInterval = 20;

@@ -41,34 +41,34 @@ public:
     }
 
     // The extraction runs on a helper thread: everything that touches the window is handed to
-    // the window's thread.
+    // the window's thread. Only a pause waits for it, and only when events are due: a round trip
+    // between the threads costs more than writing a small attachment, and the window's thread
+    // lets events run meanwhile anyway.
     bool yieldPoint() override
     {
-        bool goOn = false;
-        BackgroundCall::onWindowThread([&] {
-            m_run.m_platform.processEvents();
-            goOn = !m_run.m_window.isClosing() && !m_run.m_cancelRequested;
-        });
-        return goOn;
+        if (BackgroundCall::windowEventsDue())
+            BackgroundCall::onWindowThread([this] { m_run.m_platform.processEvents(); });
+        return !m_run.m_window.isClosing() && !m_run.m_cancelRequested;
     }
     void attachmentLabel(const std::string &text) override
     {
-        BackgroundCall::onWindowThread(
-            [&] { m_run.m_window.LblImages->setText(QString::fromStdString(text)); });
+        BackgroundCall::postToWindow([this, label = QString::fromStdString(text)] {
+            m_run.m_window.LblImages->setText(label);
+        });
     }
     void waitNotice(bool shown) override
     {
-        BackgroundCall::onWindowThread([&] { m_run.m_window.FrameWait->setVisible(shown); });
+        BackgroundCall::postToWindow(
+            [this, shown] { m_run.m_window.FrameWait->setVisible(shown); });
     }
     void attachmentDone(const AttachmentOutcome &outcome) override
     {
-        BackgroundCall::onWindowThread([&] { m_run.m_window.AttachmentIndex = outcome.index + 1; });
+        BackgroundCall::postToWindow(
+            [this, next = outcome.index + 1] { m_run.m_window.AttachmentIndex = next; });
     }
     bool writeProgress(std::uint64_t) override
     {
-        bool goOn = false;
-        BackgroundCall::onWindowThread([&] { goOn = !m_run.m_window.isClosing(); });
-        return goOn;
+        return !m_run.m_window.isClosing();
     }
 
 private:

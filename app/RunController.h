@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <vector>
 
 namespace quenlith {
@@ -61,7 +62,7 @@ private:
     Platform &m_platform;
     DocumentList &m_documentList;
     bool m_runInProgress = false;
-    bool m_cancelRequested = false;
+    std::atomic<bool> m_cancelRequested { false }; // read by the helper thread of a run
     bool m_outputIgnoresCase = false; // the current run's output folder ignores case
     QString m_lastOutputFolder; // chosen by the last run of this session
 };
