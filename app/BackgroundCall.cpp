@@ -171,6 +171,11 @@ void BackgroundCall::setBeforeWork(std::function<void()> beforeWork)
     m_beforeWork = std::move(beforeWork);
 }
 
+void BackgroundCall::setBeforeEvents(std::function<void()> beforeEvents)
+{
+    m_beforeEvents = std::move(beforeEvents);
+}
+
 void BackgroundCall::run(
     const std::function<void()> &work, const std::function<void(qint64)> &waiting)
 {
@@ -243,7 +248,7 @@ void BackgroundCall::run(
         try {
             runPosted(*state);
             sinceEvents.start();
-            m_platform.processEvents();
+            m_platform.processEvents(m_beforeEvents);
             publishEventsDue();
             if (waiting)
                 waiting(elapsed.elapsed());

@@ -55,6 +55,8 @@ public:
 
     // Runs on the helper thread before every `work` (tests use it to make a call slow).
     void setBeforeWork(std::function<void()> beforeWork);
+    // Handed to the platform's processEvents each time this thread lets events run.
+    void setBeforeEvents(std::function<void()> beforeEvents);
 
     // How long the window's thread sleeps at most between two looks at the call.
     static constexpr int PollInterval = 10;
@@ -62,6 +64,7 @@ public:
 private:
     Platform &m_platform;
     std::function<void()> m_beforeWork;
+    std::function<void()> m_beforeEvents;
 };
 
 } // namespace quenlith

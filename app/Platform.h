@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -69,19 +70,20 @@ public:
     // Switches the application-wide busy pointer on or off.
     virtual void setBusyCursor(bool busy) = 0;
 
-    // Lets pending window events run.
-    virtual void processEvents() = 0;
+    // Lets pending window events run. `beforeEvents`, when given, runs first and only when events
+    // do run, e.g. to bring deferred view updates up to date; its time counts as theirs.
+    // Events::Now runs them even when the last call was a moment ago.
+    enum class Events { WhenDue, Now };
+    virtual void processEvents(
+        const std::function<void()> &beforeEvents = {}, Events due = Events::WhenDue)
+        = 0;
 
     // In how many milliseconds processEvents() would let events run (a platform may skip calls
-    // that follow each other closely); 0: now. The window brings deferred view updates up to
-    // date only then, and work off the window's thread hands over its pauses only then.
+    // that follow each other closely); 0: now. Work off the window's thread hands over its pauses
+    // only then.
     virtual qint64 millisecondsUntilEventsDue() const
     {
         return 0;
-    }
-    bool eventsDue() const
-    {
-        return millisecondsUntilEventsDue() <= 0;
     }
 
     // Asks the event loop to end the program once control returns to it.

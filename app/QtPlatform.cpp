@@ -106,20 +106,23 @@ void QtPlatform::setBusyCursor(bool busy)
 
 qint64 QtPlatform::millisecondsUntilEventsDue() const
 {
-    // Events take their share, not the lion's share: painting a list of 100,000 rows lays it all
-    // out, and doing that every 20 ms would leave no time for adding the rows.
+    // Events take their share, not the lion's share: a third of the time at most. Painting a list
+    // of 100,000 rows lays it all out, and doing that every 20 ms would leave no time for adding
+    // the rows.
     if (!m_sinceEvents.isValid())
         return 0;
     return std::max<qint64>(
         0, std::max(EventInterval, 2 * m_lastEventsCost) - m_sinceEvents.elapsed());
 }
 
-void QtPlatform::processEvents()
+void QtPlatform::processEvents(const std::function<void()> &beforeEvents, Events due)
 {
-    if (!eventsDue())
+    if (due == Events::WhenDue && millisecondsUntilEventsDue() > 0)
         return;
     QElapsedTimer cost;
     cost.start();
+    if (beforeEvents)
+        beforeEvents();
     QCoreApplication::processEvents();
     m_lastEventsCost = cost.elapsed();
     m_sinceEvents.start();

@@ -24,7 +24,7 @@ public:
     // Runs pending events at most every EventInterval milliseconds: painting a list of thousands
     // of rows after every item would cost more than the items themselves, and 50 times a second
     // keeps the window as responsive as a person can tell.
-    void processEvents() override;
+    void processEvents(const std::function<void()> &beforeEvents, Events due) override;
     qint64 millisecondsUntilEventsDue() const override;
     void endProgram() override;
 

@@ -7,6 +7,7 @@
 #include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
+#include "doclist/DocumentReadAhead.h"
 #include "doclist/FileDialogAnswer.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/PdfLibrary.h"
@@ -20,6 +21,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -162,13 +164,19 @@ bool frmStep1::isClosing() const
     return m_closing;
 }
 
-void frmStep1::yieldEvents()
+void frmStep1::yieldEvents(Platform::Events due)
 {
-    if (m_listSelection != nullptr && m_platform.eventsDue())
-        m_listSelection->applyWhenDue();
-    m_platform.processEvents();
+    m_platform.processEvents([this] { applyListSelection(); }, due);
     if (m_closing)
         throw WindowClosing();
+}
+
+void frmStep1::applyListSelection()
+{
+    // Before events paint the list or a command run by them reads it; in the same layout of the
+    // list as the events' own.
+    if (m_listSelection != nullptr)
+        m_listSelection->apply();
 }
 
 void frmStep1::message(const QString &text, Platform::Icon icon, const QString &details)
@@ -270,12 +278,21 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
         m_listSelection = outer;
         selection.apply();
     });
+    // The documents are read a few ahead on a thread of their own, while this one inserts rows and
+    // lets events run.
+    std::vector<std::string> documents;
+    for (const std::string &entry : *found) {
+        if (isPdfFileName(entry))
+            documents.push_back(entry);
+    }
+    DocumentReadAhead readAhead(std::move(documents), m_beforeLongCall);
     for (const std::string &entry : *found) {
         yieldEvents();
         if (!isPdfFileName(entry))
             continue;
         yieldEvents();
-        m_documentList->addDocumentFile(entry, [this] { yieldEvents(); });
+        waitForDocument(readAhead, entry);
+        m_documentList->addSummarisedFile(entry, readAhead.takeNext(), [this] { yieldEvents(); });
         yieldEvents();
         ++result.added;
         selection.select(result.added, 3);
@@ -326,7 +343,7 @@ void frmStep1::CmdAddFolder_Click()
         }
         // The list's last selection was just laid out: let it be painted before the rows are
         // ticked, which takes as long again at 100,000 rows.
-        yieldEvents();
+        yieldEvents(Platform::Events::Now);
         CmdProcess->setEnabled(result.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(result, 0);
@@ -367,7 +384,7 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
                 }
             }
         }
-        yieldEvents(); // as after a folder add
+        yieldEvents(Platform::Events::Now); // as after a folder add
         CmdProcess->setEnabled(total.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(total, ignored);
@@ -423,7 +440,31 @@ void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
     m_beforeLongCall = std::move(beforeLongCall);
 }
 
-void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
+void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &document)
+{
+    // Here, not on a helper thread: a third thread waiting awake would take a core from the one
+    // that reads.
+    if (readAhead.waitForNext(std::chrono::milliseconds(0)))
+        return;
+    const bool waitShown = FrameWait->isVisible();
+    const auto restore = qScopeGuard([this, waitShown] {
+        Label1->setText(WaitText);
+        Label1->setToolTip(QString());
+        if (!waitShown)
+            FrameWait->hide();
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!readAhead.waitForNext(std::chrono::milliseconds(BackgroundCall::PollInterval))) {
+        if (waited.elapsed() >= WaitNoticeDelay && !FrameWait->isVisible()) {
+            setWaitText(QString::fromStdString(document));
+            FrameWait->show();
+        }
+        yieldEvents();
+    }
+}
+
+void frmStep1::setWaitText(const QString &document)
 {
     // The notice names the document, so that a slow one can be told from a hung program.
     const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
@@ -439,12 +480,18 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
         Label1->setText(frame.arg(metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0))));
     }
     Label1->setToolTip(name);
+}
+
+void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
+{
+    setWaitText(document);
     const auto restoreText = qScopeGuard([this] {
         Label1->setText(WaitText);
         Label1->setToolTip(QString());
     });
     BackgroundCall background(m_platform);
     background.setBeforeWork(m_beforeLongCall);
+    background.setBeforeEvents([this] { applyListSelection(); });
     const bool waitShown = FrameWait->isVisible();
     background.run(
         [&] {

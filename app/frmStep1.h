@@ -23,6 +23,7 @@ namespace quenlith {
 
 class DeferredListSelection;
 class DocumentList;
+class DocumentReadAhead;
 class DocumentListView;
 class FileSystemService;
 class PdfLibrary;
@@ -127,7 +128,8 @@ private:
 
     // Lets pending events run, bringing a folder add's selection up to date first; throws
     // WindowClosing once the window is closing.
-    void yieldEvents();
+    void yieldEvents(Platform::Events due = Platform::Events::WhenDue);
+    void applyListSelection(); // a folder add's, when one runs
     FolderAddResult addFolderTree(const QString &folder);
     void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
     void showError(const QString &text);
@@ -139,6 +141,11 @@ private:
     // processing events, showing the wait notice when it lasts; calls made meanwhile by nested
     // commands wait for the library in turn.
     void runLongCall(const std::function<void()> &call, const QString &document = QString());
+    // Waits for the read-ahead's next document, letting events run and showing the wait notice
+    // when it lasts.
+    void waitForDocument(DocumentReadAhead &readAhead, const std::string &document);
+    // The wait notice's text, naming `document` (a path) when there is one.
+    void setWaitText(const QString &document);
     static constexpr qint64 WaitNoticeDelay = 300; // milliseconds
 
     Platform &m_platform;

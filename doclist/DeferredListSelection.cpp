@@ -75,17 +75,6 @@ void DeferredListSelection::ensureVisible(int row, int rows)
     m_top = top;
 }
 
-void DeferredListSelection::applyWhenDue()
-{
-    if (m_sinceApply.isValid() && m_sinceApply.elapsed() < 2 * m_lastApplyCost)
-        return;
-    QElapsedTimer cost;
-    cost.start();
-    apply();
-    m_lastApplyCost = cost.elapsed();
-    m_sinceApply.start();
-}
-
 void DeferredListSelection::apply()
 {
     if (!m_pending)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPersistentModelIndex>
 #include <array>
@@ -29,10 +28,6 @@ public:
     // none since the last apply. The next select() reads the page afresh only when events have
     // scrolled, resized, expanded or emptied the list meanwhile.
     void apply();
-    // apply(), unless the last one was less than twice its own duration ago: applying lays out
-    // the whole list, which at 100,000 rows takes longer than the rows added between two events,
-    // so it gets at most a third of the time.
-    void applyWhenDue();
 
 private:
     // The list scrolled so that the 0-based row `row` is visible with the least movement.
@@ -54,8 +49,6 @@ private:
     // The row to select; invalid after a failed select(), and once events removed the row.
     QPersistentModelIndex m_selected;
     bool m_scrolled = false; // a select() scrolled since the last apply(): m_top is the new page
-    QElapsedTimer m_sinceApply;
-    qint64 m_lastApplyCost = 0; // milliseconds the last apply() took
 };
 
 } // namespace quenlith

@@ -97,35 +97,48 @@ void DocumentList::addDocumentRow(
     addDocumentFile(QFile::encodeName(path).toStdString(), pauseBeforeInsert);
 }
 
+DocumentSummary DocumentList::readSummary(PdfLibrary &library, const std::string &file)
+{
+    DocumentSummary summary;
+    summary.opened
+        = library.OpenDocument(file, std::string()) == static_cast<int>(OpenStatus::Opened);
+    // A document that does not open shows 0, never the count of the previous document.
+    summary.count = summary.opened ? library.AttachmentCount() : 0;
+    // Embedded files that nothing in the document lists: a hidden payload must not be
+    // invisible. Reading every object once costs what the command line's list pays too.
+    summary.unlisted = summary.opened ? library.unlistedCount() : 0;
+    summary.error = library.lastError();
+    for (int i = 1; i <= std::min(summary.count, maxShownAttachments); ++i)
+        summary.attachments.push_back(library.attachmentInfo(i));
+    if (summary.opened)
+        summary.invoice = library.invoiceInfo();
+    return summary;
+}
+
 void DocumentList::addDocumentFile(
     const std::string &file, const std::function<void()> &pauseBeforeInsert)
 {
-    const std::string &utf8Path = file; // the bytes, which need not be UTF-8
-    const QString path = QString::fromStdString(file); // for showing it
-    bool opened = false;
-    int count = 0;
-    int unlisted = 0;
-    std::string error;
-    std::vector<AttachmentInfo> attachments;
-    InvoiceInfo invoice;
-    const auto open = [&] {
-        opened = m_library.OpenDocument(utf8Path, std::string())
-            == static_cast<int>(OpenStatus::Opened);
-        // A document that does not open shows 0, never the count of the previous document.
-        count = opened ? m_library.AttachmentCount() : 0;
-        // Embedded files that nothing in the document lists: a hidden payload must not be
-        // invisible. Reading every object once costs what the command line's list pays too.
-        unlisted = opened ? m_library.unlistedCount() : 0;
-        error = m_library.lastError();
-        for (int i = 1; i <= std::min(count, maxShownAttachments); ++i)
-            attachments.push_back(m_library.attachmentInfo(i));
-        if (opened)
-            invoice = m_library.invoiceInfo();
-    };
+    DocumentSummary summary;
+    const auto open = [&] { summary = readSummary(m_library, file); };
     if (m_longCall)
-        m_longCall(path, open);
+        m_longCall(QString::fromStdString(file), open);
     else
         open();
+    addSummarisedFile(file, std::move(summary), pauseBeforeInsert);
+}
+
+void DocumentList::addSummarisedFile(const std::string &file,
+    DocumentSummary summary,
+    const std::function<void()> &pauseBeforeInsert)
+{
+    const std::string &utf8Path = file; // the bytes, which need not be UTF-8
+    const QString path = QString::fromStdString(file); // for showing it
+    const bool opened = summary.opened;
+    const int count = summary.count;
+    const int unlisted = summary.unlisted;
+    const std::string &error = summary.error;
+    const std::vector<AttachmentInfo> &attachments = summary.attachments;
+    const InvoiceInfo &invoice = summary.invoice;
     QString reason;
     if (!opened) {
         reason = QString::fromStdString(error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/PdfLibrary.h"
+
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -18,6 +20,16 @@ namespace quenlith {
 
 class PdfLibrary;
 struct AttachmentOutcome;
+
+// What a document row shows of a document: read in the PDF library, then shown on its row.
+struct DocumentSummary {
+    bool opened = false;
+    int count = 0;
+    int unlisted = 0; // embedded files that nothing in the document lists
+    std::string error;
+    std::vector<AttachmentInfo> attachments; // the first ones, as many as a row shows
+    InvoiceInfo invoice;
+};
 
 // The document list of the main window: its rows and the controls that follow them (the count
 // label, "Select All" and the extraction button). A document row holds the attachment count as
@@ -50,6 +62,12 @@ public:
     // can.
     void addDocumentFile(
         const std::string &file, const std::function<void()> &pauseBeforeInsert = {});
+    // The same for a document already read with readSummary.
+    void addSummarisedFile(const std::string &file,
+        DocumentSummary summary,
+        const std::function<void()> &pauseBeforeInsert = {});
+    // Opens `file` in `library` and reads what its row shows.
+    static DocumentSummary readSummary(PdfLibrary &library, const std::string &file);
 
     // Count label, "Select All" enabled and ticked, every row ticked.
     void finishBatch();

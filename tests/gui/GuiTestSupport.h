@@ -66,8 +66,10 @@ public:
     {
         busyCalls.append(busy);
     }
-    void processEvents() override
+    void processEvents(const std::function<void()> &beforeEvents, Events) override
     {
+        if (beforeEvents)
+            beforeEvents();
         QCoreApplication::processEvents();
         if (onProcessEvents)
             onProcessEvents();

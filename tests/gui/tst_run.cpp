@@ -1,4 +1,5 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
+#include "doclist/DocumentReadAhead.h"
 #include "extract/DocumentExtraction.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FileDigest.h"
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <thread>
 
@@ -619,6 +621,15 @@ private slots:
         QVERIFY2(notices.contains("Please wait... Reading two.pdf..."),
             qPrintable(QStringList(notices.begin(), notices.end()).join(" | ")));
         QCOMPARE(m_window->ListView1->topLevelItemCount(), 2);
+        // A folder add reads its documents ahead on a thread of its own: the same notice.
+        notices.clear();
+        ticks = 0;
+        addFolder(docs);
+        QVERIFY(ticks > 0 && m_window->FrameWait->isHidden());
+        QVERIFY2(notices.contains("Please wait... Reading one.pdf...")
+                && notices.contains("Please wait... Reading two.pdf..."),
+            qPrintable(QStringList(notices.begin(), notices.end()).join(" | ")));
+        QCOMPARE(m_window->ListView1->topLevelItemCount(), 4);
 
         ticks = 0;
         onTick = [&] {
@@ -627,9 +638,38 @@ private slots:
         };
         extractTo(out);
         QCOMPARE(filesBelow(out), QStringList());
-        QVERIFY2(shown().last().contains("Cancelled !\n0 of 2 documents were done."),
+        QVERIFY2(shown().last().contains("Cancelled !\n0 of 4 documents were done."),
             qPrintable(shown().last()));
         QVERIFY(m_window->FrameWait->isHidden());
+    }
+
+    // Read ahead in order, past the bound of what is kept ahead, and stopped early without
+    // reading the rest.
+    void readAheadKeepsTheOrder()
+    {
+        const fs::path docs = freshFolder();
+        constexpr std::size_t count = quenlith::DocumentReadAhead::Ahead * 2 + 3;
+        std::vector<std::string> files;
+        for (std::size_t i = 0; i < count; ++i)
+            files.push_back((docs / ("gone-" + std::to_string(i) + ".pdf")).string());
+        files[700] = writeDocument(docs / "real.pdf", 3).string();
+        {
+            quenlith::DocumentReadAhead readAhead(files);
+            for (std::size_t i = 0; i < count; ++i) {
+                const quenlith::DocumentSummary summary = readAhead.takeNext();
+                QCOMPARE(summary.opened, i == 700);
+                QCOMPARE(summary.count, i == 700 ? 3 : 0);
+                QCOMPARE(summary.error.empty(), i == 700);
+            }
+            QVERIFY(readAhead.waitForNext(std::chrono::milliseconds(0)));
+        }
+        std::atomic<std::size_t> read { 0 };
+        {
+            quenlith::DocumentReadAhead readAhead(files, [&] { ++read; });
+            readAhead.takeNext();
+            QVERIFY(readAhead.waitForNext(std::chrono::seconds(10)));
+        }
+        QVERIFY2(read <= quenlith::DocumentReadAhead::Ahead + 2, qPrintable(QString::number(read)));
     }
 
     void nameEndingInABlankIsItsOwnDocument()
