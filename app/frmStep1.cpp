@@ -278,8 +278,8 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
         m_listSelection = outer;
         selection.apply();
     });
-    // The documents are read a few ahead on a thread of their own, while this one inserts rows and
-    // lets events run.
+    // The documents are read ahead on a thread of their own, while this one inserts rows and lets
+    // events run.
     std::vector<std::string> documents;
     for (const std::string &entry : *found) {
         if (isPdfFileName(entry))
@@ -446,12 +446,13 @@ void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &
     // that reads.
     if (readAhead.waitForNext(std::chrono::milliseconds(0)))
         return;
-    const bool waitShown = FrameWait->isVisible();
-    const auto restore = qScopeGuard([this, waitShown] {
+    bool noticeShown = false;
+    const auto restore = qScopeGuard([this, &noticeShown] {
+        if (!noticeShown)
+            return;
         Label1->setText(WaitText);
         Label1->setToolTip(QString());
-        if (!waitShown)
-            FrameWait->hide();
+        FrameWait->hide();
     });
     QElapsedTimer waited;
     waited.start();
@@ -459,6 +460,7 @@ void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &
         if (waited.elapsed() >= WaitNoticeDelay && !FrameWait->isVisible()) {
             setWaitText(QString::fromStdString(document));
             FrameWait->show();
+            noticeShown = true;
         }
         yieldEvents();
     }
