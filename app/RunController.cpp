@@ -222,6 +222,8 @@ void RunController::extractTicked(const QString &outputFolder)
     for (int i = 1; i <= rows; ++i) {
         if (m_documentList.isTicked(i))
             tickedPaths.push_back(m_documentList.documentFile(i));
+        if (i % 1024 == 0)
+            m_window.yieldEvents(); // 100,000 rows take longer than a moment
     }
     // Sorting 100,000 paths and settling their clashes takes longer than a moment, and the
     // output folder may be on a slow share: off the window's thread.
