@@ -18,7 +18,6 @@ class QTreeWidgetItem;
 
 namespace quenlith {
 
-class PdfLibrary;
 struct AttachmentOutcome;
 
 // What a document row shows of a document: read in the PDF library, then shown on its row.
