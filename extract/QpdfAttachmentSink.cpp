@@ -12,32 +12,35 @@
 
 namespace quenlith {
 
-// Hashes blocks on its own thread, in the order they are submitted. It owns blockCount blocks:
-// the sink takes a free one, fills it and submits it; the thread hashes it and frees it again.
-// The thread touches nothing but the blocks and the hash contexts.
+// Hashes blocks on threads of its own, one per digest, so that MD5 and SHA-256 together take
+// the time of the slower one instead of their sum. Every thread hashes the blocks in the order
+// they are submitted. The hasher owns blockCount blocks: the sink takes a free one, fills it and
+// submits it; a block is free again once every digest has taken it. The threads touch nothing but
+// the blocks and their own hash context.
 class QpdfAttachmentSink::Hasher {
 public:
     // Either context may be null. Throws std::system_error when no thread can be started.
     Hasher(std::shared_ptr<Digest> md5, std::shared_ptr<Digest> sha256)
-        : m_md5(std::move(md5))
-        , m_sha256(std::move(sha256))
     {
         for (int i = 0; i < blockCount; ++i) {
             m_storage.push_back(std::unique_ptr<unsigned char[]>(new unsigned char[blockSize]));
             m_free.push_back(m_storage.back().get());
         }
-        m_thread = std::thread([this] { run(); });
+        for (auto &digest : { std::move(md5), std::move(sha256) })
+            if (digest)
+                m_workers.push_back(std::make_unique<Worker>(Worker { digest, 0, {} }));
+        try {
+            for (auto &worker : m_workers)
+                worker->thread = std::thread([this, w = worker.get()] { run(*w); });
+        } catch (...) {
+            stopAll();
+            throw;
+        }
     }
 
     ~Hasher()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
+        stopAll();
     }
 
     Hasher(const Hasher &) = delete;
@@ -57,7 +60,7 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            m_queue.emplace_back(block, size);
+            m_queue.push_back({ block, size, m_workers.size() });
         }
         m_changed.notify_all();
     }
@@ -70,48 +73,84 @@ public:
             m_closing = true;
         }
         m_changed.notify_all();
-        m_thread.join();
+        for (auto &worker : m_workers)
+            worker->thread.join();
         return !m_hashFailed;
     }
 
 private:
-    void run()
+    struct Worker {
+        std::shared_ptr<Digest> digest;
+        std::uint64_t next; // sequence number of the next block to hash
+        std::thread thread;
+    };
+    struct Entry {
+        unsigned char *block;
+        std::size_t size;
+        std::size_t pending; // digests that have still to take it
+    };
+
+    void stopAll()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (auto &worker : m_workers)
+            if (worker->thread.joinable())
+                worker->thread.join();
+    }
+
+    void run(Worker &worker)
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [this] { return m_stop || m_closing || !m_queue.empty(); });
-            if (m_stop || m_queue.empty())
+            m_changed.wait(lock, [&] { return m_stop || m_closing || worker.next < queueEnd(); });
+            if (m_stop || worker.next == queueEnd())
                 return;
-            const auto [block, size] = m_queue.front();
-            m_queue.pop_front();
+            const Entry entry = m_queue[worker.next - m_queueFront];
+            const bool skip = m_hashFailed;
             lock.unlock();
+            bool failed = false;
             try {
-                if (!m_hashFailed) {
-                    if (m_md5)
-                        m_md5->update(block, size);
-                    if (m_sha256)
-                        m_sha256->update(block, size);
-                }
+                if (!skip)
+                    worker.digest->update(entry.block, entry.size);
             } catch (...) {
-                m_hashFailed = true; // an exception must not leave the thread
+                failed = true; // an exception must not leave the thread
             }
             lock.lock();
-            m_free.push_back(block);
-            m_changed.notify_all();
+            m_hashFailed = m_hashFailed || failed;
+            --m_queue[worker.next - m_queueFront].pending;
+            ++worker.next;
+            // Every worker goes in order, so the blocks all have taken are at the front.
+            bool freed = false;
+            while (!m_queue.empty() && m_queue.front().pending == 0) {
+                m_free.push_back(m_queue.front().block);
+                m_queue.pop_front();
+                ++m_queueFront;
+                freed = true;
+            }
+            if (freed)
+                m_changed.notify_all();
         }
     }
 
-    std::shared_ptr<Digest> m_md5;
-    std::shared_ptr<Digest> m_sha256;
+    std::uint64_t queueEnd() const
+    {
+        return m_queueFront + m_queue.size();
+    }
+
     std::vector<std::unique_ptr<unsigned char[]>> m_storage;
+    std::vector<std::unique_ptr<Worker>> m_workers; // started last, once everything is ready
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<unsigned char *> m_free;
-    std::deque<std::pair<unsigned char *, std::size_t>> m_queue;
+    std::deque<Entry> m_queue;
+    std::uint64_t m_queueFront = 0; // sequence number of m_queue's first entry
     bool m_closing = false; // no more blocks come: hash the queue, then end
     bool m_stop = false; // end now, leaving the queue
-    bool m_hashFailed = false; // touched by the thread only until close() joined it
-    std::thread m_thread; // last: starts when everything else is ready
+    bool m_hashFailed = false;
 };
 
 QpdfAttachmentSink::QpdfAttachmentSink(PartFile &file, Progress progress, bool md5, bool sha256)

@@ -18,9 +18,10 @@ namespace quenlith {
 // return of pipeStreamData; failed() and abandoned() then tell why.
 //
 // Hashing costs about as much as inflating and writing together, so past the first
-// inlineHashLimit bytes it runs on a second thread: the data is then gathered in blocks of
-// blockSize, each full block is written and handed to that thread, and at most blockCount blocks
-// exist, so memory stays bounded whatever the attachment's size. Smaller data is hashed inline.
+// inlineHashLimit bytes it runs on threads of its own, one per digest: the data is then gathered
+// in blocks of blockSize, each full block is written and handed to those threads, and at most
+// blockCount blocks exist, so memory stays bounded whatever the attachment's size. Smaller data
+// is hashed inline.
 class QpdfAttachmentSink : public Pipeline {
 public:
     using Progress = std::function<bool(std::uint64_t bytesWritten)>;

@@ -434,8 +434,9 @@ TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
 
 // /Params /Size and /CheckSum against the decoded data, small or hashed across many blocks, the
 // last one cut short: a mismatching file is still kept whole, over the one that was there.
-// Progress comes every 4 MiB; returning false abandons a write, also while blocks wait for the
-// hashing thread, and leaves no file but the old one.
+// The SHA-256 asked for alongside is that of the data. Progress comes every 4 MiB; returning false
+// abandons a write, also while blocks wait for the hashing threads, and leaves no file but the
+// old one.
 TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
 {
     enum Declared { None, Right, Wrong };
@@ -472,6 +473,13 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
         EXPECT_EQ(m_pdf.lastWrittenBytes(), length);
         EXPECT_EQ(m_pdf.lastError().substr(0, 17), status == written ? "" : "checksum mismatch");
         EXPECT_EQ(outEntries(), 1u); // no temporary file left
+        WriteRequest request; // both digests at once, each on its own thread past 1 MiB
+        request.path = m_out.file("d");
+        request.sha256 = true;
+        const auto result = m_pdf.writeAttachment(i, request);
+        EXPECT_EQ(result.status, status) << m_pdf.lastError();
+        EXPECT_EQ(result.sha256, fixtures::sha256Of(data[static_cast<std::size_t>(i - 1)]));
+        fs::remove(request.path);
     }
     expectSameAsQpdf();
     int reports = 0;
