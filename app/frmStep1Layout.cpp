@@ -246,7 +246,9 @@ void frmStep1::buildLayout()
         { ChkSelectAll, 240, 4850, 2175, 255 },
         { ChkNested, 4800, 4850, 4455, 255 },
         { Frame1, 240, 5160, 9015, 1215 },
-        { Picture1, 120, 240, 8775, 855 }, // in Frame1; the rest of its block in Picture1
+        // In Frame1, below the border that the style draws under the title, not across it; the
+        // rest of its block in Picture1.
+        { Picture1, 120, 315, 8775, 855 },
         { Image1, 0, 0, 240, 240 },
         { LblProgessCurrent, 360, 0, 7335, 255 },
         { Image2, 360, 315, 240, 240 },

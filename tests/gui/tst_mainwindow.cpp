@@ -41,7 +41,7 @@ static const Control Controls[] = {
     { "Shape2", "", { -8, 0, 641, 57 }, 9, false },
     { "Shape1", "", { 0, 480, 665, 57 }, 9, false },
     { "FrameWait", "", { 128, 176, 297, 33 }, 9, false },
-    { "Picture1", "", { 8, 16, 585, 57 }, 9, false },
+    { "Picture1", "", { 8, 21, 585, 57 }, 9, false },
     { "Image1", "", { 0, 0, 16, 16 }, 9, false },
     { "Image2", "", { 24, 21, 16, 16 }, 9, false },
     { "ProgressBar1", "", { 104, 40, 481, 17 }, 9, false },
@@ -74,6 +74,8 @@ private slots:
         QVERIFY(!m_window->CmdProcess->isEnabled() && !m_window->ChkSelectAll->isEnabled());
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Unchecked);
         QVERIFY(m_window->FrameWait->isHidden() && m_window->cmdCancel->isHidden());
+        // The progress block lies inside the group's border, wherever the style draws it.
+        QVERIFY(m_window->Frame1->contentsRect().contains(m_window->Picture1->geometry()));
         const QProgressBar *bar = m_window->ProgressBar1;
         QVERIFY(bar->minimum() == 0 && bar->maximum() == 100 && bar->value() == 0);
         QCOMPARE(QApplication::focusWidget(), m_window->cmdAdd);
