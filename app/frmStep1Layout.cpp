@@ -219,7 +219,7 @@ void frmStep1::buildLayout()
     ProgressBar1->setTextVisible(false);
 
     CmdProcess = makeButton(
-        this, QStringLiteral("CmdProcess"), QStringLiteral("E&xtract Attachments"), tahoma(14.25));
+        this, QStringLiteral("CmdProcess"), QStringLiteral("&Extract Attachments"), tahoma(14.25));
     CmdProcess->setEnabled(false);
     cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), tahoma(9));
     cmdCancel->hide();

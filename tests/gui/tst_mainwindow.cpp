@@ -32,7 +32,7 @@ static const Control Controls[] = {
     { "LblProgessCurrent", "PDF File <pdf-file>", { 24, 0, 489, 17 }, 8.25, false },
     { "LblImages", "Extracted Attachment(s) 0 (of 0)", { 48, 21, 489, 17 }, 8.25, false },
     { "Label2", "Extraction Progress : ", { 0, 40, 113, 17 }, 8.25, false },
-    { "CmdProcess", "E&xtract Attachments", { 216, 432, 209, 37 }, 14.25, false },
+    { "CmdProcess", "&Extract Attachments", { 216, 432, 209, 37 }, 14.25, false },
     { "cmdCancel", "Cancel", { 432, 438, 89, 25 }, 9, false },
     { "CmdHelp", "&Help Manual", { 0, 0, 113, 25 }, 9, false },
     { "cmdEnd", "E&xit", { 512, 0, 89, 25 }, 9, false },
@@ -119,6 +119,27 @@ private slots:
             - (qobject_cast<QCheckBox *>(widget) ? 20 : 0);
         if (label || button)
             QVERIFY2(widget->fontMetrics().horizontalAdvance(plain) <= room, control.caption);
+    }
+
+    // The controls of the window are all on show together during a run: no two share an access
+    // key.
+    void accessKeysUnique()
+    {
+        QMap<QKeySequence, QString> owners;
+        for (const QWidget *widget : m_window->findChildren<QWidget *>()) {
+            const auto *button = qobject_cast<const QAbstractButton *>(widget);
+            const auto *group = qobject_cast<const QGroupBox *>(widget);
+            const QKeySequence key = QKeySequence::mnemonic(button ? button->text()
+                    : group                                        ? group->title()
+                                                                   : "");
+            if (key.isEmpty())
+                continue;
+            QVERIFY2(!owners.contains(key),
+                qPrintable(owners.value(key) + " and " + widget->objectName() + " share "
+                    + key.toString()));
+            owners.insert(key, widget->objectName());
+        }
+        QCOMPARE(owners.size(), 3);
     }
 
     // Nothing added by a cancel; every picked file is added, however many and however long their
