@@ -231,6 +231,8 @@ void RunController::extractTicked(const QString &outputFolder)
     m_window.runLongCall([&] {
         EnsureFolderPath(outputFolder.toStdString());
         m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
+        m_outputFolder
+            = std::make_unique<OpenedFolder>(OpenedFolder::open(outputFolder.toStdString()));
         const std::vector<std::string> assigned
             = assignDocumentFolders(outputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
         for (std::size_t k = 0; k < tickedPaths.size(); ++k)
@@ -319,6 +321,7 @@ void RunController::extractTicked(const QString &outputFolder)
     // Letting go of 100,000 documents' folders and report files takes longer than a moment.
     m_window.runLongCall([&] {
         spool.reset();
+        m_outputFolder.reset();
         folderOf = {};
         tickedPaths = {};
     });
@@ -403,6 +406,7 @@ DocumentResult RunController::extractDocument(const std::string &file,
     options.sha256 = true; // for the report the completion message offers
     options.foldCase = m_outputIgnoresCase;
     options.password = password;
+    options.outputFolder = m_outputFolder.get();
     DocumentResult result;
     const bool nestedWanted = m_window.ChkNested->isChecked();
     m_window.runLongCall(

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "extract/OutputFolder.h"
+
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace quenlith {
@@ -64,6 +67,7 @@ private:
     bool m_runInProgress = false;
     std::atomic<bool> m_cancelRequested { false }; // read by the helper thread of a run
     bool m_outputIgnoresCase = false; // the current run's output folder ignores case
+    std::unique_ptr<OpenedFolder> m_outputFolder; // the current run's, opened once
     QString m_lastOutputFolder; // chosen by the last run of this session
 };
 

@@ -254,6 +254,8 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     options.unlisted = commandLine.unlisted;
     options.invoicesOnly = commandLine.invoicesOnly;
     options.sha256 = !reports.empty();
+    const OpenedFolder openedOutputFolder = OpenedFolder::open(header.outputFolder);
+    options.outputFolder = &openedOutputFolder;
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), paths.size());

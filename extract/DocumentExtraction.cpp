@@ -512,7 +512,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
     FolderHandle documentFolderHandle;
     bool documentFolderIsNew = false;
     if (!flat) {
-        DocumentFolderChoice folder = openDocumentFolder(result.documentFolder);
+        DocumentFolderChoice folder
+            = openDocumentFolder(result.documentFolder, options.outputFolder);
         if (folder.folder.empty()) {
             result.folderFailure = std::move(folder.failure);
             observer.waitNotice(false);
@@ -529,6 +530,9 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
         documentFolderIsNew = folder.created;
         if (!folder.note.empty())
             result.notes.push_back(std::move(folder.note));
+    } else if (options.outputFolder != nullptr && options.outputFolder->handle.fd() >= 0
+        && options.outputFolder->path == result.documentFolder) {
+        documentFolderHandle = options.outputFolder->handle.duplicate();
     } else {
         documentFolderHandle = FolderHandle::open(result.documentFolder);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/OutputFolder.h"
 #include "extract/PdfLibrary.h"
 #include "util/SafeFileName.h"
 
@@ -60,6 +61,10 @@ struct ExtractionOptions {
     // listed or not. A document that declares none gets no folder and has not failed (see
     // DocumentResult::noInvoice); one whose declared file is not an attachment fails.
     bool invoicesOnly = false;
+    // The run's output folder, opened once: a document folder directly in it (or the flat
+    // layout's output folder itself) is reached through it, not by the folder's name again. Not
+    // owned; null: each document opens the folder above its own by name.
+    const OpenedFolder *outputFolder = nullptr;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the

@@ -148,6 +148,15 @@ FolderHandle FolderHandle::open(const std::string &path)
 #endif
 }
 
+FolderHandle FolderHandle::duplicate() const
+{
+#ifndef _WIN32
+    return FolderHandle(m_fd >= 0 ? ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0) : -1);
+#else
+    return {};
+#endif
+}
+
 FolderHandle FolderHandle::openBelow(int folder, const std::vector<std::string> &levels)
 {
 #ifndef _WIN32
@@ -192,7 +201,23 @@ SubFolderChoice openSubFolder(const std::string &parentFolder,
 #endif
 }
 
-DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
+namespace {
+
+std::filesystem::path withoutTrailingSeparator(std::filesystem::path path)
+{
+    return path.has_filename() ? path : path.parent_path();
+}
+
+} // namespace
+
+bool OpenedFolder::holds(const std::string &folder) const
+{
+    return withoutTrailingSeparator(pathFromUtf8(folder)).parent_path()
+        == withoutTrailingSeparator(pathFromUtf8(path));
+}
+
+DocumentFolderChoice openDocumentFolder(
+    const std::string &documentFolder, const OpenedFolder *parent)
 {
     DocumentFolderChoice choice;
     std::filesystem::path path = pathFromUtf8(documentFolder);
@@ -203,15 +228,22 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
         choice.failure = "cannot create the folder " + documentFolder + ": it has no name";
         return choice;
     }
-    std::filesystem::path parent = path.parent_path();
-    if (parent.empty())
-        parent = ".";
+    std::filesystem::path parentPath = path.parent_path();
+    if (parentPath.empty())
+        parentPath = ".";
     std::error_code error;
 #ifndef _WIN32
-    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parentFd < 0 && errno == ENOENT) {
-        std::filesystem::create_directories(parent, error);
-        parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FolderHandle opened;
+    int parentFd = -1;
+    if (parent != nullptr && parent->handle.fd() >= 0 && parent->holds(documentFolder)) {
+        parentFd = parent->handle.fd();
+    } else {
+        opened = FolderHandle::open(utf8FromPath(parentPath));
+        if (opened.fd() < 0 && errno == ENOENT) {
+            std::filesystem::create_directories(parentPath, error);
+            opened = FolderHandle::open(utf8FromPath(parentPath));
+        }
+        parentFd = opened.fd();
     }
     if (parentFd < 0) {
         choice.failure = "cannot create the folder " + documentFolder + ": " + errorText(errno);
@@ -220,10 +252,11 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
     const auto attempt
         = [parentFd](const std::string &candidate) { return tryFolder(parentFd, candidate); };
 #else
-    if (!std::filesystem::is_directory(parent, error))
-        std::filesystem::create_directories(parent, error);
+    (void)parent;
+    if (!std::filesystem::is_directory(parentPath, error))
+        std::filesystem::create_directories(parentPath, error);
     const auto attempt
-        = [&parent](const std::string &candidate) { return tryFolder(parent, candidate); };
+        = [&parentPath](const std::string &candidate) { return tryFolder(parentPath, candidate); };
 #endif
     // The given text up to the folder's own name, so that the folder reads as it was given.
     std::string given = documentFolder;
@@ -253,9 +286,6 @@ DocumentFolderChoice openDocumentFolder(const std::string &documentFolder)
     if (choice.folder.empty() && choice.failure.empty())
         choice.failure
             = "cannot create the folder " + documentFolder + ": every numbered name is taken";
-#ifndef _WIN32
-    ::close(parentFd);
-#endif
     return choice;
 }
 

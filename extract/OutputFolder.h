@@ -28,6 +28,8 @@ public:
     }
     void reset();
 
+    // Another descriptor of the same folder; none when this has none or the system refuses.
+    FolderHandle duplicate() const;
     // The folder at `path`, links followed: for a folder the user named, e.g. the output folder.
     static FolderHandle open(const std::string &path);
     // The folder that `levels` (names outermost first) lead to from the open folder `folder`,
@@ -36,6 +38,20 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// A folder the user named (the output folder), opened once for a run, so that what is made in
+// it is made through that one descriptor even if the name is given to another folder meanwhile.
+struct OpenedFolder {
+    std::string path; // as given; a trailing separator is optional
+    FolderHandle handle;
+
+    static OpenedFolder open(const std::string &path)
+    {
+        return { path, FolderHandle::open(path) };
+    }
+    // `folder` lies directly in this folder, by the names' elements.
+    bool holds(const std::string &folder) const;
 };
 
 // The folder a document's attachments go into, as found or made on disk.
@@ -54,8 +70,11 @@ struct DocumentFolderChoice {
 // is reached without following a symbolic link at its own name: a symbolic link there, or a
 // file of that name, is a clash like a name met twice, and the document gets the first of
 // "name (2)", "name (3)", ... that is a real folder or can be made one, with `note` saying why.
-// The folders above it (the output folder the user chose) are taken as they are.
-DocumentFolderChoice openDocumentFolder(const std::string &documentFolder);
+// The folders above it (the output folder the user chose) are taken as they are; when `parent`
+// is given, is open and holds the document folder, the folder is made through it, else the folder
+// above is opened by its name.
+DocumentFolderChoice openDocumentFolder(
+    const std::string &documentFolder, const OpenedFolder *parent = nullptr);
 
 // A folder made or found inside a document folder.
 struct SubFolderChoice {

@@ -611,6 +611,38 @@ TEST_F(DocumentExtractionTest, AFolderSwappedForALinkIsNotFollowed)
         fs::remove(doc);
     }
 }
+
+// The output folder, opened once for the run and then swapped for a link to elsewhere: the
+// document folders, and the flat layout's files, still go into the folder that was opened.
+TEST_F(DocumentExtractionTest, AnOutputFolderSwappedForALinkIsNotFollowed)
+{
+    const fs::path out = m_scratch.path() / "out";
+    const fs::path moved = m_scratch.path() / "moved";
+    const fs::path outside = m_scratch.path() / "outside";
+    fixtures::writePdf(m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 } });
+    for (const bool flat : { false, true }) {
+        SCOPED_TRACE(flat ? "flat" : "folders");
+        fs::remove_all(moved);
+        fs::create_directory(out);
+        fs::create_directory(outside);
+        const std::string outputFolder = out.string() + preferredSeparator();
+        const OpenedFolder opened = OpenedFolder::open(outputFolder);
+        fs::rename(out, moved);
+        fs::create_directory_symlink(outside, out);
+        ExtractionOptions options;
+        options.outputFolder = &opened;
+        const DocumentResult result = extractDocumentAttachments(m_library,
+            m_scratch.file("in.pdf"),
+            flat ? outputFolder : outputFolder + "in",
+            m_observer,
+            options,
+            flat ? "in__" : "");
+        EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
+        EXPECT_TRUE(fs::is_empty(outside));
+        EXPECT_EQ(filesBelow(moved), (Files { { flat ? "in__a.txt" : "in/a.txt", "alpha" } }));
+        fs::remove(out);
+    }
+}
 #endif
 
 TEST_F(DocumentExtractionTest, HostileNamesStayInsideTheDocumentFolder)
