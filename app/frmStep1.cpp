@@ -511,6 +511,18 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
 
 // --- Help and exit ------------------------------------------------------------------------------
 
+Platform::Message frmStep1::startupFailure(const Error &error)
+{
+    Platform::Message message;
+    // In one pass, so that a "%1" in the description stays as it is.
+    message.text
+        = QStringLiteral("Error %1: %2")
+              .arg(QString::number(error.number()), QString::fromStdString(error.description()));
+    message.title = WindowTitle;
+    message.icon = Platform::Icon::Critical;
+    return message;
+}
+
 QStringList frmStep1::manualCandidates()
 {
     const QDir programFolder(QCoreApplication::applicationDirPath());

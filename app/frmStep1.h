@@ -22,6 +22,7 @@ class QPushButton;
 namespace quenlith {
 
 class DeferredListSelection;
+class Error;
 class DocumentList;
 class DocumentReadAhead;
 class DocumentListView;
@@ -48,6 +49,8 @@ public:
 
     // Where the manual is looked for, most specific first.
     static QStringList manualCandidates();
+    // The message that ends the program when the window cannot be created.
+    static Platform::Message startupFailure(const Error &error);
 
     // Replaces the file-system service of the folder scans (tests and the bench use this).
     using FileSystemFactory = std::function<std::unique_ptr<FileSystemService>()>;

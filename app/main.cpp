@@ -28,13 +28,7 @@ int main(int argc, char *argv[])
                 &window, [&window, paths] { window.ListView1_Drop(paths); }, Qt::QueuedConnection);
         return QApplication::exec();
     } catch (const quenlith::Error &e) {
-        quenlith::Platform::Message report;
-        report.text = QStringLiteral("Error %1: %2")
-                          .arg(e.number())
-                          .arg(QString::fromStdString(e.description()));
-        report.title = QStringLiteral("Quenlith");
-        report.icon = quenlith::Platform::Icon::Critical;
-        platform.messageBox(nullptr, report);
+        platform.messageBox(nullptr, quenlith::frmStep1::startupFailure(e));
         return 1;
     }
 }

@@ -65,6 +65,18 @@ private slots:
         m_c = writeDocument(m_scratch.path() / "abc" / "c.pdf", 1);
     }
 
+    // What ends the program when the window cannot be made (its PDF library failed to start).
+    void startupFailureMessage()
+    {
+        const Platform::Message message = quenlith::frmStep1::startupFailure(
+            quenlith::Error(429, "The PDF library could not be started: %1 of 100% missing"));
+        QCOMPARE(message.text,
+            QStringLiteral("Error 429: The PDF library could not be started: %1 of 100% missing"));
+        QCOMPARE(message.title, QStringLiteral("Quenlith"));
+        QVERIFY(
+            message.icon == Platform::Icon::Critical && message.buttons == Platform::Buttons::Ok);
+    }
+
     void initialState()
     {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Quenlith"));
