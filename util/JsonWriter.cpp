@@ -11,6 +11,16 @@ JsonWriter::JsonWriter(std::ostream &out)
 {
 }
 
+namespace {
+
+// Printable ASCII that a JSON string holds as it is: all of most names and every key.
+bool isPlainAscii(char c)
+{
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+}
+
+} // namespace
+
 std::string JsonWriter::quoted(std::string_view bytes)
 {
     std::string out;
@@ -18,6 +28,13 @@ std::string JsonWriter::quoted(std::string_view bytes)
     out += '"';
     std::size_t position = 0;
     while (position < bytes.size()) {
+        const std::size_t runStart = position;
+        while (position < bytes.size() && isPlainAscii(bytes[position]))
+            ++position;
+        out.append(bytes.substr(runStart, position - runStart));
+        if (position == bytes.size())
+            break;
+        const std::size_t start = position;
         char32_t c = 0;
         if (!nextCodePoint(bytes, position, c)) {
             appendUtf8(out, 0xFFFD);
@@ -52,7 +69,7 @@ std::string JsonWriter::quoted(std::string_view bytes)
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
                 out += escape;
             } else {
-                appendUtf8(out, c);
+                out.append(bytes.substr(start, position - start)); // valid, so kept as it is
             }
         }
     }
@@ -62,9 +79,9 @@ std::string JsonWriter::quoted(std::string_view bytes)
 
 void JsonWriter::newline()
 {
-    m_out << '\n';
-    for (std::size_t i = 0; i < m_hasItems.size(); ++i)
-        m_out << "  ";
+    std::string line(1 + 2 * m_hasItems.size(), ' ');
+    line[0] = '\n';
+    m_out << line; // one write: a stream insert costs more than the characters
 }
 
 void JsonWriter::beforeValue()
@@ -120,7 +137,9 @@ void JsonWriter::endArray()
 void JsonWriter::key(std::string_view name)
 {
     beforeValue();
-    m_out << quoted(name) << ": ";
+    std::string text = quoted(name);
+    text += ": ";
+    m_out << text;
     m_afterKey = true;
 }
 
