@@ -295,7 +295,7 @@ void RunController::extractTicked(const QString &outputFolder)
             cancelled = m_cancelRequested;
             if (!result.stopped)
                 ++done;
-            record.add(result);
+            record.add(std::move(result));
             for (DocumentResult &inner : nested) {
                 const QString innerPath = QString::fromStdString(inner.documentPath);
                 const std::string failure = documentFailure(inner);
@@ -307,7 +307,7 @@ void RunController::extractTicked(const QString &outputFolder)
                             QString::fromStdString(outcome.storedName),
                             QString::fromStdString(outcome.reason));
                 }
-                record.add(inner);
+                record.add(std::move(inner));
             }
         }
         m_window.yieldEvents();

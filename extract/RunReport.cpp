@@ -8,10 +8,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <streambuf>
+#include <system_error>
+#include <thread>
 
 namespace quenlith {
 
@@ -418,8 +423,85 @@ struct RunReportSpool::Part {
     std::unique_ptr<RunReportStream> stream;
 };
 
+// Takes the documents add() hands over, in order, and writes them; add() waits only when the
+// writer is this many documents behind, which bounds the memory held for it.
+struct RunReportSpool::Writer {
+    static constexpr std::size_t MaxBehind = 64;
+
+    explicit Writer(RunReportSpool &spool)
+        : thread([this, &spool] { run(spool); })
+    {
+    }
+    ~Writer()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            quit = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    void hand(DocumentResult document)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return queue.size() < MaxBehind; });
+        queue.push_back(std::move(document));
+        lock.unlock();
+        changed.notify_all();
+    }
+    // Returns once every document handed over is written, with why writing one failed, if it did.
+    std::string waitUntilWritten()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return queue.empty() && !writing; });
+        return failure;
+    }
+
+private:
+    void run(RunReportSpool &spool)
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return quit || !queue.empty(); });
+            if (queue.empty())
+                return; // quit, with everything written
+            const DocumentResult document = std::move(queue.front());
+            queue.pop_front();
+            writing = true;
+            lock.unlock();
+            changed.notify_all(); // room for add()
+            std::string failed;
+            try {
+                spool.write(document);
+            } catch (const std::exception &e) {
+                failed = e.what(); // out of memory, most likely: nothing must leave the thread
+            }
+            lock.lock();
+            if (failure.empty())
+                failure = failed;
+            writing = false;
+            changed.notify_all();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<DocumentResult> queue;
+    bool writing = false; // a document taken from the queue is being written
+    bool quit = false;
+    std::string failure; // the first write that failed
+    std::thread thread; // last: starts once the rest is ready
+};
+
 RunReportSpool::RunReportSpool() = default;
-RunReportSpool::~RunReportSpool() = default;
+
+RunReportSpool::~RunReportSpool()
+{
+    m_writer.reset(); // before the files it writes to
+}
 
 bool RunReportSpool::open(const RunRecord &header, std::string &error)
 {
@@ -453,12 +535,27 @@ bool RunReportSpool::open(const RunRecord &header, std::string &error)
         error = m_error;
         return false;
     }
+    try {
+        m_writer = std::make_unique<Writer>(*this);
+    } catch (const std::system_error &) {
+        // No thread to spare: add() writes the documents itself.
+    }
     return true;
 }
 
-void RunReportSpool::add(const DocumentResult &document)
+void RunReportSpool::add(DocumentResult document)
 {
     m_totals.add(document);
+    if (m_parts[0] == nullptr && m_parts[1] == nullptr)
+        return;
+    if (m_writer)
+        m_writer->hand(std::move(document));
+    else
+        write(document);
+}
+
+void RunReportSpool::write(const DocumentResult &document)
+{
     for (const auto &part : m_parts) {
         if (part)
             part->stream->add(document);
@@ -473,6 +570,12 @@ const RunTotals &RunReportSpool::totals() const
 bool RunReportSpool::save(const std::string &path, ReportFormat format, std::string &error)
 {
     error.clear();
+    // The writer no longer touches the files until the next add().
+    const std::string writerFailure = m_writer ? m_writer->waitUntilWritten() : std::string();
+    if (!writerFailure.empty()) {
+        error = "the run's report could not be kept: " + writerFailure;
+        return false;
+    }
     if (!m_finished) {
         m_finished = true;
         for (const auto &part : m_parts) {

@@ -99,7 +99,9 @@ private:
 
 // A run's report in both formats, written to temporary files as the run goes, so that a report
 // offered when the run has ended needs no document kept in memory. save() gives exactly what
-// saveRunReport() would give for the same documents.
+// saveRunReport() would give for the same documents. The documents are formatted and written on
+// a thread of the spool's own, a few documents behind add(): the window's thread would otherwise
+// spend a tenth of a run of small documents on a report that may never be wanted.
 class RunReportSpool {
 public:
     RunReportSpool();
@@ -110,7 +112,7 @@ public:
     // False, with the reason in plain words in `error`, when the temporary files cannot be made.
     bool open(const RunRecord &header, std::string &error);
     // Counts the document in totals() and, once open, adds it to the report.
-    void add(const DocumentResult &document);
+    void add(DocumentResult document);
     const RunTotals &totals() const;
     // Ends the report (the first time) and writes it to `path` through a temporary file renamed
     // into place. False, with the reason in `error`, also when the spool failed earlier.
@@ -118,11 +120,15 @@ public:
 
 private:
     struct Part;
+    struct Writer;
+    void write(const DocumentResult &document);
+
     RunTotals m_totals;
     std::vector<SkippedFolder> m_skippedFolders;
     std::unique_ptr<Part> m_parts[2]; // JSON, CSV
     std::string m_error; // why the spool cannot give a report
     bool m_finished = false;
+    std::unique_ptr<Writer> m_writer; // null: written in add() itself
 };
 
 // Writes the report to `path` through a temporary file renamed into place, so that a failure

@@ -19,15 +19,15 @@ std::string contentsOf(const fs::path &path)
     return text.str();
 }
 
-std::vector<DocumentResult> sampleDocuments()
+std::vector<DocumentResult> sampleDocuments(std::size_t count)
 {
-    std::vector<DocumentResult> documents(3);
+    std::vector<DocumentResult> documents(count);
     for (std::size_t i = 0; i < documents.size(); ++i) {
         DocumentResult &document = documents[i];
         document.documentPath = "/in/doc" + std::to_string(i) + ".pdf";
         document.documentFolder = "/out/doc" + std::to_string(i) + "/";
         document.processed = true;
-        document.count = static_cast<int>(i);
+        document.count = static_cast<int>(i % 4);
         for (int k = 1; k <= document.count; ++k) {
             AttachmentOutcome outcome;
             outcome.kind
@@ -44,7 +44,8 @@ std::vector<DocumentResult> sampleDocuments()
 }
 
 // The report saved from the spool is byte for byte the one written from the whole run, in both
-// formats, however often it is saved; nothing of the spool stays in the temporary folder.
+// formats, however often it is saved, also when the documents come faster than the spool's
+// writer takes them; nothing of the spool stays in the temporary folder.
 TEST(RunReportSpool, SavesWhatTheWholeRunWouldGive)
 {
     const fs::path folder
@@ -62,7 +63,7 @@ TEST(RunReportSpool, SavesWhatTheWholeRunWouldGive)
     RunRecord run;
     run.program = "quenlith";
     run.outputFolder = "/out/";
-    run.documents = sampleDocuments();
+    run.documents = sampleDocuments(1000);
     std::string error;
     {
         RunReportSpool spool;
