@@ -58,8 +58,12 @@ public:
     }
     void waitNotice(bool shown) override
     {
-        BackgroundCall::postToWindow(
-            [this, shown] { m_run.m_window.FrameWait->setVisible(shown); });
+        BackgroundCall::postToWindow([this, shown] {
+            if (shown)
+                m_run.m_window.showWaitNotice();
+            else
+                m_run.m_window.FrameWait->hide();
+        });
     }
     void attachmentDone(const AttachmentOutcome &outcome) override
     {

@@ -484,17 +484,35 @@ void frmStep1::setWaitText(const QString &document)
     Label1->setToolTip(name);
 }
 
+void frmStep1::showWaitNotice()
+{
+    if (m_waitTextPending) {
+        m_waitTextPending = false;
+        setWaitText(m_waitDocument);
+    }
+    FrameWait->show();
+}
+
 void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
 {
-    setWaitText(document);
-    const auto restoreText = qScopeGuard([this] {
-        Label1->setText(WaitText);
-        Label1->setToolTip(QString());
+    const bool waitShown = FrameWait->isVisible();
+    const QString outerDocument = std::exchange(m_waitDocument, document);
+    const bool outerPending = std::exchange(m_waitTextPending, true);
+    if (waitShown)
+        showWaitNotice(); // already on show: it names this document at once
+    const auto restoreText = qScopeGuard([this, outerDocument, outerPending] {
+        const bool named = !m_waitTextPending;
+        if (named) {
+            Label1->setText(WaitText);
+            Label1->setToolTip(QString());
+        }
+        m_waitDocument = outerDocument;
+        // The label no longer names the document of a call around this one.
+        m_waitTextPending = outerPending || named;
     });
     BackgroundCall background(m_platform);
     background.setBeforeWork(m_beforeLongCall);
     background.setBeforeEvents([this] { applyListSelection(); });
-    const bool waitShown = FrameWait->isVisible();
     background.run(
         [&] {
             const std::lock_guard lock(m_libraryMutex);
@@ -503,7 +521,7 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
         [&](qint64 milliseconds) {
             // Longer than a moment: say that the program is at work, not hung.
             if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
-                FrameWait->show();
+                showWaitNotice();
         });
     if (!waitShown)
         FrameWait->hide();

@@ -149,6 +149,8 @@ private:
     void waitForDocument(DocumentReadAhead &readAhead, const std::string &document);
     // The wait notice's text, naming `document` (a path) when there is one.
     void setWaitText(const QString &document);
+    // Shows the wait notice, naming the document of the long call in progress.
+    void showWaitNotice();
     static constexpr qint64 WaitNoticeDelay = 300; // milliseconds
 
     Platform &m_platform;
@@ -157,6 +159,11 @@ private:
     std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs
+    // The document of the long call in progress, and whether the notice's text still has to be
+    // made for it: measuring the name for every call would cost a run of small documents a few
+    // per cent, and most calls end before the notice shows.
+    QString m_waitDocument;
+    bool m_waitTextPending = false;
     std::unique_ptr<RunController> m_run; // created with the document list
     std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
     QString m_lastSourceFolder; // chosen by the last folder add of this session

@@ -447,16 +447,24 @@ struct RunReportSpool::Writer {
     void hand(DocumentResult document)
     {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return queue.size() < MaxBehind; });
+        if (queue.size() >= MaxBehind) {
+            callerWaits = true;
+            changed.wait(lock, [this] { return queue.size() < MaxBehind; });
+            callerWaits = false;
+        }
         queue.push_back(std::move(document));
+        const bool wake = writerWaits;
         lock.unlock();
-        changed.notify_all();
+        if (wake) // a wake-up is a system call: most documents come while the writer is busy
+            changed.notify_all();
     }
     // Returns once every document handed over is written, with why writing one failed, if it did.
     std::string waitUntilWritten()
     {
         std::unique_lock lock(mutex);
+        callerWaits = true;
         changed.wait(lock, [this] { return queue.empty() && !writing; });
+        callerWaits = false;
         return failure;
     }
 
@@ -465,14 +473,18 @@ private:
     {
         std::unique_lock lock(mutex);
         for (;;) {
+            writerWaits = true;
             changed.wait(lock, [this] { return quit || !queue.empty(); });
+            writerWaits = false;
             if (queue.empty())
                 return; // quit, with everything written
             const DocumentResult document = std::move(queue.front());
             queue.pop_front();
             writing = true;
+            const bool wake = callerWaits; // for room in the queue
             lock.unlock();
-            changed.notify_all(); // room for add()
+            if (wake)
+                changed.notify_all();
             std::string failed;
             try {
                 spool.write(document);
@@ -483,7 +495,8 @@ private:
             if (failure.empty())
                 failure = failed;
             writing = false;
-            changed.notify_all();
+            if (callerWaits)
+                changed.notify_all();
         }
     }
 
@@ -491,6 +504,8 @@ private:
     std::condition_variable changed;
     std::deque<DocumentResult> queue;
     bool writing = false; // a document taken from the queue is being written
+    bool writerWaits = false; // for a document
+    bool callerWaits = false; // in hand() or waitUntilWritten()
     bool quit = false;
     std::string failure; // the first write that failed
     std::thread thread; // last: starts once the rest is ready

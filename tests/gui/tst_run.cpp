@@ -632,6 +632,7 @@ private slots:
         QCOMPARE(m_window->ListView1->topLevelItemCount(), 4);
 
         ticks = 0;
+        notices.clear();
         onTick = [&] {
             if (ticks == 5)
                 m_window->cmdCancel_Click();
@@ -641,6 +642,12 @@ private slots:
         QVERIFY2(shown().last().contains("Cancelled !\n0 of 4 documents were done."),
             qPrintable(shown().last()));
         QVERIFY(m_window->FrameWait->isHidden());
+        // The notice named the document being extracted, and the label is back at rest.
+        QVERIFY2(notices.contains("Please wait... Reading one.pdf...")
+                || notices.contains("Please wait... Reading two.pdf..."),
+            qPrintable(QStringList(notices.begin(), notices.end()).join(" | ")));
+        QCOMPARE(m_window->Label1->text(), QString("Please wait... Reading Image Information..."));
+        QVERIFY(m_window->Label1->toolTip().isEmpty());
     }
 
     // Read ahead in order, past the bound of what is kept ahead, and stopped early without
