@@ -1,7 +1,8 @@
 #!/bin/bash
 # Lists and extracts 1,000, 10,000 and 100,000 generated documents and prints, per step, the
 # wall time, the CPU time, the peak memory and the ratio of each time to the step before it
-# (at most 11 for ten times the documents means linear). Each step runs REPEAT times (default 3),
+# (at most 11 for ten times the documents means linear); "floor" writes the extraction's folders
+# and files with nothing else done, which shows how much of the growth is the file system's. Each step runs REPEAT times (default 3),
 # each into a new output folder, and the fastest run counts: the same run on this machine varies
 # by a third from one time to the next; memory and stalls are the worst of all runs.
 #   bench/scale.sh [MAX]       (default 100000)   Environment: QUENLITH_CLI, BENCH_OUT, REPEAT.
@@ -17,8 +18,14 @@ mkdir -p "$out"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 gui=${QUENLITH_GUI_BENCH:-}
 repeat=${REPEAT:-3}
+# The file system's own share: the same folders and files written with nothing else done
+# (bench/write-floor.cpp), from the output of the first extraction.
+floor=$out/write-floor
+if [[ ! -x $floor || $here/write-floor.cpp -nt $floor ]]; then
+  g++ -O2 -std=c++20 -o "$floor" "$here/write-floor.cpp"
+fi
 printf '%-8s %9s %9s %9s %9s %7s %9s\n' step docs wall-s cpu-s rss-MB ratio stall-ms
-previous_list="" previous_extract="" previous_add="" previous_run=""
+previous_list="" previous_extract="" previous_floor="" previous_add="" previous_run=""
 # keep PREFIX WALL CPU RSS [STALL]: keeps the fastest of the repeats of a step (and that run's CPU
 # time), the largest peak memory and the longest stall of all of them.
 keep() {
@@ -52,6 +59,7 @@ for n in 1000 10000 100000; do
     touch "$corpus/.complete"
   fi
   unset list_wall list_rss list_stall extract_wall extract_rss extract_stall
+  unset floor_wall floor_rss floor_stall
   unset add_wall add_rss add_stall run_wall run_rss run_stall
   for ((r = 1; r <= repeat; r++)); do
     for step in list extract; do
@@ -63,6 +71,10 @@ for n in 1000 10000 100000; do
       read -r wall user sys rss < "$out/time.txt"
       keep "$step" "$wall" "$(echo "$user + $sys" | bc)" "$rss"
     done
+    /usr/bin/time -f '%e %U %S %M' -o "$out/time.txt" "$floor" "$out/x-$n-1" "$out/x-floor-$n-$r" \
+      > /dev/null || true
+    read -r wall user sys rss < "$out/time.txt"
+    keep floor "$wall" "$(echo "$user + $sys" | bc)" "$rss"
     if [[ -n $gui ]]; then
       mkdir -p "$out/x-gui-$n-$r"
       QT_QPA_PLATFORM=offscreen /usr/bin/time -f '%M' -o "$out/time.txt" "$gui" "$corpus" \
@@ -78,6 +90,7 @@ for n in 1000 10000 100000; do
   done
   report list "$n" list previous_list
   report extract "$n" extract previous_extract
+  report floor "$n" floor previous_floor
   if [[ -n $gui ]]; then
     report gui-add "$n" add previous_add stall
     report gui-run "$n" run previous_run stall
