@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extract/OutputFolder.h"
+#include "extract/output/OutputFolder.h"
 
 #include <QString>
 #include <atomic>

@@ -10,7 +10,7 @@
 #include "doclist/DocumentReadAhead.h"
 #include "doclist/FileDialogAnswer.h"
 #include "extract/DocumentExtraction.h"
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
 #include "util/Error.h"

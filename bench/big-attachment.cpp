@@ -2,7 +2,7 @@
 //   quenlith-bench-write generate OUT.pdf MEGABYTES   a document with one compressible
 //                                                      attachment "big.txt" of that size
 //   quenlith-bench-write write IN.pdf OUTFILE          writes its first attachment to OUTFILE
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <chrono>
 #include <cstdio>

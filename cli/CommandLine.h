@@ -1,7 +1,7 @@
 #pragma once
 
 #include "extract/DocumentExtraction.h"
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <string>
 #include <vector>

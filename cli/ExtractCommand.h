@@ -2,7 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "extract/DocumentExtraction.h"
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <ostream>
 #include <string>

@@ -4,7 +4,7 @@
 #include "cli/Interruption.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/WorkerPool.h"
-#include "extract/ReportText.h"
+#include "extract/report/ReportText.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <ostream>
 #include <string>

@@ -2,8 +2,8 @@
 
 #include "doclist/DocumentListView.h"
 #include "extract/DocumentExtraction.h"
-#include "extract/PdfLibrary.h"
-#include "extract/ReportText.h"
+#include "extract/pdf/PdfLibrary.h"
+#include "extract/report/ReportText.h"
 #include "util/PdfFileName.h"
 #include "util/registry.h"
 

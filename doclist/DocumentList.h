@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <QIcon>
 #include <QList>

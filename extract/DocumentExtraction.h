@@ -1,7 +1,7 @@
 #pragma once
 
-#include "extract/OutputFolder.h"
-#include "extract/PdfLibrary.h"
+#include "extract/output/OutputFolder.h"
+#include "extract/pdf/PdfLibrary.h"
 #include "util/SafeFileName.h"
 
 #include <cstdint>

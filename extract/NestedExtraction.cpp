@@ -1,6 +1,6 @@
 #include "extract/NestedExtraction.h"
 
-#include "extract/Digest.h"
+#include "extract/output/Digest.h"
 #include "util/FsPath.h"
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
-#include "extract/ReportText.h"
+#include "extract/report/ReportText.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 

@@ -1,8 +1,8 @@
 #include "extract/DocumentExtraction.h"
 
-#include "extract/PartFile.h"
-#include "extract/PdfLibrary.h"
-#include "extract/ReportText.h"
+#include "extract/output/PartFile.h"
+#include "extract/pdf/PdfLibrary.h"
+#include "extract/report/ReportText.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"

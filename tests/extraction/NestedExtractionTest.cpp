@@ -1,6 +1,6 @@
 #include "extract/NestedExtraction.h"
 
-#include "extract/RunReport.h"
+#include "extract/report/RunReport.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 

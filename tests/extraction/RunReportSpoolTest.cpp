@@ -1,4 +1,4 @@
-#include "extract/RunReport.h"
+#include "extract/report/RunReport.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 // libFuzzer target for the PDF layer: every input is opened, counted and named, and each of its
 // attachments is written into a scratch folder; anything that appears elsewhere is a fault.
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <cstdint>
 #include <cstdio>

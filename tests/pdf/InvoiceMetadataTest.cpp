@@ -1,5 +1,5 @@
 // The XMP scan for invoice declarations, on packets as writers make them and as attackers might.
-#include "extract/InvoiceMetadata.h"
+#include "extract/pdf/InvoiceMetadata.h"
 
 #include "tests/support/PdfFixtures.h"
 

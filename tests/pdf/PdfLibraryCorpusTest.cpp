@@ -1,6 +1,6 @@
 // The real-world documents of the corpus folder, written outside this project, against the
 // answers of an independent reference in its expected.tsv.
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/ScratchFolder.h"
 

@@ -1,5 +1,5 @@
 // PdfLibrary against documents generated at test time (tests/support/PdfFixtures).
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"

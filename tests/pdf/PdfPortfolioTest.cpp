@@ -1,6 +1,6 @@
 // Portfolio folders: which folder each name-tree file belongs to, and hostile folder trees.
-#include "extract/PdfLibrary.h"
-#include "extract/QpdfPortfolio.h"
+#include "extract/pdf/PdfLibrary.h"
+#include "extract/pdf/QpdfPortfolio.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 

@@ -1,4 +1,4 @@
-#include "extract/QpdfIsalInflate.h"
+#include "extract/pdf/QpdfIsalInflate.h"
 
 #include "tests/support/PdfFixtures.h"
 

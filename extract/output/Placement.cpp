@@ -1,4 +1,4 @@
-#include "extract/Placement.h"
+#include "extract/output/Placement.h"
 
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"

@@ -1,6 +1,6 @@
-#include "extract/ReportText.h"
+#include "extract/report/ReportText.h"
 
-#include "extract/PdfLibrary.h"
+#include "extract/pdf/PdfLibrary.h"
 #include "util/JsonWriter.h"
 
 #include <climits>

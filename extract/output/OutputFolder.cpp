@@ -1,4 +1,4 @@
-#include "extract/OutputFolder.h"
+#include "extract/output/OutputFolder.h"
 
 #include "util/FsPath.h"
 #include "util/registry.h"

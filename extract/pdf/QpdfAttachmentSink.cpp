@@ -1,4 +1,4 @@
-#include "extract/QpdfAttachmentSink.h"
+#include "extract/pdf/QpdfAttachmentSink.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "extract/QpdfOutputLimit.h"
+#include "extract/pdf/QpdfOutputLimit.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "extract/InvoiceMetadata.h"
+#include "extract/pdf/InvoiceMetadata.h"
 
 #include "util/Utf8Text.h"
 

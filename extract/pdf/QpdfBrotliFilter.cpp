@@ -1,4 +1,4 @@
-#include "extract/QpdfBrotliFilter.h"
+#include "extract/pdf/QpdfBrotliFilter.h"
 
 #include <brotli/decode.h>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "extract/QpdfPortfolio.h"
+#include "extract/pdf/QpdfPortfolio.h"
 
-#include "extract/PdfTextDecoder.h"
+#include "extract/pdf/PdfTextDecoder.h"
 
 #include <algorithm>
 #include <exception>

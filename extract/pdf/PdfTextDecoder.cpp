@@ -1,4 +1,4 @@
-#include "extract/PdfTextDecoder.h"
+#include "extract/pdf/PdfTextDecoder.h"
 
 #include <cstdint>
 #include <qpdf/QUtil.hh>

@@ -1,4 +1,4 @@
-#include "extract/Digest.h"
+#include "extract/output/Digest.h"
 
 #include <openssl/evp.h>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "extract/QpdfEmbeddedFileCrypt.h"
+#include "extract/pdf/QpdfEmbeddedFileCrypt.h"
 
 #include <cstring>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "extract/Digest.h"
-#include "extract/PartFile.h"
+#include "extract/output/Digest.h"
+#include "extract/output/PartFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "extract/PartFile.h"
-#include "extract/PdfLibrary.h"
+#include "extract/output/PartFile.h"
+#include "extract/pdf/PdfLibrary.h"
 
 #include <filesystem>
 #include <string>

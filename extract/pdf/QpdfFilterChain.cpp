@@ -1,4 +1,4 @@
-#include "extract/QpdfFilterChain.h"
+#include "extract/pdf/QpdfFilterChain.h"
 
 #include <algorithm>
 #include <array>

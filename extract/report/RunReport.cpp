@@ -1,7 +1,7 @@
-#include "extract/RunReport.h"
+#include "extract/report/RunReport.h"
 
-#include "extract/PartFile.h"
-#include "extract/ReportText.h"
+#include "extract/output/PartFile.h"
+#include "extract/report/ReportText.h"
 #include "util/FsPath.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"

@@ -1,4 +1,4 @@
-#include "extract/PartFile.h"
+#include "extract/output/PartFile.h"
 
 #include "util/FsPath.h"
 

@@ -1,4 +1,4 @@
-#include "extract/QpdfIsalInflate.h"
+#include "extract/pdf/QpdfIsalInflate.h"
 
 #include <isa-l/igzip_lib.h>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extract/InvoiceMetadata.h"
+#include "extract/pdf/InvoiceMetadata.h"
 
 #include <cstdint>
 #include <functional>
