@@ -41,172 +41,283 @@ bool takeValue(const std::vector<std::string> &arguments,
     return true;
 }
 
+// Whole decimal number, all of `text`, at least `least`.
+template <typename Number> bool wholeNumber(const std::string &text, Number &out, Number least)
+{
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return status == std::errc() && end == text.data() + text.size() && out >= least;
+}
+
+// What parsing has seen so far.
+struct ParseState {
+    ParseState(CommandLine &commandLine, std::string &errorText)
+        : line(commandLine)
+        , error(errorText)
+    {
+    }
+    CommandLine &line;
+    std::string &error;
+    bool outputGiven = false;
+    std::string extractOnly; // the last option given that only extract takes
+    bool helpAsked = false;
+    bool versionAsked = false;
+};
+
+using Apply = void (*)(ParseState &state, const std::string &value);
+
+struct OptionSpec {
+    const char *longName;
+    const char *shortName; // "" for none
+    bool takesValue;
+    bool extractOnly;
+    Apply apply;
+};
+
+void needsFile(ParseState &state, const std::string &option, const std::string &value)
+{
+    if (value.empty())
+        state.error = option + " needs a file, or - for standard input";
+}
+
+void setShard(ParseState &state, const std::string &value)
+{
+    CommandLine &line = state.line;
+    const auto slash = value.find('/');
+    if (slash == std::string::npos || !wholeNumber(value.substr(0, slash), line.shard, 1u)
+        || !wholeNumber(value.substr(slash + 1), line.shardCount, 1u)
+        || line.shard > line.shardCount)
+        state.error = "--shard needs K/N with 1 <= K <= N, not '" + value + "'";
+}
+
+void setExisting(ParseState &state, const std::string &value)
+{
+    if (value == "keep")
+        state.line.existing = ExistingFiles::Keep;
+    else if (value == "overwrite")
+        state.line.existing = ExistingFiles::Overwrite;
+    else if (value == "skip")
+        state.line.existing = ExistingFiles::Skip;
+    else
+        state.error = "--existing needs keep, overwrite or skip, not '" + value + "'";
+}
+
+void setBytes(ParseState &state, const std::string &value, const char *option, std::uint64_t &out)
+{
+    if (!wholeNumber(value, out, std::uint64_t { 1 }))
+        state.error
+            = std::string(option) + " needs a number of bytes of at least 1, not '" + value + "'";
+}
+
+void setReport(ParseState &state, const std::string &value, std::string &out)
+{
+    if (value.empty())
+        state.error = "the report file must not be empty";
+    out = value;
+}
+
+const OptionSpec options[] = {
+    { "--help",
+        "-h",
+        false,
+        false,
+        [](ParseState &s, const std::string &) { s.helpAsked = true; } },
+    { "--version",
+        "-V",
+        false,
+        false,
+        [](ParseState &s, const std::string &) { s.versionAsked = true; } },
+    { "--json", "", false, false, [](ParseState &s, const std::string &) { s.line.json = true; } },
+    { "--null",
+        "-0",
+        false,
+        false,
+        [](ParseState &s, const std::string &) { s.line.nulSeparated = true; } },
+    { "--unlisted",
+        "",
+        false,
+        true,
+        [](ParseState &s, const std::string &) { s.line.unlisted = true; } },
+    { "--nested",
+        "",
+        false,
+        true,
+        [](ParseState &s, const std::string &) { s.line.nested = true; } },
+    { "--invoices-only",
+        "",
+        false,
+        true,
+        [](ParseState &s, const std::string &) { s.line.invoicesOnly = true; } },
+    { "--password",
+        "",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) { s.line.passwords.push_back(v); } },
+    { "--password-file",
+        "",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) {
+            needsFile(s, "--password-file", v);
+            s.line.passwordFile = v;
+        } },
+    { "--files-from",
+        "",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) {
+            needsFile(s, "--files-from", v);
+            s.line.filesFrom = v;
+        } },
+    { "--output",
+        "-o",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) {
+            if (v.empty())
+                s.error = "the output folder must not be empty";
+            s.line.outputFolder = v;
+            s.outputGiven = true;
+        } },
+    { "--jobs",
+        "-j",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) {
+            if (!wholeNumber(v, s.line.jobs, 1u) || s.line.jobs > maxJobs)
+                s.error = "--jobs needs a whole number from 1 to " + std::to_string(maxJobs)
+                    + ", not '" + v + "'";
+        } },
+    { "--shard", "", true, false, setShard },
+    { "--layout",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) {
+            if (v != "flat" && v != "folders")
+                s.error = "--layout needs flat or folders, not '" + v + "'";
+            s.line.flatLayout = v == "flat";
+        } },
+    { "--existing", "", true, true, setExisting },
+    { "--max-size",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) { setBytes(s, v, "--max-size", s.line.maxSize); } },
+    { "--max-ratio",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) {
+            if (!wholeNumber(v, s.line.maxRatio, std::uint64_t { 1 }))
+                s.error = "--max-ratio needs a whole number of at least 1, not '" + v + "'";
+        } },
+    { "--max-document-size",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) {
+            setBytes(s, v, "--max-document-size", s.line.maxDocumentSize);
+        } },
+    { "--report",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) { setReport(s, v, s.line.reportPath); } },
+    { "--report-csv",
+        "",
+        true,
+        true,
+        [](ParseState &s, const std::string &v) { setReport(s, v, s.line.reportCsvPath); } },
+};
+
+// Applies the option at arguments[i] (and its value), moving `i` past what it took.
+void applyOption(const std::vector<std::string> &arguments, std::size_t &i, ParseState &state)
+{
+    const std::string &argument = arguments[i];
+    for (const OptionSpec &option : options) {
+        bool matched = false;
+        std::string value;
+        if (!option.takesValue) {
+            matched = argument == option.longName || argument == option.shortName;
+        } else {
+            matched
+                = takeValue(arguments, i, option.longName, option.shortName, value, state.error);
+            if (matched && !state.error.empty())
+                return;
+        }
+        if (!matched)
+            continue;
+        option.apply(state, value);
+        if (option.extractOnly)
+            state.extractOnly = option.longName;
+        return;
+    }
+    state.error = "unknown option '" + argument + "'";
+}
+
+// The rules between options, once all are read; empty when they hold.
+std::string conflictOf(const ParseState &state, bool commandSeen)
+{
+    const CommandLine &line = state.line;
+    if (!commandSeen)
+        return "no command given (list or extract)";
+    if (line.paths.empty() && line.filesFrom.empty())
+        return "no PATH given";
+    if (!line.passwords.empty() && !line.passwordFile.empty())
+        return "give either --password or --password-file";
+    if (line.passwordFile == "-" && line.filesFrom == "-")
+        return "--password-file and --files-from cannot both read standard input";
+    if (line.nulSeparated && line.filesFrom.empty())
+        return "option -0 applies only with --files-from";
+    if (state.outputGiven && line.command != Command::Extract)
+        return "option -o/--output applies only to extract";
+    if (!state.extractOnly.empty() && line.command != Command::Extract)
+        return "option " + state.extractOnly + " applies only to extract";
+    return {};
+}
+
+// Takes the command or a PATH.
+void applyWord(const std::string &argument, bool &commandSeen, ParseState &state)
+{
+    if (commandSeen) {
+        state.line.paths.push_back(argument);
+        return;
+    }
+    commandSeen = true;
+    if (argument == "list")
+        state.line.command = Command::List;
+    else if (argument == "extract")
+        state.line.command = Command::Extract;
+    else if (argument == "help")
+        state.helpAsked = true;
+    else
+        state.error = "unknown command '" + argument + "'";
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
     ParsedCommandLine parsed;
-    CommandLine &line = parsed.commandLine;
-    std::string &error = parsed.error;
+    ParseState state(parsed.commandLine, parsed.error);
     bool commandSeen = false;
     bool optionsEnded = false;
-    bool outputGiven = false;
-    std::string extractOnly; // the last option given that only extract takes
-    bool helpAsked = false;
-    bool versionAsked = false;
-
-    for (std::size_t i = 0; i < arguments.size() && error.empty(); ++i) {
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string &argument = arguments[i];
-        const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
-        if (!isOption) {
-            if (!commandSeen) {
-                commandSeen = true;
-                if (argument == "list")
-                    line.command = Command::List;
-                else if (argument == "extract")
-                    line.command = Command::Extract;
-                else if (argument == "help")
-                    helpAsked = true;
-                else
-                    error = "unknown command '" + argument + "'";
-            } else {
-                line.paths.push_back(argument);
-            }
-            continue;
-        }
-        std::string value;
-        if (argument == "--") {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-')
+            applyWord(argument, commandSeen, state);
+        else if (argument == "--")
             optionsEnded = true;
-        } else if (argument == "--help" || argument == "-h") {
-            helpAsked = true;
-        } else if (argument == "--version" || argument == "-V") {
-            versionAsked = true;
-        } else if (argument == "--json") {
-            line.json = true;
-        } else if (takeValue(arguments, i, "--password-file", "", value, error)) {
-            if (error.empty() && value.empty())
-                error = "--password-file needs a file, or - for standard input";
-            line.passwordFile = value;
-        } else if (argument == "--unlisted") {
-            line.unlisted = true;
-            extractOnly = "--unlisted";
-        } else if (argument == "--nested") {
-            line.nested = true;
-            extractOnly = "--nested";
-        } else if (argument == "--invoices-only") {
-            line.invoicesOnly = true;
-            extractOnly = "--invoices-only";
-        } else if (takeValue(arguments, i, "--layout", "", value, error)) {
-            if (value == "flat" || value == "folders")
-                line.flatLayout = value == "flat";
-            else if (error.empty())
-                error = "--layout needs flat or folders, not '" + value + "'";
-            extractOnly = "--layout";
-        } else if (takeValue(arguments, i, "--password", "", value, error)) {
-            line.password = value;
-        } else if (takeValue(arguments, i, "--output", "-o", value, error)) {
-            if (error.empty() && value.empty())
-                error = "the output folder must not be empty";
-            line.outputFolder = value;
-            outputGiven = true;
-        } else if (takeValue(arguments, i, "--jobs", "-j", value, error)) {
-            unsigned jobs = 0;
-            const auto [end, status]
-                = std::from_chars(value.data(), value.data() + value.size(), jobs);
-            if (error.empty()
-                && (status != std::errc() || end != value.data() + value.size() || jobs < 1
-                    || jobs > maxJobs))
-                error = "--jobs needs a whole number from 1 to " + std::to_string(maxJobs)
-                    + ", not '" + value + "'";
-            line.jobs = jobs;
-        } else if (argument == "-0" || argument == "--null") {
-            line.nulSeparated = true;
-        } else if (takeValue(arguments, i, "--files-from", "", value, error)) {
-            if (error.empty() && value.empty())
-                error = "--files-from needs a file, or - for standard input";
-            line.filesFrom = value;
-        } else if (takeValue(arguments, i, "--shard", "", value, error)) {
-            const auto slash = value.find('/');
-            const auto number = [](const std::string &text, unsigned &out) {
-                const auto [end, status]
-                    = std::from_chars(text.data(), text.data() + text.size(), out);
-                return status == std::errc() && end == text.data() + text.size();
-            };
-            if (error.empty()
-                && (slash == std::string::npos || !number(value.substr(0, slash), line.shard)
-                    || !number(value.substr(slash + 1), line.shardCount) || line.shardCount < 1
-                    || line.shard < 1 || line.shard > line.shardCount))
-                error = "--shard needs K/N with 1 <= K <= N, not '" + value + "'";
-        } else if (takeValue(arguments, i, "--max-document-size", "", value, error)) {
-            const auto [end, status]
-                = std::from_chars(value.data(), value.data() + value.size(), line.maxDocumentSize);
-            if (error.empty()
-                && (status != std::errc() || end != value.data() + value.size()
-                    || line.maxDocumentSize < 1))
-                error = "--max-document-size needs a number of bytes of at least 1, not '" + value
-                    + "'";
-            extractOnly = "--max-document-size";
-        } else if (takeValue(arguments, i, "--max-size", "", value, error)
-            || takeValue(arguments, i, "--max-ratio", "", value, error)) {
-            const bool size = argument.rfind("--max-size", 0) == 0;
-            std::uint64_t number = 0;
-            const auto [end, status]
-                = std::from_chars(value.data(), value.data() + value.size(), number);
-            if (error.empty()
-                && (status != std::errc() || end != value.data() + value.size() || number < 1))
-                error = std::string(size ? "--max-size needs a number of bytes"
-                                         : "--max-ratio needs a whole number")
-                    + " of at least 1, not '" + value + "'";
-            (size ? line.maxSize : line.maxRatio) = number;
-            extractOnly = size ? "--max-size" : "--max-ratio";
-        } else if (takeValue(arguments, i, "--existing", "", value, error)) {
-            if (value == "keep")
-                line.existing = ExistingFiles::Keep;
-            else if (value == "overwrite")
-                line.existing = ExistingFiles::Overwrite;
-            else if (value == "skip")
-                line.existing = ExistingFiles::Skip;
-            else if (error.empty())
-                error = "--existing needs keep, overwrite or skip, not '" + value + "'";
-            extractOnly = "--existing";
-        } else if (takeValue(arguments, i, "--report", "", value, error)) {
-            if (error.empty() && value.empty())
-                error = "the report file must not be empty";
-            line.reportPath = value;
-            extractOnly = "--report";
-        } else if (takeValue(arguments, i, "--report-csv", "", value, error)) {
-            if (error.empty() && value.empty())
-                error = "the report file must not be empty";
-            line.reportCsvPath = value;
-            extractOnly = "--report-csv";
-        } else {
-            error = "unknown option '" + argument + "'";
-        }
+        else
+            applyOption(arguments, i, state);
     }
-    if (!error.empty())
+    if (!parsed.error.empty())
         return parsed;
-    if (helpAsked) {
-        line.command = Command::Help;
+    if (state.helpAsked || state.versionAsked) {
+        parsed.commandLine.command = state.helpAsked ? Command::Help : Command::Version;
         return parsed;
     }
-    if (versionAsked) {
-        line.command = Command::Version;
-        return parsed;
-    }
-    if (!commandSeen)
-        error = "no command given (list or extract)";
-    else if (line.paths.empty() && line.filesFrom.empty())
-        error = "no PATH given";
-    else if (!line.password.empty() && !line.passwordFile.empty())
-        error = "give either --password or --password-file";
-    else if (line.passwordFile == "-" && line.filesFrom == "-")
-        error = "--password-file and --files-from cannot both read standard input";
-    else if (line.nulSeparated && line.filesFrom.empty())
-        error = "option -0 applies only with --files-from";
-    else if (outputGiven && line.command != Command::Extract)
-        error = "option -o/--output applies only to extract";
-    else if (!extractOnly.empty() && line.command != Command::Extract)
-        error = "option " + extractOnly + " applies only to extract";
+    parsed.error = conflictOf(state, commandSeen);
     return parsed;
 }
 
@@ -238,7 +349,8 @@ std::string helpText()
            "                     current folder; created when missing)\n"
            "  -j, --jobs N       documents processed at once (default: one per core)\n"
            "      --json         print one JSON document instead of text\n"
-           "      --password PW  try PW for documents that do not open without a password\n"
+           "      --password PW  try PW for documents that do not open without a password;\n"
+           "                     give it again to try more passwords, in turn\n"
            "      --password-file FILE\n"
            "                     the same with the first line of FILE (- for standard input),\n"
            "                     which other users cannot see as they can a command line\n"
@@ -279,8 +391,11 @@ std::string helpText()
            "  -h, --help         show this help\n"
            "  -V, --version      show the version\n"
            "\n"
-           "Exit status: 0 when everything was listed or written, 1 when a document, an\n"
-           "attachment or a folder failed, 2 on a usage error.\n";
+           "Exit status:\n"
+           "  0    everything was listed or written\n"
+           "  1    a document, an attachment, a folder, a report or the output failed\n"
+           "  2    usage error: a wrong option, or a report that would replace an input\n"
+           "  130  interrupted (Ctrl+C)\n";
 }
 
 } // namespace quenlith::cli

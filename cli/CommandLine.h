@@ -14,7 +14,8 @@ enum class Command { Help, Version, List, Extract };
 struct CommandLine {
     Command command = Command::Help;
     bool json = false;
-    std::string password; // tried when a document does not open with the empty password
+    // tried in turn when a document does not open with the empty password
+    std::vector<std::string> passwords;
     std::string passwordFile; // the password is the first line of this file ("-": stdin)
     std::string outputFolder; // extract only; empty means the current folder
     unsigned jobs = 0; // worker threads; 0 means one per processor core

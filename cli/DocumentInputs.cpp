@@ -4,6 +4,7 @@
 #include "util/PdfFileName.h"
 #include "util/registry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,34 @@ std::string identityOf(const std::string &path)
 #endif
 }
 
+bool isSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+// The walk's order made independent of the file system's: a folder's files before those of its
+// subfolders, level by level, and within a level by their paths compared bytewise, component by
+// component.
+bool walkOrder(const std::string &a, const std::string &b)
+{
+    const auto depth = [](const std::string &path) {
+        return std::count_if(path.begin(), path.end(), isSeparator);
+    };
+    const auto da = depth(a);
+    const auto db = depth(b);
+    if (da != db)
+        return da < db;
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const int rx = isSeparator(x) ? -1 : static_cast<unsigned char>(x);
+        const int ry = isSeparator(y) ? -1 : static_cast<unsigned char>(y);
+        return rx < ry;
+    });
+}
+
 void walkFolder(const std::string &folder, std::vector<std::string> &found, DocumentInputs &inputs)
 {
     pathLogger logger;
@@ -54,6 +83,7 @@ void walkFolder(const std::string &folder, std::vector<std::string> &found, Docu
         if (isPdfFileName(fullFileName))
             found.push_back(fullFileName);
     }
+    std::sort(found.begin(), found.end(), walkOrder);
     for (const SkippedFolder &skipped : logger.skippedFolders())
         inputs.skippedFolders.push_back(skipped);
     logger.Terminate();
@@ -96,6 +126,32 @@ std::istream *openInput(const std::string &name, std::ifstream &file, std::strin
     return &file;
 }
 
+// Reads the next entry up to `separator` into `entry`, without a carriage return before a line
+// end. False at the end of the input; `tooLong` when the entry passes maxInputLine bytes, which
+// ends the reading there (an endless line, such as /dev/zero gives, must not fill the memory).
+bool nextEntry(std::istream &in, char separator, std::string &entry, bool &tooLong)
+{
+    char buffer[maxInputLine + 2]; // one byte more than allowed, and getline's NUL
+    tooLong = false;
+    in.getline(buffer, sizeof buffer, separator);
+    const bool ended = !in.fail() && !in.eof(); // by the separator, which gcount() counts
+    const auto stored = static_cast<std::size_t>(in.gcount()) - (ended ? 1 : 0);
+    if (!ended && stored == 0)
+        return false;
+    entry.assign(buffer, stored);
+    if (separator == '\n' && !entry.empty() && entry.back() == '\r')
+        entry.pop_back(); // a list written on Windows
+    tooLong = entry.size() > maxInputLine;
+    in.clear(in.rdstate() & ~std::ios::failbit);
+    return !tooLong;
+}
+
+std::string tooLongError(const std::string &file, std::size_t line)
+{
+    return "line " + std::to_string(line) + " of " + file + " is longer than "
+        + std::to_string(maxInputLine) + " bytes";
+}
+
 } // namespace
 
 bool readInputPaths(
@@ -110,11 +166,16 @@ bool readInputPaths(
     if (in == nullptr)
         return false;
     const char separator = commandLine.nulSeparated ? '\0' : '\n';
-    for (std::string path; std::getline(*in, path, separator);) {
-        if (!commandLine.nulSeparated && !path.empty() && path.back() == '\r')
-            path.pop_back(); // a list written on Windows
+    std::string path;
+    bool tooLong = false;
+    std::size_t line = 1;
+    for (; nextEntry(*in, separator, path, tooLong); ++line) {
         if (!path.empty())
-            paths.push_back(std::move(path));
+            paths.push_back(path);
+    }
+    if (tooLong) {
+        error = tooLongError(commandLine.filesFrom, line);
+        return false;
     }
     if (in->bad()) {
         error = "cannot read " + commandLine.filesFrom;
@@ -167,9 +228,12 @@ bool readPasswordFile(const std::string &file, std::string &password, std::strin
     std::istream *in = openInput(file, opened, error);
     if (in == nullptr)
         return false;
-    std::getline(*in, password);
-    if (!password.empty() && password.back() == '\r')
-        password.pop_back();
+    bool tooLong = false;
+    nextEntry(*in, '\n', password, tooLong);
+    if (tooLong) {
+        error = tooLongError(file, 1);
+        return false;
+    }
     if (in->bad()) {
         error = "cannot read " + file;
         return false;

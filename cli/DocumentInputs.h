@@ -25,14 +25,18 @@ std::vector<std::string> dropOutputFolder(const std::vector<std::string> &paths,
     const std::string &outputFolder,
     std::vector<std::string> &documents);
 
+// The longest line of --files-from and --password-file, in bytes.
+constexpr std::size_t maxInputLine = 4096;
+
 // The PATHs of the command line followed by those read from --files-from (one a line, or
 // NUL-separated with -0; empty entries are ignored, every other byte is kept). False, with the
-// reason in plain words in `error`, when that file cannot be read.
+// reason in plain words in `error`, when that file cannot be read or has a line longer than
+// maxInputLine.
 bool readInputPaths(
     const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error);
 
 // The password of --password-file: the file's first line without its line end. False, with the
-// reason in `error`, when the file cannot be read.
+// reason in `error`, when the file cannot be read or that line is longer than maxInputLine.
 bool readPasswordFile(const std::string &file, std::string &password, std::string &error);
 
 // Whether the document at `path` belongs to shard `shard` (1..shardCount): a fixed 64-bit hash

@@ -8,12 +8,14 @@
 #include "extract/output/PartFile.h"
 #include "extract/report/ReportText.h"
 #include "extract/report/RunReport.h"
+#include "util/DataSize.h"
 #include "util/FsPath.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 #include "util/modMain.h"
 #include "util/registry.h"
 
+#include <cstdio>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -58,8 +60,52 @@ private:
     std::uint64_t m_bytesShown = 0;
 };
 
-// The text report, written a document at a time; the lists of failures that end it keep only
-// their lines.
+// Lines kept for the end of the run in an unnamed temporary file, so that a run of a million
+// failed documents does not hold a million lines; in memory only when there is no such file.
+class LineSpool {
+public:
+    LineSpool()
+        : m_file(std::tmpfile())
+    {
+    }
+    ~LineSpool()
+    {
+        if (m_file != nullptr)
+            std::fclose(m_file);
+    }
+    LineSpool(const LineSpool &) = delete;
+    LineSpool &operator=(const LineSpool &) = delete;
+
+    void add(const std::string &line)
+    {
+        m_empty = false;
+        if (m_file == nullptr || std::fputs((line + '\n').c_str(), m_file) < 0)
+            m_kept.push_back(line);
+    }
+
+    // Writes `heading` and the lines, in the order given; nothing when there are none.
+    void writeTo(std::ostream &out, const char *heading)
+    {
+        if (m_empty)
+            return;
+        out << heading << '\n';
+        if (m_file != nullptr && std::fflush(m_file) == 0) {
+            std::rewind(m_file);
+            char chunk[4096];
+            for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, m_file)) > 0;)
+                out.write(chunk, static_cast<std::streamsize>(got));
+        }
+        for (const std::string &line : m_kept)
+            out << line << '\n';
+    }
+
+private:
+    std::FILE *m_file;
+    std::vector<std::string> m_kept;
+    bool m_empty = true;
+};
+
+// The text report, written a document at a time; the lists of failures that end it are spooled.
 class TextReport {
 public:
     explicit TextReport(std::ostream &out)
@@ -72,11 +118,11 @@ public:
         const std::string path = terminalText(document.documentPath);
         const std::string failure = documentFailure(document);
         if (!failure.empty())
-            m_failedDocuments.push_back("  " + path + ": " + terminalText(failure));
+            m_failedDocuments.add("  " + path + ": " + terminalText(failure));
         for (const AttachmentOutcome &outcome : document.attachments) {
             if (!outcomeSucceeded(outcome.kind))
-                m_failedAttachments.push_back("  " + path + ": #" + std::to_string(outcome.index)
-                    + " " + terminalText(outcome.storedName) + ": " + terminalText(outcome.reason));
+                m_failedAttachments.add("  " + path + ": #" + std::to_string(outcome.index) + " "
+                    + terminalText(outcome.storedName) + ": " + terminalText(outcome.reason));
         }
         if (!failure.empty() && document.attachments.empty()) {
             m_out << path << ": FAILED: " << terminalText(failure) << '\n';
@@ -104,15 +150,15 @@ public:
             m_out << "  " << terminalText(pathInDocumentFolder(document, outcome));
             switch (outcome.kind) {
             case AttachmentOutcome::Kind::Written:
-                m_out << "  (" << outcome.bytes << " bytes)";
+                m_out << "  (" << dataSizeText(outcome.bytes) << ")";
                 break;
             case AttachmentOutcome::Kind::Unchanged:
-                m_out << "  (" << outcome.bytes << " bytes, unchanged)";
+                m_out << "  (" << dataSizeText(outcome.bytes) << ", unchanged)";
                 break;
             case AttachmentOutcome::Kind::Renamed:
             case AttachmentOutcome::Kind::Overwritten:
-                m_out << "  (" << outcome.bytes << " bytes; " << terminalText(outcome.reason)
-                      << ")";
+                m_out << "  (" << dataSizeText(outcome.bytes) << "; "
+                      << terminalText(outcome.reason) << ")";
                 break;
             case AttachmentOutcome::Kind::Skipped:
                 m_out << "  (" << terminalText(outcome.reason) << ")";
@@ -132,7 +178,7 @@ public:
               << countOf(static_cast<std::size_t>(totals.documents), "document", "documents")
               << " (" << totals.documentsFailed << " failed), "
               << countOf(static_cast<std::size_t>(totals.written), "attachment", "attachments")
-              << " written (" << totals.bytesWritten << " bytes), " << totals.unchanged
+              << " written (" << dataSizeText(totals.bytesWritten) << "), " << totals.unchanged
               << " unchanged, ";
         if (totals.renamed > 0)
             m_out << totals.renamed << " renamed, ";
@@ -142,28 +188,194 @@ public:
             m_out << totals.skipped << " skipped, ";
         m_out << totals.failed << " failed, " << countOf(skippedFolders.size(), "folder", "folders")
               << " skipped.\n";
-        const auto list = [&](const char *heading, const std::vector<std::string> &lines) {
-            if (lines.empty())
-                return;
-            m_out << heading << '\n';
-            for (const std::string &line : lines)
-                m_out << line << '\n';
-        };
-        list("Failed documents:", m_failedDocuments);
-        list("Failed attachments:", m_failedAttachments);
-        std::vector<std::string> skipped;
+        m_failedDocuments.writeTo(m_out, "Failed documents:");
+        m_failedAttachments.writeTo(m_out, "Failed attachments:");
+        if (!skippedFolders.empty())
+            m_out << "Skipped folders:\n";
         for (const SkippedFolder &folder : skippedFolders)
-            skipped.push_back(
-                "  " + terminalText(folder.path) + ": " + terminalText(folder.reason));
-        list("Skipped folders:", skipped);
+            m_out << "  " << terminalText(folder.path) << ": " << terminalText(folder.reason)
+                  << '\n';
     }
 
 private:
     static constexpr std::size_t shownWarnings = 3;
     std::ostream &m_out;
-    std::vector<std::string> m_failedDocuments;
-    std::vector<std::string> m_failedAttachments;
+    LineSpool m_failedDocuments;
+    LineSpool m_failedAttachments;
 };
+
+// The documents of a run in input order, with where each goes.
+struct PlannedRun {
+    std::vector<std::string> paths;
+    std::vector<std::string> documentFolders;
+    std::vector<std::string> flatPrefixes; // the flat layout's, else empty
+    std::vector<SkippedFolder> skippedFolders;
+};
+
+// Walks the inputs and gives each document of the shard its folder (or flat prefix).
+PlannedRun planRun(const CommandLine &commandLine,
+    const std::string &outputFolder,
+    bool foldCase,
+    std::ostream &err)
+{
+    // The folders come from every input, before the shard is taken, so that they do not depend
+    // on which shard a document fell into.
+    DocumentInputs inputs = collectDocuments(commandLine.paths);
+    for (const std::string &skipped :
+        dropOutputFolder(commandLine.paths, outputFolder, inputs.documents))
+        err << "quenlith-cli: not extracting the documents in " << terminalText(skipped)
+            << ": it is the output folder\n";
+    // The flat layout names files by a prefix per document instead of a folder.
+    std::vector<std::string> folders = commandLine.flatLayout
+        ? assignFlatPrefixes(inputs.documents, foldCase)
+        : assignDocumentFolders(outputFolder, inputs.documents, foldCase);
+    PlannedRun plan;
+    plan.skippedFolders = std::move(inputs.skippedFolders);
+    for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
+        if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
+            continue;
+        plan.paths.push_back(std::move(inputs.documents[i]));
+        if (commandLine.flatLayout) {
+            plan.documentFolders.push_back(outputFolder);
+            plan.flatPrefixes.push_back(std::move(folders[i]));
+        } else {
+            plan.documentFolders.push_back(std::move(folders[i]));
+        }
+    }
+    return plan;
+}
+
+// Says why the run cannot start, on `err` and, with --json, as the run's JSON on `out`.
+int refuseRun(const CommandLine &commandLine,
+    RunRecord header,
+    const std::string &error,
+    std::ostream &out,
+    std::ostream &err)
+{
+    err << "quenlith-cli: " << terminalText(error) << '\n';
+    if (commandLine.json) {
+        header.error = error;
+        writeRunJson(out, header);
+    }
+    return 1;
+}
+
+using Reports = std::vector<std::unique_ptr<RunReportFile>>;
+
+// Opens the report files asked for; false, with the reason in `error`, when one cannot be.
+bool openReports(
+    const CommandLine &commandLine, const RunRecord &header, Reports &reports, std::string &error)
+{
+    for (const auto &[path, format] : { std::pair(commandLine.reportPath, ReportFormat::Json),
+             std::pair(commandLine.reportCsvPath, ReportFormat::Csv) }) {
+        if (path.empty())
+            continue;
+        reports.push_back(std::make_unique<RunReportFile>());
+        if (!reports.back()->open(path, format, header, error))
+            return false;
+    }
+    return true;
+}
+
+ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool reports)
+{
+    ExtractionOptions options;
+    options.existing = commandLine.existing;
+    options.foldCase = foldCase;
+    options.maxAttachmentSize = commandLine.maxSize;
+    options.maxDocumentSize = commandLine.maxDocumentSize;
+    options.maxExpansionRatio = commandLine.maxRatio;
+    options.unlisted = commandLine.unlisted;
+    options.invoicesOnly = commandLine.invoicesOnly;
+    options.sha256 = reports || commandLine.nested; // nested loops are told by the bytes
+    return options;
+}
+
+// Extracts one document, trying each password in turn while the document refuses them.
+DocumentResult extractWithPasswords(PdfLibrary &library,
+    const std::string &path,
+    const std::string &folder,
+    ExtractionObserver &observer,
+    ExtractionOptions options,
+    const std::vector<std::string> &passwords,
+    const std::string &flatPrefix)
+{
+    std::size_t next = 0;
+    options.password = passwords.empty() ? std::string() : passwords[next++];
+    DocumentResult result
+        = extractDocumentAttachments(library, path, folder, observer, options, flatPrefix);
+    while (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword)
+        && next < passwords.size() && !interrupted()) {
+        options.password = passwords[next++];
+        result = extractDocumentAttachments(library, path, folder, observer, options, flatPrefix);
+    }
+    return result;
+}
+
+// The text or JSON on standard output and the report files, fed a document at a time.
+struct RunOutput {
+    std::optional<RunReportStream> json;
+    std::optional<TextReport> text;
+    Reports reports;
+    RunTotals totals;
+
+    void add(const DocumentResult &document)
+    {
+        totals.add(document);
+        if (json)
+            json->add(document);
+        else if (text)
+            text->add(document);
+        for (const auto &report : reports)
+            report->add(document);
+    }
+};
+
+// Runs the plan on `jobs` workers, handing each document to `output` in input order.
+void extractAll(const CommandLine &commandLine,
+    const PlannedRun &plan,
+    const ExtractionOptions &options,
+    RunOutput &output)
+{
+    const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
+    std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), plan.paths.size());
+    // A listed document, then the documents nested in it, depth first.
+    using Documents = std::vector<DocumentResult>;
+    runInOrder<Documents>(
+        plan.paths.size(),
+        jobs,
+        [&](unsigned worker, std::size_t item) {
+            Documents documents(1);
+            DocumentResult &result = documents.front();
+            result.documentPath = plan.paths[item];
+            result.documentFolder = plan.documentFolders[item];
+            if (!interrupted()) {
+                if (!libraries[worker])
+                    libraries[worker] = std::make_unique<PdfLibrary>();
+                WorkerObserver observer(progress);
+                result = extractWithPasswords(*libraries[worker],
+                    result.documentPath,
+                    result.documentFolder,
+                    observer,
+                    options,
+                    commandLine.passwords,
+                    commandLine.flatLayout ? plan.flatPrefixes[item] : std::string());
+                if (commandLine.nested && !result.stopped) {
+                    Documents nested = extractNestedDocuments(result, observer, options);
+                    std::move(nested.begin(), nested.end(), std::back_inserter(documents));
+                }
+            }
+            progress.documentDone();
+            return std::optional<Documents>(std::move(documents));
+        },
+        [&](Documents &documents) {
+            for (const DocumentResult &document : documents)
+                output.add(document);
+        },
+        [&] { progress.draw(); });
+    progress.finish();
+}
 
 } // namespace
 
@@ -177,149 +389,51 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     if (!EnsureFolderPath(outputFolder)) {
         std::string reason;
         createFolderPath(outputFolder, reason);
-        header.error = "cannot create the output folder " + outputFolder + ": " + reason;
-        err << "quenlith-cli: " << terminalText(header.error) << '\n';
-        if (commandLine.json)
-            writeRunJson(out, header);
-        return 1;
+        return refuseRun(commandLine,
+            header,
+            "cannot create the output folder " + outputFolder + ": " + reason,
+            out,
+            err);
     }
-
-    // The folders come from every input, before the shard is taken, so that they do not depend
-    // on which shard a document fell into.
-    DocumentInputs inputs = collectDocuments(commandLine.paths);
-    for (const std::string &skipped :
-        dropOutputFolder(commandLine.paths, header.outputFolder, inputs.documents))
-        err << "quenlith-cli: not extracting the documents in " << terminalText(skipped)
-            << ": it is the output folder\n";
     const bool foldCase = folderIgnoresCase(header.outputFolder);
-    // The flat layout names files by a prefix per document instead of a folder.
-    std::vector<std::string> folders = commandLine.flatLayout
-        ? assignFlatPrefixes(inputs.documents, foldCase)
-        : assignDocumentFolders(header.outputFolder, inputs.documents, foldCase);
-    std::vector<std::string> paths;
-    std::vector<std::string> documentFolders;
-    std::vector<std::string> flatPrefixes;
-    for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
-        if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
-            continue;
-        paths.push_back(std::move(inputs.documents[i]));
-        if (commandLine.flatLayout) {
-            documentFolders.push_back(header.outputFolder);
-            flatPrefixes.push_back(std::move(folders[i]));
-        } else {
-            documentFolders.push_back(std::move(folders[i]));
-        }
-    }
-    inputs.documents = {};
-    folders = {};
+    const PlannedRun plan = planRun(commandLine, header.outputFolder, foldCase, err);
     // Once for the run: the flat layout's documents share the output folder.
     if (commandLine.flatLayout)
         PartFile::removeStaleParts(pathFromUtf8(header.outputFolder));
 
-    std::vector<std::unique_ptr<RunReportFile>> reports;
-    for (const auto &[path, format] : { std::pair(commandLine.reportPath, ReportFormat::Json),
-             std::pair(commandLine.reportCsvPath, ReportFormat::Csv) }) {
-        if (path.empty())
-            continue;
-        reports.push_back(std::make_unique<RunReportFile>());
-        std::string error;
-        if (!reports.back()->open(path, format, header, error)) {
-            // Nothing is extracted without the record that was asked for.
-            err << "quenlith-cli: " << terminalText(error) << '\n';
-            if (commandLine.json) {
-                header.error = error;
-                writeRunJson(out, header);
-            }
-            return 1;
-        }
-    }
-
     // Each document is reported, in input order, as soon as it and those before it are done,
     // and then let go: the run's memory does not grow with the number of documents.
-    std::optional<RunReportStream> json;
-    std::optional<TextReport> text;
+    RunOutput output;
+    std::string error;
+    // Nothing is extracted without the record that was asked for.
+    if (!openReports(commandLine, header, output.reports, error))
+        return refuseRun(commandLine, header, error, out, err);
     if (commandLine.json)
-        json.emplace(out, ReportFormat::Json, header);
-    else
-        text.emplace(out);
-    RunTotals totals;
+        output.json.emplace(out, ReportFormat::Json, header);
+    else if (commandLine.reportPath != "-" && commandLine.reportCsvPath != "-")
+        output.text.emplace(out); // a report on standard output takes the text's place
 
-    ExtractionOptions options;
-    options.existing = commandLine.existing;
-    options.password = commandLine.password;
-    options.foldCase = foldCase;
-    options.maxAttachmentSize = commandLine.maxSize;
-    options.maxDocumentSize = commandLine.maxDocumentSize;
-    options.maxExpansionRatio = commandLine.maxRatio;
-    options.unlisted = commandLine.unlisted;
-    options.invoicesOnly = commandLine.invoicesOnly;
-    options.sha256 = !reports.empty();
+    ExtractionOptions options = optionsFor(commandLine, foldCase, !output.reports.empty());
     const OpenedFolder openedOutputFolder = OpenedFolder::open(header.outputFolder);
     options.outputFolder = &openedOutputFolder;
-    const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), paths.size());
-    if (commandLine.nested)
-        options.sha256 = true; // loops are told by the bytes
-    // A listed document, then the documents nested in it, depth first.
-    using Documents = std::vector<DocumentResult>;
-    runInOrder<Documents>(
-        paths.size(),
-        jobs,
-        [&](unsigned worker, std::size_t item) {
-            Documents documents(1);
-            DocumentResult &result = documents.front();
-            result.documentPath = paths[item];
-            result.documentFolder = documentFolders[item];
-            if (!interrupted()) {
-                if (!libraries[worker])
-                    libraries[worker] = std::make_unique<PdfLibrary>();
-                WorkerObserver observer(progress);
-                result = extractDocumentAttachments(*libraries[worker],
-                    result.documentPath,
-                    result.documentFolder,
-                    observer,
-                    options,
-                    commandLine.flatLayout ? flatPrefixes[item] : std::string());
-                if (commandLine.nested && !result.stopped) {
-                    Documents nested = extractNestedDocuments(result, observer, options);
-                    std::move(nested.begin(), nested.end(), std::back_inserter(documents));
-                }
-            }
-            progress.documentDone();
-            return std::optional<Documents>(std::move(documents));
-        },
-        [&](Documents &documents) {
-            for (const DocumentResult &document : documents) {
-                totals.add(document);
-                if (json)
-                    json->add(document);
-                else
-                    text->add(document);
-                for (const auto &report : reports)
-                    report->add(document);
-            }
-        },
-        [&] { progress.draw(); });
-    progress.finish();
+    extractAll(commandLine, plan, options, output);
 
-    if (json)
-        json->finish(inputs.skippedFolders, totals);
-    else
-        text->finish(inputs.skippedFolders, totals);
+    if (output.json)
+        output.json->finish(plan.skippedFolders, output.totals);
+    else if (output.text)
+        output.text->finish(plan.skippedFolders, output.totals);
     out.flush();
     bool reportsSaved = true;
-    for (const auto &report : reports) {
-        std::string error;
-        if (!report->commit(inputs.skippedFolders, totals, error)) {
+    for (const auto &report : output.reports) {
+        if (!report->commit(plan.skippedFolders, output.totals, error)) {
             err << "quenlith-cli: " << terminalText(error) << '\n';
             reportsSaved = false;
         }
     }
-
     if (interrupted())
         return interruptedExitStatus;
-    return totals.documentsFailed == 0 && totals.failed == 0 && inputs.skippedFolders.empty()
+    const RunTotals &totals = output.totals;
+    return totals.documentsFailed == 0 && totals.failed == 0 && plan.skippedFolders.empty()
             && reportsSaved
         ? 0
         : 1;

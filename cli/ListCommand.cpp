@@ -5,6 +5,7 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/WorkerPool.h"
 #include "extract/report/ReportText.h"
+#include "util/DataSize.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 
@@ -15,11 +16,15 @@ namespace quenlith::cli {
 
 namespace {
 
-void listOne(PdfLibrary &library, const std::string &password, ListedDocument &document)
+// Opens the document with the empty password, then each of `passwords` in turn while it refuses.
+void listOne(
+    PdfLibrary &library, const std::vector<std::string> &passwords, ListedDocument &document)
 {
     int status = library.OpenDocument(document.path, {});
-    if (status == static_cast<int>(OpenStatus::NeedsPassword) && !password.empty())
-        status = library.OpenDocument(document.path, password);
+    for (std::size_t i = 0;
+         status == static_cast<int>(OpenStatus::NeedsPassword) && i < passwords.size();
+         ++i)
+        status = library.OpenDocument(document.path, passwords[i]);
     document.openStatus = status;
     if (status != static_cast<int>(OpenStatus::Opened)) {
         document.reason = library.lastError();
@@ -125,8 +130,11 @@ private:
                 m_out << " of the " << info.afOwner;
             else if (!info.folderPath.empty())
                 m_out << " folder " << terminalText(info.folder);
-            m_out << ", " << (info.declaredSize >= 0 ? std::to_string(info.declaredSize) : "?")
-                  << " bytes, " << (date.empty() ? "no date" : "modified " + date) << ")\n";
+            m_out << ", "
+                  << (info.declaredSize >= 0
+                             ? dataSizeText(static_cast<std::uint64_t>(info.declaredSize))
+                             : std::string("? bytes"))
+                  << ", " << (date.empty() ? "no date" : "modified " + date) << ")\n";
         }
     }
 
@@ -182,7 +190,7 @@ int runList(const CommandLine &commandLine, std::ostream &out)
             if (!interrupted()) {
                 if (!libraries[worker])
                     libraries[worker] = std::make_unique<PdfLibrary>();
-                listOne(*libraries[worker], commandLine.password, document);
+                listOne(*libraries[worker], commandLine.passwords, document);
                 for (std::size_t i = 0; i < document.attachments.size(); ++i)
                     progress.attachmentDone();
                 progress.documentDone();

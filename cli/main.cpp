@@ -5,6 +5,8 @@
 #include "cli/ExtractCommand.h"
 #include "cli/Interruption.h"
 #include "cli/ListCommand.h"
+#include "cli/ReportTargets.h"
+#include "util/Utf8Text.h"
 
 #include <cerrno>
 #include <csignal>
@@ -16,8 +18,9 @@
 
 namespace {
 
-// A report that did not reach standard output (a full disk, /dev/full, a closed pipe) is a
-// failure of the command, not a success nobody saw.
+// A report that did not reach standard output (a full disk, /dev/full) is a failure of the
+// command, not a success nobody saw. A reader that went away (`| head -1`) ends the program as
+// it ends other command-line tools: by SIGPIPE, quietly, also where the signal was ignored.
 int checkedOutput(int status)
 {
     errno = 0;
@@ -25,6 +28,12 @@ int checkedOutput(int status)
     if (std::cout)
         return status;
     const int error = errno;
+#ifdef SIGPIPE
+    if (error == EPIPE) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
+#endif
     std::cerr << "quenlith-cli: cannot write the output: "
               << (error != 0 ? std::strerror(error) : "write error") << '\n';
     return 1;
@@ -36,9 +45,6 @@ int main(int argc, char **argv)
 {
     using namespace quenlith::cli;
     std::ios::sync_with_stdio(false);
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN); // a closed pipe then fails the write, which is reported
-#endif
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     if (!parsed.error.empty()) {
@@ -53,11 +59,20 @@ int main(int argc, char **argv)
             std::cerr << "quenlith-cli: " << error << '\n';
             return 1;
         }
+        if (const std::string clash = reportClash(
+                commandLine, commandLine.outputFolder.empty() ? "." : commandLine.outputFolder);
+            !clash.empty()) {
+            std::cerr << "quenlith-cli: " << quenlith::terminalText(clash) << '\n';
+            return 2;
+        }
         commandLine.filesFrom.clear();
-        if (!commandLine.passwordFile.empty()
-            && !readPasswordFile(commandLine.passwordFile, commandLine.password, error)) {
-            std::cerr << "quenlith-cli: " << error << '\n';
-            return 1;
+        std::string password;
+        if (!commandLine.passwordFile.empty()) {
+            if (!readPasswordFile(commandLine.passwordFile, password, error)) {
+                std::cerr << "quenlith-cli: " << error << '\n';
+                return 1;
+            }
+            commandLine.passwords = { password };
         }
         switch (commandLine.command) {
         case Command::Help:

@@ -1,6 +1,6 @@
 #include "extract/report/RunReport.h"
 
-#include "extract/output/PartFile.h"
+#include "extract/output/ReportFile.h"
 #include "extract/report/ReportText.h"
 #include "util/FsPath.h"
 #include "util/JsonWriter.h"
@@ -15,6 +15,7 @@
 #include <mutex>
 #include <random>
 #include <streambuf>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -58,6 +59,18 @@ std::string validUtf8(const std::string &text)
     return out;
 }
 
+// The reason column of a document's own CSV row.
+std::string documentNote(const DocumentResult &document, const std::string &failure)
+{
+    if (!failure.empty())
+        return failure;
+    if (!document.notSearched.empty())
+        return document.notSearched;
+    if (document.noInvoice)
+        return "no invoice";
+    return document.attachments.empty() ? "no attachments" : std::string();
+}
+
 void writeCsvRow(std::ostream &out, const std::vector<std::string> &fields)
 {
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -68,10 +81,10 @@ void writeCsvRow(std::ostream &out, const std::vector<std::string> &fields)
     out << "\r\n"; // RFC 4180
 }
 
-// Streams into a PartFile, so that a large report is never held whole in memory.
-class PartFileBuffer : public std::streambuf {
+// Streams into a ReportFile, so that a large report is never held whole in memory.
+class ReportFileBuffer : public std::streambuf {
 public:
-    explicit PartFileBuffer(PartFile &file)
+    explicit ReportFileBuffer(ReportFile &file)
         : m_file(file)
     {
         setp(m_buffer, m_buffer + sizeof m_buffer);
@@ -101,7 +114,7 @@ protected:
     }
 
 private:
-    PartFile &m_file;
+    ReportFile &m_file;
     char m_buffer[64 * 1024];
 };
 
@@ -113,8 +126,8 @@ void RunTotals::add(const DocumentResult &document)
         return; // a copy of a document met before, or one past the limits: no new document
     ++documents;
     // A nested document that does not open (say it needs a password) fails no listed document;
-    // the attachments it did not give are counted below all the same.
-    if (!documentSucceeded(document) && document.nestedIn.empty())
+    // the attachments it did not give are counted below all the same, and only there.
+    if (!documentFailure(document).empty() && document.nestedIn.empty())
         ++documentsFailed;
     for (const AttachmentOutcome &outcome : document.attachments) {
         ++attachments;
@@ -225,8 +238,9 @@ void RunReportStream::add(const DocumentResult &document)
                     outcomeWord(outcome.kind),
                     outcome.reason });
         }
+        // A document that gave no attachment, or failed besides them, has a row of its own.
         const std::string failure = documentFailure(document);
-        if (!failure.empty() && document.attachments.empty())
+        if (!failure.empty() || document.attachments.empty())
             writeCsvRow(m_out,
                 { document.documentPath,
                     folder,
@@ -235,7 +249,7 @@ void RunReportStream::add(const DocumentResult &document)
                     "",
                     "",
                     documentStatusWord(document),
-                    failure });
+                    documentNote(document, failure) });
         return;
     }
     JsonWriter &json = m_json->writer;
@@ -323,12 +337,25 @@ void writeRunCsv(std::ostream &out, const RunRecord &run)
 
 std::string csvField(const std::string &text)
 {
-    std::string value = validUtf8(text);
-    if (!value.empty()
-        && (value[0] == '=' || value[0] == '+' || value[0] == '-' || value[0] == '@'
-            || value[0] == '\t'))
-        value.insert(0, 1, '\'');
-    const bool quote = value.find_first_of(",\"\r\n") != std::string::npos
+    const std::string valid = validUtf8(text);
+    std::string value;
+    value.reserve(valid.size() + 1);
+    // What a spreadsheet would take for a formula, or trims away before looking for one.
+    if (!valid.empty() && std::string_view("=+-@\t\r\0", 7).find(valid[0]) != std::string::npos)
+        value += '\'';
+    for (const char c : valid) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            static constexpr char hex[] = "0123456789abcdef";
+            value += "\\x";
+            value += hex[byte >> 4];
+            value += hex[byte & 0xF];
+        } else {
+            value += c;
+        }
+    }
+    // Spreadsheets in many languages split on ";".
+    const bool quote = value.find_first_of(",;\"") != std::string::npos
         || (!value.empty() && (value.front() == ' ' || value.back() == ' '));
     if (!quote)
         return value;
@@ -348,8 +375,8 @@ struct RunReportFile::State {
         , out(&buffer)
     {
     }
-    PartFile file;
-    PartFileBuffer buffer;
+    ReportFile file;
+    ReportFileBuffer buffer;
     std::ostream out;
     std::unique_ptr<RunReportStream> stream;
     std::string path;
@@ -364,11 +391,7 @@ bool RunReportFile::open(
     error.clear();
     m_state = std::make_unique<State>();
     m_state->path = path;
-    const auto target = pathFromUtf8(path);
-    if (!target.has_filename() || !m_state->file.create(target)) {
-        error = "cannot create " + path + ": "
-            + (target.has_filename() ? m_state->file.errorText()
-                                     : std::string("the path names no file"));
+    if (!m_state->file.open(path, error)) {
         m_state.reset();
         return false;
     }
@@ -392,9 +415,11 @@ bool RunReportFile::commit(
     }
     m_state->stream->finish(skippedFolders, totals);
     m_state->out.flush();
-    const bool written = m_state->out && m_state->buffer.flushAll() && m_state->file.commit();
+    bool written = m_state->buffer.flushAll() && m_state->out;
     if (!written)
         error = "cannot write " + m_state->path + ": " + m_state->file.errorText();
+    else
+        written = m_state->file.commit(error);
     m_state.reset();
     return written;
 }
@@ -605,13 +630,9 @@ bool RunReportSpool::save(const std::string &path, ReportFormat format, std::str
         error = !m_error.empty() ? m_error : "the run's report could not be kept: write error";
         return false;
     }
-    const auto target = pathFromUtf8(path);
-    PartFile out;
-    if (!target.has_filename() || !out.create(target)) {
-        error = "cannot create " + path + ": "
-            + (target.has_filename() ? out.errorText() : std::string("the path names no file"));
+    ReportFile out;
+    if (!out.open(path, error))
         return false;
-    }
     part->file.clear();
     part->file.seekg(0);
     std::vector<char> chunk(std::size_t { 1 } << 16);
@@ -624,7 +645,7 @@ bool RunReportSpool::save(const std::string &path, ReportFormat format, std::str
     const bool readBack = part->file.eof();
     part->file.clear();
     part->file.seekp(0, std::ios::end);
-    if (!written || (readBack && !out.commit())) {
+    if (!written) {
         error = "cannot write " + path + ": " + out.errorText();
         return false;
     }
@@ -632,7 +653,7 @@ bool RunReportSpool::save(const std::string &path, ReportFormat format, std::str
         error = "the run's report could not be read back from the temporary folder";
         return false;
     }
-    return true;
+    return out.commit(error);
 }
 
 } // namespace quenlith

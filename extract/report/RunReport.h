@@ -45,8 +45,9 @@ enum class ReportFormat { Json, Csv };
 
 // Writes a run's report as its documents come, so that a run of any size never holds the whole
 // report: the JSON of docs/cli-json.md, or CSV with one row per attachment (and one for each
-// document that failed before any attachment): document path, document folder, attachment
-// name, key, size, sha256, status, reason. `header` gives program, outputFolder and error.
+// document that gave none or failed, its attachment columns empty): document path, document
+// folder, attachment name, key, size, sha256, status, reason. `header` gives program, outputFolder
+// and error.
 class RunReportStream {
 public:
     RunReportStream(std::ostream &out, ReportFormat format, const RunRecord &header);
@@ -69,9 +70,10 @@ private:
 void writeRunJson(std::ostream &out, const RunRecord &run);
 void writeRunCsv(std::ostream &out, const RunRecord &run);
 
-// One CSV field: quoted when it holds a comma, quote, line break or edge blank; invalid UTF-8
-// becomes U+FFFD; a leading "=", "+", "-", "@" or tab gets a "'" first, so that a spreadsheet
-// shows a hostile name instead of running it as a formula.
+// One CSV field: invalid UTF-8 becomes U+FFFD, control characters but tab become "\xHH"; a
+// leading "=", "+", "-", "@", tab, carriage return or NUL gets a "'" first, so that a spreadsheet
+// shows a hostile name instead of running it as a formula; quoted when it holds a comma,
+// semicolon, quote or edge blank.
 std::string csvField(const std::string &text);
 
 // A report file written through a temporary file renamed into place when complete, so that a

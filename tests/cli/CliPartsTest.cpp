@@ -3,11 +3,16 @@
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
 #include "extract/report/ReportText.h"
+#include "extract/report/RunReport.h"
+#include "tests/support/ScratchFolder.h"
+#include "util/DataSize.h"
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 
 #include <climits>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace quenlith;
 using namespace quenlith::cli;
@@ -51,9 +56,89 @@ TEST(CommandLineTest, ReadsGluedOptionsAndTakesWhatFollowsDoubleDashAsPaths)
         = parseCommandLine({ "extract", "-j2", "--password=x", "a.pdf", "--", "--json" });
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.commandLine.jobs, 2u);
-    EXPECT_EQ(parsed.commandLine.password, "x");
+    EXPECT_EQ(parsed.commandLine.passwords, std::vector<std::string> { "x" });
     EXPECT_FALSE(parsed.commandLine.json);
     EXPECT_EQ(parsed.commandLine.paths, (std::vector<std::string> { "a.pdf", "--json" }));
+}
+
+TEST(CsvFieldTest, DisarmsFormulasAndControlsAndQuotesSeparators)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        { "plain.txt", "plain.txt" },
+        { "=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0" },
+        { "+1", "'+1" },
+        { "-1", "'-1" },
+        { "@SUM(A1)", "'@SUM(A1)" },
+        { "\t=1", "'\t=1" },
+        { "\r=1", "'\\x0d=1" },
+        { std::string("\0=1", 3), "'\\x00=1" },
+        { "a\nb\x1b\x7f", "a\\x0ab\\x1b\\x7f" },
+        { "a;b", "\"a;b\"" },
+        { "y, \"z\"", "\"y, \"\"z\"\"\"" },
+        { " edge", "\" edge\"" },
+    };
+    for (const auto &[text, field] : rows)
+        EXPECT_EQ(csvField(text), field) << text;
+}
+
+TEST(DataSizeTest, OneUnitFromBytesToGiB)
+{
+    const std::pair<std::uint64_t, std::string> rows[] = {
+        { 0, "0 bytes" },
+        { 1023, "1023 bytes" },
+        { 1024, "1.00 KiB" },
+        { 1536, "1.50 KiB" },
+        { 1048575, "1024.00 KiB" },
+        { 3000000, "2.86 MiB" },
+        { std::uint64_t { 5 } << 30, "5.00 GiB" },
+        { std::uint64_t { 3 } << 40, "3072.00 GiB" },
+    };
+    for (const auto &[bytes, text] : rows)
+        EXPECT_EQ(dataSizeText(bytes), text) << bytes;
+}
+
+// A document counts as failed only by its own failure; its attachments count on their own; the
+// CSV has a row for a document that gave no attachment.
+TEST(RunReportTest, DocumentFailuresAndDocumentsWithoutAttachments)
+{
+    RunRecord run;
+    DocumentResult &partial = run.documents.emplace_back();
+    partial.documentPath = "partial.pdf";
+    partial.processed = true;
+    partial.openStatus = static_cast<int>(OpenStatus::Opened);
+    partial.attachments.emplace_back().kind = AttachmentOutcome::Kind::Failed;
+    DocumentResult &empty = run.documents.emplace_back(partial);
+    empty.documentPath = "empty.pdf";
+    empty.attachments.clear();
+    DocumentResult &broken = run.documents.emplace_back(empty);
+    broken.documentPath = "broken.pdf";
+    broken.openStatus = static_cast<int>(OpenStatus::NotPdf);
+    broken.openReason = "not a PDF document";
+
+    const RunTotals totals = totalsOf(run.documents);
+    EXPECT_EQ(totals.documentsFailed, 1);
+    EXPECT_EQ(totals.failed, 1);
+    std::ostringstream csv;
+    writeRunCsv(csv, run);
+    const std::string text = csv.str();
+    EXPECT_NE(text.find("\r\nempty.pdf,,,,,,opened,no attachments\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nbroken.pdf,,,,,,not-pdf,not a PDF document\r\n"), std::string::npos)
+        << text;
+}
+
+// Folders are walked in one order whatever the file system's: a folder's documents by name,
+// then its subfolders'.
+TEST(DocumentInputsTest, FoldersAreWalkedInSortedOrder)
+{
+    const quenlith::fixtures::ScratchFolder scratch("quenlith-walk");
+    std::vector<std::string> expected;
+    for (const char *name : { "B.pdf", "a.pdf", "b.pdf", "z.pdf", "sub/a.pdf", "sub2/0.pdf" })
+        expected.push_back(scratch.path().string() + "/" + name);
+    for (auto name = expected.rbegin(); name != expected.rend(); ++name) {
+        std::filesystem::create_directories(std::filesystem::path(*name).parent_path());
+        std::ofstream(*name) << "x";
+    }
+    EXPECT_EQ(collectDocuments({ scratch.path().string() }).documents, expected);
 }
 
 } // namespace

@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using quenlith::fixtures::Attachment;
@@ -116,7 +119,10 @@ TEST_F(CliRun, VersionHelpAndUsageErrors)
     const RunResult version = run("--version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "Quenlith 1.03\n");
-    EXPECT_NE(run("--help").out.find("quenlith-cli extract [-o DIR]"), std::string::npos);
+    const std::string help = run("--help").out;
+    EXPECT_NE(help.find("quenlith-cli extract [-o DIR]"), std::string::npos);
+    for (const char *status : { "\n  0 ", "\n  1 ", "\n  2 ", "\n  130 " })
+        EXPECT_NE(help.find(status), std::string::npos) << status;
     for (const char *refused : { "",
              "unpack a.pdf",
              "list",
@@ -199,23 +205,26 @@ TEST_F(CliRun, RerunsKeepWhatIsThereAndTheReportsMatchTheDisk)
     EXPECT_EQ(json2["error"].rfind("\"cannot create no/such/folder/r.json", 0), 0u);
 }
 
-// Output that does not arrive is a failure, and --json gives one document whatever happens.
+// Output that does not arrive is a failure; a reader that went away ends the program quietly,
+// by SIGPIPE, as it ends other tools; --json gives one document whatever happens.
 TEST_F(CliRun, OutputThatCannotBeWrittenOrStartedFailsLoudly)
 {
     document("in/a.pdf", { { "x.txt", "one", 0 } });
     // The exit status goes to standard error, past the redirection and the pipe.
-    for (const char *arguments : { "list in > /dev/full",
-             "extract -o out in > /dev/full",
-             "--help > /dev/full",
-             "list --json in | (exec 0<&-; true)" }) {
+    for (const auto &[arguments, message, status] : { std::tuple("list in > /dev/full", true, 1),
+             std::tuple("extract -o out in > /dev/full", true, 1),
+             std::tuple("--help > /dev/full", true, 1),
+             std::tuple("list --json in | (exec 0<&-; true)", false, 141) }) {
         std::string command = arguments;
         const auto pipe = command.find(" |");
         const std::string tail = pipe == std::string::npos ? "" : command.substr(pipe);
         command = "{ ( " QUENLITH_CLI_PATH " " + command.substr(0, pipe) + "; echo status $? >&2 )"
             + tail + "; }";
         const RunResult result = runShell(command, m_root);
-        EXPECT_NE(result.err.find("cannot write the output"), std::string::npos) << command;
-        EXPECT_NE(result.err.find("status 1"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("cannot write the output") != std::string::npos, message)
+            << command << result.err;
+        EXPECT_NE(result.err.find("status " + std::to_string(status)), std::string::npos)
+            << result.err;
     }
     std::ofstream(m_root / "file") << "in the way";
     const RunResult blocked = run("extract --json -o file/out in");
@@ -342,6 +351,8 @@ TEST_F(CliRun, MaxSizeStopsALargeAttachment)
         << json["documents.0.attachments.0.reason"];
     EXPECT_EQ(filesBelow(m_root / "out"),
         (std::map<std::string, std::string> { { "big/small.txt", "s" } }));
+    EXPECT_EQ(json["summary.documentsFailed"], "0"); // the attachment failed, not the document
+    EXPECT_NE(run("list in").out.find("big.txt  (names, 2.86 MiB, "), std::string::npos);
     EXPECT_EQ(run("extract --max-ratio 0 in").exitCode, 2);
     EXPECT_EQ(run("extract --max-document-size 0 in").exitCode, 2);
     EXPECT_EQ(run("list --max-document-size 5 in").exitCode, 2);
@@ -640,7 +651,8 @@ TEST_F(CliRun, PasswordIsTriedOnlyWhenTheEmptyOneIsRefused)
     const std::string input = "'" + encrypted.string() + "'";
     auto refused = runJson("extract --json -o out " + input, 1);
     EXPECT_EQ(refused["documents.0.status"], R"("needs-password")");
-    auto opened = runJson("extract --json --password attachment -o out " + input, 0);
+    auto opened
+        = runJson("extract --json --password wrong --password attachment -o out " + input, 0);
     EXPECT_EQ(opened["documents.0.status"], R"("opened")");
     EXPECT_EQ(opened["summary.attachmentsWritten"], "2");
 
@@ -773,4 +785,65 @@ TEST_F(CliRun, FlatLayoutNamesFilesByTheirDocument)
     auto json = runJson("extract --json --layout flat -o out in/a.pdf", 0);
     EXPECT_EQ(json["documents.0.documentFolder"], "\"out/\"");
     EXPECT_EQ(json["documents.0.attachments.0.outputPath"], "\"out/a__b__c.txt\"");
+}
+
+// A report goes where it is told only when that harms nothing: never over an input, the other
+// report, a file of the output folder or a folder; into a FIFO or standard output as it comes.
+TEST_F(CliRun, ReportsNeverReplaceWhatTheyMustNot)
+{
+    document("in/a.pdf", { { "x.txt", "one", 0 } });
+    fs::copy_file(m_root / "in/a.pdf", m_root / "b.pdf");
+    std::ofstream(m_root / "list.txt") << "b.pdf\n";
+    std::ofstream(m_root / "pw.txt") << "pw\n";
+    ASSERT_EQ(run("extract -o out b.pdf").exitCode, 0);
+    const std::pair<std::string, std::string> refused[] = {
+        { "--report b.pdf b.pdf", "--report b.pdf: it is the input b.pdf" },
+        { "--report-csv ./b.pdf --files-from list.txt", "it is the input b.pdf" },
+        { "--report list.txt --files-from list.txt", "it is the --files-from list" },
+        { "--report pw.txt --password-file pw.txt b.pdf", "it is the --password-file file" },
+        { "--report in b.pdf", "it is a folder" },
+        { "--report in/a.pdf in", "it is a document in the input folder in" },
+        { "--report out/b/x.txt b.pdf", "it is inside the output folder out" },
+        { "--report r --report-csv ./r b.pdf", "--report and --report-csv name the same file" },
+        { "--json --report - b.pdf", "--json writes standard output too" },
+    };
+    for (const auto &[arguments, message] : refused) {
+        const RunResult result = run("extract -o out " + arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments;
+        EXPECT_EQ(result.err.rfind("quenlith-cli: not writing the report ", 0), 0u) << arguments;
+        EXPECT_NE(result.err.find(message), std::string::npos) << arguments << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    EXPECT_EQ(readFile(m_root / "b.pdf"), readFile(m_root / "in/a.pdf"));
+    EXPECT_EQ(readFile(m_root / "out/b/x.txt"), "one");
+
+    const RunResult toStdout = run("extract -o out --report - b.pdf");
+    EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+    EXPECT_EQ(checkedJson(toStdout.out, "extract")["summary.attachmentsUnchanged"], "1");
+    ASSERT_EQ(::mkfifo((m_root / "fifo").c_str(), 0600), 0);
+    const RunResult fifo
+        = runShell("{ cat fifo > fifo.csv & " QUENLITH_CLI_PATH " extract -o out --report-csv fifo "
+                   "b.pdf; wait; }",
+            m_root);
+    EXPECT_EQ(fifo.exitCode, 0) << fifo.err;
+    EXPECT_EQ(fs::status(m_root / "fifo").type(), fs::file_type::fifo);
+    EXPECT_EQ(readFile(m_root / "fifo.csv").rfind("document,", 0), 0u);
+    if (::geteuid() == 0) { // only root could replace a device node
+        EXPECT_EQ(run("extract -o out --report /dev/null b.pdf").exitCode, 0);
+        EXPECT_EQ(fs::status("/dev/null").type(), fs::file_type::character);
+    }
+}
+
+// Lines of the files the program reads are bounded; an endless one is an error, not a hang.
+TEST_F(CliRun, LongLinesOfInputFilesAreRefused)
+{
+    std::ofstream(m_root / "long.txt") << "a.pdf\n" << std::string(5000, 'x') << "\n";
+    for (const std::string arguments : { "list --files-from long.txt",
+             "list --files-from /dev/zero",
+             "list --password-file /dev/zero a.pdf" }) {
+        const RunResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments;
+        EXPECT_NE(result.err.find("is longer than 4096 bytes"), std::string::npos) << result.err;
+    }
+    EXPECT_NE(run("list --files-from long.txt").err.find("line 2 of long.txt"), std::string::npos);
 }
