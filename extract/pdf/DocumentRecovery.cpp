@@ -214,35 +214,58 @@ bool readInt(std::string_view bytes, std::size_t begin, std::size_t end, int &va
 }
 
 // The next "n g obj" at or after `from` that starts a line or follows a delimiter.
+// The header "n g <keyword>" whose keyword, `size` bytes, starts at `at`, when the keyword ends
+// there and two numbers precede it, found no further back than `from`.
+std::optional<ObjectHeader> headerAt(
+    std::string_view bytes, std::size_t at, std::size_t size, std::size_t from)
+{
+    if (at + size < bytes.size() && !isWhite(bytes[at + size]) && !isDelimiter(bytes[at + size]))
+        return std::nullopt;
+    std::size_t i = at;
+    while (i > from && isWhite(bytes[i - 1]))
+        --i;
+    const std::size_t genEnd = i;
+    while (i > from && isDigit(bytes[i - 1]))
+        --i;
+    const std::size_t genBegin = i;
+    while (i > from && isWhite(bytes[i - 1]))
+        --i;
+    const std::size_t numberEnd = i;
+    while (i > from && isDigit(bytes[i - 1]))
+        --i;
+    ObjectHeader header;
+    if (genBegin == genEnd || numberEnd == genBegin || i == numberEnd
+        || (i > 0 && !isWhite(bytes[i - 1]) && !isDelimiter(bytes[i - 1]))
+        || !readInt(bytes, genBegin, genEnd, header.generation)
+        || !readInt(bytes, i, numberEnd, header.number) || header.number <= 0)
+        return std::nullopt;
+    header.offset = i;
+    header.body = at + size;
+    return header;
+}
+
+// The next "n g obj" at or after `from` that starts a line or follows a delimiter.
 std::optional<ObjectHeader> nextHeader(std::string_view bytes, std::size_t from)
 {
     for (auto at = bytes.find("obj", from); at != std::string_view::npos;
-         at = bytes.find("obj", at + 3)) {
-        if (at + 3 < bytes.size() && !isWhite(bytes[at + 3]) && !isDelimiter(bytes[at + 3]))
-            continue;
-        std::size_t i = at;
-        while (i > from && isWhite(bytes[i - 1]))
-            --i;
-        const std::size_t genEnd = i;
-        while (i > from && isDigit(bytes[i - 1]))
-            --i;
-        const std::size_t genBegin = i;
-        while (i > from && isWhite(bytes[i - 1]))
-            --i;
-        const std::size_t numberEnd = i;
-        while (i > from && isDigit(bytes[i - 1]))
-            --i;
-        ObjectHeader header;
-        if (genBegin == genEnd || numberEnd == genBegin || i == numberEnd
-            || (i > 0 && !isWhite(bytes[i - 1]) && !isDelimiter(bytes[i - 1]))
-            || !readInt(bytes, genBegin, genEnd, header.generation)
-            || !readInt(bytes, i, numberEnd, header.number) || header.number <= 0)
-            continue;
-        header.offset = i;
-        header.body = at + 3;
-        return header;
-    }
+         at = bytes.find("obj", at + 3))
+        if (const auto header = headerAt(bytes, at, 3, from))
+            return header;
     return std::nullopt;
+}
+
+// The highest number an "n g R" in the bytes refers to, so that the objects added get numbers
+// nothing refers to: an attachment whose object was lost must not read one of them.
+int highestReference(std::string_view bytes)
+{
+    int highest = 0;
+    std::size_t from = 0;
+    for (auto at = bytes.find('R'); at != std::string_view::npos; at = bytes.find('R', at + 1)) {
+        if (const auto reference = headerAt(bytes, at, 1, from))
+            highest = std::max(highest, reference->number);
+        from = at + 1;
+    }
+    return highest;
 }
 
 // A whole object found in the bytes.
@@ -481,8 +504,9 @@ std::string withTail(std::string_view kept,
 }
 
 // Adds the objects of the whole object streams the table holds (ISO 32000-1 7.5.7), which
-// qpdf decodes from a draft that lists the objects outside them.
-void addCompressed(std::string_view kept,
+// qpdf decodes from a draft that lists the objects outside them. Returns the highest number
+// they refer to.
+int addCompressed(std::string_view kept,
     std::size_t base,
     const Scan &scan,
     Table &table,
@@ -493,6 +517,7 @@ void addCompressed(std::string_view kept,
     pdf.setSuppressWarnings(true);
     pdf.setAttemptRecovery(false);
     pdf.processMemoryFile("recovered document", draft.data(), draft.size(), password.c_str());
+    int highest = 0;
     for (const Found &found : scan.objects) {
         const auto row = table.find(found.number);
         if (!found.objectStream || row == table.end() || row->second.position != found.offset)
@@ -508,6 +533,7 @@ void addCompressed(std::string_view kept,
             const auto first = stream.getDict().getKey("/First").getIntValue();
             std::istringstream header { std::string(decoded.substr(0, first > 0 ? first : 0)) };
             const Lexer lexer(decoded);
+            highest = std::max(highest, highestReference(decoded));
             int number = 0;
             long long offset = 0;
             for (int index = 0; index < count && index <= 0xffff && header >> number >> offset;
@@ -527,6 +553,7 @@ void addCompressed(std::string_view kept,
             // an object stream qpdf cannot decode: its objects stay lost
         }
     }
+    return highest;
 }
 
 // The catalog: the one the last surviving trailer names, else the last one defined; empty when
@@ -562,6 +589,7 @@ std::optional<RecoveredDocument> recoverTruncated(
     cutStreamsPastTheEnd(scan, bytes.size());
     if (scan.objects.empty())
         return std::nullopt;
+    scan.next = std::max(scan.next, highestReference(bytes) + 1);
     Table table;
     for (const Found &found : scan.objects)
         define(table,
@@ -573,7 +601,7 @@ std::optional<RecoveredDocument> recoverTruncated(
                 found.catalog && !found.stream });
     const std::string_view kept = bytes.substr(0, scan.end);
     try {
-        addCompressed(kept, base, scan, table, password);
+        scan.next = std::max(scan.next, addCompressed(kept, base, scan, table, password) + 1);
     } catch (const std::exception &) {
         // qpdf refused the draft (a wrong password): the objects outside object streams remain
     }

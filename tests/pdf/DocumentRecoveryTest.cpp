@@ -38,7 +38,7 @@ struct Original {
     std::string bytes;
     std::vector<std::string> data;
     std::vector<int> stream;
-    std::vector<std::size_t> end;
+    std::vector<std::size_t> start, end; // of the stream's object
 };
 
 Original makeOriginal(const fixtures::ScratchFolder &scratch, bool objectStreams, bool catalogLost)
@@ -73,6 +73,7 @@ Original makeOriginal(const fixtures::ScratchFolder &scratch, bool objectStreams
         const int number = files.at(key)->getEmbeddedFileStream().getObjectID();
         const auto offset = written.getXRefTable().at(QPDFObjGen(number, 0)).getOffset();
         original.stream.push_back(number);
+        original.start.push_back(static_cast<std::size_t>(offset));
         original.end.push_back(
             original.bytes.find("endstream", static_cast<std::size_t>(offset)) + 9);
     }
@@ -86,13 +87,14 @@ TEST(DocumentRecovery, WholeAttachmentsComeBackAndCutOnesAreRecognised)
     fixtures::ScratchFolder scratch("quenlith-recovery");
     const struct {
         bool objectStreams; // the catalog is then inside one
-        double cut; // share of the document kept
+        double cut; // share of the document kept; 0: up to the large attachment's object
         bool catalogLost; // its /Type is damaged too: a minimal catalog stands in
     } rows[] = {
         { false, 0.02, false },
         { false, 0.5, false },
         { false, 0.97, true },
         { false, 0.999, false },
+        { true, 0, false }, // its file specification refers to a number no object has
         { true, 0.02, false },
         { true, 0.5, false },
         { true, 0.97, false },
@@ -100,7 +102,9 @@ TEST(DocumentRecovery, WholeAttachmentsComeBackAndCutOnesAreRecognised)
     };
     for (const auto &row : rows) {
         const Original original = makeOriginal(scratch, row.objectStreams, row.catalogLost);
-        const auto size = static_cast<std::size_t>(row.cut * double(original.bytes.size()));
+        const auto size = row.cut > 0
+            ? static_cast<std::size_t>(row.cut * double(original.bytes.size()))
+            : original.start[1];
         const std::string where = (row.objectStreams ? "object streams, " : "")
             + std::to_string(size) + " of " + std::to_string(original.bytes.size());
         const auto recovered = recoverTruncated(std::string_view(original.bytes).substr(0, size));
@@ -112,7 +116,8 @@ TEST(DocumentRecovery, WholeAttachmentsComeBackAndCutOnesAreRecognised)
         for (std::size_t i = 0; i < original.data.size(); ++i) {
             const bool cut = std::binary_search(
                 recovered->cutObjects.begin(), recovered->cutObjects.end(), original.stream[i]);
-            EXPECT_EQ(cut, size < original.end[i]) << where << ", attachment " << i;
+            EXPECT_EQ(cut, original.start[i] < size && size < original.end[i])
+                << where << ", attachment " << i;
             QPDFObjectHandle stream = pdf.getObjectByID(original.stream[i], 0);
             if (size >= original.end[i]) {
                 ASSERT_TRUE(stream.isStream()) << where << ", attachment " << i;
