@@ -7,6 +7,7 @@
 #include <map>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <set>
 #include <sstream>
 
 namespace quenlith {
@@ -275,10 +276,14 @@ struct Found {
     std::size_t offset = 0;
     bool objectStream = false;
     bool catalog = false;
+    // The standard security handler's dictionary (ISO 32000-1 7.6.3) and its /R.
+    bool encryption = false;
+    std::string revision;
     // A stream: where its data starts and its /Length as written, checked once every object is
     // known, since an indirect length often follows the stream.
     bool stream = false;
     std::size_t dataStart = 0;
+    std::size_t dataEnd = 0; // before the end of line that precedes "endstream"
     std::string length;
     std::string integer; // the object's value when it is a bare integer
 };
@@ -309,6 +314,10 @@ struct Scan {
     std::vector<std::pair<int, std::size_t>> cut; // number and offset
     std::size_t end = 0; // the bytes up to here are kept
     int next = 1; // above every object number seen, cut ones included
+    // Lengths the cut took away (an indirect /Length often follows its stream), measured up to
+    // "endstream": number and value.
+    std::map<int, std::string> lostLengths;
+    bool handlerCut = false;
     TrailerKeys trailer;
 };
 
@@ -381,11 +390,20 @@ Scan scanObjects(std::string_view bytes, std::size_t base)
             const auto close = endOfStream(lexer, bytes, found, nextObject);
             whole = close.has_value();
             end = close.value_or(end);
+            found.dataEnd = end - 9;
+            if (found.dataEnd > found.dataStart && bytes[found.dataEnd - 1] == '\n')
+                --found.dataEnd;
+            if (found.dataEnd > found.dataStart && bytes[found.dataEnd - 1] == '\r')
+                --found.dataEnd;
             const Token after = lexer.next(end);
             if (lexer.text(after) == "endobj")
                 end = after.end;
         }
         if (!whole) {
+            // A security handler cut short: the data could only be read wrongly.
+            if (bytes.substr(header->offset, nextObject - header->offset).find("/Standard")
+                != std::string_view::npos)
+                scan.handlerCut = true;
             scan.cut.emplace_back(header->number, header->offset);
             lastCut = header->offset;
             at = found.stream ? found.dataStart : header->body;
@@ -394,6 +412,9 @@ Scan scanObjects(std::string_view bytes, std::size_t base)
         const auto type = entry(lexer, value, "/Type");
         found.catalog = isCatalog(type, entry(lexer, value, "/Pages"));
         found.objectStream = type == "/ObjStm" && found.stream;
+        found.encryption = entry(lexer, value, "/Filter") == "/Standard"
+            && !entry(lexer, value, "/O").empty() && !entry(lexer, value, "/U").empty();
+        found.revision = std::string(entry(lexer, value, "/R"));
         if (type == "/XRef")
             scan.trailer.takeFrom(lexer, value);
         const Token first = lexer.next(header->body);
@@ -408,18 +429,25 @@ Scan scanObjects(std::string_view bytes, std::size_t base)
     return scan;
 }
 
-// Moves to the cut ones the streams whose /Length, direct or indirect, passes the last byte.
-void cutStreamsPastTheEnd(Scan &scan, std::size_t size)
+// Moves to the cut ones the streams whose /Length, direct or indirect, passes the last byte,
+// and measures the lengths that were lost.
+void checkLengths(Scan &scan, std::size_t size)
 {
     std::map<int, std::string> integers;
-    for (const Found &found : scan.objects)
+    std::set<int> numbers;
+    for (const Found &found : scan.objects) {
+        numbers.insert(found.number);
         if (!found.integer.empty())
             integers[found.number] = found.integer;
+    }
     const auto pastTheEnd = [&](const Found &found) {
         std::string length = found.length;
         if (const Reference reference = referenceIn(length); reference.number > 0) {
             const auto known = integers.find(reference.number);
             length = known == integers.end() ? std::string() : known->second;
+            if (found.stream && !numbers.contains(reference.number))
+                scan.lostLengths[reference.number]
+                    = std::to_string(found.dataEnd - found.dataStart);
         }
         int value = 0;
         const bool past = found.stream && readInt(length, 0, length.size(), value)
@@ -457,8 +485,9 @@ std::string withTail(std::string_view kept,
     int next,
     Table table,
     std::string root,
-    const TrailerKeys &keys)
+    const Scan &scan)
 {
+    const TrailerKeys &keys = scan.trailer;
     std::string out(kept);
     out += '\n';
     next = std::max(next, table.empty() ? 1 : table.rbegin()->first + 1);
@@ -470,6 +499,10 @@ std::string withTail(std::string_view kept,
         out += std::to_string(next + 1) + " 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\n";
         root = std::to_string(next) + " 0 R";
         next += 2;
+    }
+    for (const auto &[number, value] : scan.lostLengths) {
+        table[number] = Row { 1, out.size() - base, 0, 0 };
+        out += std::to_string(number) + " 0 obj\n" + value + "\nendobj\n";
     }
     const std::size_t xref = out.size() - base;
     table[next] = Row { 1, xref, 0, 0 };
@@ -512,7 +545,7 @@ int addCompressed(std::string_view kept,
     Table &table,
     const std::string &password)
 {
-    const std::string draft = withTail(kept, base, scan.next, table, {}, scan.trailer);
+    const std::string draft = withTail(kept, base, scan.next, table, {}, scan);
     QPDF pdf;
     pdf.setSuppressWarnings(true);
     pdf.setAttemptRecovery(false);
@@ -577,6 +610,26 @@ std::string findCatalog(const Table &table, const TrailerKeys &keys)
     return std::to_string(number) + " " + std::to_string(last->type == 1 ? last->field3 : 0) + " R";
 }
 
+// An encrypted document whose trailer was lost still names its security handler's dictionary;
+// false when it cannot be decrypted: before AES-256 the key depends on the lost /ID.
+bool findEncryption(Scan &scan)
+{
+    if (scan.handlerCut)
+        return false;
+    if (!scan.trailer.encrypt.empty())
+        return true;
+    const auto handler = std::find_if(scan.objects.rbegin(),
+        scan.objects.rend(),
+        [](const Found &found) { return found.encryption; });
+    if (handler == scan.objects.rend())
+        return true;
+    scan.trailer.encrypt
+        = std::to_string(handler->number) + " " + std::to_string(handler->generation) + " R";
+    int revision = 0;
+    readInt(handler->revision, 0, handler->revision.size(), revision);
+    return revision >= 5 || !scan.trailer.id.empty();
+}
+
 } // namespace
 
 std::optional<RecoveredDocument> recoverTruncated(
@@ -586,8 +639,10 @@ std::optional<RecoveredDocument> recoverTruncated(
     const std::size_t header = bytes.substr(0, 1024).find("%PDF-");
     const std::size_t base = header == std::string_view::npos ? 0 : header;
     Scan scan = scanObjects(bytes, base);
-    cutStreamsPastTheEnd(scan, bytes.size());
+    checkLengths(scan, bytes.size());
     if (scan.objects.empty())
+        return std::nullopt;
+    if (!findEncryption(scan))
         return std::nullopt;
     scan.next = std::max(scan.next, highestReference(bytes) + 1);
     Table table;
@@ -619,7 +674,7 @@ std::optional<RecoveredDocument> recoverTruncated(
         recovered.cutObjects.end());
     const std::string catalog = findCatalog(table, scan.trailer);
     recovered.ownCatalog = !catalog.empty();
-    recovered.bytes = withTail(kept, base, scan.next, std::move(table), catalog, scan.trailer);
+    recovered.bytes = withTail(kept, base, scan.next, std::move(table), catalog, scan);
     return recovered;
 }
 

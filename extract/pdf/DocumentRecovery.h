@@ -29,9 +29,12 @@ struct RecoveredDocument {
 };
 
 // Recovers a document cut short from its bytes. Meant for a document that does not open as it
-// is; a whole one comes back with a new cross-reference as well. `password` opens the object
-// streams of an encrypted document. Returns nothing when the bytes hold no whole object. Never
-// throws; memory: about twice the size of `bytes`.
+// is; a whole one comes back with a new cross-reference as well. A stream whose indirect /Length
+// was lost gets it back, measured up to its "endstream". `password` opens the object streams of
+// an encrypted document. Returns nothing when the bytes hold no whole object, or when they are
+// encrypted and what decrypts them was lost (the security handler's dictionary, or the /ID
+// before AES-256), since every attachment would then read as other bytes. Never throws; memory:
+// about twice the size of `bytes`.
 std::optional<RecoveredDocument> recoverTruncated(
     std::string_view bytes, const std::string &password = std::string());
 

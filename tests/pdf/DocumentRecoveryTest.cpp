@@ -133,5 +133,37 @@ TEST(DocumentRecovery, WholeAttachmentsComeBackAndCutOnesAreRecognised)
     }
 }
 
+// Documents whose end holds what reads their data: a /Length that follows its stream is measured
+// anew; a lost security handler or /ID leaves nothing to read rather than encrypted bytes.
+TEST(DocumentRecovery, WhatTheEndHeldIsRebuiltOrTheDocumentRefused)
+{
+    const std::string file = "2 0 obj\n<< /Type /EmbeddedFile /Length 3 0 R >>\nstream\r\nabc\r\n"
+                             "endstream\nendobj\n";
+    const std::string aes128 = "4 0 obj\n<< /Filter /Standard /V 4 /R 4 /O <00> /U <00> /P -4 >>\n"
+                               "endobj\n";
+    const struct {
+        const char *name;
+        std::string bytes;
+        const char *data; // the stream's data; nullptr: nothing comes back
+    } rows[] = {
+        { "length lost", file + "3 0 ", "abc" },
+        { "handler cut", file + "4 0 obj\n<< /Filter /Standard /V 2 /R 3 /O <", nullptr },
+        { "aes-128 without /ID", file + aes128, nullptr },
+    };
+    for (const auto &row : rows) {
+        const auto recovered
+            = recoverTruncated("%PDF-1.7\n1 0 obj\n<< /Type /Catalog >>\nendobj\n" + row.bytes);
+        ASSERT_EQ(recovered.has_value(), row.data != nullptr) << row.name;
+        if (!recovered)
+            continue;
+        QPDF pdf;
+        pdf.processMemoryFile("recovered", recovered->bytes.data(), recovered->bytes.size());
+        const auto data = pdf.getObjectByID(2, 0).getStreamData(qpdf_dl_all);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(data->getBuffer()), data->getSize()),
+            row.data)
+            << row.name;
+    }
+}
+
 } // namespace
 } // namespace quenlith
