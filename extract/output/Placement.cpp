@@ -52,6 +52,12 @@ PlaceOutcome placeFile(PartFile &file,
         file.discard(); // the file appeared while the data was written: still never replaced
         return PlaceOutcome::Skipped;
     }
+    // Keep: a file that appeared at the target while the data was written (another run of the
+    // same documents) may hold these very bytes; one compared while writing did not.
+    if (!targetExisted && file.sameContentAs(target)) {
+        file.discard();
+        return placedAt(target, Placement::Unchanged);
+    }
     // Keep: the first alternative that holds the same bytes, else the first free one. Bounded,
     // so that a folder full of numbered names cannot hold the write forever.
     const std::string targetName = utf8FromPath(target.filename());
@@ -214,14 +220,18 @@ WriteResult placeCopy(
         return result;
     }
     // A hard link never replaces a file that appeared meanwhile: EEXIST, then the copy below
-    // handles it like any clash.
-    if (!targetExists && linkTo(from, sourceFolderFd, target, request.folderFd)) {
-        result.path = request.path;
-        result.placement = Placement::Created;
-        return result;
+    // compares with it and handles it like any clash.
+    bool compare = targetExists;
+    if (!targetExists) {
+        if (linkTo(from, sourceFolderFd, target, request.folderFd)) {
+            result.path = request.path;
+            result.placement = Placement::Created;
+            return result;
+        }
+        compare = PartFile::targetExists(target, request.folderFd);
     }
     PartFile file;
-    if (!file.create(target, targetExists, request.folderFd))
+    if (!file.create(target, compare, request.folderFd))
         return fail(
             file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
             "cannot create the file: " + file.errorText());
@@ -245,7 +255,7 @@ WriteResult placeCopy(
             "cannot write the file: "
                 + (code != 0 ? file.errorText() : "cannot read " + source + " whole"));
     }
-    switch (placeFile(file, target, targetExists, request, result)) {
+    switch (placeFile(file, target, compare, request, result)) {
     case PlaceOutcome::Placed:
         break;
     case PlaceOutcome::Skipped:

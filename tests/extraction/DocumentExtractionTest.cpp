@@ -1,6 +1,7 @@
 #include "extract/DocumentExtraction.h"
 
 #include "extract/output/PartFile.h"
+#include "extract/output/Placement.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "extract/report/ReportText.h"
 #include "tests/support/FileDigest.h"
@@ -281,6 +282,44 @@ TEST_F(DocumentExtractionTest, AnUnfinishedWriteLeavesNoNameBehind)
     ASSERT_TRUE(abandoned.write("partial", 7));
     abandoned.discard();
     EXPECT_EQ(written(), (Files { { "a.txt", "data" } }));
+}
+
+// Another run of the same documents puts its file at the target after this write began: under
+// Keep, equal bytes leave it unchanged and only other bytes take a numbered name.
+TEST_F(DocumentExtractionTest, AFileThatAppearsAtTheTargetMeanwhileIsComparedFirst)
+{
+    std::ofstream(m_scratch.file("source.txt")) << "same";
+    for (const bool copy : { false, true }) {
+        for (const std::string theirs : { "same", "other" }) {
+            fs::remove_all(m_folder);
+            fs::create_directory(m_folder);
+            const fs::path target = fs::path(m_folder) / "a.txt";
+            WriteRequest request;
+            request.path = target.string();
+            request.existing = ExistingFiles::Keep;
+            request.folderIsNew = true; // the target is not looked for before the write
+            WriteResult result;
+            std::string error;
+            PartFile file;
+            if (copy) {
+                std::ofstream(target) << theirs;
+                result = placeCopy(m_scratch.file("source.txt"), -1, request, error);
+            } else {
+                ASSERT_TRUE(file.create(target));
+                ASSERT_TRUE(file.write("same", 4));
+                ASSERT_TRUE(file.close());
+                std::ofstream(target) << theirs;
+                ASSERT_EQ(placeFile(file, target, false, request, result), PlaceOutcome::Placed);
+            }
+            const bool equal = theirs == "same";
+            EXPECT_EQ(result.placement, equal ? Placement::Unchanged : Placement::Alternative)
+                << copy << theirs << error;
+            Files expected { { "a.txt", theirs } };
+            if (!equal)
+                expected["a (2).txt"] = "same";
+            EXPECT_EQ(written(), expected) << copy;
+        }
+    }
 }
 
 // Something other than a regular file at the target is never followed, read or replaced.
