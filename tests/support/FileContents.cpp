@@ -1,9 +1,16 @@
 #include "tests/support/FileContents.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 namespace quenlith::fixtures {
+
+std::string nativeSeparators(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', std::filesystem::path::preferred_separator);
+    return text;
+}
 
 std::string readFile(const std::filesystem::path &path)
 {

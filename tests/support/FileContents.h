@@ -6,6 +6,9 @@
 
 namespace quenlith::fixtures {
 
+// `text` with every '/' as the platform's separator.
+std::string nativeSeparators(std::string text);
+
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string readFile(const std::filesystem::path &path);
 
