@@ -159,6 +159,122 @@ HelperPool &helperPool()
     return pool;
 }
 
+// When the platform would next let events run, for the helper's windowEventsDue().
+void publishEventsDue(CallState &state, Platform &platform)
+{
+    const auto due = std::chrono::steady_clock::now()
+        + std::chrono::milliseconds(platform.millisecondsUntilEventsDue());
+    state.eventsDueAt = due.time_since_epoch().count();
+}
+
+// Starts `work` on a helper thread taken from the pool; the helper marks the call done at its end.
+std::unique_ptr<HelperThread> startWork(const std::shared_ptr<CallState> &state,
+    const std::function<void()> &work,
+    const std::function<void()> &beforeWork)
+{
+    std::unique_ptr<HelperThread> helper = helperPool().take();
+    helper->start([state, &work, beforeWork] {
+        t_call = state.get();
+        std::exception_ptr error;
+        try {
+            if (beforeWork)
+                beforeWork();
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        t_call = nullptr;
+        {
+            const std::lock_guard lock(state->mutex);
+            state->done = true;
+            state->workError = error;
+        }
+        state->finished = true;
+        state->changed.notify_all();
+    });
+    return helper;
+}
+
+// Runs a step the helper handed over and hands its outcome back.
+void runStep(CallState &state, Platform &platform, const std::function<void()> &step)
+{
+    std::exception_ptr stepError;
+    try {
+        runPosted(state);
+        step();
+    } catch (...) {
+        stepError = std::current_exception();
+    }
+    publishEventsDue(state, platform);
+    {
+        const std::lock_guard lock(state.mutex);
+        state.stepError = stepError;
+        state.stepDone = true;
+    }
+    state.changed.notify_all();
+}
+
+// The step the helper waits for, or null; waits a poll interval at most. Sets `done` once the
+// work has ended.
+const std::function<void()> *nextStep(CallState &state, bool &done)
+{
+    std::unique_lock lock(state.mutex);
+    state.changed.wait_for(lock, std::chrono::milliseconds(BackgroundCall::PollInterval), [&] {
+        return state.done || (state.step != nullptr && !state.stepDone);
+    });
+    done = state.done;
+    if (!done && state.step != nullptr && !state.stepDone)
+        return state.step;
+    return nullptr;
+}
+
+// Lets events run every poll interval and runs the steps the helper hands over, until the work
+// has ended (null) or the event processing threw (what it threw).
+std::exception_ptr serveUntilDone(CallState &state,
+    Platform &platform,
+    const std::function<void()> &beforeEvents,
+    const std::function<void(qint64)> &waiting)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QElapsedTimer sinceEvents; // since this loop last let events run
+    sinceEvents.start();
+    spinFor([&] { return state.finished.load(); });
+    for (;;) {
+        bool done = false;
+        if (const std::function<void()> *step = nextStep(state, done)) {
+            runStep(state, platform, *step);
+            // Steps can follow each other faster than the poll interval (a fast write reports
+            // its progress every few megabytes): events still get their turn.
+            if (sinceEvents.elapsed() < BackgroundCall::PollInterval)
+                continue;
+        } else if (done) {
+            return nullptr;
+        }
+        try {
+            runPosted(state);
+            sinceEvents.start();
+            platform.processEvents(beforeEvents);
+            publishEventsDue(state, platform);
+            if (waiting)
+                waiting(elapsed.elapsed());
+        } catch (...) {
+            return std::current_exception();
+        }
+    }
+}
+
+// Raises the stop flag and takes no more steps.
+void refuseSteps(CallState &state)
+{
+    state.stop = true;
+    {
+        const std::lock_guard lock(state.mutex);
+        state.refused = true;
+    }
+    state.changed.notify_all();
+}
+
 } // namespace
 
 BackgroundCall::BackgroundCall(Platform &platform)
@@ -180,91 +296,12 @@ void BackgroundCall::run(
     const std::function<void()> &work, const std::function<void(qint64)> &waiting)
 {
     auto state = std::make_shared<CallState>();
-    const auto publishEventsDue = [&] {
-        const auto due = std::chrono::steady_clock::now()
-            + std::chrono::milliseconds(m_platform.millisecondsUntilEventsDue());
-        state->eventsDueAt = due.time_since_epoch().count();
-    };
-    publishEventsDue();
-    std::unique_ptr<HelperThread> helper = helperPool().take();
-    helper->start([state, &work, beforeWork = m_beforeWork] {
-        t_call = state.get();
-        std::exception_ptr error;
-        try {
-            if (beforeWork)
-                beforeWork();
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        t_call = nullptr;
-        {
-            const std::lock_guard lock(state->mutex);
-            state->done = true;
-            state->workError = error;
-        }
-        state->finished = true;
-        state->changed.notify_all();
-    });
-
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QElapsedTimer sinceEvents; // since this loop last let events run
-    sinceEvents.start();
-    std::exception_ptr eventError;
-    spinFor([&] { return state->finished.load(); });
-    for (;;) {
-        const std::function<void()> *step = nullptr;
-        {
-            std::unique_lock lock(state->mutex);
-            state->changed.wait_for(lock, std::chrono::milliseconds(PollInterval), [&] {
-                return state->done || (state->step != nullptr && !state->stepDone);
-            });
-            if (state->done)
-                break;
-            if (state->step != nullptr && !state->stepDone)
-                step = state->step;
-        }
-        if (step != nullptr) {
-            std::exception_ptr stepError;
-            try {
-                runPosted(*state);
-                (*step)();
-            } catch (...) {
-                stepError = std::current_exception();
-            }
-            publishEventsDue();
-            {
-                const std::lock_guard lock(state->mutex);
-                state->stepError = stepError;
-                state->stepDone = true;
-            }
-            state->changed.notify_all();
-            // Steps can follow each other faster than the poll interval (a fast write reports
-            // its progress every few megabytes): events still get their turn.
-            if (sinceEvents.elapsed() < PollInterval)
-                continue;
-        }
-        try {
-            runPosted(*state);
-            sinceEvents.start();
-            m_platform.processEvents(m_beforeEvents);
-            publishEventsDue();
-            if (waiting)
-                waiting(elapsed.elapsed());
-        } catch (...) {
-            eventError = std::current_exception();
-            break;
-        }
-    }
-    if (eventError) {
-        state->stop = true;
-        {
-            const std::lock_guard lock(state->mutex);
-            state->refused = true;
-        }
-        state->changed.notify_all();
-    }
+    publishEventsDue(*state, m_platform);
+    std::unique_ptr<HelperThread> helper = startWork(state, work, m_beforeWork);
+    const std::exception_ptr eventError
+        = serveUntilDone(*state, m_platform, m_beforeEvents, waiting);
+    if (eventError)
+        refuseSteps(*state);
     {
         // The job only notifies after `done`; `work` is not touched again.
         std::unique_lock lock(state->mutex);

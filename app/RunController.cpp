@@ -191,22 +191,39 @@ void RunController::run()
     m_lastOutputFolder = chosen;
     if (isInsideSourceFolder(OutputFolder) && !confirmOutputInsideSource())
         return;
-    try {
-        extractTicked(OutputFolder);
-    } catch (const WindowClosing &) {
+    if (!m_window.runCommand([&] { extractTicked(OutputFolder); }))
         return;
-    } catch (const Error &e) {
-        m_window.showError(errorText(e.number(), QString::fromStdString(e.description())));
-        return;
-    } catch (const std::bad_alloc &) {
-        m_window.showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
-        return;
-    } catch (const std::exception &e) {
-        m_window.showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
-        return;
-    }
     m_window.openWithDesktop(OutputFolder, QStringLiteral("output folder"));
 }
+
+// What one run gathers as it goes, document by document.
+struct RunController::RunState {
+    QString outputFolder;
+    std::map<std::string, std::string> folderOf; // a ticked document's file -> its folder
+    RunSummary summary;
+    // The report goes to temporary files as the run goes: 100,000 documents' outcomes are too
+    // much to keep in memory for a report that may not be wanted. A failure shows when saving.
+    std::unique_ptr<RunReportSpool> spool = std::make_unique<RunReportSpool>();
+    int done = 0;
+    // Asked for once, when the first document needs it; kept for this run only.
+    std::string passwordForAll;
+    bool askForPasswords = true;
+};
+
+namespace {
+
+void summariseFailedAttachments(
+    RunSummary &summary, const QString &path, const DocumentResult &result)
+{
+    for (const AttachmentOutcome &outcome : result.attachments) {
+        if (!outcomeSucceeded(outcome.kind))
+            summary.attachmentFailed(path,
+                QString::fromStdString(outcome.storedName),
+                QString::fromStdString(outcome.reason));
+    }
+}
+
+} // namespace
 
 void RunController::extractTicked(const QString &outputFolder)
 {
@@ -219,116 +236,111 @@ void RunController::extractTicked(const QString &outputFolder)
     m_window.LblProgessCurrent->clear();
     m_window.LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
     m_window.yieldEvents();
-    RunSummary summary;
-    const int rows = m_documentList.rowCount();
-    // The folders depend only on the set of documents, as on the command line.
-    std::vector<std::string> tickedPaths;
-    for (int i = 1; i <= rows; ++i) {
-        if (m_documentList.isTicked(i))
-            tickedPaths.push_back(m_documentList.documentFile(i));
-        if (i % 1024 == 0)
-            m_window.yieldEvents(); // 100,000 rows take longer than a moment
-    }
-    // Sorting 100,000 paths and settling their clashes takes longer than a moment, and the
-    // output folder may be on a slow share: off the window's thread.
-    std::map<std::string, std::string> folderOf;
-    m_window.runLongCall([&] {
-        EnsureFolderPath(outputFolder.toStdString());
-        m_outputIgnoresCase = folderIgnoresCase(outputFolder.toStdString());
-        m_outputFolder
-            = std::make_unique<OpenedFolder>(OpenedFolder::open(outputFolder.toStdString()));
-        const std::vector<std::string> assigned
-            = assignDocumentFolders(outputFolder.toStdString(), tickedPaths, m_outputIgnoresCase);
-        for (std::size_t k = 0; k < tickedPaths.size(); ++k)
-            folderOf.emplace(tickedPaths[k], assigned[k]);
-    });
+    RunState run;
+    run.outputFolder = outputFolder;
+    std::vector<std::string> tickedPaths = tickedFiles();
+    openOutput(run, tickedPaths);
     const int ticked = static_cast<int>(tickedPaths.size());
     RunRecord header;
     header.program = "quenlith";
     header.outputFolder = outputFolder.toStdString();
-    // The report goes to temporary files as the run goes: 100,000 documents' outcomes are too
-    // much to keep in memory for a report that may not be wanted. A failure shows when saving.
-    auto spool = std::make_unique<RunReportSpool>();
-    RunReportSpool &record = *spool;
     std::string spoolError;
-    record.open(header, spoolError);
-    int done = 0;
+    run.spool->open(header, spoolError);
+    const int rows = m_documentList.rowCount();
     bool cancelled = false;
-    // Asked for once, when the first document needs it; kept for this run only.
-    std::string passwordForAll;
-    bool askForPasswords = true;
     for (int i = 1; i <= rows && !cancelled; ++i) {
         m_window.yieldEvents();
-        if (m_documentList.isTicked(i)) {
-            const QString path = m_documentList.documentPath(i);
-            const std::string file = m_documentList.documentFile(i);
-            const QString name = QString::fromStdString(FileNameOfPath(file));
-            m_window.yieldEvents();
-            const auto known = folderOf.find(file);
-            m_window.DocOutputFolder = QString::fromStdString(known != folderOf.end()
-                    ? known->second
-                    : documentFolderFor(outputFolder.toStdString(), file));
-            m_window.yieldEvents();
-            m_window.LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
-            std::vector<DocumentResult> nested;
-            DocumentResult result
-                = extractDocument(file, m_window.DocOutputFolder, &nested, passwordForAll);
-            if (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword)
-                && askForPasswords) {
-                const Platform::PasswordAnswer answer = m_platform.askPassword(&m_window, name);
-                askForPasswords = !answer.forAllRemaining;
-                if (answer.given) {
-                    const std::string password = answer.password.toStdString();
-                    if (answer.forAllRemaining)
-                        passwordForAll = password;
-                    result = extractDocument(file, m_window.DocOutputFolder, &nested, password);
-                }
-            }
-            m_documentList.showOutcomes(i, result.attachments);
-            if (!result.folderFailure.empty())
-                summary.folderNotCreated(m_window.DocOutputFolder);
-            else if (result.openStatus != static_cast<int>(OpenStatus::Opened)
-                || !result.openReason.empty())
-                summary.documentNotOpened(path, QString::fromStdString(result.openReason));
-            for (const AttachmentOutcome &outcome : result.attachments) {
-                if (!outcomeSucceeded(outcome.kind))
-                    summary.attachmentFailed(path,
-                        QString::fromStdString(outcome.storedName),
-                        QString::fromStdString(outcome.reason));
-            }
-            cancelled = m_cancelRequested;
-            if (!result.stopped)
-                ++done;
-            record.add(std::move(result));
-            for (DocumentResult &inner : nested) {
-                const QString innerPath = QString::fromStdString(inner.documentPath);
-                const std::string failure = documentFailure(inner);
-                if (!failure.empty())
-                    summary.documentNotOpened(innerPath, QString::fromStdString(failure));
-                for (const AttachmentOutcome &outcome : inner.attachments) {
-                    if (!outcomeSucceeded(outcome.kind))
-                        summary.attachmentFailed(innerPath,
-                            QString::fromStdString(outcome.storedName),
-                            QString::fromStdString(outcome.reason));
-                }
-                record.add(std::move(inner));
-            }
-        }
+        if (m_documentList.isTicked(i))
+            extractRow(run, i);
         m_window.yieldEvents();
         const int current = std::max(m_documentList.rowCount(), 1);
         m_window.ProgressBar1->setValue(static_cast<int>(std::lround(i * 100.0 / current)));
-        cancelled = cancelled || m_cancelRequested;
+        cancelled = m_cancelRequested;
     }
     guard.hideCancel();
     // The commands stay disabled while the completion message is open.
-    showCompletion(outputFolder, summary, record, cancelled, done, ticked);
+    showCompletion(outputFolder, run.summary, *run.spool, cancelled, run.done, ticked);
     // Letting go of 100,000 documents' folders and report files takes longer than a moment.
     m_window.runLongCall([&] {
-        spool.reset();
+        run.spool.reset();
         m_outputFolder.reset();
-        folderOf = {};
+        run.folderOf = {};
         tickedPaths = {};
     });
+}
+
+std::vector<std::string> RunController::tickedFiles()
+{
+    std::vector<std::string> files;
+    for (int i = 1; i <= m_documentList.rowCount(); ++i) {
+        if (m_documentList.isTicked(i))
+            files.push_back(m_documentList.documentFile(i));
+        if (i % 1024 == 0)
+            m_window.yieldEvents(); // 100,000 rows take longer than a moment
+    }
+    return files;
+}
+
+void RunController::openOutput(RunState &run, const std::vector<std::string> &tickedPaths)
+{
+    // The folders depend only on the set of documents, as on the command line. Sorting 100,000
+    // paths and settling their clashes takes longer than a moment, and the output folder may be
+    // on a slow share: off the window's thread.
+    const std::string outputFolder = run.outputFolder.toStdString();
+    m_window.runLongCall([&] {
+        EnsureFolderPath(outputFolder);
+        m_outputIgnoresCase = folderIgnoresCase(outputFolder);
+        m_outputFolder = std::make_unique<OpenedFolder>(OpenedFolder::open(outputFolder));
+        const std::vector<std::string> assigned
+            = assignDocumentFolders(outputFolder, tickedPaths, m_outputIgnoresCase);
+        for (std::size_t k = 0; k < tickedPaths.size(); ++k)
+            run.folderOf.emplace(tickedPaths[k], assigned[k]);
+    });
+}
+
+void RunController::extractRow(RunState &run, int row)
+{
+    const QString path = m_documentList.documentPath(row);
+    const std::string file = m_documentList.documentFile(row);
+    const QString name = QString::fromStdString(FileNameOfPath(file));
+    m_window.yieldEvents();
+    const auto known = run.folderOf.find(file);
+    m_window.DocOutputFolder = QString::fromStdString(known != run.folderOf.end()
+            ? known->second
+            : documentFolderFor(run.outputFolder.toStdString(), file));
+    m_window.yieldEvents();
+    m_window.LblProgessCurrent->setText(QStringLiteral("PDF File : ") + name);
+    std::vector<DocumentResult> nested;
+    DocumentResult result
+        = extractDocument(file, m_window.DocOutputFolder, &nested, run.passwordForAll);
+    if (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword) && run.askForPasswords) {
+        const Platform::PasswordAnswer answer = m_platform.askPassword(&m_window, name);
+        run.askForPasswords = !answer.forAllRemaining;
+        if (answer.given) {
+            const std::string password = answer.password.toStdString();
+            if (answer.forAllRemaining)
+                run.passwordForAll = password;
+            result = extractDocument(file, m_window.DocOutputFolder, &nested, password);
+        }
+    }
+    m_documentList.showOutcomes(row, result.attachments);
+    if (!result.folderFailure.empty())
+        run.summary.folderNotCreated(m_window.DocOutputFolder);
+    else if (result.openStatus != static_cast<int>(OpenStatus::Opened)
+        || !result.openReason.empty())
+        run.summary.documentNotOpened(path, QString::fromStdString(result.openReason));
+    summariseFailedAttachments(run.summary, path, result);
+    if (!result.stopped)
+        ++run.done;
+    run.spool->add(std::move(result));
+    for (DocumentResult &inner : nested) {
+        const QString innerPath = QString::fromStdString(inner.documentPath);
+        const std::string failure = documentFailure(inner);
+        if (!failure.empty())
+            run.summary.documentNotOpened(innerPath, QString::fromStdString(failure));
+        summariseFailedAttachments(run.summary, innerPath, inner);
+        run.spool->add(std::move(inner));
+    }
 }
 
 void RunController::showCompletion(const QString &outputFolder,

@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quenlith {
@@ -43,6 +44,7 @@ public:
 private:
     class ExtractionObserverImpl;
     class RunGuard;
+    struct RunState;
 
     // Where the output-folder picker opens: the folder chosen last in this session, else the
     // folder of the first ticked document.
@@ -52,6 +54,13 @@ private:
     bool confirmOutputInsideSource();
     // Extracts the ticked documents into `outputFolder`; the completion message closes it.
     void extractTicked(const QString &outputFolder);
+    // The files of the ticked rows, top to bottom.
+    std::vector<std::string> tickedFiles();
+    // Creates and opens the run's output folder and gives each ticked document its folder.
+    void openOutput(RunState &run, const std::vector<std::string> &tickedPaths);
+    // Extracts the document of the ticked row `row` (1-based), asking for its password when it
+    // needs one, and adds its outcomes to the run.
+    void extractRow(RunState &run, int row);
     void showCompletion(const QString &outputFolder,
         const RunSummary &summary,
         RunReportSpool &record,

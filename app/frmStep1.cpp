@@ -194,6 +194,22 @@ void frmStep1::showError(const QString &text)
     message(text, Platform::Icon::Warning);
 }
 
+bool frmStep1::runCommand(const std::function<void()> &command)
+{
+    try {
+        command();
+        return true;
+    } catch (const WindowClosing &) {
+    } catch (const Error &e) {
+        showError(errorText(e.number(), QString::fromStdString(e.description())));
+    } catch (const std::bad_alloc &) {
+        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+    } catch (const std::exception &e) {
+        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
+    }
+    return false;
+}
+
 void frmStep1::openWithDesktop(const QString &path, const QString &what)
 {
     if (!m_platform.shellOpen(path))
@@ -207,9 +223,9 @@ void frmStep1::openWithDesktop(const QString &path, const QString &what)
 
 void frmStep1::cmdAdd_Click()
 {
-    QStringList picked;
-    try {
-        picked = m_platform.openFiles(this, QStringLiteral("Adobe PDF Files (*.pdf)"));
+    runCommand([this] {
+        const QStringList picked
+            = m_platform.openFiles(this, QStringLiteral("Adobe PDF Files (*.pdf)"));
         if (picked.isEmpty()) {
             if (m_documentList->rowCount() == 0)
                 CmdProcess->setEnabled(false);
@@ -230,15 +246,7 @@ void frmStep1::cmdAdd_Click()
             yieldEvents();
         }
         m_documentList->finishBatch();
-    } catch (const WindowClosing &) {
-        return;
-    } catch (const Error &e) {
-        showError(errorText(e.number(), QString::fromStdString(e.description())));
-    } catch (const std::bad_alloc &) {
-        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
-    } catch (const std::exception &e) {
-        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
-    }
+    });
 }
 
 frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
@@ -335,7 +343,7 @@ void frmStep1::CmdAddFolder_Click()
     SourceFolder = withSeparator(SourceFolder);
     m_lastSourceFolder = SourceFolder;
     m_sourceFolders.append(SourceFolder);
-    try {
+    runCommand([this] {
         FolderAddResult result;
         {
             BusyCursor busy(m_platform);
@@ -347,22 +355,14 @@ void frmStep1::CmdAddFolder_Click()
         CmdProcess->setEnabled(result.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(result, 0);
-    } catch (const WindowClosing &) {
-        return;
-    } catch (const Error &e) {
-        showError(errorText(e.number(), QString::fromStdString(e.description())));
-    } catch (const std::bad_alloc &) {
-        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
-    } catch (const std::exception &e) {
-        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
-    }
+    });
 }
 
 void frmStep1::ListView1_Drop(const QStringList &localPaths)
 {
     if (isRunInProgress() || m_closing || localPaths.isEmpty())
         return;
-    try {
+    runCommand([this, &localPaths] {
         FolderAddResult total;
         int ignored = 0;
         {
@@ -388,15 +388,7 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
         CmdProcess->setEnabled(total.added > 0);
         m_documentList->finishBatch();
         showFolderAddMessage(total, ignored);
-    } catch (const WindowClosing &) {
-        return;
-    } catch (const Error &e) {
-        showError(errorText(e.number(), QString::fromStdString(e.description())));
-    } catch (const std::bad_alloc &) {
-        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
-    } catch (const std::exception &e) {
-        showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
-    }
+    });
 }
 
 void frmStep1::cmdClear1_Click()

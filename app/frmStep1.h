@@ -123,6 +123,10 @@ private:
 
     void Form_Initialize();
     void buildLayout(); // the controls and their geometry, the window's icons and images
+    void setUpWindow(); // title, fixed size, font, icon and images
+    void createListControls(); // the title band, the add commands and the list with its options
+    void createRunControls(); // the progress block, the run commands, help and exit
+    void placeControls();
     void connectCommands();
     void setTabOrderAndNames();
     void Form_Load();
@@ -136,6 +140,9 @@ private:
     FolderAddResult addFolderTree(const QString &folder);
     void showFolderAddMessage(const FolderAddResult &result, int ignoredFiles);
     void showError(const QString &text);
+    // Runs a command's body: an error it throws reaches the user as a message, and the window
+    // closing ends it quietly. True when the body ran to its end.
+    bool runCommand(const std::function<void()> &command);
     void message(const QString &text, Platform::Icon icon, const QString &details = QString());
     // Opens `path` with the desktop, saying so when that fails; `what` names it in the message.
     void openWithDesktop(const QString &path, const QString &what);

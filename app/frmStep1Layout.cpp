@@ -111,6 +111,15 @@ QCheckBox *makeCheckBox(QWidget *parent, const QString &name, const QString &cap
 
 void frmStep1::buildLayout()
 {
+    setUpWindow();
+    // Created back to front: a later control lies over an earlier one where they overlap.
+    createListControls();
+    createRunControls();
+    placeControls();
+}
+
+void frmStep1::setUpWindow()
+{
     initResources();
     setObjectName(QStringLiteral("frmStep1"));
     setWindowTitle(WindowTitle);
@@ -127,8 +136,10 @@ void frmStep1::buildLayout()
     for (const char *name :
         { "pdf-document", "paper-clip", "plus-box", "open-envelope", "exclamation", "green-tick" })
         ImageList1.append(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name))));
+}
 
-    // Created back to front: a later control lies over an earlier one where they overlap.
+void frmStep1::createListControls()
+{
     Shape2 = makeBand(this, QStringLiteral("Shape2"));
     Shape1 = makeBand(this, QStringLiteral("Shape1"));
 
@@ -187,7 +198,10 @@ void frmStep1::buildLayout()
         "The attachments of an attachment that is itself a PDF document go into a folder "
         "\"<name>.attachments\" beside it, up to 8 levels deep."));
     ChkNested->setLayoutDirection(Qt::RightToLeft); // box at the right edge, like the list's
+}
 
+void frmStep1::createRunControls()
+{
     Frame1 = new QGroupBox(QStringLiteral(" Extraction Details "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFont(tahoma(9));
@@ -230,7 +244,10 @@ void frmStep1::buildLayout()
     CmdHelp = makeButton(
         Picture3, QStringLiteral("CmdHelp"), QStringLiteral("&Help Manual"), tahoma(9));
     cmdEnd = makeButton(Picture3, QStringLiteral("cmdEnd"), QStringLiteral("E&xit"), tahoma(9));
+}
 
+void frmStep1::placeControls()
+{
     // Left, top, width and height in the parent, in twips.
     const Placement placements[] = {
         { Shape2, -120, 0, 9615, 855 },

@@ -76,115 +76,136 @@ void pathLogger::skip(const std::string &folder, const std::string &reason)
     m_skippedFolders.push_back({ folder, reason });
 }
 
+// The state of one LogPath: the service and lists it holds, and the folders it has met.
+struct pathLogger::Walk {
+    std::shared_ptr<FileSystemService> service;
+    // Held here so that a Terminate from the yield hook cannot free them under the walk.
+    std::shared_ptr<StringList> paths;
+    std::shared_ptr<StringList> fullNames;
+    std::shared_ptr<StringList> names;
+    std::shared_ptr<IntList> pointers;
+    std::unordered_set<std::string> visited;
+    // Identity of each queued folder by position - 1; empty while it could not be told.
+    std::vector<std::string> identities;
+    int knownFolders = 1;
+
+    std::string identityOf(const std::string &folder) const
+    {
+        try {
+            return service->folderIdentity(folder);
+        } catch (const Error &) {
+            return std::string();
+        }
+    }
+};
+
 // Breadth-first: pathNames is the queue of folders, and the cursor walks it. A subfolder is
 // queued only when its real identity is new (or cannot be told yet, in which case it is checked
 // again when the walk reaches it), so a link back to a parent or a second link to one folder
 // never makes the walk enter a folder twice.
 void pathLogger::LogPath(const std::string &strPARENT)
 {
-    const std::shared_ptr<FileSystemService> service = fileSystem;
-    if (!service)
+    Walk walk;
+    walk.service = fileSystem;
+    if (!walk.service)
         throw Error(91, "The path logger needs PathLogInit before LogPath");
     m_skippedFolders.clear();
-    if (!service->folderExists(strPARENT))
+    if (!walk.service->folderExists(strPARENT))
         return;
 
     int cursor = 1;
-    int knownFolders = 1;
     fileCounter = 1;
     yield();
-
-    // Held here so that a Terminate from the yield hook cannot free them under the walk.
-    const std::shared_ptr<StringList> pathsHeld = created(m_pathNames);
-    const std::shared_ptr<StringList> fullNamesHeld = created(m_fullFileNames);
-    const std::shared_ptr<StringList> namesHeld = created(m_fileNames);
-    const std::shared_ptr<IntList> pointersHeld = created(m_pathPointers);
-    StringList &paths = *pathsHeld;
-    StringList &fullNames = *fullNamesHeld;
-    StringList &names = *namesHeld;
-    IntList &pointers = *pointersHeld;
-
-    std::unordered_set<std::string> visited;
-    // Identity of each queued folder by position - 1; empty while it could not be told.
-    std::vector<std::string> identities;
-    const auto identityOf = [&service](const std::string &folder) {
-        try {
-            return service->folderIdentity(folder);
-        } catch (const Error &) {
-            return std::string();
-        }
-    };
-
-    paths.add(AddTrailingBackslash(strPARENT), key(0));
-    identities.push_back(identityOf(paths.Item(1)));
-    if (!identities.back().empty())
-        visited.insert(identities.back());
+    walk.paths = created(m_pathNames);
+    walk.fullNames = created(m_fullFileNames);
+    walk.names = created(m_fileNames);
+    walk.pointers = created(m_pathPointers);
+    walk.paths->add(AddTrailingBackslash(strPARENT), key(0));
+    walk.identities.push_back(walk.identityOf(walk.paths->Item(1)));
+    if (!walk.identities.back().empty())
+        walk.visited.insert(walk.identities.back());
 
     do {
-        const std::string current = paths.Item(cursor);
-        bool readable = true;
-        if (identities[static_cast<std::size_t>(cursor - 1)].empty()) {
-            // Not known when queued: tell it now, and do not enter a folder met before.
-            try {
-                std::string identity = service->folderIdentity(current);
-                readable = visited.insert(identity).second;
-                identities[static_cast<std::size_t>(cursor - 1)] = std::move(identity);
-            } catch (const Error &error) {
-                skip(current, error.description());
-                readable = false;
-            }
-        }
-
-        std::vector<std::string> subFolders;
-        if (readable) {
-            try {
-                subFolders = service->subFolderNames(current);
-            } catch (const Error &error) {
-                skip(current, error.description());
-                readable = false;
-            }
-        }
+        const std::string current = walk.paths->Item(cursor);
+        bool readable = isNewFolder(walk, cursor);
+        const std::vector<std::string> subFolders
+            = listed(current, readable, [&] { return walk.service->subFolderNames(current); });
         yield();
-        for (const std::string &subFolder : subFolders) {
-            yield();
-            const std::string path = current + subFolder + preferredSeparator();
-            std::string subIdentity = identityOf(path);
-            if (!subIdentity.empty() && !visited.insert(subIdentity).second)
-                continue;
-            knownFolders = incremented(knownFolders);
-            paths.add(path, key(knownFolders));
-            identities.push_back(std::move(subIdentity));
-        }
-
+        queueSubFolders(walk, current, subFolders);
         yield();
-        std::vector<std::string> files;
-        if (readable) {
-            try {
-                files = service->fileNames(current);
-            } catch (const Error &error) {
-                skip(current, error.description());
-            }
-        }
-        if (m_fullFileNamesOnly) {
-            yield();
-            for (const std::string &file : files) {
-                fullNames.add(current + file, key(fileCounter));
-                fileCounter = incremented(fileCounter);
-                yield();
-            }
-        } else {
-            for (const std::string &file : files) {
-                names.add(file, key(fileCounter));
-                fullNames.add(current + file, key(fileCounter));
-                pointers.add(cursor, key(fileCounter));
-                fileCounter = incremented(fileCounter);
-                yield();
-            }
-        }
-
+        recordFiles(walk, cursor, listed(current, readable, [&] {
+            return walk.service->fileNames(current);
+        }));
         yield();
         cursor = incremented(cursor);
-    } while (cursor <= knownFolders);
+    } while (cursor <= walk.knownFolders);
+}
+
+bool pathLogger::isNewFolder(Walk &walk, int cursor)
+{
+    std::string &identity = walk.identities[static_cast<std::size_t>(cursor - 1)];
+    if (!identity.empty())
+        return true;
+    // Not known when queued: tell it now, and do not enter a folder met before.
+    const std::string folder = walk.paths->Item(cursor);
+    try {
+        identity = walk.service->folderIdentity(folder);
+        return walk.visited.insert(identity).second;
+    } catch (const Error &error) {
+        skip(folder, error.description());
+        return false;
+    }
+}
+
+std::vector<std::string> pathLogger::listed(const std::string &folder,
+    bool &readable,
+    const std::function<std::vector<std::string>()> &list)
+{
+    if (!readable)
+        return {};
+    try {
+        return list();
+    } catch (const Error &error) {
+        skip(folder, error.description());
+        readable = false;
+        return {};
+    }
+}
+
+void pathLogger::queueSubFolders(
+    Walk &walk, const std::string &folder, const std::vector<std::string> &subFolders)
+{
+    for (const std::string &subFolder : subFolders) {
+        yield();
+        const std::string path = folder + subFolder + preferredSeparator();
+        std::string subIdentity = walk.identityOf(path);
+        if (!subIdentity.empty() && !walk.visited.insert(subIdentity).second)
+            continue;
+        walk.knownFolders = incremented(walk.knownFolders);
+        walk.paths->add(path, key(walk.knownFolders));
+        walk.identities.push_back(std::move(subIdentity));
+    }
+}
+
+void pathLogger::recordFiles(Walk &walk, int cursor, const std::vector<std::string> &files)
+{
+    const std::string folder = walk.paths->Item(cursor);
+    if (m_fullFileNamesOnly) {
+        yield();
+        for (const std::string &file : files) {
+            walk.fullNames->add(folder + file, key(fileCounter));
+            fileCounter = incremented(fileCounter);
+            yield();
+        }
+        return;
+    }
+    for (const std::string &file : files) {
+        walk.names->add(file, key(fileCounter));
+        walk.fullNames->add(folder + file, key(fileCounter));
+        walk.pointers->add(cursor, key(fileCounter));
+        fileCounter = incremented(fileCounter);
+        yield();
+    }
 }
 
 int pathLogger::Count() const

@@ -74,6 +74,19 @@ private:
     static int incremented(int value);
     void skip(const std::string &folder, const std::string &reason);
 
+    struct Walk;
+    // Whether the walk enters the queued folder at `cursor`: false when it was met before under
+    // another path, or its identity cannot be told (then it is skipped).
+    bool isNewFolder(Walk &walk, int cursor);
+    // What `list` lists of `folder`; nothing when it is not readable, or when listing fails (then
+    // the folder is skipped and no longer readable).
+    std::vector<std::string> listed(const std::string &folder,
+        bool &readable,
+        const std::function<std::vector<std::string>()> &list);
+    void queueSubFolders(
+        Walk &walk, const std::string &folder, const std::vector<std::string> &subFolders);
+    void recordFiles(Walk &walk, int cursor, const std::vector<std::string> &files);
+
     YieldHook m_yieldHook;
     std::function<std::unique_ptr<FileSystemService>()> m_fileSystemFactory;
     // Shared so that a scan keeps its service and lists alive when a handler run from the yield

@@ -1,5 +1,7 @@
 #include "tests/gui/GuiTestSupport.h"
 
+#include "tests/support/FileContents.h"
+
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -42,13 +44,10 @@ std::filesystem::path writeDocument(const std::filesystem::path &path, int count
 
 QStringList filesBelow(const std::filesystem::path &folder)
 {
-    QStringList files;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file())
-            files.append(qpath(std::filesystem::relative(entry.path(), folder)));
-    }
-    files.sort();
-    return files;
+    QStringList names;
+    for (const auto &[name, bytes] : quenlith::fixtures::filesBelow(folder))
+        names.append(QString::fromStdString(name));
+    return names;
 }
 
 void WindowTest::init()

@@ -16,6 +16,9 @@
 #include <QTest>
 #include <fstream>
 
+// Verifies that the text `text` contains `part`, showing the text when it does not.
+#define QVERIFY_CONTAINS(text, part) QVERIFY2((text).contains(part), qPrintable(text))
+
 namespace guitest {
 
 // A Platform that records what the window asks and answers from scripts (empty: cancel or default

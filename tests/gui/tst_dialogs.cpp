@@ -1,6 +1,7 @@
 // The desktop's dialogs as the window's platform opens them, driven by keys and typed text.
 #include "app/FileDialogs.h"
 #include "app/QtPlatform.h"
+#include "tests/gui/GuiTestSupport.h"
 #include "tests/support/ScratchFolder.h"
 
 #include <QAbstractButton>
@@ -15,16 +16,12 @@
 #include <fstream>
 #include <functional>
 
+using guitest::qpath;
 using quenlith::DocumentPickerDialog;
 using quenlith::FolderPickerDialog;
 namespace fs = std::filesystem;
 
 namespace {
-
-QString qpath(const fs::path &path)
-{
-    return QString::fromStdString(path.string());
-}
 
 // Runs `act` on the dialog once its event loop runs, then closes it if `act` did not.
 template <typename Dialog, typename Act> void execWith(Dialog &dialog, Act act)

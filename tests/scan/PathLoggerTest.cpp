@@ -1,6 +1,7 @@
 #include "scan/pathLogger.h"
 
 #include "scan/FileSystemService.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/ScratchFolder.h"
 #include "util/Error.h"
 #include "util/registry.h"
@@ -21,11 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-// `text` with every '/' read as the platform's separator.
-std::string P(std::string text)
+std::string P(const std::string &text)
 {
-    std::replace(text.begin(), text.end(), '/', preferredSeparator());
-    return text;
+    return fixtures::nativeSeparators(text);
 }
 
 // Subfolder and file names by folder path (ending in the separator).

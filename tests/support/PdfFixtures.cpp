@@ -1,5 +1,6 @@
 #include "tests/support/PdfFixtures.h"
 
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 
 #include <algorithm>
@@ -145,12 +146,6 @@ Handle nameTree(QPDF &pdf, const Entries &entries, std::size_t from, std::size_t
         node.replaceKey("/Limits", limits);
     }
     return pdf.makeIndirectObject(node);
-}
-
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void writeAll(const std::string &path, const std::string &bytes)
@@ -432,7 +427,7 @@ std::string aesCbc(const std::string &key, const std::string &data, unsigned see
 void encryptAttachments(const std::string &path, const AttachmentEncryption &encryption)
 {
     using Method = AttachmentEncryption::Method;
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     QPDF pdf;
     pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
     auto trailer = pdf.getTrailer();
@@ -539,7 +534,7 @@ void encryptAttachments(const std::string &path, const AttachmentEncryption &enc
 
 void deepenNameTree(const std::string &path, int levels, bool loop)
 {
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     QPDF pdf;
     pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
     auto names = pdf.getRoot().getKey("/Names");
@@ -561,7 +556,7 @@ void deepenNameTree(const std::string &path, int levels, bool loop)
 
 void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
 {
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     QPDF pdf;
     pdf.processMemoryFile(path.c_str(), bytes.data(), bytes.size());
     const auto folder = [&](std::int64_t id, const std::string &name) {
@@ -598,7 +593,7 @@ void addPortfolio(const std::string &path, const PortfolioFixture &portfolio)
 
 void breakXref(const std::string &path)
 {
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     const auto xref = bytes.rfind("\nxref");
     const auto trailer = bytes.find("trailer", xref == std::string::npos ? 0 : xref);
     if (xref != std::string::npos && trailer != std::string::npos) {
@@ -622,12 +617,38 @@ void truncateFile(const std::string &path, std::uintmax_t size)
 
 bool patchFile(const std::string &path, const std::string &from, const std::string &to)
 {
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     const auto at = bytes.find(from);
     if (at == std::string::npos || from.size() != to.size())
         return false;
     writeAll(path, bytes.replace(at, from.size(), to));
     return true;
+}
+
+FileSpecFixture treeFile(const std::string &key, const std::string &data, const std::string &name)
+{
+    FileSpecFixture spec;
+    spec.data = data;
+    if (!name.empty())
+        spec.names = { { "/UF", utf16be(name) }, { "/F", name } };
+    spec.treeKeys = { key };
+    return spec;
+}
+
+std::vector<FolderFixture> folderChain(int levels, const std::string &stem)
+{
+    std::vector<FolderFixture> folders;
+    for (int n = 1; n <= levels; ++n)
+        folders.push_back({ n, stem + std::to_string(n), n - 2, -1 });
+    return folders;
+}
+
+std::string folderChainPath(int levels, const std::string &stem)
+{
+    std::string path;
+    for (int n = 1; n <= levels; ++n)
+        path += (n == 1 ? "" : "/") + stem + std::to_string(n);
+    return path;
 }
 
 } // namespace quenlith::fixtures

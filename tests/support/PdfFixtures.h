@@ -142,6 +142,16 @@ struct PortfolioFixture {
 // Gives a document written by writeDocument the catalog /Collection with these /Folders.
 void addPortfolio(const std::string &path, const PortfolioFixture &portfolio);
 
+// A file specification holding `data` under `key` in the EmbeddedFiles name tree ("<id>name" for
+// a file of portfolio folder id), named by `name` (when given) in /UF (UTF-16BE) and /F.
+FileSpecFixture treeFile(
+    const std::string &key, const std::string &data, const std::string &name = {});
+
+// A chain of `levels` portfolio folders, each inside the one before: folder n has /ID n and the
+// name "<stem>n". folderChainPath is the path of its deepest folder, "f1/f2/...".
+std::vector<FolderFixture> folderChain(int levels, const std::string &stem = "f");
+std::string folderChainPath(int levels, const std::string &stem = "f");
+
 // Overwrites every offset of the file's cross-reference table and its startxref with wrong
 // numbers, so that a reader must reconstruct the table from the objects.
 void breakXref(const std::string &path);
