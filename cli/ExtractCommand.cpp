@@ -257,7 +257,6 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     const OpenedFolder openedOutputFolder = OpenedFolder::open(header.outputFolder);
     options.outputFolder = &openedOutputFolder;
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), paths.size());
     if (commandLine.nested)
         options.sha256 = true; // loops are told by the bytes
@@ -266,17 +265,14 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     runInOrder<Documents>(
         paths.size(),
         jobs,
-        [&](unsigned worker, std::size_t item) {
+        [&](unsigned, std::size_t item) {
             Documents documents(1);
             DocumentResult &result = documents.front();
             result.documentPath = paths[item];
             result.documentFolder = documentFolders[item];
             if (!interrupted()) {
-                if (!libraries[worker])
-                    libraries[worker] = std::make_unique<PdfLibrary>();
                 WorkerObserver observer(progress);
-                result = extractDocumentAttachments(*libraries[worker],
-                    result.documentPath,
+                result = extractDocumentAttachments(result.documentPath,
                     result.documentFolder,
                     observer,
                     options,

@@ -98,8 +98,7 @@ protected:
     DocumentResult extract(const std::vector<fixtures::Attachment> &attachments)
     {
         fixtures::writePdf(m_scratch.file("in.pdf"), attachments);
-        return extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, m_observer);
+        return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, m_observer);
     }
     Files written() const
     {
@@ -108,19 +107,12 @@ protected:
 
     fixtures::ScratchFolder m_scratch { "quenlith-extraction" };
     const std::string m_folder = m_scratch.file("doc") + preferredSeparator();
-    PdfLibrary m_library;
     RecordingObserver m_observer;
 };
 
-// A name met before is numbered. The window's add commands share the library: another document
-// opened at a yield point must not redirect the writes.
+// A name met before is numbered.
 TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
 {
-    fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "wrong document", 0 } });
-    m_observer.onYield = [this] {
-        return m_library.OpenDocument(m_scratch.file("other.pdf"), "")
-            == static_cast<int>(OpenStatus::Opened);
-    };
     const auto result = extract({ { "a.txt", "alpha", 0 },
         { "dir\\sub/b.xml", "<b/>", 0 },
         { "x/a.txt", "second", 0 },
@@ -141,28 +133,6 @@ TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
             { "c.bin", std::string("\0\1\2", 3) } }));
 }
 
-// A document that cannot be opened again after another one was made current at a yield point
-// fails with the reason: its attachments after that point are not written, and it is not
-// reported as done.
-TEST_F(DocumentExtractionTest, ADocumentLostAtAYieldPointFails)
-{
-    fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "other", 0 } });
-    int yields = 0;
-    m_observer.onYield = [&] {
-        if (++yields == 2) { // after the first attachment
-            std::ofstream(m_scratch.file("in.pdf"), std::ios::trunc) << "gone";
-            m_library.OpenDocument(m_scratch.file("other.pdf"), "");
-        }
-        return true;
-    };
-    const auto result = extract({ { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
-    EXPECT_TRUE(result.stopped);
-    EXPECT_FALSE(result.openReason.empty());
-    EXPECT_EQ(documentFailure(result), result.openReason);
-    EXPECT_FALSE(documentSucceeded(result));
-    EXPECT_EQ(written(), (Files { { "a.txt", "alpha" } }));
-}
-
 // A document that does not open gets no folder; one that opens gets it, even when empty.
 TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
 {
@@ -171,8 +141,7 @@ TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
     for (const std::string name : { "junk.pdf", "missing.pdf", "empty.pdf" }) {
         RecordingObserver observer;
         const std::string folder = m_scratch.file("out-" + name) + preferredSeparator();
-        const auto result
-            = extractDocumentAttachments(m_library, m_scratch.file(name), folder, observer);
+        const auto result = extractDocumentAttachments(m_scratch.file(name), folder, observer);
         const bool opens = name == "empty.pdf";
         EXPECT_EQ(result.openStatus == static_cast<int>(OpenStatus::Opened), opens) << name;
         EXPECT_EQ(result.openReason.empty(), opens) << name;
@@ -195,8 +164,8 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
         options.existing = existing;
         options.sha256 = true;
         RecordingObserver observer;
-        const auto result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         std::string kinds;
         for (const auto &outcome : result.attachments) {
             kinds += outcomeWord(outcome.kind) + " " + FileNameOfPath(outcome.outputPath) + "; ";
@@ -248,8 +217,8 @@ TEST_F(DocumentExtractionTest, NamesThatDifferInCaseOnlyClashWhereCaseIsIgnored)
         ExtractionOptions options;
         options.foldCase = foldCase;
         RecordingObserver observer;
-        const auto result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         ASSERT_EQ(result.attachments.size(), 2u);
         EXPECT_EQ(
             FileNameOfPath(result.attachments[1].outputPath), foldCase ? "a (2).xml" : "a.xml");
@@ -297,8 +266,7 @@ TEST_F(DocumentExtractionTest, ANonFileAtTheTargetIsLeftAlone)
         fixtures::writePdf(
             m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
         RecordingObserver observer;
-        extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     }
     std::ifstream outside(m_scratch.file("outside.txt"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), {}), "outside");
@@ -352,7 +320,7 @@ TEST_F(DocumentExtractionTest, ALinkOrFileAtTheFolderNameGivesANumberedFolder)
         for (const char *kind : { "written", "unchanged" }) {
             RecordingObserver observer;
             const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), (out / "x").string() + "/", observer);
+                m_scratch.file("in.pdf"), (out / "x").string() + "/", observer);
             EXPECT_TRUE(documentSucceeded(result)) << row.what << documentFailure(result);
             EXPECT_EQ(result.documentFolder, (out / expected).string() + "/") << row.what;
             EXPECT_EQ(result.notes, std::vector<std::string> { row.note }) << row.what;
@@ -392,8 +360,8 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
         std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
-            const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            const DocumentResult result
+                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
                 if (outcome.kind == AttachmentOutcome::Kind::Failed) {
@@ -417,9 +385,9 @@ TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     RecordingObserver observer;
     const DocumentResult result
-        = extractDocumentAttachments(m_library, m_scratch.file("in.pdf"), m_folder, observer);
+        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer);
     ASSERT_EQ(result.attachments.size(), 2u);
-    EXPECT_EQ(result.attachments[0].writeStatus, static_cast<int>(WriteStatus::DiskFull));
+    EXPECT_EQ(result.attachments[0].writeStatus, WriteStatus::DiskFull);
     EXPECT_EQ(
         result.attachments[0].reason.rfind("disk full: 1152921504606846976 bytes needed, ", 0), 0u)
         << result.attachments[0].reason;
@@ -462,8 +430,8 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
         std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
-            const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            const DocumentResult result
+                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
             EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
@@ -492,8 +460,8 @@ TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
     ExtractionOptions options;
     options.maxAttachmentSize = 1024;
     RecordingObserver observer;
-    const DocumentResult result = extractDocumentAttachments(
-        m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+    const DocumentResult result
+        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     ASSERT_EQ(result.attachments.size(), 1000u);
     for (const AttachmentOutcome &outcome : result.attachments) {
         EXPECT_EQ(outcome.kind, AttachmentOutcome::Kind::Failed);
@@ -599,8 +567,8 @@ TEST_F(DocumentExtractionTest, AFolderSwappedForALinkIsNotFollowed)
         };
         ExtractionOptions options;
         options.existing = existing;
-        const DocumentResult result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const DocumentResult result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
         EXPECT_EQ(filesBelow(outside), (Files { { "a.txt", "bait" } }));
         const std::string c = existing == ExistingFiles::Keep ? "old" : "new";
@@ -631,8 +599,7 @@ TEST_F(DocumentExtractionTest, AnOutputFolderSwappedForALinkIsNotFollowed)
         fs::create_directory_symlink(outside, out);
         ExtractionOptions options;
         options.outputFolder = &opened;
-        const DocumentResult result = extractDocumentAttachments(m_library,
-            m_scratch.file("in.pdf"),
+        const DocumentResult result = extractDocumentAttachments(m_scratch.file("in.pdf"),
             flat ? outputFolder : outputFolder + "in",
             m_observer,
             options,
@@ -695,8 +662,7 @@ protected:
         ExtractionOptions options;
         options.existing = existing;
         RecordingObserver observer;
-        return extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     }
     // "status path" of each attachment, the path relative to the document folder.
     static std::vector<std::string> outcomes(const DocumentResult &result)
@@ -724,8 +690,8 @@ TEST_F(PortfolioExtractionTest, TheFlatLayoutKeepsNoFoldersAndBoundsNames)
     for (const char *outcome : { "written", "unchanged" }) {
         SCOPED_TRACE(outcome);
         RecordingObserver observer;
-        const DocumentResult result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
+        const DocumentResult result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
         EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
         EXPECT_EQ(result.documentFolder, m_folder);
         const std::string verb = outcome;

@@ -39,7 +39,7 @@ protected:
         ExtractionObserver observer;
         ExtractionOptions options;
         std::vector<DocumentResult> all { extractDocumentAttachments(
-            m_library, path, m_out.file("top/"), observer, options) };
+            path, m_out.file("top/"), observer, options) };
         auto nested = extractNestedDocuments(all.front(), observer, options, limits);
         std::move(nested.begin(), nested.end(), std::back_inserter(all));
         return all;
@@ -52,7 +52,6 @@ protected:
 
     fixtures::ScratchFolder m_folder;
     fixtures::ScratchFolder m_out { "quenlith-nested" };
-    PdfLibrary m_library;
     int m_written = 0;
 };
 
