@@ -283,8 +283,12 @@ void Document::Impl::walkStructureTree(QPDFObjectHandle root)
         }
         auto [node, depth] = std::move(pending.back());
         pending.pop_back();
-        if (depth > maxTreeDepth || !(node.isArray() || node.isDictionary()))
+        if (!(node.isArray() || node.isDictionary()))
             continue; // a marked-content number, or null
+        if (depth > maxTreeDepth) {
+            listingComplete = false;
+            continue;
+        }
         if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
             continue; // a loop or a shared node
         if (node.isArray()) { // the kids of one element: one level

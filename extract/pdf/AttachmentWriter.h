@@ -26,10 +26,6 @@ public:
     {
         return m_limit;
     }
-    bool bounded() const
-    {
-        return m_limit != 0;
-    }
     // Bytes left; UINT64_MAX without a bound.
     std::uint64_t remaining() const
     {

@@ -82,8 +82,8 @@ public:
     std::vector<std::string> warnings() const;
     // qpdf had to reconstruct or recover something while opening or listing the document.
     bool repaired() const;
-    // The listing stopped at a bound (a structure tree too large to search), so that associated
-    // files past it are not listed.
+    // False when the listing stopped at a bound (a structure tree too large or too deep to search),
+    // so that associated files past it are not listed.
     bool listingComplete() const;
 
     // The qpdf side (extract/pdf/QpdfDocument.h), for the listing and the writer of this layer.
