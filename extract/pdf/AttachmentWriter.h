@@ -22,10 +22,6 @@ public:
         : m_limit(limit)
     {
     }
-    std::uint64_t limit() const
-    {
-        return m_limit;
-    }
     // Bytes left; UINT64_MAX without a bound.
     std::uint64_t remaining() const
     {
