@@ -427,8 +427,7 @@ DocumentResult RunController::extractDocument(const std::string &file,
     const bool nestedWanted = m_window.ChkNested->isChecked();
     m_window.runLongCall(
         [&] {
-            result = extractDocumentAttachments(
-                *m_window.PdfLibrary, file, myPDFFolder.toStdString(), observer, options);
+            result = extractDocumentAttachments(file, myPDFFolder.toStdString(), observer, options);
             if (nested != nullptr && nestedWanted && !result.stopped)
                 *nested = extractNestedDocuments(result, observer, options);
         },

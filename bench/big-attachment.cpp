@@ -1,8 +1,9 @@
-// Drives one big attachment through PdfLibrary, to measure that memory stays flat.
+// Drives one big attachment through the PDF layer's writer, to measure that memory stays flat.
 //   quenlith-bench-write generate OUT.pdf MEGABYTES   a document with one compressible
 //                                                      attachment "big.txt" of that size
 //   quenlith-bench-write write IN.pdf OUTFILE          writes its first attachment to OUTFILE
-#include "extract/pdf/PdfLibrary.h"
+#include "extract/pdf/AttachmentWriter.h"
+#include "extract/pdf/Document.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <string>
+#include <variant>
 
 namespace {
 
@@ -77,21 +79,29 @@ int generate(const char *path, long long megabytes)
 
 int write(const char *input, const char *output)
 {
-    quenlith::PdfLibrary pdf;
     const auto start = std::chrono::steady_clock::now();
-    if (pdf.OpenDocument(input, "") != 1 || pdf.AttachmentCount() < 1) {
-        std::fprintf(stderr, "cannot open %s: %s\n", input, pdf.lastError().c_str());
+    auto opened = quenlith::Document::open(input, "");
+    const auto *failure = std::get_if<quenlith::OpenFailure>(&opened);
+    const auto *pdf = std::get_if<quenlith::Document>(&opened);
+    if (failure != nullptr || pdf->attachments().empty()) {
+        std::fprintf(stderr,
+            "cannot open %s: %s\n",
+            input,
+            failure != nullptr ? failure->text.c_str() : "no attachment");
         return 1;
     }
-    const int status = pdf.WriteAttachment(1, output);
+    quenlith::WriteRequest request;
+    request.path = output;
+    const quenlith::WriteResult result = quenlith::write(*pdf, pdf->attachments().front(), request);
     const double seconds
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("status %d, %llu bytes in %.2f s %s\n",
-        status,
-        static_cast<unsigned long long>(pdf.lastWrittenBytes()),
+    const bool written = result.status == quenlith::WriteStatus::Written;
+    std::printf("%s, %llu bytes in %.2f s %s\n",
+        written ? "written" : "failed",
+        static_cast<unsigned long long>(result.bytes),
         seconds,
-        pdf.lastError().c_str());
-    return status == 1 ? 0 : 1;
+        result.reason.c_str());
+    return written ? 0 : 1;
 }
 
 } // namespace

@@ -24,8 +24,8 @@ struct CommandLine {
     std::string reportCsvPath; // extract only: the run's CSV report, empty for none
     std::string filesFrom; // more paths, one a line (or NUL-separated); "-" for standard input
     bool nulSeparated = false; // -0: filesFrom separates paths with NUL bytes
-    std::uint64_t maxSize = PdfLibrary::defaultMaxAttachmentSize; // extract only: --max-size
-    std::uint64_t maxRatio = PdfLibrary::defaultMaxExpansionRatio; // extract only: --max-ratio
+    std::uint64_t maxSize = SizeLimits::defaultMaxAttachmentSize; // extract only: --max-size
+    std::uint64_t maxRatio = SizeLimits::defaultMaxExpansionRatio; // extract only: --max-ratio
     // extract only: --max-document-size
     std::uint64_t maxDocumentSize = ExtractionOptions::defaultMaxDocumentSize;
     unsigned shard = 0; // --shard K/N: take only shard K (1..N) of N; 0 for all

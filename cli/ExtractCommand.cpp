@@ -292,8 +292,7 @@ ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool
 }
 
 // Extracts one document, trying each password in turn while the document refuses them.
-DocumentResult extractWithPasswords(PdfLibrary &library,
-    const std::string &path,
+DocumentResult extractWithPasswords(const std::string &path,
     const std::string &folder,
     ExtractionObserver &observer,
     ExtractionOptions options,
@@ -302,12 +301,11 @@ DocumentResult extractWithPasswords(PdfLibrary &library,
 {
     std::size_t next = 0;
     options.password = passwords.empty() ? std::string() : passwords[next++];
-    DocumentResult result
-        = extractDocumentAttachments(library, path, folder, observer, options, flatPrefix);
+    DocumentResult result = extractDocumentAttachments(path, folder, observer, options, flatPrefix);
     while (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword)
         && next < passwords.size() && !interrupted()) {
         options.password = passwords[next++];
-        result = extractDocumentAttachments(library, path, folder, observer, options, flatPrefix);
+        result = extractDocumentAttachments(path, folder, observer, options, flatPrefix);
     }
     return result;
 }
@@ -338,24 +336,20 @@ void extractAll(const CommandLine &commandLine,
     RunOutput &output)
 {
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), plan.paths.size());
     // A listed document, then the documents nested in it, depth first.
     using Documents = std::vector<DocumentResult>;
     runInOrder<Documents>(
         plan.paths.size(),
         jobs,
-        [&](unsigned worker, std::size_t item) {
+        [&](unsigned, std::size_t item) {
             Documents documents(1);
             DocumentResult &result = documents.front();
             result.documentPath = plan.paths[item];
             result.documentFolder = plan.documentFolders[item];
             if (!interrupted()) {
-                if (!libraries[worker])
-                    libraries[worker] = std::make_unique<PdfLibrary>();
                 WorkerObserver observer(progress);
-                result = extractWithPasswords(*libraries[worker],
-                    result.documentPath,
+                result = extractWithPasswords(result.documentPath,
                     result.documentFolder,
                     observer,
                     options,

@@ -11,31 +11,34 @@
 
 #include <memory>
 #include <optional>
+#include <variant>
 
 namespace quenlith::cli {
 
 namespace {
 
 // Opens the document with the empty password, then each of `passwords` in turn while it refuses.
-void listOne(
-    PdfLibrary &library, const std::vector<std::string> &passwords, ListedDocument &document)
+void listOne(const std::vector<std::string> &passwords, ListedDocument &document)
 {
-    int status = library.OpenDocument(document.path, {});
-    for (std::size_t i = 0;
-         status == static_cast<int>(OpenStatus::NeedsPassword) && i < passwords.size();
-         ++i)
-        status = library.OpenDocument(document.path, passwords[i]);
-    document.openStatus = status;
-    if (status != static_cast<int>(OpenStatus::Opened)) {
-        document.reason = library.lastError();
+    auto opened = Document::open(document.path, {});
+    for (std::size_t i = 0; i < passwords.size(); ++i) {
+        const auto *failure = std::get_if<OpenFailure>(&opened);
+        if (failure == nullptr || failure->reason != OpenFailure::Reason::NeedsPassword)
+            break;
+        opened = Document::open(document.path, passwords[i]);
+    }
+    if (const auto *failure = std::get_if<OpenFailure>(&opened)) {
+        document.openStatus = static_cast<int>(openStatusOf(failure->reason));
+        document.reason = failure->text;
         return;
     }
+    document.openStatus = static_cast<int>(OpenStatus::Opened);
+    const Document &pdf = std::get<Document>(opened);
     // The unlisted ones too: a hidden payload must not go unseen.
-    const int count = library.AttachmentCount() + library.unlistedCount();
-    document.attachments.reserve(static_cast<std::size_t>(count));
-    for (int index = 1; index <= count; ++index)
-        document.attachments.push_back(library.attachmentInfo(index));
-    document.invoice = library.invoiceInfo();
+    document.attachments = pdf.attachments();
+    document.attachments.insert(
+        document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
+    document.invoice = pdf.invoice();
 }
 
 bool opened(const ListedDocument &document)
@@ -121,12 +124,12 @@ private:
               << '\n';
         if (document.invoice.declared)
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
-        for (const AttachmentInfo &info : document.attachments) {
+        for (const Attachment &info : document.attachments) {
             const std::string date = isoDate(info.modTime);
-            m_out << "  " << terminalText(info.name) << "  (" << info.origin;
+            m_out << "  " << terminalText(info.name) << "  (" << originWord(info.origin);
             if (info.page > 0)
                 m_out << " on page " << info.page;
-            else if (info.origin == "af")
+            else if (info.origin == Attachment::Origin::AssociatedFile)
                 m_out << " of the " << info.afOwner;
             else if (!info.folderPath.empty())
                 m_out << " folder " << terminalText(info.folder);
@@ -151,7 +154,7 @@ private:
         json.key("attachments");
         json.beginArray();
         int index = 0;
-        for (const AttachmentInfo &info : document.attachments) {
+        for (const Attachment &info : document.attachments) {
             json.beginObject();
             writeAttachmentFields(json, ++index, info.name, info);
             json.endObject();
@@ -179,18 +182,15 @@ int runList(const CommandLine &commandLine, std::ostream &out)
     // Each document is printed as soon as it and those before it are done, then let go.
     ListReport report(out, commandLine.json);
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    std::vector<std::unique_ptr<PdfLibrary>> libraries(jobs);
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), inputs.documents.size());
     runInOrder<ListedDocument>(
         inputs.documents.size(),
         jobs,
-        [&](unsigned worker, std::size_t item) {
+        [&](unsigned, std::size_t item) {
             ListedDocument document;
             document.path = inputs.documents[item];
             if (!interrupted()) {
-                if (!libraries[worker])
-                    libraries[worker] = std::make_unique<PdfLibrary>();
-                listOne(*libraries[worker], commandLine.passwords, document);
+                listOne(commandLine.passwords, document);
                 for (std::size_t i = 0; i < document.attachments.size(); ++i)
                     progress.attachmentDone();
                 progress.documentDone();

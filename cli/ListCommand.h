@@ -14,7 +14,7 @@ struct ListedDocument {
     std::string path;
     int openStatus = 0; // an OpenStatus as int; 0 when not looked at (interrupted)
     std::string reason; // why it did not open
-    std::vector<AttachmentInfo> attachments;
+    std::vector<Attachment> attachments;
     InvoiceInfo invoice;
 };
 

@@ -32,12 +32,12 @@ QString sizeText(std::int64_t bytes)
 }
 
 // The line of one attachment under its document's row: name, then size, date and origin.
-DocumentList::AttachmentLine lineOf(const AttachmentInfo &info)
+DocumentList::AttachmentLine lineOf(const Attachment &info)
 {
     QStringList details { sizeText(info.declaredSize) };
     if (const std::string date = isoDate(info.modTime); !date.empty())
         details.append(QString::fromStdString(date));
-    details.append(QString::fromStdString(info.origin));
+    details.append(QString::fromLatin1(originWord(info.origin)));
     return { QString::fromStdString(info.name), details.join(QStringLiteral("  ")), {} };
 }
 } // namespace
@@ -102,16 +102,18 @@ DocumentSummary DocumentList::readSummary(PdfLibrary &library, const std::string
     DocumentSummary summary;
     summary.opened
         = library.OpenDocument(file, std::string()) == static_cast<int>(OpenStatus::Opened);
+    summary.error = library.lastError();
+    const Document *document = library.document();
     // A document that does not open shows 0, never the count of the previous document.
-    summary.count = summary.opened ? library.AttachmentCount() : 0;
+    if (document == nullptr)
+        return summary;
+    summary.count = static_cast<int>(document->attachments().size());
     // Embedded files that nothing in the document lists: a hidden payload must not be
     // invisible. Reading every object once costs what the command line's list pays too.
-    summary.unlisted = summary.opened ? library.unlistedCount() : 0;
-    summary.error = library.lastError();
-    for (int i = 1; i <= std::min(summary.count, maxShownAttachments); ++i)
-        summary.attachments.push_back(library.attachmentInfo(i));
-    if (summary.opened)
-        summary.invoice = library.invoiceInfo();
+    summary.unlisted = static_cast<int>(document->unlisted().size());
+    for (int i = 0; i < std::min(summary.count, maxShownAttachments); ++i)
+        summary.attachments.push_back(document->attachments()[static_cast<std::size_t>(i)]);
+    summary.invoice = document->invoice();
     return summary;
 }
 
@@ -137,7 +139,7 @@ void DocumentList::addSummarisedFile(const std::string &file,
     const int count = summary.count;
     const int unlisted = summary.unlisted;
     const std::string &error = summary.error;
-    const std::vector<AttachmentInfo> &attachments = summary.attachments;
+    const std::vector<Attachment> &attachments = summary.attachments;
     const InvoiceInfo &invoice = summary.invoice;
     QString reason;
     if (!opened) {
@@ -161,7 +163,7 @@ void DocumentList::addSummarisedFile(const std::string &file,
     row->setData(2, Qt::UserRole, QByteArray::fromStdString(file));
     if (!attachments.empty()) {
         PendingLines &pending = m_lines[row];
-        for (const AttachmentInfo &info : attachments)
+        for (const Attachment &info : attachments)
             pending.lines.push_back(lineOf(info));
         pending.more = count - static_cast<int>(attachments.size());
         row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);

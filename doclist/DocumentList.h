@@ -26,7 +26,7 @@ struct DocumentSummary {
     int count = 0;
     int unlisted = 0; // embedded files that nothing in the document lists
     std::string error;
-    std::vector<AttachmentInfo> attachments; // the first ones, as many as a row shows
+    std::vector<Attachment> attachments; // the first ones, as many as a row shows
     InvoiceInfo invoice;
 };
 

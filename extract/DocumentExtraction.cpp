@@ -3,8 +3,8 @@
 #include "extract/output/OutputFolder.h"
 #include "extract/output/PartFile.h"
 #include "extract/output/Placement.h"
-#include "extract/pdf/PdfLibrary.h"
-#include "extract/pdf/QpdfPortfolio.h"
+#include "extract/pdf/AttachmentWriter.h"
+#include "extract/pdf/Document.h"
 #include "util/FsPath.h"
 #include "util/SafeFileName.h"
 #include "util/registry.h"
@@ -15,38 +15,18 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
+#include <variant>
 
 namespace quenlith {
 
 namespace {
 
-// Clears the library's progress callback when the extraction ends, so that the library never
-// keeps a reference to an observer that is gone.
-class WriteProgressScope {
-public:
-    WriteProgressScope(PdfLibrary &library, ExtractionObserver &observer)
-        : m_library(library)
-    {
-        m_library.setWriteProgress([&observer](std::uint64_t bytesWritten) {
-            return observer.writeProgress(bytesWritten);
-        });
-    }
-    ~WriteProgressScope()
-    {
-        m_library.setWriteProgress({});
-    }
-    WriteProgressScope(const WriteProgressScope &) = delete;
-    WriteProgressScope &operator=(const WriteProgressScope &) = delete;
-
-private:
-    PdfLibrary &m_library;
-};
-
 AttachmentOutcome::Kind outcomeKind(const WriteResult &written, bool numbered)
 {
-    switch (static_cast<WriteStatus>(written.status)) {
+    switch (written.status) {
     case WriteStatus::Written:
         if (written.placement == Placement::Unchanged)
             return AttachmentOutcome::Kind::Unchanged;
@@ -64,12 +44,6 @@ AttachmentOutcome::Kind outcomeKind(const WriteResult &written, bool numbered)
     default:
         return AttachmentOutcome::Kind::Failed;
     }
-}
-
-std::string documentLimitReason(std::uint64_t limit)
-{
-    return "stopped: the document's attachments together pass the limit of " + std::to_string(limit)
-        + " bytes per document";
 }
 
 // Below this a declared size is not worth asking the file system about its free space.
@@ -113,120 +87,6 @@ std::string cutKeepingExtension(const std::string &name, std::size_t maxBytes)
     return name.substr(0, keep) + ext;
 }
 
-// `prefix`: the flat layout's name prefix of the document, empty for the folder layout. Names are
-// de-duplicated without it, since it is the same for all of a document's files.
-AttachmentOutcome writeOne(PdfLibrary &library,
-    int index,
-    const std::string &folder,
-    int folderFd,
-    bool folderIsNew,
-    const std::string &prefix,
-    OutputNameSet &usedNames,
-    const ExtractionOptions &options,
-    std::uint64_t documentBytes,
-    const AttachmentOutcome *sameData,
-    int sourceFolderFd)
-{
-    AttachmentOutcome outcome;
-    outcome.index = index;
-    outcome.info = library.attachmentInfo(index);
-    outcome.storedName = outcome.info.name;
-    const std::string safeName = cutKeepingExtension(safeOutputFileName(outcome.storedName, index),
-        prefix.empty() ? maxFlatNameBytes : maxFlatNameBytes - prefix.size());
-    const auto refuse = [&](WriteStatus status, std::string reason) {
-        outcome.kind = AttachmentOutcome::Kind::Failed;
-        outcome.writeStatus = static_cast<int>(status);
-        outcome.outputPath = folder + prefix + safeName;
-        outcome.reason = std::move(reason);
-        return outcome;
-    };
-    // The data of an earlier attachment that failed to decode is not decoded again.
-    if (sameData != nullptr && !outcomeSucceeded(sameData->kind))
-        return refuse(static_cast<WriteStatus>(sameData->writeStatus), sameData->reason);
-    // Where folders are written through their descriptors, one that cannot be had is never
-    // replaced by its path, which a link swapped in would lead elsewhere.
-    if (folderHandles && (folderFd < 0 || (sameData != nullptr && sourceFolderFd < 0)))
-        return refuse(WriteStatus::CannotCreate, "cannot create the file: its folder is gone");
-    // The document's budget bounds this attachment too; a stop because of it says so. A copy of
-    // data already on disk counts nothing: each byte counts once.
-    bool boundByDocument = false;
-    std::uint64_t maxBytes = options.maxAttachmentSize;
-    if (options.maxDocumentSize > 0 && sameData == nullptr) {
-        if (documentBytes >= options.maxDocumentSize)
-            return refuse(WriteStatus::DecodeFailed, documentLimitReason(options.maxDocumentSize));
-        const std::uint64_t remaining = options.maxDocumentSize - documentBytes;
-        if (maxBytes == 0 || remaining < maxBytes) {
-            maxBytes = remaining;
-            boundByDocument = true;
-        }
-    }
-    std::string noRoom
-        = sameData != nullptr ? std::string() : missingSpace(folder, outcome.info.declaredSize);
-    if (!noRoom.empty())
-        return refuse(WriteStatus::DiskFull, std::move(noRoom));
-    library.setSizeLimits(maxBytes, options.maxExpansionRatio);
-    const std::string outputName = usedNames.claim(safeName);
-
-    WriteRequest request;
-    request.path = folder + prefix + outputName;
-    request.folderFd = folderFd;
-    request.folderIsNew = folderIsNew;
-    request.existing = options.existing;
-    request.sha256 = options.sha256;
-    // Names another attachment of this run has taken are passed over; trying a name does not
-    // take it, so that a rerun finds each attachment where the first run put it.
-    int number = 1;
-    request.nextAlternative = [&] {
-        std::string name;
-        do
-            name = numberedName(safeName, ++number);
-        while (usedNames.isUsed(name));
-        return prefix + name;
-    };
-    std::string copyError;
-    WriteResult written = sameData != nullptr
-        ? placeCopy(sameData->outputPath, sourceFolderFd, request, copyError)
-        : library.writeAttachment(index, request);
-    if (sameData != nullptr && written.placement != Placement::None) {
-        written.sha256 = options.sha256 ? sameData->sha256 : std::string();
-        written.storedInClear = sameData->storedInClear;
-    }
-
-    outcome.writeStatus = written.status;
-    outcome.outputPath = written.path.empty() ? request.path : written.path;
-    outcome.bytes = written.bytes;
-    outcome.sha256 = written.sha256;
-    outcome.storedInClear = written.storedInClear;
-    outcome.kind = outcomeKind(written, outputName != safeName);
-    const std::string finalName = FileNameOfPath(outcome.outputPath);
-    if (finalName != prefix + outputName && finalName.compare(0, prefix.size(), prefix) == 0)
-        usedNames.reserve(finalName.substr(prefix.size()));
-    switch (outcome.kind) {
-    case AttachmentOutcome::Kind::Written:
-    case AttachmentOutcome::Kind::Unchanged:
-        break;
-    case AttachmentOutcome::Kind::Renamed:
-        outcome.reason = written.placement == Placement::Alternative ? "written as " + finalName
-                + " because " + prefix + outputName + " already existed with other content"
-                                                                     : "written as " + finalName
-                + " because another attachment of this document is named " + safeName;
-        break;
-    case AttachmentOutcome::Kind::Overwritten:
-        outcome.reason = "replaced " + finalName + ", which held other content";
-        break;
-    default:
-        outcome.bytes
-            = outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch ? written.bytes : 0;
-        outcome.reason = sameData != nullptr ? copyError : library.lastError();
-        if (boundByDocument && outcome.reason == "stopped: expands past the size limit")
-            outcome.reason = documentLimitReason(options.maxDocumentSize);
-        if (outcome.reason.empty())
-            outcome.reason = "write failed (status " + std::to_string(outcome.writeStatus) + ")";
-        break;
-    }
-    return outcome;
-}
-
 // Temporary files a killed run left in a folder this run did not make.
 void sweepFolder(const FolderHandle &handle, const std::string &path)
 {
@@ -265,7 +125,7 @@ public:
     std::size_t folderFor(
         const std::vector<std::string> &folderPath, std::vector<std::string> &notes)
     {
-        if (folderPath.size() > static_cast<std::size_t>(PortfolioFolders::maxDepth))
+        if (folderPath.size() > static_cast<std::size_t>(maxPortfolioFolderDepth))
             return 0; // the reader warned already
         std::size_t at = 0;
         for (const std::string &stored : folderPath) {
@@ -376,15 +236,6 @@ private:
     std::deque<std::size_t> m_open; // the portfolio folders with an open handle, oldest first
 };
 
-// A handler run from a yield point may have opened another document in the same library
-// (the window's add commands share it): make this document current again before going on.
-bool keepCurrent(PdfLibrary &library, const std::string &documentPath, const std::string &password)
-{
-    if (library.currentPath() == documentPath)
-        return true;
-    return library.OpenDocument(documentPath, password) == static_cast<int>(OpenStatus::Opened);
-}
-
 } // namespace
 
 std::string pathInDocumentFolder(const DocumentResult &result, const AttachmentOutcome &outcome)
@@ -425,8 +276,6 @@ std::string documentFailure(const DocumentResult &result)
         return result.folderFailure;
     if (result.openStatus != static_cast<int>(OpenStatus::Opened))
         return result.openReason.empty() ? "cannot be opened" : result.openReason;
-    if (!result.openReason.empty())
-        return result.openReason; // opened, then lost while its attachments were written
     if (!result.invoiceMissing.empty())
         return result.invoiceMissing;
     if (result.stopped)
@@ -447,23 +296,315 @@ bool documentSucceeded(const DocumentResult &result)
 
 namespace {
 
-void keepWarnings(const PdfLibrary &library, DocumentResult &result)
+void keepWarnings(const Document &document, DocumentResult &result)
 {
-    std::vector<std::string> all = library.warnings();
+    std::vector<std::string> all = document.warnings();
     result.warningCount = all.size();
     if (all.size() > DocumentResult::maxWarnings)
         all.resize(DocumentResult::maxWarnings);
     result.warnings = std::move(all);
 }
 
+// Opens the document with the empty password, then options.password if it needs one.
+std::optional<Document> openDocument(
+    const std::string &path, const ExtractionOptions &options, DocumentResult &result)
+{
+    auto opened = Document::open(path, std::string());
+    const auto *failure = std::get_if<OpenFailure>(&opened);
+    if (failure != nullptr && failure->reason == OpenFailure::Reason::NeedsPassword
+        && !options.password.empty()) {
+        opened = Document::open(path, options.password);
+        failure = std::get_if<OpenFailure>(&opened);
+    }
+    if (failure != nullptr) {
+        result.openStatus = static_cast<int>(openStatusOf(failure->reason));
+        result.openReason = failure->text;
+        return std::nullopt;
+    }
+    result.openStatus = static_cast<int>(OpenStatus::Opened);
+    return std::move(std::get<Document>(opened));
+}
+
+// The attachments to write, in this order; none, with the reason in `result`, when only the
+// invoice is asked for and the document declares none or does not have its file.
+std::vector<const Attachment *> chooseAttachments(
+    const Document &document, const ExtractionOptions &options, DocumentResult &result)
+{
+    std::vector<const Attachment *> chosen;
+    result.invoice = document.invoice();
+    if (options.invoicesOnly) {
+        const InvoiceInfo &invoice = result.invoice;
+        result.count = static_cast<int>(document.attachments().size())
+            + (options.unlisted ? static_cast<int>(document.unlisted().size()) : 0);
+        if (!invoice.declared) {
+            result.noInvoice = true;
+            result.notes.push_back("no invoice: its XMP metadata declares none");
+        } else if (invoice.fileName.empty()) {
+            result.invoiceMissing = "the invoice that its XMP metadata declares has no file name";
+        } else if (!invoice.present) {
+            result.invoiceMissing = "the invoice " + invoice.fileName
+                + " that its XMP metadata declares is not among its attachments";
+        } else {
+            chosen.push_back(document.at(invoice.index));
+        }
+        return chosen;
+    }
+    for (const Attachment &attachment : document.attachments())
+        chosen.push_back(&attachment);
+    if (options.unlisted) {
+        for (const Attachment &attachment : document.unlisted())
+            chosen.push_back(&attachment);
+    }
+    result.count = static_cast<int>(chosen.size());
+    return chosen;
+}
+
+// Opens (or makes) the folder the document's files go into; none, with the reason in
+// result.folderFailure, when it cannot be had.
+std::optional<OutputFolders> openFolders(
+    const ExtractionOptions &options, bool flat, DocumentResult &result)
+{
+    FolderHandle handle;
+    bool isNew = false;
+    if (!flat) {
+        DocumentFolderChoice folder
+            = openDocumentFolder(result.documentFolder, options.outputFolder);
+        if (folder.folder.empty()) {
+            result.folderFailure = std::move(folder.failure);
+            return std::nullopt;
+        }
+        result.documentFolder = std::move(folder.folder);
+        // Temporary files a killed run left here (mostly where the file system has no anonymous
+        // ones); a folder just made holds none. The output folder of the flat layout is cleaned
+        // once per run, by the caller.
+        if (!folder.created)
+            sweepFolder(folder.handle, result.documentFolder);
+        handle = std::move(folder.handle);
+        isNew = folder.created;
+        if (!folder.note.empty())
+            result.notes.push_back(std::move(folder.note));
+    } else if (options.outputFolder != nullptr && options.outputFolder->handle.fd() >= 0
+        && options.outputFolder->path == result.documentFolder) {
+        handle = options.outputFolder->handle.duplicate();
+    } else {
+        handle = FolderHandle::open(result.documentFolder);
+    }
+    result.folderExists = true;
+    return std::make_optional<OutputFolders>(
+        result.documentFolder, std::move(handle), isNew, options.foldCase);
+}
+
+// Writes a document's attachments one by one into its folders: the target from the folder's
+// names, then one write, or a copy of the file of an earlier attachment with the same data.
+class AttachmentWriterJob {
+public:
+    AttachmentWriterJob(const Document &document,
+        OutputFolders &folders,
+        const ExtractionOptions &options,
+        const std::string &prefix,
+        SizeBudget &budget,
+        ExtractionObserver &observer,
+        DocumentResult &result)
+        : m_document(document)
+        , m_folders(folders)
+        , m_options(options)
+        , m_prefix(prefix)
+        , m_result(result)
+        , m_progress([&observer](std::uint64_t bytes) { return observer.writeProgress(bytes); })
+    {
+        m_limits.maxBytes = options.maxAttachmentSize;
+        m_limits.maxRatio = options.maxExpansionRatio;
+        m_limits.budget = &budget;
+    }
+
+    AttachmentOutcome writeNext(const Attachment &attachment);
+
+private:
+    // Where the attachment goes, and the earlier one with the same data whose file it copies.
+    struct Target {
+        std::size_t folder = 0;
+        const AttachmentOutcome *sameData = nullptr;
+        std::size_t sourceFolder = 0;
+    };
+    Target targetOf(const Attachment &attachment);
+    AttachmentOutcome writeTo(const Attachment &attachment, const Target &target);
+    WriteRequest requestFor(const OutputFolders::Folder &folder,
+        int folderFd,
+        const std::string &outputName,
+        const std::string &safeName,
+        int &number);
+    void describe(AttachmentOutcome &outcome,
+        const WriteResult &written,
+        const std::string &outputName,
+        const std::string &safeName,
+        OutputNameSet &usedNames);
+
+    const Document &m_document;
+    OutputFolders &m_folders;
+    const ExtractionOptions &m_options;
+    const std::string &m_prefix;
+    DocumentResult &m_result;
+    WriteProgress m_progress;
+    SizeLimits m_limits;
+    // data identity -> index in m_result.attachments, index of its folder
+    std::unordered_map<std::uint64_t, std::pair<std::size_t, std::size_t>> m_firstWithData;
+    bool m_foldersFlattened = false;
+};
+
+AttachmentWriterJob::Target AttachmentWriterJob::targetOf(const Attachment &attachment)
+{
+    Target target;
+    // Several names for one embedded stream: its data is decoded once, the others get copies of
+    // the file (or its failure).
+    const auto first = attachment.dataIdentity == 0 ? m_firstWithData.end()
+                                                    : m_firstWithData.find(attachment.dataIdentity);
+    if (first != m_firstWithData.end()) {
+        const AttachmentOutcome &earlier = m_result.attachments[first->second.first];
+        if ((outcomeSucceeded(earlier.kind) && earlier.kind != AttachmentOutcome::Kind::Skipped)
+            || earlier.writeStatus == WriteStatus::DecodeFailed
+            || earlier.writeStatus == WriteStatus::TooLarge) {
+            target.sameData = &earlier;
+            target.sourceFolder = first->second.second;
+        }
+    }
+    const bool flat = !m_prefix.empty();
+    if (flat && !attachment.folderPath.empty() && !m_foldersFlattened) {
+        m_foldersFlattened = true;
+        m_result.notes.push_back("the flat layout keeps no portfolio folders: their files are "
+                                 "named like the others");
+    }
+    target.folder = m_folders.folderFor(
+        flat ? std::vector<std::string>() : attachment.folderPath, m_result.notes);
+    return target;
+}
+
+AttachmentOutcome AttachmentWriterJob::writeNext(const Attachment &attachment)
+{
+    const Target target = targetOf(attachment);
+    AttachmentOutcome outcome = writeTo(attachment, target);
+    if (target.sameData == nullptr && attachment.dataIdentity != 0)
+        m_firstWithData[attachment.dataIdentity] = { m_result.attachments.size(), target.folder };
+    return outcome;
+}
+
+WriteRequest AttachmentWriterJob::requestFor(const OutputFolders::Folder &folder,
+    int folderFd,
+    const std::string &outputName,
+    const std::string &safeName,
+    int &number)
+{
+    WriteRequest request;
+    request.path = folder.path + m_prefix + outputName;
+    request.folderFd = folderFd;
+    request.folderIsNew = folder.isNew;
+    request.existing = m_options.existing;
+    request.sha256 = m_options.sha256;
+    // Names another attachment of this run has taken are passed over; trying a name does not
+    // take it, so that a rerun finds each attachment where the first run put it.
+    const OutputNameSet &usedNames = folder.names;
+    request.nextAlternative = [&number, &usedNames, safeName, this] {
+        std::string name;
+        do
+            name = numberedName(safeName, ++number);
+        while (usedNames.isUsed(name));
+        return m_prefix + name;
+    };
+    return request;
+}
+
+AttachmentOutcome AttachmentWriterJob::writeTo(const Attachment &attachment, const Target &target)
+{
+    OutputFolders::Folder &folder = m_folders[target.folder];
+    const int folderFd = m_folders.fd(target.folder, target.sourceFolder);
+    const int sourceFd
+        = target.sameData != nullptr ? m_folders.fd(target.sourceFolder, target.folder) : -1;
+    AttachmentOutcome outcome;
+    outcome.index = attachment.position;
+    outcome.info = attachment;
+    outcome.storedName = attachment.name;
+    const std::string safeName
+        = cutKeepingExtension(safeOutputFileName(attachment.name, attachment.position),
+            maxFlatNameBytes - m_prefix.size());
+    const auto refuse = [&](WriteStatus status, std::string reason) {
+        outcome.writeStatus = status;
+        outcome.outputPath = folder.path + m_prefix + safeName;
+        outcome.reason = std::move(reason);
+        return outcome;
+    };
+    const AttachmentOutcome *sameData = target.sameData;
+    // The data of an earlier attachment that failed to decode is not decoded again.
+    if (sameData != nullptr && !outcomeSucceeded(sameData->kind))
+        return refuse(sameData->writeStatus, sameData->reason);
+    // Where folders are written through their descriptors, one that cannot be had is never
+    // replaced by its path, which a link swapped in would lead elsewhere.
+    if (folderHandles && (folderFd < 0 || (sameData != nullptr && sourceFd < 0)))
+        return refuse(WriteStatus::CannotCreate, "cannot create the file: its folder is gone");
+    std::string noRoom
+        = sameData != nullptr ? std::string() : missingSpace(folder.path, attachment.declaredSize);
+    if (!noRoom.empty())
+        return refuse(WriteStatus::DiskFull, std::move(noRoom));
+    const std::string outputName = folder.names.claim(safeName);
+    int number = 1;
+    const WriteRequest request = requestFor(folder, folderFd, outputName, safeName, number);
+    WriteResult written;
+    if (sameData != nullptr) {
+        // A copy of data already on disk counts nothing against the budget.
+        written = writeResultOf(placeCopy(sameData->outputPath, sourceFd, request));
+        if (written.status == WriteStatus::Written) {
+            written.sha256 = m_options.sha256 ? sameData->sha256 : std::string();
+            written.storedInClear = sameData->storedInClear;
+        }
+    } else {
+        written = write(m_document, attachment, request, m_limits, m_progress);
+    }
+    outcome.outputPath = written.path.empty() ? request.path : written.path;
+    describe(outcome, written, outputName, safeName, folder.names);
+    return outcome;
+}
+
+void AttachmentWriterJob::describe(AttachmentOutcome &outcome,
+    const WriteResult &written,
+    const std::string &outputName,
+    const std::string &safeName,
+    OutputNameSet &usedNames)
+{
+    outcome.writeStatus = written.status;
+    outcome.bytes = written.bytes;
+    outcome.sha256 = written.sha256;
+    outcome.storedInClear = written.storedInClear;
+    outcome.kind = outcomeKind(written, outputName != safeName);
+    const std::string finalName = FileNameOfPath(outcome.outputPath);
+    if (finalName != m_prefix + outputName && finalName.compare(0, m_prefix.size(), m_prefix) == 0)
+        usedNames.reserve(finalName.substr(m_prefix.size()));
+    switch (outcome.kind) {
+    case AttachmentOutcome::Kind::Written:
+    case AttachmentOutcome::Kind::Unchanged:
+        break;
+    case AttachmentOutcome::Kind::Renamed:
+        outcome.reason = written.placement == Placement::Alternative ? "written as " + finalName
+                + " because " + m_prefix + outputName + " already existed with other content"
+                                                                     : "written as " + finalName
+                + " because another attachment of this document is named " + safeName;
+        break;
+    case AttachmentOutcome::Kind::Overwritten:
+        outcome.reason = "replaced " + finalName + ", which held other content";
+        break;
+    default:
+        if (outcome.kind != AttachmentOutcome::Kind::ChecksumMismatch)
+            outcome.bytes = 0;
+        outcome.reason = written.reason;
+        break;
+    }
+}
+
 } // namespace
 
-DocumentResult extractDocumentAttachments(PdfLibrary &library,
-    const std::string &documentPath,
+DocumentResult extractDocumentAttachments(const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
     const ExtractionOptions &options,
-    const std::string &flatPrefix)
+    const std::string &flatPrefix,
+    SizeBudget *budget)
 {
     DocumentResult result;
     result.documentPath = documentPath;
@@ -472,136 +613,31 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
 
     observer.attachmentLabel(attachmentLabelText(0, 0));
     observer.waitNotice(true);
-    std::string usedPassword;
-    int status = library.OpenDocument(documentPath, usedPassword);
-    if (status == static_cast<int>(OpenStatus::NeedsPassword) && !options.password.empty()) {
-        usedPassword = options.password;
-        status = library.OpenDocument(documentPath, usedPassword);
-    }
-    result.openStatus = status;
-    if (status != static_cast<int>(OpenStatus::Opened)) {
-        result.openReason = library.lastError();
+    std::optional<Document> document = openDocument(documentPath, options, result);
+    if (!document) {
         observer.waitNotice(false);
         return result;
     }
-    result.count = library.AttachmentCount() + (options.unlisted ? library.unlistedCount() : 0);
-    result.invoice = library.invoiceInfo();
-    std::vector<int> indices; // the attachments to write, in this order
-    if (options.invoicesOnly) {
-        const std::string notWritten = !result.invoice.declared ? std::string()
-            : result.invoice.fileName.empty()
-            ? "the invoice that its XMP metadata declares has no file name"
-            : !result.invoice.present ? "the invoice " + result.invoice.fileName
-                + " that its XMP metadata declares is not among its attachments"
-                                      : std::string();
-        if (!result.invoice.declared || !notWritten.empty()) {
-            result.noInvoice = !result.invoice.declared;
-            if (result.noInvoice)
-                result.notes.push_back("no invoice: its XMP metadata declares none");
-            result.invoiceMissing = notWritten;
-            observer.waitNotice(false);
-            keepWarnings(library, result);
-            return result;
-        }
-        indices.push_back(result.invoice.index);
-    } else {
-        for (int index = 1; index <= result.count; ++index)
-            indices.push_back(index);
-    }
-    const bool flat = !flatPrefix.empty();
-    FolderHandle documentFolderHandle;
-    bool documentFolderIsNew = false;
-    if (!flat) {
-        DocumentFolderChoice folder
-            = openDocumentFolder(result.documentFolder, options.outputFolder);
-        if (folder.folder.empty()) {
-            result.folderFailure = std::move(folder.failure);
-            observer.waitNotice(false);
-            keepWarnings(library, result);
-            return result;
-        }
-        result.documentFolder = std::move(folder.folder);
-        // Temporary files a killed run left here (mostly where the file system has no anonymous
-        // ones); a folder just made holds none. The output folder of the flat layout is cleaned
-        // once per run, by the caller.
-        if (!folder.created)
-            sweepFolder(folder.handle, result.documentFolder);
-        documentFolderHandle = std::move(folder.handle);
-        documentFolderIsNew = folder.created;
-        if (!folder.note.empty())
-            result.notes.push_back(std::move(folder.note));
-    } else if (options.outputFolder != nullptr && options.outputFolder->handle.fd() >= 0
-        && options.outputFolder->path == result.documentFolder) {
-        documentFolderHandle = options.outputFolder->handle.duplicate();
-    } else {
-        documentFolderHandle = FolderHandle::open(result.documentFolder);
-    }
-    result.folderExists = true;
+    const std::vector<const Attachment *> chosen = chooseAttachments(*document, options, result);
+    std::optional<OutputFolders> folders;
+    if (!options.invoicesOnly || !chosen.empty())
+        folders = openFolders(options, !flatPrefix.empty(), result);
     observer.waitNotice(false);
-    const int count = static_cast<int>(indices.size());
-
-    WriteProgressScope progressScope(library, observer);
-    OutputFolders folders(result.documentFolder,
-        std::move(documentFolderHandle),
-        documentFolderIsNew,
-        options.foldCase);
-    std::uint64_t documentBytes = 0; // of the attachments on disk, unchanged ones included
-    // -> index in attachments, index of its folder
-    std::unordered_map<std::uint64_t, std::pair<std::size_t, std::size_t>> firstWithData;
-    bool foldersFlattened = false;
+    if (!folders) {
+        keepWarnings(*document, result);
+        return result;
+    }
+    SizeBudget own(options.maxDocumentSize);
+    SizeBudget &shared = budget != nullptr ? *budget : own;
+    AttachmentWriterJob job(*document, *folders, options, flatPrefix, shared, observer, result);
+    const int count = static_cast<int>(chosen.size());
     for (int position = 1; position <= count; ++position) {
-        const int index = indices[static_cast<std::size_t>(position - 1)];
         if (!observer.yieldPoint()) {
             result.stopped = true;
             break;
         }
-        if (!keepCurrent(library, documentPath, usedPassword)) {
-            result.stopped = true;
-            result.openReason = "could not be opened again: " + library.lastError();
-            break;
-        }
-        // Several names for one embedded stream: its data is decoded once, the others get
-        // copies of the file (or its failure).
-        const std::uint64_t dataIdentity = library.dataIdentity(index);
-        const auto first
-            = dataIdentity == 0 ? firstWithData.end() : firstWithData.find(dataIdentity);
-        const AttachmentOutcome *sameData = nullptr;
-        std::size_t sourceFolder = 0;
-        if (first != firstWithData.end()) {
-            const AttachmentOutcome &earlier = result.attachments[first->second.first];
-            if ((outcomeSucceeded(earlier.kind) && earlier.kind != AttachmentOutcome::Kind::Skipped)
-                || earlier.writeStatus == static_cast<int>(WriteStatus::DecodeFailed)) {
-                sameData = &earlier;
-                sourceFolder = first->second.second;
-            }
-        }
-        const std::vector<std::string> &folderPath = library.attachmentInfo(index).folderPath;
-        if (flat && !folderPath.empty() && !foldersFlattened) {
-            foldersFlattened = true;
-            result.notes.push_back("the flat layout keeps no portfolio folders: their files are "
-                                   "named like the others");
-        }
-        const std::size_t targetFolder
-            = folders.folderFor(flat ? std::vector<std::string>() : folderPath, result.notes);
-        OutputFolders::Folder &target = folders[targetFolder];
-        const int targetFd = folders.fd(targetFolder, sourceFolder);
-        AttachmentOutcome outcome = writeOne(library,
-            index,
-            target.path,
-            targetFd,
-            target.isNew,
-            flatPrefix,
-            target.names,
-            options,
-            documentBytes,
-            sameData,
-            sameData != nullptr ? folders.fd(sourceFolder, targetFolder) : -1);
-        if (sameData == nullptr) {
-            documentBytes += outcome.bytes;
-            if (dataIdentity != 0)
-                firstWithData[dataIdentity] = { result.attachments.size(), targetFolder };
-        }
-        result.attachments.push_back(std::move(outcome));
+        result.attachments.push_back(
+            job.writeNext(*chosen[static_cast<std::size_t>(position - 1)]));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
         observer.attachmentLabel(attachmentLabelText(position, count));
@@ -610,9 +646,8 @@ DocumentResult extractDocumentAttachments(PdfLibrary &library,
             break;
         }
     }
-    // A document made current again after a yield point has its own warnings: only this one's.
-    if (library.currentPath() == documentPath)
-        keepWarnings(library, result);
+    result.budgetSpent = shared.used();
+    keepWarnings(*document, result);
     return result;
 }
 

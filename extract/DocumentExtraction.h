@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extract/output/OutputFolder.h"
+#include "extract/pdf/AttachmentWriter.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "util/SafeFileName.h"
 
@@ -26,12 +27,12 @@ struct AttachmentOutcome {
     int index = 0; // 1-based
     std::string storedName; // the name the document gives, UTF-8
     std::string outputPath; // where the data is (or was to be written)
-    int writeStatus = 0; // a WriteStatus as int
+    WriteStatus writeStatus = WriteStatus::DecodeFailed; // of the write, or why none was tried
     // Why it failed, in plain words; for Renamed, Overwritten and Skipped what happened and why.
     std::string reason;
     std::uint64_t bytes = 0; // bytes of the data now in outputPath (written or unchanged)
     std::string sha256; // of those bytes, when the run asked for it
-    AttachmentInfo info; // what the document declares about it
+    Attachment info; // what the document declares about it
     // Declared encrypted (/EFF) but stored in the clear, so written as stored (see WriteResult).
     bool storedInClear = false;
 };
@@ -46,18 +47,19 @@ struct ExtractionOptions {
     // Attachment names that differ only in case clash (the output folder's file system ignores
     // case; see folderIgnoresCase).
     bool foldCase = OutputNameSet::caseInsensitiveByDefault;
-    // Decoded data past these stops the attachment (see PdfLibrary::setSizeLimits).
-    std::uint64_t maxAttachmentSize = PdfLibrary::defaultMaxAttachmentSize;
-    std::uint64_t maxExpansionRatio = PdfLibrary::defaultMaxExpansionRatio;
-    // A document's attachments together may reach this many bytes (0: no bound); the
-    // attachment that would pass it stops, and those after it fail without being written, so
-    // that one document cannot fill the disk with many attachments each below the bound above.
+    // Decoded data past these stops the attachment (see SizeLimits).
+    std::uint64_t maxAttachmentSize = SizeLimits::defaultMaxAttachmentSize;
+    std::uint64_t maxExpansionRatio = SizeLimits::defaultMaxExpansionRatio;
+    // A listed document's attachments, with those of every document nested in it, together may
+    // reach this many bytes (0: no bound; see SizeBudget); the attachment that would pass it
+    // stops, and those after it fail without being written, so that one document cannot fill
+    // the disk with many attachments each below the bound above.
     static constexpr std::uint64_t defaultMaxDocumentSize = std::uint64_t { 16 } << 30;
     std::uint64_t maxDocumentSize = defaultMaxDocumentSize;
-    // Also write the embedded files that nothing lists (PdfLibrary::unlistedCount), after the
+    // Also write the embedded files that nothing lists (Document::unlisted), after the
     // listed ones; `count` then includes them.
     bool unlisted = false;
-    // Write only the invoice attachment that the document declares (PdfLibrary::invoiceInfo),
+    // Write only the invoice attachment that the document declares (Document::invoice),
     // listed or not. A document that declares none gets no folder and has not failed (see
     // DocumentResult::noInvoice); one whose declared file is not an attachment fails.
     bool invoicesOnly = false;
@@ -108,9 +110,11 @@ struct DocumentResult {
     std::string openReason;
     std::string folderFailure; // why the folder could not be created; nothing was written then
     int count = 0;
-    // Not every attachment was done: the observer asked to stop, or the document could not be
-    // made current again after a yield point (then openReason says so).
+    // Not every attachment was done: the observer asked to stop.
     bool stopped = false;
+    // Bytes counted against the size budget by this document and those written before it with
+    // the same budget (see ExtractionOptions::maxDocumentSize).
+    std::uint64_t budgetSpent = 0;
     bool processed = false; // extraction was tried (a run may end before it reaches a document)
     // What qpdf warned about while the document was read and written (repairs, data it had to
     // recover), at most maxWarnings of them; warningCount counts them all.
@@ -143,34 +147,34 @@ bool documentSucceeded(const DocumentResult &result);
 // Why the document failed as a whole, in plain words; empty when it did not.
 std::string documentFailure(const DocumentResult &result);
 
-// Opens `documentPath` in `library` (empty password, then options.password if that is not empty
-// and the document needs one); once it is open, creates `documentFolder` (a separator is added
-// when missing; an existing folder is reused) and writes every embedded file into it under its
-// safe, de-duplicated name, treating files already there as options.existing says. The files of
-// a portfolio folder (AttachmentInfo::folderPath) go into the matching sub-folders, each level
-// named like an attachment (see safeOutputFolderName), made or reused as the document folder is,
-// a link or a file in the way giving a numbered sub-folder and a note (sibling folders of one
-// name share one); a folder that cannot be made, or whose path would be too long, leaves its
-// files at the top, with a note. A symbolic
-// link or a file at the folder's name is never followed nor replaced: the document then goes
-// into the next free numbered folder (see openDocumentFolder), which documentFolder and notes
-// report. A document that does not open gets no folder. Reports through `observer`, in this order:
-// label "... 0 (of 0)", waitNotice(true), then either waitNotice(false) and return (not opened), or
-// waitNotice(false) and per attachment: yieldPoint, attachmentDone, yieldPoint, label "... i (of
-// n)". A false yieldPoint before a write stops before it; after a write, it stops once the label
-// is set. When a handler run from a yield point has made another document current in `library`,
-// the document is opened again before the next attachment (if that fails, the extraction stops
-// with the reason in openReason).
+// Opens `documentPath` (empty password, then options.password if that is not empty and the
+// document needs one); once it is open, creates `documentFolder` (a separator is added when
+// missing; an existing folder is reused) and writes every embedded file into it under its safe,
+// de-duplicated name, treating files already there as options.existing says. The files of a
+// portfolio folder (Attachment::folderPath) go into the matching sub-folders, each level named
+// like an attachment (see safeOutputFolderName), made or reused as the document folder is, a
+// link or a file in the way giving a numbered sub-folder and a note (sibling folders of one name
+// share one); a folder that cannot be made, or whose path would be too long, leaves its files at
+// the top, with a note. A symbolic link or a file at the folder's name is never followed nor
+// replaced: the document then goes into the next free numbered folder (see openDocumentFolder),
+// which documentFolder and notes report. A document that does not open gets no folder. Reports
+// through `observer`, in this order: label "... 0 (of 0)", waitNotice(true), then either
+// waitNotice(false) and return (not opened), or waitNotice(false) and per attachment:
+// yieldPoint, attachmentDone, yieldPoint, label "... i (of n)". A false yieldPoint before a
+// write stops before it; after a write, it stops once the label is set. The document is this
+// call's own: handlers run from a yield point cannot disturb it.
 // With a `flatPrefix` (see assignFlatPrefixes) the layout is flat: `documentFolder` is the
 // output folder itself, which is neither made nor replaced, the files are named `flatPrefix`
 // followed by their safe, de-duplicated names (cut to keep the whole within 200 bytes), and
 // portfolio folders are not made (their files are named like the others, with a note).
-DocumentResult extractDocumentAttachments(PdfLibrary &library,
-    const std::string &documentPath,
+// `budget`: the size budget shared with the documents written before (see
+// extractNestedDocuments); null: one of options.maxDocumentSize for this document alone.
+DocumentResult extractDocumentAttachments(const std::string &documentPath,
     const std::string &documentFolder,
     ExtractionObserver &observer,
     const ExtractionOptions &options = {},
-    const std::string &flatPrefix = {});
+    const std::string &flatPrefix = {},
+    SizeBudget *budget = nullptr);
 
 // Where the attachment's data is (or was to be written), relative to the document folder:
 // "a.txt", or "folder/a.txt" for a file of a portfolio folder.

@@ -12,7 +12,7 @@ namespace quenlith {
 
 namespace {
 
-// As PdfLibrary decides before it lets qpdf at a file: a PDF header in the first 1024 bytes.
+// As Document::open decides before it lets qpdf at a file: a PDF header in the first 1024 bytes.
 bool startsLikePdf(const std::string &path)
 {
     std::ifstream file(pathFromUtf8(path), std::ios::binary);
@@ -43,6 +43,7 @@ public:
         : m_observer(observer)
         , m_options(options)
         , m_limits(limits)
+        , m_budget(options.maxDocumentSize)
     {
         m_options.sha256 = true;
     }
@@ -77,8 +78,12 @@ public:
             else {
                 if (!digest.empty())
                     m_seen.emplace(digest, outcome.outputPath);
-                nested = extractDocumentAttachments(
-                    m_library, nested.documentPath, nested.documentFolder, m_observer, m_options);
+                nested = extractDocumentAttachments(nested.documentPath,
+                    nested.documentFolder,
+                    m_observer,
+                    m_options,
+                    {},
+                    &m_budget);
                 m_stopped = nested.stopped;
             }
             nested.nestedIn = parentPath;
@@ -92,6 +97,8 @@ public:
 
     void seeDocument(const DocumentResult &document)
     {
+        // The listed document's bytes count in the budget that its nested documents share.
+        m_budget.spend(document.budgetSpent);
         // A document that holds itself: only worth hashing when an attachment has its size.
         std::error_code error;
         const auto size = std::filesystem::file_size(pathFromUtf8(document.documentPath), error);
@@ -114,7 +121,7 @@ private:
     ExtractionObserver &m_observer;
     ExtractionOptions m_options;
     NestedLimits m_limits;
-    PdfLibrary m_library; // the caller's keeps its current document
+    SizeBudget m_budget; // of the listed document, shared by every document nested in it
     std::map<std::string, std::string> m_seen; // SHA-256 -> the first file with those bytes
     std::vector<DocumentResult> m_found;
     bool m_stopped = false;

@@ -14,7 +14,8 @@ struct NestedLimits {
 
 // For each attachment of `parent` that is on disk and is itself a PDF document, extracts its
 // attachments into "<attachment file>.attachments/" beside it, and theirs in turn, depth first,
-// with `options` (the SHA-256 of every file is recorded, to know bytes met before). Returns
+// with `options` (the SHA-256 of every file is recorded, to know bytes met before). They all
+// share what is left of the size budget of `parent` (options.maxDocumentSize). Returns
 // those documents in that order, each with nestedIn naming the document it is attached to. A
 // document whose bytes were met before in this tree (a loop), or that lies past the limits, is
 // returned unsearched with a note saying why. Stops when `observer` asks to.

@@ -23,7 +23,7 @@ PlaceOutcome placeFile(PartFile &file,
     const std::filesystem::path &target,
     bool targetExisted,
     const WriteRequest &request,
-    WriteResult &result)
+    PlacedFile &result)
 {
     const auto placedAt = [&](const std::filesystem::path &path, Placement placement) {
         result.path = utf8FromPath(path);
@@ -192,28 +192,71 @@ bool linkTo(const std::filesystem::path &source,
 
 } // namespace
 
-WriteResult placeCopy(
-    const std::string &source, int sourceFolderFd, const WriteRequest &request, std::string &error)
+PlacedFile failedPlacement(PlacedFile::Failure failure, std::string reason)
 {
-    WriteResult result;
-    const auto fail = [&](WriteStatus status, std::string reason) {
-        error = std::move(reason);
-        result = WriteResult {};
-        result.status = static_cast<int>(status);
+    PlacedFile result;
+    result.failure = failure;
+    result.reason = std::move(reason);
+    return result;
+}
+
+PlacedFile failedCreation(const PartFile &file)
+{
+    return failedPlacement(file.errorNumber() == ENOSPC ? PlacedFile::Failure::DiskFull
+                                                        : PlacedFile::Failure::CannotCreate,
+        "cannot create the file: " + file.errorText());
+}
+
+PlacedFile failedWrite(const PartFile &file, const std::string &otherwise)
+{
+    const int error = file.errorNumber();
+    if (error == ENOSPC
+#ifdef EDQUOT
+        || error == EDQUOT
+#endif
+    )
+        return failedPlacement(PlacedFile::Failure::DiskFull, "disk full");
+    return failedPlacement(PlacedFile::Failure::CannotCreate,
+        "cannot write the file: "
+            + (error != 0 || otherwise.empty() ? file.errorText() : otherwise));
+}
+
+PlacedFile placeFinishedFile(PartFile &file,
+    const std::filesystem::path &target,
+    bool targetExisted,
+    const WriteRequest &request,
+    PlacedFile result)
+{
+    switch (placeFile(file, target, targetExisted, request, result)) {
+    case PlaceOutcome::Placed:
         return result;
-    };
+    case PlaceOutcome::Skipped:
+        return failedPlacement(PlacedFile::Failure::Skipped,
+            "skipped: " + utf8FromPath(target.filename()) + " already exists");
+    case PlaceOutcome::NoFreeName:
+        return failedPlacement(PlacedFile::Failure::CannotCreate,
+            "cannot create the file: no free name beside " + utf8FromPath(target.filename()));
+    case PlaceOutcome::Failed:
+        break;
+    }
+    return failedWrite(file, {});
+}
+
+PlacedFile placeCopy(const std::string &source, int sourceFolderFd, const WriteRequest &request)
+{
     const std::filesystem::path from = pathFromUtf8(source);
     const std::filesystem::path target = pathFromUtf8(request.path);
     const bool targetExists
         = !request.folderIsNew && PartFile::targetExists(target, request.folderFd);
     if (targetExists && request.existing == ExistingFiles::Skip)
-        return fail(WriteStatus::Skipped,
+        return failedPlacement(PlacedFile::Failure::Skipped,
             "skipped: " + utf8FromPath(target.filename()) + " already exists");
     Source in;
     if (!in.open(from, sourceFolderFd))
-        return fail(WriteStatus::CannotCreate, "cannot write the file: cannot read " + source);
+        return failedPlacement(
+            PlacedFile::Failure::CannotCreate, "cannot write the file: cannot read " + source);
+    PlacedFile result;
     result.bytes = in.size;
-    result.status = static_cast<int>(WriteStatus::Written);
     if (targetExists && in.isFileAt(target, request.folderFd)) {
         result.path = request.path; // a link from an earlier run
         result.placement = Placement::Unchanged;
@@ -232,9 +275,7 @@ WriteResult placeCopy(
     }
     PartFile file;
     if (!file.create(target, compare, request.folderFd))
-        return fail(
-            file.errorNumber() == ENOSPC ? WriteStatus::DiskFull : WriteStatus::CannotCreate,
-            "cannot create the file: " + file.errorText());
+        return failedCreation(file);
     static constexpr std::size_t chunk = 256 * 1024;
     std::unique_ptr<char[]> buffer(new char[chunk]);
     std::uint64_t copied = 0;
@@ -247,29 +288,11 @@ WriteResult placeCopy(
     const bool readWhole = n == 0 && copied == in.size;
     file.setModificationTime(in.seconds, in.nanoseconds);
     if (file.errorNumber() != 0 || !readWhole || !file.close()) {
-        const int code = file.errorNumber();
+        PlacedFile failed = failedWrite(file, "cannot read " + source + " whole");
         file.discard();
-        if (code == ENOSPC)
-            return fail(WriteStatus::DiskFull, "disk full");
-        return fail(WriteStatus::CannotCreate,
-            "cannot write the file: "
-                + (code != 0 ? file.errorText() : "cannot read " + source + " whole"));
+        return failed;
     }
-    switch (placeFile(file, target, compare, request, result)) {
-    case PlaceOutcome::Placed:
-        break;
-    case PlaceOutcome::Skipped:
-        return fail(WriteStatus::Skipped,
-            "skipped: " + utf8FromPath(target.filename()) + " already exists");
-    case PlaceOutcome::NoFreeName:
-        return fail(WriteStatus::CannotCreate,
-            "cannot create the file: no free name beside " + utf8FromPath(target.filename()));
-    case PlaceOutcome::Failed:
-        return file.errorNumber() == ENOSPC
-            ? fail(WriteStatus::DiskFull, "disk full")
-            : fail(WriteStatus::CannotCreate, "cannot write the file: " + file.errorText());
-    }
-    return result;
+    return placeFinishedFile(file, target, compare, request, std::move(result));
 }
 
 } // namespace quenlith

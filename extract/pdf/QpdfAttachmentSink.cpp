@@ -1,5 +1,7 @@
 #include "extract/pdf/QpdfAttachmentSink.h"
 
+#include "extract/pdf/BlockGathering.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -222,17 +224,17 @@ void QpdfAttachmentSink::writeToFile(const unsigned char *data, std::size_t size
 
 void QpdfAttachmentSink::gather(const unsigned char *data, std::size_t size)
 {
-    while (size > 0) {
-        if (m_block == nullptr)
-            m_block = m_hasher->takeFree();
-        const std::size_t n = std::min(size, blockSize - m_blockUsed);
-        std::memcpy(m_block + m_blockUsed, data, n);
-        m_blockUsed += n;
-        data += n;
-        size -= n;
-        if (m_blockUsed == blockSize)
-            passBlock();
-    }
+    gatherIntoBlocks(
+        data,
+        size,
+        blockSize,
+        m_blockUsed,
+        [this] {
+            if (m_block == nullptr)
+                m_block = m_hasher->takeFree();
+            return m_block;
+        },
+        [this] { passBlock(); });
 }
 
 void QpdfAttachmentSink::passBlock()

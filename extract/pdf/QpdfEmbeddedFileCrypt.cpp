@@ -1,5 +1,7 @@
 #include "extract/pdf/QpdfEmbeddedFileCrypt.h"
 
+#include "extract/pdf/BlockGathering.h"
+
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -50,15 +52,8 @@ public:
             }
             return;
         }
-        while (len > 0) {
-            const std::size_t n = std::min(len, blockSize - m_used);
-            std::memcpy(m_block + m_used, data, n);
-            m_used += n;
-            data += n;
-            len -= n;
-            if (m_used == blockSize)
-                takeBlock();
-        }
+        gatherIntoBlocks(
+            data, len, blockSize, m_used, [this] { return m_block; }, [this] { takeBlock(); });
     }
 
     void finish() override

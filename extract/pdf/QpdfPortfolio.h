@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/pdf/Attachment.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,7 +22,7 @@ class PortfolioFolders {
 public:
     // Folders below this many levels under the root, and past this many folders in all, are
     // left out; real portfolios nest a few levels and hold a few hundred folders.
-    static constexpr int maxDepth = 32;
+    static constexpr int maxDepth = maxPortfolioFolderDepth;
     static constexpr std::size_t maxFolders = 100000;
 
     using Warn = std::function<void(std::string)>;

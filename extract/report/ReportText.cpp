@@ -5,33 +5,8 @@
 
 #include <climits>
 #include <cstdio>
-#include <ctime>
 
 namespace quenlith {
-
-std::string isoDate(std::int64_t secondsUtc)
-{
-    // 0001-01-01 and 9999-12-31T23:59:59 in seconds since 1970.
-    constexpr std::int64_t earliest = -62135596800;
-    constexpr std::int64_t latest = 253402300799;
-    if (secondsUtc < earliest || secondsUtc > latest)
-        return {};
-    const auto moment = static_cast<std::time_t>(secondsUtc);
-    std::tm parts {};
-    if (gmtime_r(&moment, &parts) == nullptr)
-        return {};
-    char text[80]; // room for any int the compiler might imagine
-    std::snprintf(text,
-        sizeof text,
-        "%04d-%02d-%02dT%02d:%02d:%02dZ",
-        parts.tm_year + 1900,
-        parts.tm_mon + 1,
-        parts.tm_mday,
-        parts.tm_hour,
-        parts.tm_min,
-        parts.tm_sec);
-    return text;
-}
 
 std::string openStatusWord(int openStatus)
 {
@@ -79,7 +54,7 @@ std::string countOf(std::size_t count, const std::string &singular, const std::s
 }
 
 void writeAttachmentFields(
-    JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info)
+    JsonWriter &json, int index, const std::string &name, const Attachment &info)
 {
     json.field("index", index);
     json.field("name", name);
@@ -97,7 +72,7 @@ void writeAttachmentFields(
         json.number(info.page);
     else
         json.null();
-    json.field("origin", info.origin);
+    json.field("origin", originWord(info.origin));
     json.fieldOrNull("folder", info.folder);
     json.fieldOrNull("afOwner", info.afOwner);
     json.fieldOrNull("afRelationship", info.afRelationship);

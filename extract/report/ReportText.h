@@ -13,10 +13,6 @@ class JsonWriter;
 
 // Words and formats shared by the text, JSON and CSV reports of list and extract.
 
-// Seconds since 1970 UTC as ISO 8601, "2024-05-01T10:00:00Z"; the empty text for INT64_MIN
-// (no date) or a moment outside the years 0001 to 9999.
-std::string isoDate(std::int64_t secondsUtc);
-
 // The JSON status word of an OpenStatus: "opened", "file-unreadable", "needs-password",
 // "damaged", "not-pdf"; "failed" for a value this program does not know.
 std::string openStatusWord(int openStatus);
@@ -29,7 +25,7 @@ std::string outcomeWord(AttachmentOutcome::Kind kind);
 // index, name, key, description, mimeType, size, modified, page, origin, folder, afOwner,
 // afRelationship, created (null where the document is silent).
 void writeAttachmentFields(
-    JsonWriter &json, int index, const std::string &name, const AttachmentInfo &info);
+    JsonWriter &json, int index, const std::string &name, const Attachment &info);
 
 // The "invoice" member: null when the document declares no invoice, else { standard, version,
 // profile, documentType, attachmentName, present, attachmentIndex } (null where the metadata is

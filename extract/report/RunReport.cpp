@@ -37,7 +37,7 @@ void writeAttachmentJson(JsonWriter &json, const AttachmentOutcome &outcome)
     if (outcome.kind == AttachmentOutcome::Kind::Skipped)
         json.null();
     else if (outcomeSucceeded(outcome.kind))
-        json.string(outcome.info.hasDeclaredChecksum ? "verified" : "none");
+        json.string(!outcome.info.declaredChecksum.empty() ? "verified" : "none");
     else if (outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch)
         json.string("mismatch");
     else

@@ -99,8 +99,7 @@ protected:
     DocumentResult extract(const std::vector<fixtures::Attachment> &attachments)
     {
         fixtures::writePdf(m_scratch.file("in.pdf"), attachments);
-        return extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, m_observer);
+        return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, m_observer);
     }
     Files written() const
     {
@@ -109,19 +108,12 @@ protected:
 
     fixtures::ScratchFolder m_scratch { "quenlith-extraction" };
     const std::string m_folder = m_scratch.file("doc") + preferredSeparator();
-    PdfLibrary m_library;
     RecordingObserver m_observer;
 };
 
-// A name met before is numbered. The window's add commands share the library: another document
-// opened at a yield point must not redirect the writes.
+// A name met before is numbered.
 TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
 {
-    fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "wrong document", 0 } });
-    m_observer.onYield = [this] {
-        return m_library.OpenDocument(m_scratch.file("other.pdf"), "")
-            == static_cast<int>(OpenStatus::Opened);
-    };
     const auto result = extract({ { "a.txt", "alpha", 0 },
         { "dir\\sub/b.xml", "<b/>", 0 },
         { "x/a.txt", "second", 0 },
@@ -142,28 +134,6 @@ TEST_F(DocumentExtractionTest, WritesEachAttachmentAndReportsInOrder)
             { "c.bin", std::string("\0\1\2", 3) } }));
 }
 
-// A document that cannot be opened again after another one was made current at a yield point
-// fails with the reason: its attachments after that point are not written, and it is not
-// reported as done.
-TEST_F(DocumentExtractionTest, ADocumentLostAtAYieldPointFails)
-{
-    fixtures::writePdf(m_scratch.file("other.pdf"), { { "other.txt", "other", 0 } });
-    int yields = 0;
-    m_observer.onYield = [&] {
-        if (++yields == 2) { // after the first attachment
-            std::ofstream(m_scratch.file("in.pdf"), std::ios::trunc) << "gone";
-            m_library.OpenDocument(m_scratch.file("other.pdf"), "");
-        }
-        return true;
-    };
-    const auto result = extract({ { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
-    EXPECT_TRUE(result.stopped);
-    EXPECT_FALSE(result.openReason.empty());
-    EXPECT_EQ(documentFailure(result), result.openReason);
-    EXPECT_FALSE(documentSucceeded(result));
-    EXPECT_EQ(written(), (Files { { "a.txt", "alpha" } }));
-}
-
 // A document that does not open gets no folder; one that opens gets it, even when empty.
 TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
 {
@@ -172,8 +142,7 @@ TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
     for (const std::string name : { "junk.pdf", "missing.pdf", "empty.pdf" }) {
         RecordingObserver observer;
         const std::string folder = m_scratch.file("out-" + name) + preferredSeparator();
-        const auto result
-            = extractDocumentAttachments(m_library, m_scratch.file(name), folder, observer);
+        const auto result = extractDocumentAttachments(m_scratch.file(name), folder, observer);
         const bool opens = name == "empty.pdf";
         EXPECT_EQ(result.openStatus == static_cast<int>(OpenStatus::Opened), opens) << name;
         EXPECT_EQ(result.openReason.empty(), opens) << name;
@@ -196,8 +165,8 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
         options.existing = existing;
         options.sha256 = true;
         RecordingObserver observer;
-        const auto result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         std::string kinds;
         for (const auto &outcome : result.attachments) {
             kinds += outcomeWord(outcome.kind) + " " + FileNameOfPath(outcome.outputPath) + "; ";
@@ -249,8 +218,8 @@ TEST_F(DocumentExtractionTest, NamesThatDifferInCaseOnlyClashWhereCaseIsIgnored)
         ExtractionOptions options;
         options.foldCase = foldCase;
         RecordingObserver observer;
-        const auto result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         ASSERT_EQ(result.attachments.size(), 2u);
         EXPECT_EQ(
             FileNameOfPath(result.attachments[1].outputPath), foldCase ? "a (2).xml" : "a.xml");
@@ -298,12 +267,11 @@ TEST_F(DocumentExtractionTest, AFileThatAppearsAtTheTargetMeanwhileIsComparedFir
             request.path = target.string();
             request.existing = ExistingFiles::Keep;
             request.folderIsNew = true; // the target is not looked for before the write
-            WriteResult result;
-            std::string error;
+            PlacedFile result;
             PartFile file;
             if (copy) {
                 std::ofstream(target) << theirs;
-                result = placeCopy(m_scratch.file("source.txt"), -1, request, error);
+                result = placeCopy(m_scratch.file("source.txt"), -1, request);
             } else {
                 ASSERT_TRUE(file.create(target));
                 ASSERT_TRUE(file.write("same", 4));
@@ -313,7 +281,7 @@ TEST_F(DocumentExtractionTest, AFileThatAppearsAtTheTargetMeanwhileIsComparedFir
             }
             const bool equal = theirs == "same";
             EXPECT_EQ(result.placement, equal ? Placement::Unchanged : Placement::Alternative)
-                << copy << theirs << error;
+                << copy << theirs << result.reason;
             Files expected { { "a.txt", theirs } };
             if (!equal)
                 expected["a (2).txt"] = "same";
@@ -336,8 +304,7 @@ TEST_F(DocumentExtractionTest, ANonFileAtTheTargetIsLeftAlone)
         fixtures::writePdf(
             m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
         RecordingObserver observer;
-        extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     }
     std::ifstream outside(m_scratch.file("outside.txt"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), {}), "outside");
@@ -391,7 +358,7 @@ TEST_F(DocumentExtractionTest, ALinkOrFileAtTheFolderNameGivesANumberedFolder)
         for (const char *kind : { "written", "unchanged" }) {
             RecordingObserver observer;
             const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), (out / "x").string() + "/", observer);
+                m_scratch.file("in.pdf"), (out / "x").string() + "/", observer);
             EXPECT_TRUE(documentSucceeded(result)) << row.what << documentFailure(result);
             EXPECT_EQ(result.documentFolder, (out / expected).string() + "/") << row.what;
             EXPECT_EQ(result.notes, std::vector<std::string> { row.note }) << row.what;
@@ -431,8 +398,8 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
         std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
-            const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            const DocumentResult result
+                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
                 if (outcome.kind == AttachmentOutcome::Kind::Failed) {
@@ -456,9 +423,9 @@ TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     RecordingObserver observer;
     const DocumentResult result
-        = extractDocumentAttachments(m_library, m_scratch.file("in.pdf"), m_folder, observer);
+        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer);
     ASSERT_EQ(result.attachments.size(), 2u);
-    EXPECT_EQ(result.attachments[0].writeStatus, static_cast<int>(WriteStatus::DiskFull));
+    EXPECT_EQ(result.attachments[0].writeStatus, WriteStatus::DiskFull);
     EXPECT_EQ(
         result.attachments[0].reason.rfind("disk full: 1152921504606846976 bytes needed, ", 0), 0u)
         << result.attachments[0].reason;
@@ -501,8 +468,8 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
         std::string outcomes;
         for (int run = 0; run < 2; ++run) {
             RecordingObserver observer;
-            const DocumentResult result = extractDocumentAttachments(
-                m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+            const DocumentResult result
+                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
             EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
@@ -531,8 +498,8 @@ TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
     ExtractionOptions options;
     options.maxAttachmentSize = 1024;
     RecordingObserver observer;
-    const DocumentResult result = extractDocumentAttachments(
-        m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+    const DocumentResult result
+        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     ASSERT_EQ(result.attachments.size(), 1000u);
     for (const AttachmentOutcome &outcome : result.attachments) {
         EXPECT_EQ(outcome.kind, AttachmentOutcome::Kind::Failed);
@@ -638,8 +605,8 @@ TEST_F(DocumentExtractionTest, AFolderSwappedForALinkIsNotFollowed)
         };
         ExtractionOptions options;
         options.existing = existing;
-        const DocumentResult result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        const DocumentResult result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
         EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
         EXPECT_EQ(filesBelow(outside), (Files { { "a.txt", "bait" } }));
         const std::string c = existing == ExistingFiles::Keep ? "old" : "new";
@@ -670,8 +637,7 @@ TEST_F(DocumentExtractionTest, AnOutputFolderSwappedForALinkIsNotFollowed)
         fs::create_directory_symlink(outside, out);
         ExtractionOptions options;
         options.outputFolder = &opened;
-        const DocumentResult result = extractDocumentAttachments(m_library,
-            m_scratch.file("in.pdf"),
+        const DocumentResult result = extractDocumentAttachments(m_scratch.file("in.pdf"),
             flat ? outputFolder : outputFolder + "in",
             m_observer,
             options,
@@ -734,8 +700,7 @@ protected:
         ExtractionOptions options;
         options.existing = existing;
         RecordingObserver observer;
-        return extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, options);
+        return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     }
     // "status path" of each attachment, the path relative to the document folder.
     static std::vector<std::string> outcomes(const DocumentResult &result)
@@ -763,8 +728,8 @@ TEST_F(PortfolioExtractionTest, TheFlatLayoutKeepsNoFoldersAndBoundsNames)
     for (const char *outcome : { "written", "unchanged" }) {
         SCOPED_TRACE(outcome);
         RecordingObserver observer;
-        const DocumentResult result = extractDocumentAttachments(
-            m_library, m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
+        const DocumentResult result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
         EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
         EXPECT_EQ(result.documentFolder, m_folder);
         const std::string verb = outcome;
@@ -1064,7 +1029,8 @@ TEST(DocumentFolder, FlatPrefixesEndUnmistakably)
     const std::vector<std::pair<std::string, std::string>> rows = {
         { "a__b.pdf", "a_b__" },
         { "a___.pdf", "a__" },
-        { "____.pdf", "document__" },
+        // "..pdf" and "____.pdf" share the base name: the first path in order keeps it.
+        { "____.pdf", "document (2)__" },
         { "..pdf", "document__" },
         { longName + ".pdf", std::string(80, 'n') + "__" },
         { std::string(79, 'n') + "_x.pdf", std::string(79, 'n') + "__" },
@@ -1079,14 +1045,8 @@ TEST(DocumentFolder, FlatPrefixesEndUnmistakably)
         std::map<std::string, std::string> byName;
         for (std::size_t i = 0; i < paths.size(); ++i)
             byName[FileNameOfPath(paths[i])] = prefixes[i];
-        // "..pdf" and "____.pdf" share the base name: the first path in order keeps it.
-        EXPECT_EQ(byName["..pdf"], "document__");
-        EXPECT_EQ(byName["____.pdf"], "document (2)__");
-        EXPECT_EQ(byName["a__b.pdf"], "a_b__");
-        EXPECT_EQ(byName["a_b.pdf"], "a_b (2)__");
-        EXPECT_EQ(byName["a___.pdf"], "a__");
-        EXPECT_EQ(byName[longName + ".pdf"], std::string(80, 'n') + "__");
-        EXPECT_EQ(byName[std::string(79, 'n') + "_x.pdf"], std::string(79, 'n') + "__");
+        for (const auto &[name, expected] : rows)
+            EXPECT_EQ(byName[name], expected) << name;
     } while (std::next_permutation(paths.begin(), paths.end()));
 }
 

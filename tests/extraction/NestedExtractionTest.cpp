@@ -31,15 +31,17 @@ protected:
     }
 
     // Extracts `document` into the output folder, then the documents nested in it.
-    std::vector<DocumentResult> extract(
-        const std::string &document, const NestedLimits &limits = {})
+    std::vector<DocumentResult> extract(const std::string &document,
+        const NestedLimits &limits = {},
+        std::uint64_t maxDocumentSize = ExtractionOptions::defaultMaxDocumentSize)
     {
         const std::string path = m_folder.file("top.pdf");
         std::ofstream(path, std::ios::binary) << document;
         ExtractionObserver observer;
         ExtractionOptions options;
+        options.maxDocumentSize = maxDocumentSize;
         std::vector<DocumentResult> all { extractDocumentAttachments(
-            m_library, path, m_out.file("top/"), observer, options) };
+            path, m_out.file("top/"), observer, options) };
         auto nested = extractNestedDocuments(all.front(), observer, options, limits);
         std::move(nested.begin(), nested.end(), std::back_inserter(all));
         return all;
@@ -52,7 +54,6 @@ protected:
 
     fixtures::ScratchFolder m_folder;
     fixtures::ScratchFolder m_out { "quenlith-nested" };
-    PdfLibrary m_library;
     int m_written = 0;
 };
 
@@ -127,6 +128,25 @@ TEST_F(NestedExtractionTest, StopsAtLoopsLimitsAndBrokenDocuments)
     for (const auto &result : results)
         totals.add(result);
     EXPECT_EQ(totals.documentsFailed, 0);
+}
+
+// The documents nested in a listed document share its size budget: each byte written anywhere in
+// the tree counts once, and the attachment that would pass the budget stops, said so.
+TEST_F(NestedExtractionTest, NestedDocumentsShareTheListedDocumentsBudget)
+{
+    const std::string a = pdf({ { "a.txt", std::string(600, 'a') } });
+    const std::string b = pdf({ { "b.txt", std::string(600, 'b') } });
+    const auto results
+        = extract(pdf({ { "a.pdf", a }, { "b.pdf", b } }), {}, a.size() + b.size() + 900);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(out("top/a.pdf.attachments/a.txt"), std::string(600, 'a'));
+    ASSERT_EQ(results[2].attachments.size(), 1u);
+    const AttachmentOutcome &stopped = results[2].attachments.front();
+    EXPECT_EQ(stopped.writeStatus, WriteStatus::TooLarge);
+    EXPECT_EQ(stopped.reason,
+        "stopped: the document's attachments together pass the limit of "
+            + std::to_string(a.size() + b.size() + 900) + " bytes per document");
+    EXPECT_FALSE(fs::exists(m_out.path() / "top/b.pdf.attachments/b.txt"));
 }
 
 } // namespace

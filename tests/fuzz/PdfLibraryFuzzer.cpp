@@ -1,6 +1,7 @@
 // libFuzzer target for the PDF layer: every input is opened, counted and named, and each of its
 // attachments is written into a scratch folder; anything that appears elsewhere is a fault.
-#include "extract/pdf/PdfLibrary.h"
+#include "extract/pdf/AttachmentWriter.h"
+#include "extract/pdf/Document.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <variant>
 
 namespace fs = std::filesystem;
 
@@ -52,29 +54,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
     }
 
-    quenlith::PdfLibrary pdf;
-    pdf.setWriteProgress([](std::uint64_t bytes) { return bytes < writeLimit; });
-    const int status = pdf.OpenDocument(input.string(), "");
-    const int count = pdf.AttachmentCount();
-    if (status != static_cast<int>(quenlith::OpenStatus::Opened)) {
-        if (count != 0 || pdf.lastError().empty())
-            fault("a failed open left a document or gave no reason");
+    auto opened = quenlith::Document::open(input.string(), "");
+    if (const auto *failure = std::get_if<quenlith::OpenFailure>(&opened)) {
+        if (failure->text.empty())
+            fault("a failed open gave no reason");
         return 0;
     }
-    const quenlith::InvoiceInfo invoice = pdf.invoiceInfo(); // the XMP metadata is input too
+    const quenlith::Document &pdf = std::get<quenlith::Document>(opened);
+    const quenlith::InvoiceInfo invoice = pdf.invoice(); // the XMP metadata is input too
     if (invoice.present != (invoice.index > 0) || (invoice.present && !invoice.declared))
         fault("an invoice present without its attachment, or not declared");
+    const auto progress = [](std::uint64_t bytes) { return bytes < writeLimit; };
     int files = 0;
-    const int total = count + pdf.unlistedCount(); // the unlisted ones are written too
+    const int total = static_cast<int>(pdf.attachments().size() + pdf.unlisted().size());
     for (int i = 1; i <= total; ++i) {
-        for (int tag = 1; tag <= 8; ++tag)
-            pdf.AttachmentText(i, tag);
+        const quenlith::Attachment *attachment = pdf.at(i); // the unlisted ones are written too
+        if (attachment == nullptr || attachment->position != i)
+            fault("attachment " + std::to_string(i) + " is not at its position");
         const fs::path target = out / ("attachment-" + std::to_string(i));
-        const int written = pdf.WriteAttachment(i, target.string());
-        const bool kept = written == static_cast<int>(quenlith::WriteStatus::Written)
-            || written == static_cast<int>(quenlith::WriteStatus::ChecksumMismatch);
-        if (kept != fs::exists(target))
-            fault("status " + std::to_string(written) + " disagrees with the file at the target");
+        quenlith::WriteRequest request;
+        request.path = target.string();
+        const quenlith::WriteResult written
+            = quenlith::write(pdf, *attachment, request, {}, progress);
+        const bool kept = written.status == quenlith::WriteStatus::Written
+            || written.status == quenlith::WriteStatus::ChecksumMismatch;
+        if (kept != fs::exists(target)
+            || (written.status == quenlith::WriteStatus::Written) != written.reason.empty())
+            fault("status " + std::to_string(static_cast<int>(written.status))
+                + " disagrees with the file at the target or with its reason");
         files += kept ? 1 : 0;
     }
     // Exactly the kept attachments are in the scratch folder: no temporary file, nothing else.

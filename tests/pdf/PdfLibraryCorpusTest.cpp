@@ -67,7 +67,7 @@ TEST(Corpus, MatchesTheReference)
             // The reference counts the name tree and annotations; associated files come after.
             int referenced = 0;
             while (referenced < pdf.AttachmentCount()
-                && pdf.attachmentInfo(referenced + 1).origin != "af")
+                && pdf.document()->at(referenced + 1)->origin != Attachment::Origin::AssociatedFile)
                 ++referenced;
             ASSERT_EQ(std::to_string(referenced), columns[2]);
         }
@@ -76,10 +76,12 @@ TEST(Corpus, MatchesTheReference)
         const fixtures::ScratchFolder out;
         for (int i = 1; i <= pdf.AttachmentCount(); ++i) {
             const auto target = out.file(std::to_string(i));
-            EXPECT_EQ(pdf.WriteAttachment(i, target), static_cast<int>(WriteStatus::Written))
-                << i << ": " << pdf.lastError();
-            EXPECT_EQ(pdf.lastWrittenBytes(), std::filesystem::file_size(target));
-            if (locked || pdf.attachmentInfo(i).origin == "af")
+            WriteRequest request;
+            request.path = target;
+            const WriteResult result = write(*pdf.document(), *pdf.document()->at(i), request);
+            EXPECT_EQ(result.status, WriteStatus::Written) << i << ": " << result.reason;
+            EXPECT_EQ(result.bytes, std::filesystem::file_size(target));
+            if (locked || pdf.document()->at(i)->origin == Attachment::Origin::AssociatedFile)
                 continue;
             const auto k = static_cast<std::size_t>(i - 1);
             auto name = pdf.AttachmentText(i, static_cast<int>(AttachmentTag::Name));
@@ -105,12 +107,12 @@ TEST(Corpus, APortfolioWithoutFoldersListsItsFilesAtTheTop)
     ASSERT_EQ(pdf.OpenDocument(path.string(), ""), static_cast<int>(OpenStatus::Opened));
     ASSERT_EQ(pdf.AttachmentCount(), 2);
     for (int i = 1; i <= 2; ++i) {
-        const AttachmentInfo info = pdf.attachmentInfo(i);
+        const Attachment &info = *pdf.document()->at(i);
         EXPECT_EQ(info.name, "PDF" + std::to_string(i) + ".pdf");
-        EXPECT_EQ(info.origin, "names");
+        EXPECT_EQ(info.origin, Attachment::Origin::Names);
         EXPECT_TRUE(info.folderPath.empty());
     }
-    EXPECT_EQ(pdf.warnings(), std::vector<std::string> {});
+    EXPECT_EQ(pdf.document()->warnings(), std::vector<std::string> {});
 }
 
 // The real e-invoices of the corpus: each declaration is recognised and matched to the
@@ -173,7 +175,7 @@ TEST(Corpus, RecognisesTheRealInvoices)
         PdfLibrary pdf;
         if (pdf.OpenDocument(entry.path().string(), "") != static_cast<int>(OpenStatus::Opened))
             continue;
-        const InvoiceInfo info = pdf.invoiceInfo();
+        const InvoiceInfo info = pdf.document()->invoice();
         const auto expected = invoices.find(name);
         if (expected == invoices.end()) {
             EXPECT_FALSE(info.declared) << info.standard;
@@ -185,7 +187,8 @@ TEST(Corpus, RecognisesTheRealInvoices)
         EXPECT_EQ(info.fileName, expected->second.fileName);
         EXPECT_EQ(info.index, expected->second.index);
         EXPECT_EQ(info.present, expected->second.index > 0);
-        EXPECT_EQ(pdf.attachmentInfo(info.index).name, expected->second.fileName);
+        ASSERT_NE(pdf.document()->at(info.index), nullptr);
+        EXPECT_EQ(pdf.document()->at(info.index)->name, expected->second.fileName);
     }
     EXPECT_EQ(recognised, invoices.size());
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 #ifndef _WIN32
@@ -27,8 +28,8 @@ using fixtures::FileSpecFixture;
 using enum AttachmentTag;
 
 constexpr int opened = static_cast<int>(OpenStatus::Opened);
-constexpr int written = static_cast<int>(WriteStatus::Written);
-constexpr int outOfRange = static_cast<int>(WriteStatus::IndexOutOfRange);
+constexpr WriteStatus written = WriteStatus::Written;
+constexpr int outOfRange = 2; // PdfLibrary::WriteAttachment's code
 
 // Named in /UF (UTF-16BE) and /F; under its name in the name tree (page 0) and/or on pages.
 FileSpecFixture file(const std::string &name,
@@ -69,15 +70,61 @@ protected:
     void open(const DocumentFixture &d)
     {
         fixtures::writeDocument(m_pdfPath, d);
-        ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+        ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
+    }
+    int openDocument(const std::string &path, const std::string &password)
+    {
+        m_last.reset();
+        return m_pdf.OpenDocument(path, password, m_limits);
+    }
+    const Attachment &info(int index) const
+    {
+        static const Attachment none;
+        const Attachment *attachment = m_pdf.document()->at(index);
+        return attachment != nullptr ? *attachment : none;
+    }
+    int unlistedCount() const
+    {
+        return static_cast<int>(m_pdf.document()->unlisted().size());
+    }
+    std::vector<std::string> warnings() const
+    {
+        return m_pdf.document() != nullptr ? m_pdf.document()->warnings()
+                                           : std::vector<std::string>();
+    }
+    std::string currentPath() const
+    {
+        return m_pdf.document() != nullptr ? m_pdf.document()->path() : std::string();
+    }
+    // The last write's reason, or the last open's.
+    std::string lastError() const
+    {
+        return m_last ? m_last->reason : m_pdf.lastError();
+    }
+    std::uint64_t lastWrittenBytes() const
+    {
+        const bool kept = m_last
+            && (m_last->status == written || m_last->status == WriteStatus::ChecksumMismatch);
+        return kept ? m_last->bytes : 0;
+    }
+    const WriteResult &writeRequest(int index, const WriteRequest &request)
+    {
+        m_last = quenlith::write(*m_pdf.document(), info(index), request, m_sizeLimits, m_progress);
+        return *m_last;
+    }
+    WriteStatus writeTo(int index, const std::string &path)
+    {
+        WriteRequest request;
+        request.path = path;
+        return writeRequest(index, request).status;
     }
     std::string tag(int index, AttachmentTag which) const
     {
         return m_pdf.AttachmentText(index, static_cast<int>(which));
     }
-    int write(int index, const std::string &name)
+    WriteStatus write(int index, const std::string &name)
     {
-        return m_pdf.WriteAttachment(index, m_out.file(name));
+        return writeTo(index, m_out.file(name));
     }
     std::string out(const std::string &name) const
     {
@@ -95,7 +142,7 @@ protected:
         for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
             if (tag(i, Key).empty())
                 continue;
-            m_pdf.WriteAttachment(i, m_folder.file("ours"));
+            writeTo(i, m_folder.file("ours"));
             const std::string command = "qpdf '--password=" + password
                 + "' '--show-attachment=" + tag(i, Key) + "' '" + m_pdfPath + "' > '"
                 + m_folder.file("qpdf") + "' 2> /dev/null";
@@ -111,6 +158,10 @@ protected:
     std::string m_pdfPath = m_folder.file("document.pdf");
     fixtures::ScratchFolder m_out { "quenlith-out" };
     PdfLibrary m_pdf;
+    OpenLimits m_limits;
+    SizeLimits m_sizeLimits;
+    WriteProgress m_progress;
+    std::optional<WriteResult> m_last;
 };
 
 // The invoice the XMP metadata declares is matched to the attachment that holds it, however the
@@ -155,7 +206,7 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         d.metadataCompressed = row.compressed;
         d.encryption = row.encryption;
         open(d);
-        const InvoiceInfo info = m_pdf.invoiceInfo();
+        const InvoiceInfo info = m_pdf.document()->invoice();
         EXPECT_EQ(info.declared, row.declared);
         EXPECT_EQ(info.present, row.index > 0);
         EXPECT_EQ(info.index, row.index);
@@ -164,14 +215,14 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
             EXPECT_EQ(info.fileName, "factur-x.xml");
         }
         if (row.index > 0) {
-            ASSERT_EQ(write(row.index, "invoice"), written) << m_pdf.lastError();
+            ASSERT_EQ(write(row.index, "invoice"), written) << lastError();
             EXPECT_EQ(out("invoice"), "<rsm:CrossIndustryInvoice/>");
         }
-        const auto warnings = m_pdf.warnings();
+        const auto warned = warnings();
         if (row.warning.empty())
-            EXPECT_EQ(warnings, std::vector<std::string> {});
+            EXPECT_EQ(warned, std::vector<std::string> {});
         else
-            EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [&](const std::string &w) {
+            EXPECT_TRUE(std::any_of(warned.begin(), warned.end(), [&](const std::string &w) {
                 return w.starts_with(row.warning);
             }));
     }
@@ -180,10 +231,10 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
     d.metadata = xmp;
     fixtures::writeDocument(m_pdfPath, d);
     ASSERT_TRUE(fixtures::patchFile(m_pdfPath, "/Subtype /XML", "/Filter /Foo "));
-    ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened);
-    EXPECT_FALSE(m_pdf.invoiceInfo().declared);
-    const auto warnings = m_pdf.warnings();
-    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const std::string &w) {
+    ASSERT_EQ(openDocument(m_pdfPath, ""), opened);
+    EXPECT_FALSE(m_pdf.document()->invoice().declared);
+    const auto warned = warnings();
+    EXPECT_TRUE(std::any_of(warned.begin(), warned.end(), [](const std::string &w) {
         return w.starts_with("the XMP metadata cannot be decoded");
     }));
 }
@@ -213,10 +264,10 @@ TEST_F(PdfLibraryTest, CountsNamesAndPages)
         open(d);
         std::string found; // "name:page", page 0 for the name tree
         for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
-            const int page = m_pdf.attachmentInfo(i).page;
+            const int page = info(i).page;
             EXPECT_EQ(tag(i, Page), page > 0 ? std::to_string(page) : "");
             found += tag(i, Name) + ":" + std::to_string(page) + " ";
-            EXPECT_EQ(write(i, std::to_string(i)), written) << m_pdf.lastError();
+            EXPECT_EQ(write(i, std::to_string(i)), written) << lastError();
         }
         EXPECT_EQ(found, "z:0 same:0 both:0 direct:0 same:0 shared:1 p2:2 p3:3 ");
     }
@@ -257,22 +308,22 @@ TEST_F(PdfLibraryTest, FindsAssociatedFilesOfEveryOwner)
     open(d);
     std::string found;
     for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
-        const auto info = m_pdf.attachmentInfo(i);
-        EXPECT_EQ(tag(i, Origin), info.origin);
-        found += info.name + ":" + info.origin + ":" + info.afOwner + " ";
-        EXPECT_EQ(write(i, info.name), written) << m_pdf.lastError();
-        EXPECT_EQ(out(info.name), "data of " + info.name);
+        const auto &listed = info(i);
+        EXPECT_EQ(tag(i, Origin), originWord(listed.origin));
+        found += listed.name + ":" + originWord(listed.origin) + ":" + listed.afOwner + " ";
+        EXPECT_EQ(write(i, listed.name), written) << lastError();
+        EXPECT_EQ(out(listed.name), "data of " + listed.name);
     }
     EXPECT_EQ(found,
         "n:names:catalog a:annotation:page 1 cat:af:catalog twice:af:page 1 "
         "an:af:annotation on page 1 pg:af:page 2 direct:af:page 2 xo:af:xobject on page 2 "
         "st:af:structure element ");
-    EXPECT_EQ(m_pdf.attachmentInfo(1).afRelationship, "Source");
-    EXPECT_EQ(m_pdf.attachmentInfo(3).afRelationship, "Data");
-    EXPECT_EQ(m_pdf.attachmentInfo(3).createdTime, 1714557600); // 10:00 UTC
-    EXPECT_EQ(m_pdf.attachmentInfo(2).afRelationship, "");
-    EXPECT_EQ(m_pdf.attachmentInfo(2).createdTime, INT64_MIN);
-    EXPECT_EQ(m_pdf.unlistedCount(), 0);
+    EXPECT_EQ(info(1).afRelationship, "Source");
+    EXPECT_EQ(info(3).afRelationship, "Data");
+    EXPECT_EQ(info(3).createdTime, 1714557600); // 10:00 UTC
+    EXPECT_EQ(info(2).afRelationship, "");
+    EXPECT_EQ(info(2).createdTime, INT64_MIN);
+    EXPECT_EQ(unlistedCount(), 0);
 }
 
 // Structure trees that loop or nest past any real one end quickly, without exhausting the stack;
@@ -300,6 +351,7 @@ TEST_F(PdfLibraryTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
         d.structureLoop = row.loop;
         open(d);
         EXPECT_EQ(m_pdf.AttachmentCount(), row.found);
+        EXPECT_EQ(m_pdf.document()->listingComplete(), row.found == 1);
     }
 }
 
@@ -321,30 +373,30 @@ TEST_F(PdfLibraryTest, FindsUnlistedEmbeddedFiles)
     // Read whole (the objects are searched by their bytes) and read as needed (all are read).
     for (bool askFirst : { true, false }) {
         SCOPED_TRACE(askFirst ? "counted first, in memory" : "asked by index, from the file");
-        m_pdf.setMemoryLimit(askFirst ? PdfLibrary::defaultMemoryLimit : 0);
+        m_limits.memoryLimit = (askFirst ? OpenLimits::defaultMemoryLimit : 0);
         open(d);
         EXPECT_EQ(m_pdf.AttachmentCount(), 1);
         if (askFirst) {
-            EXPECT_EQ(m_pdf.unlistedCount(), 2);
+            EXPECT_EQ(unlistedCount(), 2);
         }
         EXPECT_EQ(tag(2, Name), "hidden.txt");
         EXPECT_EQ(tag(2, Origin), "unlisted");
-        EXPECT_EQ(write(2, "2"), written) << m_pdf.lastError();
+        EXPECT_EQ(write(2, "2"), written) << lastError();
         EXPECT_EQ(out("2"), "hidden data");
-        const auto bareInfo = m_pdf.attachmentInfo(3);
-        EXPECT_EQ(bareInfo.origin, "unlisted");
+        const auto bareInfo = info(3);
+        EXPECT_EQ(bareInfo.origin, Attachment::Origin::Unlisted);
         EXPECT_TRUE(bareInfo.name.starts_with("unlisted-") && bareInfo.name.ends_with(".bin"))
             << bareInfo.name;
         EXPECT_GT(std::stoi(bareInfo.name.substr(9)), 0) << bareInfo.name;
         EXPECT_EQ(bareInfo.declaredSize, 9);
-        EXPECT_EQ(write(3, "3"), written) << m_pdf.lastError();
+        EXPECT_EQ(write(3, "3"), written) << lastError();
         EXPECT_EQ(out("3"), "bare data");
-        EXPECT_EQ(m_pdf.unlistedCount(), 2);
-        EXPECT_EQ(write(4, "4"), outOfRange);
+        EXPECT_EQ(unlistedCount(), 2);
+        EXPECT_EQ(m_pdf.WriteAttachment(4, m_out.file("4")), outOfRange);
     }
     open(document({ file("only") }));
-    EXPECT_EQ(m_pdf.unlistedCount(), 0);
-    EXPECT_EQ(write(2, "none"), outOfRange);
+    EXPECT_EQ(unlistedCount(), 0);
+    EXPECT_EQ(m_pdf.WriteAttachment(2, m_out.file("none")), outOfRange);
 }
 
 // /UF, else /F, /Unix, /DOS, /Mac, else the name-tree key, decoded to UTF-8 and never cleaned.
@@ -420,10 +472,9 @@ TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
         EXPECT_EQ(m_pdf.AttachmentText(last, static_cast<int>(t) + 2), annotation[t]);
     }
     EXPECT_EQ(tag(0, Name) + tag(last + 1, Name) + m_pdf.AttachmentText(1, 99), "");
-    EXPECT_EQ(m_pdf.attachmentInfo(last + 1).name, "");
+    EXPECT_EQ(info(last + 1).name, "");
     for (std::size_t i = 0; i < dates.size(); ++i)
-        EXPECT_EQ(m_pdf.attachmentInfo(static_cast<int>(i + 1)).modTime, dates[i].second)
-            << dates[i].first;
+        EXPECT_EQ(info(static_cast<int>(i + 1)).modTime, dates[i].second) << dates[i].first;
     ASSERT_EQ(write(1, "valid"), written);
     EXPECT_TRUE(std::chrono::file_clock::to_sys(fs::last_write_time(m_out.file("valid")))
         == std::chrono::sys_seconds(std::chrono::seconds(may1)));
@@ -440,9 +491,9 @@ TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
 TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
 {
     enum Declared { None, Right, Wrong };
-    constexpr int mismatch = static_cast<int>(WriteStatus::ChecksumMismatch);
+    constexpr WriteStatus mismatch = WriteStatus::ChecksumMismatch;
     constexpr std::size_t many = 9 * 1024 * 1024 + 12345;
-    const std::vector<std::tuple<std::size_t, Declared, Declared, int>> rows = {
+    const std::vector<std::tuple<std::size_t, Declared, Declared, WriteStatus>> rows = {
         { 0, Right, Right, written },
         { 25, Wrong, Right, mismatch },
         { 25, Right, Wrong, mismatch },
@@ -466,31 +517,31 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
     for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
         const auto &[length, size, checksum, status] = rows[static_cast<std::size_t>(i - 1)];
         SCOPED_TRACE("row " + std::to_string(i));
-        EXPECT_EQ(m_pdf.attachmentInfo(i).hasDeclaredChecksum, checksum != None);
+        EXPECT_EQ(info(i).declaredChecksum.empty() == false, checksum != None);
         writeText(m_out.file("c"), "replaced");
-        EXPECT_EQ(write(i, "c"), status) << m_pdf.lastError();
+        EXPECT_EQ(write(i, "c"), status) << lastError();
         EXPECT_TRUE(out("c") == data[static_cast<std::size_t>(i - 1)]);
-        EXPECT_EQ(m_pdf.lastWrittenBytes(), length);
-        EXPECT_EQ(m_pdf.lastError().substr(0, 17), status == written ? "" : "checksum mismatch");
+        EXPECT_EQ(lastWrittenBytes(), length);
+        EXPECT_EQ(lastError().substr(0, 17), status == written ? "" : "checksum mismatch");
         EXPECT_EQ(outEntries(), 1u); // no temporary file left
         WriteRequest request; // both digests at once, each on its own thread past 1 MiB
         request.path = m_out.file("d");
         request.sha256 = true;
-        const auto result = m_pdf.writeAttachment(i, request);
-        EXPECT_EQ(result.status, status) << m_pdf.lastError();
+        const auto result = writeRequest(i, request);
+        EXPECT_EQ(result.status, status) << lastError();
         EXPECT_EQ(result.sha256, fixtures::sha256Of(data[static_cast<std::size_t>(i - 1)]));
         fs::remove(request.path);
     }
     expectSameAsQpdf();
     int reports = 0;
-    m_pdf.setWriteProgress([&](std::uint64_t) { return ++reports > 0; });
+    m_progress = ([&](std::uint64_t) { return ++reports > 0; });
     ASSERT_EQ(write(5, "c"), written);
     EXPECT_EQ(reports, 2);
     for (int stopAt : { 1, 2 }) {
         reports = 0;
-        m_pdf.setWriteProgress([&](std::uint64_t) { return ++reports < stopAt; });
-        EXPECT_EQ(write(5, "kept"), static_cast<int>(WriteStatus::Abandoned));
-        EXPECT_EQ(write(6, "c"), static_cast<int>(WriteStatus::Abandoned));
+        m_progress = ([&](std::uint64_t) { return ++reports < stopAt; });
+        EXPECT_EQ(write(5, "kept"), (WriteStatus::Abandoned));
+        EXPECT_EQ(write(6, "c"), (WriteStatus::Abandoned));
         EXPECT_TRUE(out("c") == data[4]);
         EXPECT_EQ(outEntries(), 1u);
     }
@@ -499,29 +550,28 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
 // A failed write leaves no file and keeps the one that was there.
 TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
 {
-    EXPECT_EQ(write(1, "x"), outOfRange); // nothing open yet
+    EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("x")), outOfRange); // nothing open yet
     auto corrupt = file("bad.bin");
     corrupt.corruptFlate = true;
     open(document({ file("t.txt"), corrupt }));
     for (int index : { -1, 0, 3 })
-        EXPECT_EQ(write(index, "x"), outOfRange);
-    EXPECT_EQ(write(2, "new.bin"), static_cast<int>(WriteStatus::DecodeFailed));
-    EXPECT_EQ(m_pdf.lastError().rfind("the embedded data cannot be decoded", 0), 0u);
+        EXPECT_EQ(m_pdf.WriteAttachment(index, m_out.file("x")), outOfRange);
+    EXPECT_EQ(write(2, "new.bin"), (WriteStatus::DecodeFailed));
+    EXPECT_EQ(lastError().rfind("the embedded data cannot be decoded", 0), 0u);
     fs::create_directory(m_out.path() / "folder");
     for (const auto &target : { std::string(), m_out.file("missing/t"), m_out.file("folder") })
-        EXPECT_EQ(m_pdf.WriteAttachment(1, target), static_cast<int>(WriteStatus::CannotCreate))
-            << target << ": " << m_pdf.lastError();
-    EXPECT_EQ(m_pdf.lastError().rfind("cannot ", 0), 0u) << m_pdf.lastError();
+        EXPECT_EQ(writeTo(1, target), (WriteStatus::CannotCreate)) << target << ": " << lastError();
+    EXPECT_EQ(lastError().rfind("cannot ", 0), 0u) << lastError();
     EXPECT_TRUE(fs::is_directory(m_out.path() / "folder"));
     writeText(m_out.file("bad.bin"), "old content");
-    EXPECT_EQ(write(2, "bad.bin"), static_cast<int>(WriteStatus::DecodeFailed));
+    EXPECT_EQ(write(2, "bad.bin"), (WriteStatus::DecodeFailed));
     EXPECT_EQ(out("bad.bin"), "old content");
-    EXPECT_EQ(m_pdf.lastWrittenBytes(), 0u);
+    EXPECT_EQ(lastWrittenBytes(), 0u);
     EXPECT_EQ(outEntries(), 2u);
     std::string name; // 160 bytes: the temporary name must be cut on a character boundary
     for (int i = 0; i < 80; ++i)
         name += "π";
-    EXPECT_EQ(write(1, name), written) << m_pdf.lastError();
+    EXPECT_EQ(write(1, name), written) << lastError();
     EXPECT_EQ(out(name), "data");
 }
 
@@ -531,7 +581,7 @@ TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
 // file itself, kept as stored when it has the declared size.
 TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
 {
-    constexpr int failed = static_cast<int>(WriteStatus::DecodeFailed);
+    constexpr WriteStatus failed = WriteStatus::DecodeFailed;
     std::string text;
     for (int i = 0; text.size() < 4500; ++i)
         text += "line " + std::to_string(i * 7919 % 1000) + "\n";
@@ -597,20 +647,20 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
         const auto &row = rows[i];
         SCOPED_TRACE("row " + std::to_string(i + 1) + ": " + row.filter + " " + row.parms);
         const std::string name = "f" + std::to_string(i + 1);
-        const int status = write(static_cast<int>(i + 1), name);
+        const WriteStatus status = write(static_cast<int>(i + 1), name);
         if (row.reason.empty()) {
-            EXPECT_EQ(status, written) << m_pdf.lastError();
+            EXPECT_EQ(status, written) << lastError();
             EXPECT_TRUE(out(name) == row.expected);
             continue;
         }
-        EXPECT_EQ(status, failed) << m_pdf.lastError();
+        EXPECT_EQ(status, failed) << lastError();
         EXPECT_FALSE(fs::exists(m_out.file(name)));
         const std::string prefix = "the embedded data cannot be decoded: ";
-        EXPECT_EQ(m_pdf.lastError().rfind(prefix, 0), 0u) << m_pdf.lastError();
+        EXPECT_EQ(lastError().rfind(prefix, 0), 0u) << lastError();
         if (row.reason != "?") // "?": qpdf's own words
-            EXPECT_EQ(m_pdf.lastError(), prefix + row.reason);
+            EXPECT_EQ(lastError(), prefix + row.reason);
         else
-            EXPECT_GT(m_pdf.lastError().size(), prefix.size());
+            EXPECT_GT(lastError().size(), prefix.size());
     }
     EXPECT_EQ(outEntries(), 5u);
 }
@@ -660,13 +710,13 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
         encryption.storedInClear = row.storedInClear;
         fixtures::encryptAttachments(m_pdfPath, encryption);
         for (const std::string &password : { row.user, std::string("owner") }) {
-            ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, password), opened) << m_pdf.lastError();
+            ASSERT_EQ(openDocument(m_pdfPath, password), opened) << lastError();
             ASSERT_EQ(m_pdf.AttachmentCount(), 3);
             for (int i = 1; i <= 3; ++i) {
                 const std::string name = tag(i, Name);
-                EXPECT_EQ(write(i, name), written) << name << ": " << m_pdf.lastError();
+                EXPECT_EQ(write(i, name), written) << name << ": " << lastError();
                 EXPECT_TRUE(out(name) == d.files[static_cast<std::size_t>(i - 1)].data) << name;
-                EXPECT_EQ(m_pdf.lastWriteStoredInClear(), row.storedInClear) << name;
+                EXPECT_EQ(m_last->storedInClear, row.storedInClear) << name;
             }
         }
     }
@@ -685,15 +735,14 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
         encryption.method = method;
         encryption.truncateBy = 1001;
         fixtures::encryptAttachments(m_pdfPath, encryption);
-        ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
-        EXPECT_EQ(write(1, "damaged.txt"), static_cast<int>(WriteStatus::DecodeFailed));
-        EXPECT_EQ(m_pdf.lastError().rfind("the embedded data cannot be decoded: ", 0), 0u)
-            << m_pdf.lastError();
+        ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
+        EXPECT_EQ(write(1, "damaged.txt"), (WriteStatus::DecodeFailed));
+        EXPECT_EQ(lastError().rfind("the embedded data cannot be decoded: ", 0), 0u) << lastError();
         if (method == Method::Aes128) {
-            EXPECT_NE(m_pdf.lastError().find("AES"), std::string::npos) << m_pdf.lastError();
+            EXPECT_NE(lastError().find("AES"), std::string::npos) << lastError();
         }
         EXPECT_FALSE(fs::exists(m_out.file("damaged.txt")));
-        EXPECT_FALSE(m_pdf.lastWriteStoredInClear());
+        EXPECT_FALSE(m_last->storedInClear);
     }
 }
 
@@ -705,7 +754,7 @@ TEST_F(PdfLibraryTest, FailsCleanlyOnBadDataInEncryptedDocuments)
     for (int i = 0; text.size() < 200000; ++i)
         text += std::to_string(i * 40503u) + "\n";
     const std::string deflated = fixtures::deflate(text);
-    const int failed = static_cast<int>(WriteStatus::DecodeFailed);
+    const WriteStatus failed = WriteStatus::DecodeFailed;
     const std::string prefix = "the embedded data cannot be decoded: ";
 
     // Encrypted by qpdf: its decryption passes the data on to the decoders.
@@ -721,9 +770,9 @@ TEST_F(PdfLibraryTest, FailsCleanlyOnBadDataInEncryptedDocuments)
         d.encryption = encryption;
         open(d);
         EXPECT_EQ(write(1, "early.txt"), failed);
-        EXPECT_EQ(m_pdf.lastError().rfind(prefix, 0), 0u) << m_pdf.lastError();
+        EXPECT_EQ(lastError().rfind(prefix, 0), 0u) << lastError();
         EXPECT_EQ(write(2, "garbage.txt"), failed);
-        EXPECT_EQ(write(3, "good.txt"), written) << m_pdf.lastError();
+        EXPECT_EQ(write(3, "good.txt"), written) << lastError();
         EXPECT_TRUE(out("good.txt") == text);
         EXPECT_EQ(outEntries(), 1u);
         fs::remove(m_out.file("good.txt"));
@@ -738,15 +787,15 @@ TEST_F(PdfLibraryTest, FailsCleanlyOnBadDataInEncryptedDocuments)
         encryption.streamFilter = "/NoSuchFilter";
         encryption.cryptFilterOnStreams = cryptFilterOnStreams;
         fixtures::encryptAttachments(m_pdfPath, encryption);
-        ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+        ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
         if (cryptFilterOnStreams) { // the stream's own crypt filter holds
-            EXPECT_EQ(write(1, "a.txt"), written) << m_pdf.lastError();
+            EXPECT_EQ(write(1, "a.txt"), written) << lastError();
             EXPECT_TRUE(out("a.txt") == text);
             fs::remove(m_out.file("a.txt"));
             continue;
         }
         EXPECT_EQ(write(1, "a.txt"), failed);
-        EXPECT_EQ(m_pdf.lastError(),
+        EXPECT_EQ(lastError(),
             prefix + "cannot decrypt the data: its crypt filter (/StmF) is of an unknown kind");
         EXPECT_EQ(outEntries(), 0u);
     }
@@ -761,11 +810,11 @@ TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
         std::uint64_t dataSize;
         std::int64_t declaredSize; // -1: none
         std::uint64_t maxBytes, maxRatio;
-        int status;
+        WriteStatus status;
         std::string reason; // empty: none
     };
-    const int stopped = static_cast<int>(WriteStatus::DecodeFailed);
-    const int mismatch = static_cast<int>(WriteStatus::ChecksumMismatch);
+    const WriteStatus stopped = WriteStatus::TooLarge;
+    const WriteStatus mismatch = WriteStatus::ChecksumMismatch;
     const std::string pastDeclared = "stopped: expands past its declared size of 1000 bytes";
     const std::string pastLimit = "stopped: expands past the size limit";
     const std::vector<Row> rows = {
@@ -774,17 +823,21 @@ TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
         { 3 * MiB, -1, 2 * MiB, 0, stopped, pastLimit },
         { 2 * MiB, -1, 2 * MiB, 0, written, "" },
         { 3 * MiB, 3 * MiB, 2 * MiB, 0, stopped, pastLimit }, // declared past the limit
-        { PdfLibrary::expansionRatioFloor + MiB, -1, 0, 1, stopped, pastLimit }, // past the ratio
-        { 3 * MiB, -1, PdfLibrary::defaultMaxAttachmentSize, 1000, written, "" },
+        { SizeLimits::expansionRatioFloor + MiB, -1, 0, 1, stopped, pastLimit }, // past the ratio
+        { 3 * MiB, -1, SizeLimits::defaultMaxAttachmentSize, 1000, written, "" },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(&row - rows.data());
         auto spec = file("x.bin", std::string(row.dataSize, 'x'));
         spec.size = row.declaredSize;
         open(document({ spec }));
-        m_pdf.setSizeLimits(row.maxBytes, row.maxRatio);
-        EXPECT_EQ(write(1, "x.bin"), row.status) << m_pdf.lastError();
-        EXPECT_EQ(m_pdf.lastError().substr(0, row.reason.size()), row.reason);
+        m_sizeLimits = { row.maxBytes, row.maxRatio, nullptr };
+        EXPECT_EQ(write(1, "x.bin"), row.status) << lastError();
+        EXPECT_EQ(lastError().substr(0, row.reason.size()), row.reason);
+        EXPECT_EQ(m_last->bound,
+            row.status != stopped         ? SizeBound::None
+                : row.reason == pastLimit ? SizeBound::Attachment
+                                          : SizeBound::DeclaredSize);
         EXPECT_EQ(outEntries(), row.status == stopped ? 0u : 1u);
         fs::remove(m_out.file("x.bin"));
     }
@@ -811,22 +864,22 @@ TEST_F(PdfLibraryTest, OpensEncryptedAndRepairedDocuments)
         for (const std::uint64_t limit : { std::uint64_t { 0 }, size - 1, size }) {
             SCOPED_TRACE(
                 std::to_string(static_cast<int>(encryption)) + user + " " + std::to_string(limit));
-            m_pdf.setMemoryLimit(limit);
+            m_limits.memoryLimit = (limit);
             for (const char *wrong : { "", "wrong" }) {
                 if (user.empty())
                     break;
-                EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, wrong),
-                    static_cast<int>(OpenStatus::NeedsPassword));
-                EXPECT_EQ(m_pdf.lastError().rfind("needs a password", 0), 0u);
+                EXPECT_EQ(
+                    openDocument(m_pdfPath, wrong), static_cast<int>(OpenStatus::NeedsPassword));
+                EXPECT_EQ(lastError().rfind("needs a password", 0), 0u);
                 EXPECT_EQ(m_pdf.AttachmentCount(), 0);
-                EXPECT_EQ(m_pdf.currentPath() + tag(1, Name), "");
-                EXPECT_EQ(write(1, "x"), outOfRange);
-                EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, "owner"), opened);
+                EXPECT_EQ(currentPath() + tag(1, Name), "");
+                EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("x")), outOfRange);
+                EXPECT_EQ(openDocument(m_pdfPath, "owner"), opened);
             }
-            ASSERT_EQ(m_pdf.OpenDocument(m_pdfPath, user), opened) << m_pdf.lastError();
-            EXPECT_EQ(m_pdf.lastError(), "");
-            EXPECT_EQ(m_pdf.currentPath(), m_pdfPath);
-            EXPECT_EQ(m_pdf.warnings().empty(), encryption != Encryption::None);
+            ASSERT_EQ(openDocument(m_pdfPath, user), opened) << lastError();
+            EXPECT_EQ(lastError(), "");
+            EXPECT_EQ(currentPath(), m_pdfPath);
+            EXPECT_EQ(m_pdf.document()->repaired(), encryption == Encryption::None);
             ASSERT_EQ(m_pdf.AttachmentCount(), 2);
             EXPECT_EQ(tag(1, Name) + " " + tag(2, Name), "a.txt b.txt");
             ASSERT_EQ(write(2, "b.txt"), written);
@@ -895,8 +948,8 @@ TEST_F(PdfLibraryTest, ReportsAttachmentsThatCannotBeListed)
         d.files[0].size = 1000000000000000000;
         fixtures::writeDocument(m_pdfPath, d);
         row.harm(m_pdfPath);
-        EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), row.status) << m_pdf.lastError();
-        EXPECT_EQ(m_pdf.lastError().substr(0, row.reason.size()), row.reason);
+        EXPECT_EQ(openDocument(m_pdfPath, ""), row.status) << lastError();
+        EXPECT_EQ(lastError().substr(0, row.reason.size()), row.reason);
         EXPECT_EQ(m_pdf.AttachmentCount(), row.status == opened ? 2 : 0);
     }
 }
@@ -929,24 +982,24 @@ TEST_F(PdfLibraryTest, ReportsDocumentsThatDoNotOpen)
     rows.emplace_back(
         m_folder.file("fifo"), OpenStatus::FileUnreadable, "cannot be read: not a regular");
 #endif
-    for (const std::uint64_t limit : { PdfLibrary::defaultMemoryLimit, std::uint64_t { 10 } }) {
-        m_pdf.setMemoryLimit(limit);
+    for (const std::uint64_t limit : { OpenLimits::defaultMemoryLimit, std::uint64_t { 10 } }) {
+        m_limits.memoryLimit = (limit);
         for (const auto &[path, status, reason] : rows) {
             SCOPED_TRACE(path + ", limit " + std::to_string(limit));
-            ASSERT_EQ(m_pdf.OpenDocument(good, ""), opened);
-            EXPECT_EQ(m_pdf.OpenDocument(path, ""), static_cast<int>(status));
-            EXPECT_EQ(m_pdf.lastError().rfind(reason, 0), 0u) << m_pdf.lastError();
+            ASSERT_EQ(openDocument(good, ""), opened);
+            EXPECT_EQ(openDocument(path, ""), static_cast<int>(status));
+            EXPECT_EQ(lastError().rfind(reason, 0), 0u) << lastError();
             EXPECT_EQ(m_pdf.AttachmentCount(), 0);
-            EXPECT_EQ(m_pdf.currentPath(), "");
+            EXPECT_EQ(currentPath(), "");
         }
     }
     writeText(m_pdfPath, std::string(1000, ' ') + readFile(good)); // the header within 1 KiB
-    EXPECT_EQ(m_pdf.OpenDocument(m_pdfPath, ""), opened) << m_pdf.lastError();
+    EXPECT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
     EXPECT_EQ(m_pdf.AttachmentCount(), 2);
     for (std::uintmax_t length = 0; length < fs::file_size(good); length += 97) {
         fs::copy_file(good, m_pdfPath, fs::copy_options::overwrite_existing);
         fixtures::truncateFile(m_pdfPath, length);
-        EXPECT_TRUE(m_pdf.OpenDocument(m_pdfPath, "") == opened || !m_pdf.lastError().empty());
+        EXPECT_TRUE(openDocument(m_pdfPath, "") == opened || !lastError().empty());
         for (int i = 1; i <= m_pdf.AttachmentCount(); ++i)
             write(i, "out");
     }

@@ -139,15 +139,16 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
             << pdf.lastError();
         ASSERT_EQ(pdf.AttachmentCount(), static_cast<int>(row.expected.size()));
         for (int i = 1; i <= pdf.AttachmentCount(); ++i) {
-            const AttachmentInfo info = pdf.attachmentInfo(i);
-            EXPECT_EQ(info.origin + "|" + info.name + "|" + info.folder, row.expected[i - 1]);
+            const Attachment &info = *pdf.document()->at(i);
+            EXPECT_EQ(originWord(info.origin) + ("|" + info.name) + "|" + info.folder,
+                row.expected[i - 1]);
             std::string joined;
             for (std::size_t k = 0; k < info.folderPath.size(); ++k)
                 joined += (k == 0 ? "" : "/") + info.folderPath[k];
             EXPECT_EQ(joined, info.folder);
             EXPECT_EQ(pdf.AttachmentText(i, static_cast<int>(AttachmentTag::Folder)), info.folder);
         }
-        const auto warnings = pdf.warnings();
+        const auto warnings = pdf.document()->warnings();
         for (const std::string &warning : row.warnings)
             EXPECT_EQ(countContaining(warnings, warning), 1u) << warning;
         EXPECT_EQ(warnings.size(), row.warnings.size());
@@ -190,8 +191,8 @@ TEST(Portfolio, HostileTreesEndQuickly)
         PdfLibrary pdf;
         ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened));
         ASSERT_EQ(pdf.AttachmentCount(), 2);
-        EXPECT_EQ(pdf.attachmentInfo(2).folderPath.size(), row.depthOfThird);
-        EXPECT_EQ(countContaining(pdf.warnings(), row.warning), 1u);
+        EXPECT_EQ(pdf.document()->at(2)->folderPath.size(), row.depthOfThird);
+        EXPECT_EQ(countContaining(pdf.document()->warnings(), row.warning), 1u);
     }
 }
 

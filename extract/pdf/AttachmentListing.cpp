@@ -1,0 +1,543 @@
+#include "extract/pdf/PdfTextDecoder.h"
+#include "extract/pdf/QpdfDocument.h"
+
+#include <algorithm>
+#include <climits>
+#include <string_view>
+
+// The listing of a document's embedded files (ISO 32000-1 7.11): the name tree, file attachment
+// annotations, associated files, portfolio folders, and the streams that nothing lists.
+
+namespace quenlith {
+
+namespace {
+
+// Deeper trees than this are treated as damaged: real documents nest a few levels only, and a
+// bound keeps hostile input from exhausting the stack.
+constexpr int maxTreeDepth = 256;
+// The name tree is walked without recursion: its bound only stops absurd documents (qpdf itself
+// reads trees this deep).
+constexpr int maxNameTreeDepth = 100000;
+// Form XObjects inside form XObjects: real documents nest a few.
+constexpr int maxXObjectDepth = 16;
+// Structure trees hold an element per tagged paragraph or span, so far more than other trees;
+// the walk stops after this many nodes, warning, so that a hostile tree ends quickly.
+constexpr std::size_t maxStructureNodes = 1000000;
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// Reads `count` decimal digits at `at` into `value`; false when they are not all digits.
+bool readDigits(std::string_view text, std::size_t &at, std::size_t count, int &value)
+{
+    if (text.size() - at < count)
+        return false;
+    value = 0;
+    for (std::size_t end = at + count; at < end; ++at) {
+        if (text[at] < '0' || text[at] > '9')
+            return false;
+        value = value * 10 + (text[at] - '0');
+    }
+    return true;
+}
+
+// Seconds since 1970 UTC of a PDF date (ISO 32000-1 7.9.4), or INT64_MIN when invalid:
+// "D:YYYYMMDDHHmmSSOHH'mm'", where every field after the year may be left out (month and day
+// default to 1, the rest to 0, a missing offset to UTC) and the prefix "D:", which some writers
+// forget, too. Parsed here rather than by QUtil, whose regular expression took a noticeable
+// share of listing small documents.
+std::int64_t parsePdfDate(std::string_view text)
+{
+    if (text.substr(0, 2) == "D:")
+        text.remove_prefix(2);
+    std::size_t at = 0;
+    int year = 0;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int offset = 0; // minutes ahead of UTC
+    if (!readDigits(text, at, 4, year))
+        return INT64_MIN;
+    // Each optional field is present only when the one before it is.
+    for (int *field : { &month, &day, &hour, &minute, &second }) {
+        if (at == text.size() || text[at] < '0' || text[at] > '9')
+            break;
+        if (!readDigits(text, at, 2, *field))
+            return INT64_MIN;
+    }
+    if (at < text.size()) {
+        const char sign = text[at++];
+        if (sign == 'Z') {
+            // "Z00'00'" and "Z00'00" appear in the wild: zero offsets after Z are accepted.
+            if (text.find_first_not_of("0'", at) != std::string_view::npos)
+                return INT64_MIN;
+        } else if (sign == '+' || sign == '-') {
+            int hours = 0;
+            int minutes = 0;
+            if (!readDigits(text, at, 2, hours))
+                return INT64_MIN;
+            if (at < text.size() && text[at] == '\'')
+                ++at;
+            if (at < text.size() && !readDigits(text, at, 2, minutes))
+                return INT64_MIN;
+            if (at < text.size() && text[at] == '\'')
+                ++at;
+            if (at != text.size() || hours > 23 || minutes > 59)
+                return INT64_MIN;
+            offset = (sign == '+' ? 1 : -1) * (hours * 60 + minutes);
+        } else {
+            return INT64_MIN;
+        }
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+        return INT64_MIN;
+    const std::int64_t days
+        = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    return days * 86400 + hour * 3600 + minute * 60 + second - std::int64_t { offset } * 60;
+}
+
+std::string textOf(QPDFObjectHandle dict, const char *key)
+{
+    auto value = dict.getKey(key);
+    return value.isString() ? PdfTextDecoder::toUtf8(value.getStringValue()) : std::string();
+}
+
+// What the embedded file stream itself declares: its MIME type, filters and /Params.
+void readStreamInfo(QPDFObjectHandle stream, Attachment &info)
+{
+    if (stream.isIndirect()) {
+        const QPDFObjGen id = stream.getObjGen();
+        info.dataIdentity
+            = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id.getObj())) << 32)
+            | static_cast<std::uint32_t>(id.getGen());
+    }
+    auto dict = stream.getDict();
+    auto subtype = dict.getKey("/Subtype");
+    if (subtype.isName() && subtype.getName().size() > 1)
+        info.mimeType = PdfTextDecoder::toUtf8(subtype.getName().substr(1));
+    auto filter = dict.getKey("/Filter");
+    if (filter.isName())
+        info.filters.push_back(filter.getName());
+    for (int i = 0; filter.isArray() && i < filter.getArrayNItems(); ++i) {
+        if (filter.getArrayItem(i).isName())
+            info.filters.push_back(filter.getArrayItem(i).getName());
+    }
+    auto params = dict.getKey("/Params");
+    if (!params.isDictionary())
+        return;
+    auto size = params.getKey("/Size");
+    if (size.isInteger() && size.getIntValue() >= 0)
+        info.declaredSize = size.getIntValue();
+    auto modDate = params.getKey("/ModDate");
+    if (modDate.isString())
+        info.modTime = parsePdfDate(modDate.getStringValue());
+    auto creationDate = params.getKey("/CreationDate");
+    if (creationDate.isString())
+        info.createdTime = parsePdfDate(creationDate.getStringValue());
+    auto checksum = params.getKey("/CheckSum");
+    if (checksum.isString() && checksum.getStringValue().size() == 16)
+        info.declaredChecksum = checksum.getStringValue();
+}
+
+bool hasName(QPDFObjectHandle dict, const char *key, const char *name)
+{
+    auto value = dict.getKey(key);
+    return value.isName() && value.getName() == name;
+}
+
+} // namespace
+
+QPDFObjectHandle embeddedStream(QPDFObjectHandle spec)
+{
+    if (!spec.isDictionary())
+        return {}; // null, or a plain string naming an external file
+    auto ef = spec.getKey("/EF");
+    if (!ef.isDictionary())
+        return {}; // names an external file only
+    for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
+        auto candidate = ef.getKey(name);
+        if (candidate.isStream())
+            return candidate;
+    }
+    return {};
+}
+
+void Document::Impl::list()
+{
+    auto root = pdf->getRoot();
+    // Before the name tree, whose keys refer to the folders.
+    portfolio = PortfolioFolders::read(
+        root.getKey("/Collection"), [this](std::string text) { warn(std::move(text)); });
+    try {
+        auto names = root.getKey("/Names");
+        if (names.isDictionary())
+            walkNameTree(names.getKey("/EmbeddedFiles"));
+    } catch (std::exception &e) {
+        damage(std::string("the EmbeddedFiles name tree is unreadable: ") + e.what());
+    }
+    try {
+        std::set<QPDFObjGen> visited;
+        int page = 0;
+        walkPageTree(root.getKey("/Pages"), 0, visited, page);
+    } catch (std::exception &e) {
+        warn(std::string("page tree unreadable: ") + e.what());
+    }
+    // Associated files (ISO 32000-2 14.13): those of the whole document, then page by page.
+    addAssociatedFiles(root, "catalog");
+    std::set<QPDFObjGen> visitedXObjects;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string page = "page " + std::to_string(i + 1);
+        auto pageObject = pages[i];
+        addAssociatedFiles(pageObject, page);
+        try {
+            auto annots = pageObject.getKey("/Annots");
+            const int n = annots.isArray() ? annots.getArrayNItems() : 0;
+            for (int a = 0; a < n; ++a)
+                addAssociatedFiles(annots.getArrayItem(a), "annotation on " + page);
+            // Resources may be inherited from the page tree (ISO 32000-1 7.7.3.4).
+            auto node = pageObject;
+            for (int depth = 0; depth <= maxTreeDepth && node.isDictionary(); ++depth) {
+                if (node.hasKey("/Resources")) {
+                    walkXObjects(
+                        node.getKey("/Resources"), "xobject on " + page, 0, visitedXObjects);
+                    break;
+                }
+                node = node.getKey("/Parent");
+            }
+        } catch (std::exception &e) {
+            warn("associated files of " + page + " unreadable: " + e.what());
+        }
+    }
+    try {
+        walkStructureTree(root.getKey("/StructTreeRoot"));
+    } catch (std::exception &e) {
+        warn(std::string("structure tree unreadable: ") + e.what());
+    }
+}
+
+void Document::Impl::addAssociatedFiles(QPDFObjectHandle owner, const std::string &ownerName)
+{
+    try {
+        if (!owner.isDictionary())
+            return;
+        auto af = owner.getKey("/AF");
+        if (!af.isArray())
+            return;
+        const int n = af.getArrayNItems();
+        for (int i = 0; i < n; ++i)
+            addFileSpec(af.getArrayItem(i),
+                std::string(),
+                0,
+                Attachment::Origin::AssociatedFile,
+                ownerName);
+    } catch (std::exception &e) {
+        warn("associated files of the " + ownerName + " unreadable: " + e.what());
+    }
+}
+
+void Document::Impl::walkXObjects(QPDFObjectHandle resources,
+    const std::string &ownerName,
+    int depth,
+    std::set<QPDFObjGen> &visited)
+{
+    if (depth > maxXObjectDepth || !resources.isDictionary())
+        return;
+    auto xobjects = resources.getKey("/XObject");
+    if (!xobjects.isDictionary())
+        return;
+    for (const auto &name : xobjects.getKeys()) {
+        auto xobject = xobjects.getKey(name);
+        if (!xobject.isStream() || !visited.insert(xobject.getObjGen()).second)
+            continue; // a form shared by several pages belongs to the first
+        auto dict = xobject.getDict();
+        if (!hasName(dict, "/Subtype", "/Form"))
+            continue;
+        addAssociatedFiles(dict, ownerName);
+        walkXObjects(dict.getKey("/Resources"), ownerName, depth + 1, visited);
+    }
+}
+
+void Document::Impl::walkStructureTree(QPDFObjectHandle root)
+{
+    if (!root.isDictionary())
+        return;
+    // Depth first in document order, without recursion: trees from tagging tools can be deep.
+    std::vector<std::pair<QPDFObjectHandle, int>> pending { { root.getKey("/K"), 0 } };
+    std::set<QPDFObjGen> visited;
+    std::size_t nodes = 0;
+    while (!pending.empty()) {
+        if (++nodes > maxStructureNodes) {
+            warn("structure tree too large: the rest is not searched for associated files");
+            listingComplete = false;
+            return;
+        }
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (!(node.isArray() || node.isDictionary()))
+            continue; // a marked-content number, or null
+        if (depth > maxTreeDepth) {
+            listingComplete = false;
+            continue;
+        }
+        if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+            continue; // a loop or a shared node
+        if (node.isArray()) { // the kids of one element: one level
+            for (int i = node.getArrayNItems() - 1; i >= 0; --i)
+                pending.emplace_back(node.getArrayItem(i), depth);
+            continue;
+        }
+        // Marked-content and object references are leaves, not structure elements.
+        if (hasName(node, "/Type", "/MCR") || hasName(node, "/Type", "/OBJR"))
+            continue;
+        addAssociatedFiles(node, "structure element");
+        pending.emplace_back(node.getKey("/K"), depth + 1);
+    }
+}
+
+void Document::Impl::walkNameTree(QPDFObjectHandle root)
+{
+    // Depth first with a stack of its own, in tree order, so that the bound can be generous.
+    std::set<QPDFObjGen> visited;
+    std::vector<std::pair<QPDFObjectHandle, int>> pending { { root, 0 } };
+    while (!pending.empty()) {
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (!node.isDictionary())
+            continue;
+        if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+            continue; // a loop or a shared node: each node counts once
+        auto names = node.getKey("/Names");
+        if (names.isArray()) {
+            const int n = names.getArrayNItems();
+            for (int i = 0; i + 1 < n; i += 2) {
+                try {
+                    auto key = names.getArrayItem(i);
+                    addFileSpec(names.getArrayItem(i + 1),
+                        key.isString() ? PdfTextDecoder::toUtf8(key.getStringValue())
+                                       : std::string(),
+                        0,
+                        Attachment::Origin::Names);
+                } catch (std::exception &e) {
+                    damage("an embedded file entry is unreadable: " + std::string(e.what()));
+                }
+            }
+        }
+        auto kids = node.getKey("/Kids");
+        if (!kids.isArray() || kids.getArrayNItems() == 0)
+            continue;
+        if (depth + 1 >= maxNameTreeDepth) { // the kids would be one level too deep
+            damage("the EmbeddedFiles name tree is deeper than " + std::to_string(maxNameTreeDepth)
+                + " levels");
+            continue;
+        }
+        for (int i = kids.getArrayNItems() - 1; i >= 0; --i)
+            pending.emplace_back(kids.getArrayItem(i), depth + 1);
+    }
+}
+
+void Document::Impl::walkPageTree(
+    QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page)
+{
+    if (depth > maxTreeDepth || !node.isDictionary())
+        return;
+    if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+        return;
+    auto kids = node.getKey("/Kids");
+    if (kids.isArray()) { // a /Pages node (ISO 32000-1 7.7.3.2)
+        const int n = kids.getArrayNItems();
+        for (int i = 0; i < n; ++i)
+            walkPageTree(kids.getArrayItem(i), depth + 1, visited, page);
+        return;
+    }
+    ++page;
+    pages.push_back(node);
+    try {
+        auto annots = node.getKey("/Annots");
+        if (!annots.isArray())
+            return;
+        const int n = annots.getArrayNItems();
+        for (int i = 0; i < n; ++i) {
+            auto annot = annots.getArrayItem(i);
+            if (!annot.isDictionary())
+                continue;
+            auto subtype = annot.getKey("/Subtype");
+            if (subtype.isName() && subtype.getName() == "/FileAttachment")
+                addFileSpec(
+                    annot.getKey("/FS"), std::string(), page, Attachment::Origin::Annotation);
+        }
+    } catch (std::exception &e) {
+        warn("annotations of page " + std::to_string(page) + " unreadable: " + e.what());
+    }
+}
+
+void Document::Impl::addFileSpec(QPDFObjectHandle spec,
+    const std::string &key,
+    int page,
+    Attachment::Origin origin,
+    const std::string &afOwner)
+{
+    if (!spec.isDictionary() || !spec.getKey("/EF").isDictionary())
+        return; // null, a plain string naming an external file, or an external file only
+    collectWarnings(); // what comes now is about this file's stream
+    QPDFObjectHandle stream = embeddedStream(spec);
+    if (!stream.isStream()) {
+        // qpdf gives null, with a warning, for a stream it cannot read (an overflowing number in
+        // its dictionary, a /Length that refers to the stream itself).
+        const std::string why = collectWarnings();
+        if (!why.empty())
+            damage("the embedded file of "
+                + (!key.empty() ? key
+                        : origin == Attachment::Origin::AssociatedFile
+                        ? std::string("an associated file")
+                        : std::string("an annotation"))
+                + " is unreadable: " + why);
+        return;
+    }
+    // A specification reached twice (name tree, annotations, /AF arrays) is one file. A direct
+    // specification has no identity of its own: its stream stands for it.
+    const QPDFObjGen identity = spec.isIndirect() ? spec.getObjGen() : stream.getObjGen();
+    const auto [seen, isNew] = seenSpecs.emplace(identity, streams.size());
+    if (!isNew) {
+        auto &known = seen->second < listed.size() ? listed[seen->second]
+                                                   : unlisted[seen->second - listed.size()];
+        if (known.afOwner.empty())
+            known.afOwner = afOwner;
+        return;
+    }
+    Attachment info;
+    info.key = key;
+    info.page = page;
+    info.origin = origin;
+    info.afOwner = afOwner;
+    info.name = key; // when the specification gives no name (ISO 32000-1 7.11.3)
+    if (origin == Attachment::Origin::Names)
+        placeInPortfolio(info);
+    for (const char *name : { "/UF", "/F", "/Unix", "/DOS", "/Mac" }) {
+        auto value = spec.getKey(name);
+        if (value.isString()) {
+            info.name = PdfTextDecoder::toUtf8(value.getStringValue());
+            break;
+        }
+    }
+    info.description = textOf(spec, "/Desc");
+    auto relationship = spec.getKey("/AFRelationship");
+    if (relationship.isName() && relationship.getName().size() > 1)
+        info.afRelationship = PdfTextDecoder::toUtf8(relationship.getName().substr(1));
+    add(std::move(info), stream);
+}
+
+void Document::Impl::add(Attachment attachment, QPDFObjectHandle stream)
+{
+    readStreamInfo(stream, attachment);
+    attachment.position = static_cast<int>(streams.size() + 1);
+    streams.push_back(stream);
+    growing().push_back(std::move(attachment));
+}
+
+void Document::Impl::placeInPortfolio(Attachment &info)
+{
+    std::int64_t id = 0;
+    std::string_view rest;
+    if (!portfolio.hasFolders() || !splitFolderKey(info.key, id, rest))
+        return;
+    switch (portfolio.find(id, info.folderPath)) {
+    case PortfolioFolders::Lookup::Found:
+    case PortfolioFolders::Lookup::OutOfBounds: // at the top, warned about once for the tree
+        break;
+    case PortfolioFolders::Lookup::Unknown:
+        warn("the embedded file \"" + info.key + "\" refers to portfolio folder "
+            + std::to_string(id) + ", which the document does not have: it is placed at the top");
+        return;
+    }
+    info.origin = Attachment::Origin::Portfolio;
+    info.name = std::string(rest);
+    for (std::size_t i = 0; i < info.folderPath.size(); ++i)
+        info.folder += (i == 0 ? "" : "/") + info.folderPath[i];
+}
+
+std::vector<QPDFObjectHandle> Document::Impl::unlistedCandidates()
+{
+    if (!contents)
+        return pdf->getAllObjects(); // a large file: few objects beside its big streams
+    // Reading every object would cost more than the listing itself. Outside object streams, only
+    // objects whose bytes hold "/EF" or "/EmbeddedFile" qualify, each one found by its offset;
+    // objects inside object streams are compressed, so each of them is a candidate.
+    std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> byOffset;
+    std::set<QPDFObjGen> candidates;
+    for (const auto &[objGen, entry] : pdf->getXRefTable()) {
+        if (entry.getType() == 1)
+            byOffset.emplace_back(entry.getOffset(), objGen);
+        else if (entry.getType() == 2)
+            candidates.insert(objGen);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    const std::string_view bytes(contents.get(), contentsSize);
+    for (auto at = bytes.find("/E"); at != std::string_view::npos; at = bytes.find("/E", at + 2)) {
+        const auto name = bytes.substr(at, 13);
+        if (name.substr(0, 3) != "/EF" && name != "/EmbeddedFile")
+            continue;
+        const auto after = std::upper_bound(byOffset.begin(),
+            byOffset.end(),
+            static_cast<qpdf_offset_t>(at),
+            [](qpdf_offset_t offset, const auto &object) { return offset < object.first; });
+        if (after != byOffset.begin())
+            candidates.insert(std::prev(after)->second);
+    }
+    std::vector<QPDFObjectHandle> objects;
+    objects.reserve(candidates.size());
+    for (const auto &objGen : candidates)
+        objects.push_back(pdf->getObjectByObjGen(objGen));
+    return objects;
+}
+
+void Document::Impl::findUnlisted()
+{
+    if (unlistedFound || !pdf)
+        return;
+    unlistedFound = true;
+    try {
+        std::set<QPDFObjGen> reached;
+        for (const auto &stream : streams)
+            reached.insert(stream.getObjGen());
+        std::vector<QPDFObjectHandle> specs;
+        std::vector<QPDFObjectHandle> bare;
+        for (auto &object : unlistedCandidates()) {
+            if (object.isStream()) {
+                if (hasName(object.getDict(), "/Type", "/EmbeddedFile"))
+                    bare.push_back(object);
+            } else if (object.isDictionary() && object.getKey("/EF").isDictionary()) {
+                specs.push_back(object);
+            }
+        }
+        // Specifications first, so that a stream that has one gets its name.
+        for (auto &spec : specs) {
+            auto stream = embeddedStream(spec);
+            if (stream.isStream() && reached.insert(stream.getObjGen()).second)
+                addFileSpec(spec, std::string(), 0, Attachment::Origin::Unlisted);
+        }
+        for (auto &stream : bare) {
+            if (!reached.insert(stream.getObjGen()).second)
+                continue;
+            Attachment info;
+            info.origin = Attachment::Origin::Unlisted;
+            info.name = "unlisted-" + std::to_string(stream.getObjectID()) + ".bin";
+            add(std::move(info), stream);
+        }
+    } catch (std::exception &e) {
+        warn(std::string("objects unreadable while looking for unlisted embedded files: ")
+            + e.what());
+    }
+    collectWarnings();
+}
+
+} // namespace quenlith

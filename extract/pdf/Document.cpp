@@ -1,0 +1,370 @@
+#include "extract/pdf/Document.h"
+
+#include "extract/pdf/QpdfBrotliFilter.h"
+#include "extract/pdf/QpdfDocument.h"
+#include "extract/pdf/QpdfOutputLimit.h"
+#include "util/FsPath.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <string_view>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quenlith {
+
+namespace {
+
+std::string errnoText(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// Where ISO 32000-1 7.5.2 expects the header; readers accept it anywhere in the first 1 KiB.
+constexpr std::size_t headerRange = 1024;
+
+struct FileCloser {
+    void operator()(std::FILE *file) const
+    {
+        std::fclose(file);
+    }
+};
+
+// What one read of a document gives: the whole file when it is small enough, else its first
+// bytes and the file still open, for qpdf to read as it needs.
+struct LoadedFile {
+    std::unique_ptr<char[]> data; // the whole file when `whole`, else its first headerRange bytes
+    std::size_t size = 0; // bytes in `data`
+    bool whole = false;
+    std::unique_ptr<std::FILE, FileCloser> file; // open, at any position, when not `whole`
+};
+
+// Opens `path` once and reads it whole when it holds at most `limit` bytes, else its first
+// headerRange bytes. Folders, devices and pipes are refused without blocking. False with a
+// reason ("cannot be read: ...") on failure.
+bool loadFile(const std::string &path, std::uint64_t limit, LoadedFile &loaded, std::string &reason)
+{
+    std::uint64_t fileSize = 0;
+#ifdef _WIN32
+    std::error_code ec;
+    const auto status = std::filesystem::status(pathFromUtf8(path), ec);
+    if (ec || !std::filesystem::exists(status)) {
+        reason = "cannot be read: no such file";
+        return false;
+    }
+    if (std::filesystem::is_directory(status)) {
+        reason = "cannot be read: it is a folder";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        reason = "cannot be read: not a regular file";
+        return false;
+    }
+    std::FILE *file = _wfopen(pathFromUtf8(path).c_str(), L"rb");
+    if (file == nullptr) {
+        reason = "cannot be read: " + errnoText(errno != 0 ? errno : EIO);
+        return false;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(pathFromUtf8(path), ec);
+    fileSize = ec ? UINT64_MAX : size; // unknown: read as needed
+#else
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it changes nothing for files.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        reason = error == ENOENT || error == ENOTDIR ? "cannot be read: no such file"
+                                                     : "cannot be read: " + errnoText(error);
+        return false;
+    }
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        reason = folder ? "cannot be read: it is a folder" : "cannot be read: not a regular file";
+        return false;
+    }
+    fileSize = static_cast<std::uint64_t>(info.st_size);
+    std::FILE *file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        reason = "cannot be read: " + errnoText(errno != 0 ? errno : EIO);
+        ::close(fd);
+        return false;
+    }
+#endif
+    // The size only chooses the way: a file that grows meanwhile is read as far as it was.
+    loaded.whole = fileSize <= limit;
+    const std::size_t wanted
+        = loaded.whole ? static_cast<std::size_t>(fileSize) : static_cast<std::size_t>(headerRange);
+    loaded.data = std::unique_ptr<char[]>(new char[std::max<std::size_t>(wanted, 1)]);
+    loaded.size = std::fread(loaded.data.get(), 1, wanted, file);
+    if (std::ferror(file) != 0) {
+        std::fclose(file);
+        reason = "cannot be read: " + errnoText(EIO);
+        return false;
+    }
+    if (loaded.whole)
+        std::fclose(file);
+    else
+        loaded.file.reset(file);
+    return true;
+}
+
+// Collects a stream's decoded bytes; the limit stage in front of it bounds them.
+class StringSink : public Pipeline {
+public:
+    explicit StringSink(std::string &out)
+        : Pipeline("string sink", nullptr)
+        , m_out(out)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        m_out.append(reinterpret_cast<const char *>(data), len);
+    }
+    void finish() override
+    {
+    }
+
+private:
+    std::string &m_out;
+};
+
+// The decoded XMP packet of the catalog's /Metadata; empty when there is none or it cannot be
+// read, which is warned about.
+std::string readMetadata(Document::Impl &d)
+{
+    std::string packet;
+    try {
+        auto metadata = d.pdf->getRoot().getKey("/Metadata");
+        if (!metadata.isStream())
+            return {};
+        StringSink sink(packet);
+        QpdfOutputLimit limit(&sink, maxXmpPacketBytes, "larger than 4 MiB");
+        bool filtered = false;
+        bool piped = false;
+        std::string failure;
+        try {
+            piped
+                = metadata.pipeStreamData(&limit, &filtered, 0, qpdf_dl_specialized, false, false);
+        } catch (std::exception &e) {
+            failure = e.what();
+        }
+        const std::string warning = d.collectWarnings();
+        if (limit.exceeded()) {
+            d.warn("the XMP metadata is not read: it is larger than 4 MiB");
+            return {};
+        }
+        if (!piped || !filtered || !failure.empty()) {
+            d.warn("the XMP metadata cannot be decoded"
+                + (failure.empty() && warning.empty()
+                        ? std::string()
+                        : ": " + (failure.empty() ? warning : failure)));
+            return {};
+        }
+    } catch (std::exception &e) {
+        d.warn(std::string("the XMP metadata is unreadable: ") + e.what());
+        return {};
+    }
+    return packet;
+}
+
+// The best attachment for `fileName` among `attachments`: its position and fit.
+std::pair<int, int> bestInvoiceFit(
+    const std::string &fileName, const std::vector<Attachment> &attachments)
+{
+    std::pair<int, int> best { 0, 0 };
+    for (const Attachment &attachment : attachments) {
+        const int fit = invoiceAttachmentFit(fileName, attachment.name, attachment.afRelationship);
+        if (fit > best.second)
+            best = { attachment.position, fit };
+    }
+    return best;
+}
+
+OpenFailure failure(OpenFailure::Reason reason, std::string text)
+{
+    return OpenFailure { reason, std::move(text) };
+}
+
+// Opens `loaded` in `d.pdf` and lists its attachments; qpdf's exceptions pass.
+void process(Document::Impl &d, LoadedFile &loaded, const std::string &password)
+{
+    d.pdf = std::make_unique<QPDF>();
+    d.pdf->setSuppressWarnings(true);
+    // From memory, qpdf's many small reads cost no system calls (it seeks before each one); a
+    // large file is read from disk as needed, so that memory use stays bounded.
+    if (loaded.whole) {
+        d.contents = std::move(loaded.data);
+        d.contentsSize = loaded.size;
+        d.pdf->processMemoryFile(
+            d.path.c_str(), d.contents.get(), d.contentsSize, password.c_str());
+    } else {
+        // qpdf owns the file from here and closes it.
+        d.pdf->processFile(d.path.c_str(), loaded.file.release(), true, password.c_str());
+    }
+    d.list();
+    d.collectWarnings();
+    d.repaired = d.qpdfWarnings > 0;
+}
+
+} // namespace
+
+std::variant<Document, OpenFailure> Document::open(
+    const std::string &path, const std::string &password, const OpenLimits &limits)
+{
+    using Reason = OpenFailure::Reason;
+    QpdfBrotliFilter::registerWithQpdf();
+    LoadedFile loaded;
+    std::string unreadable;
+    if (!loadFile(path, limits.memoryLimit, loaded, unreadable))
+        return failure(Reason::FileUnreadable, unreadable);
+    if (loaded.size == 0)
+        return failure(Reason::NotPdf, "not a PDF document: the file is empty");
+    const std::string_view head(loaded.data.get(), std::min(loaded.size, headerRange));
+    // Refused before qpdf, whose recovery would scan a large file of anything else to its end.
+    if (head.find("%PDF-") == std::string_view::npos)
+        return failure(Reason::NotPdf, "not a PDF document: no PDF header in its first 1024 bytes");
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    try {
+        process(*impl, loaded, password);
+    } catch (QPDFExc &e) {
+        switch (e.getErrorCode()) {
+        case qpdf_e_password:
+            return failure(Reason::NeedsPassword,
+                password.empty() ? "needs a password"
+                                 : "needs a password: the password given does not open it");
+        case qpdf_e_system:
+            return failure(Reason::FileUnreadable, "cannot be read: " + e.getMessageDetail());
+        default:
+            return failure(Reason::Damaged, "damaged beyond repair: " + e.getMessageDetail());
+        }
+    } catch (QPDFSystemError &e) {
+        return failure(Reason::FileUnreadable, "cannot be read: " + errnoText(e.getErrno()));
+    } catch (std::exception &e) {
+        return failure(Reason::Damaged, std::string("damaged beyond repair: ") + e.what());
+    } catch (...) {
+        return failure(Reason::Damaged, "damaged beyond repair");
+    }
+    // Never "no attachments" for a document whose attachments could not all be listed.
+    if (!impl->listingDamage.empty())
+        return failure(Reason::Damaged, "damaged: " + impl->listingDamage);
+    return Document(std::move(impl));
+}
+
+std::string Document::Impl::collectWarnings()
+{
+    if (!pdf)
+        return {};
+    std::string last;
+    for (const auto &warning : pdf->getWarnings()) {
+        last = warning.what();
+        warnings.push_back(last);
+        ++qpdfWarnings;
+    }
+    return last;
+}
+
+QPDFObjectHandle Document::Impl::streamOf(const Attachment &attachment) const
+{
+    const auto at = static_cast<std::size_t>(attachment.position - 1);
+    return attachment.position >= 1 && at < streams.size() ? streams[at] : QPDFObjectHandle();
+}
+
+Document::Document(std::unique_ptr<Impl> impl)
+    : m_impl(std::move(impl))
+{
+}
+
+Document::Document(Document &&) noexcept = default;
+Document &Document::operator=(Document &&) noexcept = default;
+Document::~Document() = default;
+
+Document::Impl &Document::impl() const
+{
+    return *m_impl;
+}
+
+const std::string &Document::path() const
+{
+    return m_impl->path;
+}
+
+const std::vector<Attachment> &Document::attachments() const
+{
+    return m_impl->listed;
+}
+
+const std::vector<Attachment> &Document::unlisted() const
+{
+    m_impl->findUnlisted();
+    return m_impl->unlisted;
+}
+
+const Attachment *Document::at(int position) const
+{
+    const auto &listed = m_impl->listed;
+    if (position >= 1 && position <= static_cast<int>(listed.size()))
+        return &listed[static_cast<std::size_t>(position - 1)];
+    const auto &more = unlisted();
+    const auto past = static_cast<std::size_t>(position) - listed.size();
+    return position >= 1 && past >= 1 && past <= more.size() ? &more[past - 1] : nullptr;
+}
+
+std::vector<std::string> Document::warnings() const
+{
+    m_impl->collectWarnings();
+    return m_impl->warnings;
+}
+
+bool Document::repaired() const
+{
+    return m_impl->repaired;
+}
+
+bool Document::listingComplete() const
+{
+    return m_impl->listingComplete;
+}
+
+const InvoiceInfo &Document::invoice() const
+{
+    auto &d = *m_impl;
+    if (d.invoice)
+        return *d.invoice;
+    std::vector<InvoiceInfo> declarations = readInvoiceDeclarations(readMetadata(d));
+    d.invoice = declarations.empty() ? InvoiceInfo() : declarations.front();
+    // The listed attachments first: reading every object for the unlisted ones costs more.
+    for (const bool searchUnlisted : { false, true }) {
+        if (declarations.empty())
+            break;
+        const auto &attachments = searchUnlisted ? unlisted() : d.listed;
+        std::pair<int, int> best { 0, 0 };
+        const InvoiceInfo *chosen = nullptr;
+        for (const InvoiceInfo &declaration : declarations) {
+            const auto fit = bestInvoiceFit(declaration.fileName, attachments);
+            if (fit.second > best.second) {
+                best = fit;
+                chosen = &declaration;
+            }
+        }
+        if (chosen != nullptr) {
+            d.invoice = *chosen;
+            d.invoice->present = true;
+            d.invoice->index = best.first;
+            break;
+        }
+    }
+    return *d.invoice;
+}
+
+} // namespace quenlith

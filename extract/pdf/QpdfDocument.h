@@ -1,0 +1,93 @@
+#pragma once
+
+#include "extract/pdf/Document.h"
+#include "extract/pdf/QpdfPortfolio.h"
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quenlith {
+
+// The qpdf side of a Document: the QPDF object, the bytes it reads from, the embedded file
+// streams of the attachments and the warnings. The listing (AttachmentListing.cpp) fills it;
+// the writer reads the streams and adds its warnings.
+struct Document::Impl {
+    // The document's bytes when it was read whole. qpdf reads from them, so they are declared
+    // before `pdf`, to outlive it.
+    std::unique_ptr<char[]> contents;
+    std::size_t contentsSize = 0;
+    std::unique_ptr<QPDF> pdf;
+    std::string path;
+    std::vector<Attachment> listed;
+    std::vector<Attachment> unlisted; // once findUnlisted ran
+    bool unlistedFound = false;
+    // The embedded file stream of each attachment, by position - 1: the listed, then the unlisted.
+    std::vector<QPDFObjectHandle> streams;
+    // Each file specification's position - 1: a specification reached twice is one file.
+    std::map<QPDFObjGen, std::size_t> seenSpecs;
+    std::vector<QPDFObjectHandle> pages; // in page order, filled by walkPageTree
+    PortfolioFolders portfolio; // the folders that name-tree keys may refer to
+    std::vector<std::string> warnings;
+    std::string listingDamage; // the first reason why listing lost an embedded file
+    std::size_t qpdfWarnings = 0; // of `warnings`, those qpdf gave
+    bool repaired = false; // qpdf warned while the document was opened and listed
+    bool listingComplete = true;
+    std::optional<InvoiceInfo> invoice; // once invoice() asked for it
+
+    void warn(std::string text)
+    {
+        warnings.push_back(std::move(text));
+    }
+    // An embedded file was lost while listing: the document's list cannot be trusted.
+    void damage(std::string reason)
+    {
+        if (listingDamage.empty())
+            listingDamage = reason;
+        warn(std::move(reason));
+    }
+    // Moves qpdf's warnings into ours; returns the last one, or the empty text.
+    std::string collectWarnings();
+
+    // AttachmentListing.cpp
+    void list();
+    void findUnlisted();
+
+    // The embedded file stream of `attachment`, null when it has none.
+    QPDFObjectHandle streamOf(const Attachment &attachment) const;
+
+private:
+    std::vector<Attachment> &growing()
+    {
+        return unlistedFound ? unlisted : listed;
+    }
+    void walkNameTree(QPDFObjectHandle root);
+    void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
+    void addAssociatedFiles(QPDFObjectHandle owner, const std::string &ownerName);
+    void walkXObjects(QPDFObjectHandle resources,
+        const std::string &ownerName,
+        int depth,
+        std::set<QPDFObjGen> &visited);
+    void walkStructureTree(QPDFObjectHandle root);
+    void addFileSpec(QPDFObjectHandle spec,
+        const std::string &key,
+        int page,
+        Attachment::Origin origin,
+        const std::string &afOwner = {});
+    void add(Attachment attachment, QPDFObjectHandle stream);
+    void placeInPortfolio(Attachment &attachment);
+    std::vector<QPDFObjectHandle> unlistedCandidates();
+};
+
+// The embedded file stream of a file specification (ISO 32000-1 7.11.4): the first stream of
+// /EF /F, /UF, /Unix, /DOS, /Mac; null when none (a plain string naming an external file, or
+// /EF naming none).
+QPDFObjectHandle embeddedStream(QPDFObjectHandle spec);
+
+} // namespace quenlith
