@@ -539,6 +539,9 @@ AttachmentOutcome AttachmentWriterJob::writeTo(const Attachment &attachment, con
     // replaced by its path, which a link swapped in would lead elsewhere.
     if (folderHandles && (folderFd < 0 || (sameData != nullptr && sourceFd < 0)))
         return refuse(WriteStatus::CannotCreate, "cannot create the file: its folder is gone");
+    // Past the document's budget nothing more is decoded, and the name stays free for the rerun.
+    if (sameData == nullptr && m_limits.budget != nullptr && m_limits.budget->exhausted())
+        return refuse(WriteStatus::TooLarge, m_limits.budget->reason());
     std::string noRoom
         = sameData != nullptr ? std::string() : missingSpace(folder.path, attachment.declaredSize);
     if (!noRoom.empty())
