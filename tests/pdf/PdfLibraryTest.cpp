@@ -1,6 +1,7 @@
 // PdfLibrary against documents generated at test time (tests/support/PdfFixtures).
 #include "extract/pdf/PdfLibrary.h"
 
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
@@ -53,12 +54,7 @@ DocumentFixture document(std::vector<FileSpecFixture> files, int pages = 1)
     return d;
 }
 
-std::string readFile(const std::string &path)
-{
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
+using fixtures::readFile;
 
 void writeText(const std::string &path, const std::string &text)
 {
