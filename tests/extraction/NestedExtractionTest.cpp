@@ -1,6 +1,7 @@
 #include "extract/NestedExtraction.h"
 
 #include "extract/report/RunReport.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -14,11 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), {} };
-}
+using fixtures::readFile;
 
 class NestedExtractionTest : public testing::Test {
 protected:

@@ -8,21 +8,6 @@
 
 using namespace quenlith::fixtures;
 
-namespace {
-
-FileSpecFixture named(const std::string &name, const std::string &data, std::vector<int> pages = {})
-{
-    FileSpecFixture spec;
-    spec.data = data;
-    spec.names = { { "/UF", utf16be(name) }, { "/F", pdfDoc(name) } };
-    if (pages.empty())
-        spec.treeKeys = { name };
-    spec.annotationPages = std::move(pages);
-    return spec;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (argc != 2) {
@@ -37,7 +22,9 @@ int main(int argc, char **argv)
     };
 
     DocumentFixture flat;
-    flat.files = { named("a.txt", "alpha"), named("π.png", "pi"), named("../../evil.txt", "x") };
+    flat.files = { treeFile("a.txt", "alpha", "a.txt"),
+        treeFile("π.png", "pi", "π.png"),
+        treeFile("../../evil.txt", "x", "../../evil.txt") };
     write("flat.pdf", flat);
     DocumentFixture nested = flat;
     nested.treeFanout = 2;
@@ -46,24 +33,29 @@ int main(int argc, char **argv)
 
     DocumentFixture annotations;
     annotations.pages = 3;
-    auto direct = named("direct.txt", "direct", { 2 });
-    direct.direct = true;
-    auto external = named("external.txt", "", { 3 });
-    external.embedded = false;
-    annotations.files = { named("shared.txt", "on three pages", { 1, 2, 3 }), direct, external };
+    annotations.files = { treeFile("shared.txt", "on three pages", "shared.txt"),
+        treeFile("direct.txt", "direct", "direct.txt"),
+        treeFile("external.txt", "", "external.txt") };
+    annotations.files[0].annotationPages = { 1, 2, 3 };
+    annotations.files[1].annotationPages = { 2 };
+    annotations.files[1].direct = true;
+    annotations.files[2].annotationPages = { 3 };
+    annotations.files[2].embedded = false;
+    for (auto &file : annotations.files)
+        file.treeKeys.clear();
     write("annotations.pdf", annotations);
     breakXref(write("broken-xref.pdf", annotations));
 
     DocumentFixture params;
-    auto right = named("right.txt", "checked");
+    auto right = treeFile("right.txt", "checked", "right.txt");
     right.size = 7;
     right.checkSum = md5Of("checked");
     right.modDate = "D:20240501120000+02'00'";
     right.mimeType = "text/plain";
-    auto wrong = named("wrong.txt", "checked");
+    auto wrong = treeFile("wrong.txt", "checked", "wrong.txt");
     wrong.size = 99;
     wrong.checkSum = md5Of("other");
-    auto corrupt = named("corrupt.bin", "zzz");
+    auto corrupt = treeFile("corrupt.bin", "zzz", "corrupt.bin");
     corrupt.corruptFlate = true;
     params.files = { right, wrong, corrupt };
     write("params.pdf", params);
@@ -72,10 +64,10 @@ int main(int argc, char **argv)
 
     // A portfolio with nested folders, a loop, a repeated ID and a key naming no folder.
     DocumentFixture portfolio;
-    portfolio.files = { named("<2>deep.txt", "deep"),
-        named("<1>a.txt", "a"),
-        named("<7>none.txt", "none"),
-        named("top.txt", "top") };
+    portfolio.files = { treeFile("<2>deep.txt", "deep"),
+        treeFile("<1>a.txt", "a"),
+        treeFile("<7>none.txt", "none"),
+        treeFile("top.txt", "top", "top.txt") };
     addPortfolio(write("portfolio.pdf", portfolio),
         { 0,
             "Root",

@@ -1,5 +1,6 @@
 #include "extract/pdf/DocumentRecovery.h"
 
+#include "tests/support/FileContents.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -13,12 +14,6 @@
 
 namespace quenlith {
 namespace {
-
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Deterministic bytes that do not compress, so that the large attachment fills its document.
 std::string noise(std::size_t size)
@@ -65,7 +60,7 @@ Original makeOriginal(const fixtures::ScratchFolder &scratch, bool objectStreams
         writer.setStaticID(true);
         writer.write();
     }
-    original.bytes = readAll(scratch.file(objectStreams ? "streams.pdf" : "whole.pdf"));
+    original.bytes = fixtures::readFile(scratch.file(objectStreams ? "streams.pdf" : "whole.pdf"));
     QPDF written;
     written.processMemoryFile("original", original.bytes.data(), original.bytes.size());
     auto files = QPDFEmbeddedFileDocumentHelper(written).getEmbeddedFiles();

@@ -1,6 +1,7 @@
 // PdfLibrary against documents generated at test time (tests/support/PdfFixtures).
 #include "extract/pdf/PdfLibrary.h"
 
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
@@ -53,12 +54,7 @@ DocumentFixture document(std::vector<FileSpecFixture> files, int pages = 1)
     return d;
 }
 
-std::string readFile(const std::string &path)
-{
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
+using fixtures::readFile;
 
 void writeText(const std::string &path, const std::string &text)
 {
@@ -100,12 +96,6 @@ protected:
     std::string lastError() const
     {
         return m_last ? m_last->reason : m_pdf.lastError();
-    }
-    std::uint64_t lastWrittenBytes() const
-    {
-        const bool kept = m_last
-            && (m_last->status == written || m_last->status == WriteStatus::ChecksumMismatch);
-        return kept ? m_last->bytes : 0;
     }
     const WriteResult &writeRequest(int index, const WriteRequest &request)
     {
@@ -521,7 +511,7 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
         writeText(m_out.file("c"), "replaced");
         EXPECT_EQ(write(i, "c"), status) << lastError();
         EXPECT_TRUE(out("c") == data[static_cast<std::size_t>(i - 1)]);
-        EXPECT_EQ(lastWrittenBytes(), length);
+        EXPECT_EQ(m_last->bytes, length);
         EXPECT_EQ(lastError().substr(0, 17), status == written ? "" : "checksum mismatch");
         EXPECT_EQ(outEntries(), 1u); // no temporary file left
         WriteRequest request; // both digests at once, each on its own thread past 1 MiB
@@ -566,7 +556,6 @@ TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
     writeText(m_out.file("bad.bin"), "old content");
     EXPECT_EQ(write(2, "bad.bin"), (WriteStatus::DecodeFailed));
     EXPECT_EQ(out("bad.bin"), "old content");
-    EXPECT_EQ(lastWrittenBytes(), 0u);
     EXPECT_EQ(outEntries(), 2u);
     std::string name; // 160 bytes: the temporary name must be cut on a character boundary
     for (int i = 0; i < 80; ++i)
@@ -601,6 +590,7 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
     };
     const std::string fl = "/FlateDecode", flate = "cannot decode /FlateDecode: ";
     const std::string rows1MiB = flate + "its predictor rows are larger than 1 MiB";
+    const std::string wideRows = "<< /Predictor 12 /Columns 300000 /Colors 4 >>";
     const std::string badParms = flate + "invalid predictor parameters";
     const std::string brotliParms
         = "cannot decode /BrotliDecode: its /DecodeParms are not supported";
@@ -612,13 +602,7 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
         { "/JBIG2Decode", "", "x", 1, false, "x", "cannot decode /JBIG2Decode" },
         { "/JPXDecode", "", "x", 1, false, "x", "cannot decode /JPXDecode" },
         { fl, "<< /Predictor 3 >>", deflated, -1, false, text, flate + "unsupported /Predictor 3" },
-        { fl,
-            "<< /Predictor 12 /Columns 300000 /Colors 4 >>",
-            deflated,
-            -1,
-            false,
-            text,
-            rows1MiB },
+        { fl, wideRows, deflated, -1, false, text, rows1MiB },
         { fl, "<< /Predictor 12 /BitsPerComponent 3 >>", deflated, -1, false, text, badParms },
         { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), -1, false, text, "?" },
         { "/FlateDecode", "", deflated.substr(0, deflated.size() / 3), 4500, true, text, "?" },

@@ -12,34 +12,7 @@ namespace {
 
 using fixtures::FolderFixture;
 using fixtures::PortfolioFixture;
-
-// A name-tree entry under `key`; `name` (if any) as /UF and /F.
-fixtures::FileSpecFixture entry(const std::string &key, const std::string &name = {})
-{
-    fixtures::FileSpecFixture spec;
-    spec.data = "data of " + key;
-    if (!name.empty())
-        spec.names = { { "/UF", fixtures::utf16be(name) }, { "/F", name } };
-    spec.treeKeys = { key };
-    return spec;
-}
-
-// A chain of `levels` folders, each inside the one before; folder n has /ID n and name "fn".
-std::vector<FolderFixture> chain(int levels)
-{
-    std::vector<FolderFixture> folders;
-    for (int n = 1; n <= levels; ++n)
-        folders.push_back({ n, "f" + std::to_string(n), n - 2, -1 });
-    return folders;
-}
-
-std::string chainPath(int levels)
-{
-    std::string path;
-    for (int n = 1; n <= levels; ++n)
-        path += (n == 1 ? "f" : "/f") + std::to_string(n);
-    return path;
-}
+using fixtures::treeFile;
 
 std::size_t countContaining(const std::vector<std::string> &texts, const std::string &part)
 {
@@ -76,38 +49,41 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
         const int id = static_cast<int>(hostile.folders.size()) + 1;
         const auto n = std::to_string(id);
         hostile.folders.push_back({ id, stored, -1, -1 });
-        hostile.files.push_back(entry("<" + n + ">" + n));
+        hostile.files.push_back(treeFile("<" + n + ">" + n, "d"));
         hostile.expected.push_back("portfolio|" + n + "|" + shown);
     }
     const Row rows[] = {
         { "nested three deep, a sibling, the root's own ID, no prefix",
             true,
             { { 1, "a", -1, -1 }, { 2, "b", 0, -1 }, { 3, "c", 1, -1 }, { 4, "d", -1, -1 } },
-            { entry("<3>c.xml"), entry("<4>x", "d.txt"), entry("<0>r.txt"), entry("top.txt") },
+            { treeFile("<3>c.xml", "d"),
+                treeFile("<4>x", "d", "d.txt"),
+                treeFile("<0>r.txt", "d"),
+                treeFile("top.txt", "d") },
             { "portfolio|c.xml|a/b/c", "portfolio|d.txt|d", "portfolio|r.txt|", "names|top.txt|" },
             {} },
         { "a sub-folder that refers back to its parent",
             true,
             { { 1, "a", -1, -1 }, { 2, "b", 0, 0 } },
-            { entry("<2>b.txt"), entry("<1>a.txt") },
+            { treeFile("<2>b.txt", "d"), treeFile("<1>a.txt", "d") },
             { "portfolio|b.txt|a/b", "portfolio|a.txt|a" },
             { "\"a\" is met twice" } },
         { "two folders with one ID: the first keeps it, the second's sub-folders go to the top",
             true,
             { { 1, "first", -1, -1 }, { 1, "second", -1, -1 }, { 5, "below", 1, -1 } },
-            { entry("<1>x.txt"), entry("<5>y.txt") },
+            { treeFile("<1>x.txt", "d"), treeFile("<5>y.txt", "d") },
             { "portfolio|x.txt|first", "portfolio|y.txt|" },
             { "two portfolio folders have the ID 1" } },
         { "a key naming no folder",
             true,
             { { 1, "a", -1, -1 } },
-            { entry("<9>z.txt"), entry("<1>a.txt") },
+            { treeFile("<9>z.txt", "d"), treeFile("<1>a.txt", "d") },
             { "names|<9>z.txt|", "portfolio|a.txt|a" },
             { "refers to portfolio folder 9" } },
         { "no portfolio: a prefix is part of the name",
             false,
             {},
-            { entry("<1>a.txt") },
+            { treeFile("<1>a.txt", "d") },
             { "names|<1>a.txt|" },
             {} },
         { "hostile names are shown as the document gives them, a long one cut",
@@ -118,9 +94,11 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
             {} },
         { "40 levels: the deepest allowed keeps its path, deeper files go to the top",
             true,
-            chain(40),
-            { entry("<32>deep.txt"), entry("<33>deeper.txt"), entry("<40>deepest.txt") },
-            { "portfolio|deep.txt|" + chainPath(32),
+            fixtures::folderChain(40),
+            { treeFile("<32>deep.txt", "d"),
+                treeFile("<33>deeper.txt", "d"),
+                treeFile("<40>deepest.txt", "d") },
+            { "portfolio|deep.txt|" + fixtures::folderChainPath(32),
                 "portfolio|deeper.txt|",
                 "portfolio|deepest.txt|" },
             { "nest deeper than 32 levels" } },
@@ -169,10 +147,10 @@ TEST(Portfolio, HostileTreesEndQuickly)
     for (int n = 1; n <= static_cast<int>(PortfolioFolders::maxFolders) + 1; ++n)
         siblings.push_back({ n, "s" + std::to_string(n), -1, -1 });
     const Row rows[] = {
-        { "20,000 levels", chain(20000), "nest deeper than 32 levels", 3 },
+        { "20,000 levels", fixtures::folderChain(20000), "nest deeper than 32 levels", 3 },
         { "a loop at the bottom of a deep chain",
             [] {
-                auto folders = chain(5000);
+                auto folders = fixtures::folderChain(5000);
                 folders.back().childLoop = 0;
                 return folders;
             }(),
@@ -185,7 +163,7 @@ TEST(Portfolio, HostileTreesEndQuickly)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         fixtures::DocumentFixture document;
-        document.files = { entry("<20000>last.txt"), entry("<3>third.txt") };
+        document.files = { treeFile("<20000>last.txt", "d"), treeFile("<3>third.txt", "d") };
         fixtures::writeDocument(path, document);
         fixtures::addPortfolio(path, { 0, "Root", row.folders });
         PdfLibrary pdf;
