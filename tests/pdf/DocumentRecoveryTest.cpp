@@ -107,11 +107,13 @@ TEST(DocumentRecovery, WholeAttachmentsComeBackAndCutOnesAreRecognised)
             : original.start[1];
         const std::string where = (row.objectStreams ? "object streams, " : "")
             + std::to_string(size) + " of " + std::to_string(original.bytes.size());
-        const auto recovered = recoverTruncated(std::string_view(original.bytes).substr(0, size));
+        const std::string_view kept = std::string_view(original.bytes).substr(0, size);
+        const auto recovered = recoverTruncated(kept);
         ASSERT_TRUE(recovered) << where;
         EXPECT_EQ(recovered->ownCatalog, !row.catalogLost) << where;
+        const std::string bytes = recovered->joined(kept);
         QPDF pdf;
-        pdf.processMemoryFile("recovered", recovered->bytes.data(), recovered->bytes.size());
+        pdf.processMemoryFile("recovered", bytes.data(), bytes.size());
         EXPECT_EQ(pdf.getWarnings().size(), 0u) << where;
         for (std::size_t i = 0; i < original.data.size(); ++i) {
             const bool cut = std::binary_search(
@@ -151,13 +153,14 @@ TEST(DocumentRecovery, WhatTheEndHeldIsRebuiltOrTheDocumentRefused)
         { "aes-128 without /ID", file + aes128, nullptr },
     };
     for (const auto &row : rows) {
-        const auto recovered
-            = recoverTruncated("%PDF-1.7\n1 0 obj\n<< /Type /Catalog >>\nendobj\n" + row.bytes);
+        const std::string cut = "%PDF-1.7\n1 0 obj\n<< /Type /Catalog >>\nendobj\n" + row.bytes;
+        const auto recovered = recoverTruncated(cut);
         ASSERT_EQ(recovered.has_value(), row.data != nullptr) << row.name;
         if (!recovered)
             continue;
+        const std::string bytes = recovered->joined(cut);
         QPDF pdf;
-        pdf.processMemoryFile("recovered", recovered->bytes.data(), recovered->bytes.size());
+        pdf.processMemoryFile("recovered", bytes.data(), bytes.size());
         const auto data = pdf.getObjectByID(2, 0).getStreamData(qpdf_dl_all);
         EXPECT_EQ(std::string(reinterpret_cast<const char *>(data->getBuffer()), data->getSize()),
             row.data)
