@@ -41,6 +41,7 @@ int main(int argc, char **argv)
     std::ifstream in(argv[2], std::ios::binary);
     const std::string bytes { std::istreambuf_iterator<char>(in), {} };
     std::optional<quenlith::RecoveredDocument> recovered;
+    std::string joined;
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true);
     try {
@@ -49,10 +50,11 @@ int main(int argc, char **argv)
         recovered = quenlith::recoverTruncated(bytes);
         if (!recovered)
             return 1;
+        joined = recovered->joined(bytes); // qpdf reads it while `pdf` lives
         pdf = std::make_unique<QPDF>();
         pdf->setSuppressWarnings(true);
         try {
-            pdf->processMemoryFile(argv[2], recovered->bytes.data(), recovered->bytes.size());
+            pdf->processMemoryFile(argv[2], joined.data(), joined.size());
         } catch (const std::exception &error) {
             std::fprintf(stderr, "%s\n", error.what());
             return 1;

@@ -390,7 +390,9 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
         return; // null, a plain string naming an external file, or an external file only
     collectWarnings(); // what comes now is about this file's stream
     QPDFObjectHandle stream = embeddedStream(spec);
-    if (!stream.isStream()) {
+    if (!stream.isStream())
+        stream = lostStream(spec); // listed, for the writer to tell that the end took it
+    if (!stream.isStream() && !stream.isIndirect()) {
         // qpdf gives null, with a warning, for a stream it cannot read (an overflowing number in
         // its dictionary, a /Length that refers to the stream itself).
         const std::string why = collectWarnings();
@@ -438,7 +440,8 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
 
 void Document::Impl::add(Attachment attachment, QPDFObjectHandle stream)
 {
-    readStreamInfo(stream, attachment);
+    if (stream.isStream())
+        readStreamInfo(stream, attachment);
     attachment.position = static_cast<int>(streams.size() + 1);
     streams.push_back(stream);
     growing().push_back(std::move(attachment));

@@ -8,6 +8,7 @@
 #include "extract/pdf/QpdfFilterChain.h"
 #include "extract/pdf/QpdfIsalInflate.h"
 #include "extract/pdf/QpdfOutputLimit.h"
+#include "extract/pdf/QpdfRunLengthFilter.h"
 #include "util/FsPath.h"
 
 #include <climits>
@@ -144,6 +145,7 @@ DecodeResult decode(
     Document::Impl &d, QPDFObjectHandle source, const FilterChain &chain, Pipeline &sink, bool fast)
 {
     DecodeResult result;
+    DecodeNotices notices; // of the decoders that qpdf does not hear from
     if (fast && chain.onlyPlainFlate) {
         // qpdf hands over the stored bytes, decrypted; the inflater checks them whole.
         QpdfIsalInflate inflater(&sink);
@@ -159,6 +161,8 @@ DecodeResult decode(
     // Up to RunLength: qpdf's image decoders would turn a stored JPEG into pixels.
     result.decoded = pipe(source, sink, &filtered, qpdf_dl_specialized, result.error);
     result.warning = d.collectWarnings();
+    if (result.warning.empty())
+        result.warning = notices.last();
     if (result.error.empty())
         result.error = result.warning;
     if (result.decoded && !filtered && !chain.filters.empty()
@@ -193,7 +197,10 @@ public:
     WriteResult run()
     {
         if (!m_stream.isStream())
-            return failed(WriteStatus::NoEmbeddedData, "the attachment holds no embedded data");
+            return m_d.recovered && m_stream.isIndirect()
+                ? failed(
+                    WriteStatus::DecodeFailed, "the document ends inside this attachment's data")
+                : failed(WriteStatus::NoEmbeddedData, "the attachment holds no embedded data");
         if (m_limits.budget != nullptr && m_limits.budget->exhausted())
             return failed(WriteStatus::TooLarge, m_limits.budget->reason(), SizeBound::Document);
         if (auto refused = prepare())
@@ -238,6 +245,11 @@ private:
         }
         if (m_crypt.action == EmbeddedFileCrypt::Action::Refuse)
             return cannotDecode(m_crypt.reason);
+        // qpdf warns about a stream it had to repair (its /Length) once, when it first reads
+        // it, often while listing: the data read then counts as decoded with a warning.
+        if (const auto warned = m_d.warnedObjects.find(m_stream.getObjGen());
+            warned != m_d.warnedObjects.end())
+            m_streamWarning = warned->second;
         return std::nullopt;
     }
 
@@ -290,6 +302,7 @@ private:
     std::unique_ptr<QpdfAttachmentSink> m_sink;
     std::unique_ptr<QpdfOutputLimit> m_limiter; // in front of m_sink
     DecodeResult m_decoded;
+    std::string m_streamWarning; // what qpdf warned when it read the stream's object
     bool m_completed = false; // complete() was called on m_sink, with this result:
     bool m_completeSucceeded = false;
     bool m_storedInClear = false;
@@ -317,6 +330,8 @@ std::optional<WriteResult> AttachmentWrite::decodeOnce(bool decrypted)
             return writeResultOf(failedCreation(m_file));
         m_decoded = decode(m_d, source, m_chain, *m_limiter, false);
     }
+    if (m_decoded.warning.empty())
+        m_decoded.warning = m_streamWarning;
     return std::nullopt;
 }
 

@@ -87,7 +87,8 @@ struct WriteResult {
     SizeBound bound = SizeBound::None;
     // Empty for Written; otherwise in plain words, starting with "the attachment holds no
     // embedded data", "cannot create the file", "cannot write the file", "disk full", "the
-    // embedded data cannot be decoded", "stopped: ", "checksum mismatch", "skipped: " or
+    // embedded data cannot be decoded", "the document ends inside this attachment's data" (a
+    // recovered document cut short), "stopped: ", "checksum mismatch", "skipped: " or
     // "abandoned".
     std::string reason;
     Placement placement = Placement::None;
@@ -115,9 +116,12 @@ using WriteProgress = std::function<bool(std::uint64_t bytesWritten)>;
 // does not grow with the attachment's size. The file gets the attachment's /ModDate when valid.
 // The data is checked against /Params /Size and /CheckSum; DecodeFailed, with no file kept, for
 // any other filter, predictor parameters out of bounds, and a decoder that warned unless /Size
-// and /CheckSum both match. Embedded files of their own crypt filter (/EFF: RC4, AES-128,
-// AES-256) are decrypted with the document's key first. Bytes written count in limits.budget.
-// The final step never replaces a file under Keep and Skip, even one that appeared meanwhile.
+// and /CheckSum both match (qpdf recovered the stream's /Length, also when it did so while
+// listing; RunLength data lacks its end-of-data marker). In a document recovered as cut short,
+// an attachment whose stream the end took is DecodeFailed. Embedded files of their own crypt filter
+// (/EFF: RC4, AES-128, AES-256) are decrypted with the document's key first. Bytes written count in
+// limits.budget. The final step never replaces a file under Keep and Skip, even one that appeared
+// meanwhile.
 WriteResult write(const Document &document,
     const Attachment &attachment,
     const WriteRequest &request,

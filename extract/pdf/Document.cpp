@@ -1,14 +1,18 @@
 #include "extract/pdf/Document.h"
 
+#include "extract/pdf/DocumentRecovery.h"
 #include "extract/pdf/QpdfBrotliFilter.h"
 #include "extract/pdf/QpdfDocument.h"
+#include "extract/pdf/QpdfJoinedInput.h"
 #include "extract/pdf/QpdfOutputLimit.h"
+#include "extract/pdf/QpdfRunLengthFilter.h"
 #include "util/FsPath.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <string_view>
@@ -16,6 +20,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -195,6 +200,14 @@ OpenFailure failure(OpenFailure::Reason reason, std::string text)
     return OpenFailure { reason, std::move(text) };
 }
 
+// Lists the attachments of the document just opened in `d.pdf`; qpdf's exceptions pass.
+void listOpened(Document::Impl &d)
+{
+    d.list();
+    d.collectWarnings();
+    d.repaired = d.qpdfWarnings > 0 || d.recovered;
+}
+
 // Opens `loaded` in `d.pdf` and lists its attachments; qpdf's exceptions pass.
 void process(Document::Impl &d, LoadedFile &loaded, const std::string &password)
 {
@@ -211,9 +224,127 @@ void process(Document::Impl &d, LoadedFile &loaded, const std::string &password)
         // qpdf owns the file from here and closes it.
         d.pdf->processFile(d.path.c_str(), loaded.file.release(), true, password.c_str());
     }
-    d.list();
-    d.collectWarnings();
-    d.repaired = d.qpdfWarnings > 0;
+    listOpened(d);
+}
+
+#ifndef _WIN32
+// A file mapped read-only, so that recovery scans a large document without reading it into
+// memory. A file that another program shortens meanwhile can still end the process (SIGBUS), as
+// with any mapping.
+struct MappedFile {
+    void *data = MAP_FAILED;
+    std::size_t size = 0;
+
+    ~MappedFile()
+    {
+        if (data != MAP_FAILED)
+            ::munmap(data, size);
+    }
+};
+
+std::shared_ptr<MappedFile> mapFile(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    auto mapped = std::make_shared<MappedFile>();
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        mapped->size = static_cast<std::size_t>(info.st_size);
+        mapped->data = ::mmap(nullptr, mapped->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);
+    return mapped->data == MAP_FAILED ? nullptr : mapped;
+}
+#endif
+
+// Opens in `d.pdf` what recoverTruncated makes of `bytes` (kept alive by `owner` when not null)
+// and lists its attachments. False when nothing could be recovered; qpdf's exceptions pass.
+bool processRecovered(Document::Impl &d,
+    std::string_view bytes,
+    std::shared_ptr<void> owner,
+    const std::string &password)
+{
+    auto recovered = recoverTruncated(bytes, password);
+    if (!recovered)
+        return false;
+    d.pdf = std::make_unique<QPDF>();
+    d.pdf->setSuppressWarnings(true);
+    d.pdf->processInputSource(std::make_shared<QpdfJoinedInput>(d.path,
+                                  bytes.substr(0, recovered->keptSize),
+                                  std::move(recovered->tail),
+                                  std::move(owner)),
+        password.c_str());
+    d.recovered = true;
+    d.warn(std::string("the document is cut short: its end is lost and the objects that remain "
+                       "whole were recovered")
+        + (recovered->ownCatalog ? ""
+                                 : "; its catalog is lost too, so that only a search of all its "
+                                   "objects finds its attachments"));
+    listOpened(d);
+    return true;
+}
+
+// Runs `step`, and turns what it throws into the failure it means; `recoverable` tells whether
+// qpdf found the document damaged past its own repair.
+template <typename Step>
+std::optional<OpenFailure> guarded(const std::string &password, bool &recoverable, Step &&step)
+{
+    using Reason = OpenFailure::Reason;
+    recoverable = false;
+    try {
+        step();
+        return std::nullopt;
+    } catch (QPDFExc &e) {
+        switch (e.getErrorCode()) {
+        case qpdf_e_password:
+            return failure(Reason::NeedsPassword,
+                password.empty() ? "needs a password"
+                                 : "needs a password: the password given does not open it");
+        case qpdf_e_system:
+            return failure(Reason::FileUnreadable, "cannot be read: " + e.getMessageDetail());
+        default:
+            recoverable = e.getErrorCode() == qpdf_e_damaged_pdf;
+            return failure(Reason::Damaged, "damaged beyond repair: " + e.getMessageDetail());
+        }
+    } catch (QPDFSystemError &e) {
+        return failure(Reason::FileUnreadable, "cannot be read: " + errnoText(e.getErrno()));
+    } catch (std::exception &e) {
+        return failure(Reason::Damaged, std::string("damaged beyond repair: ") + e.what());
+    } catch (...) {
+        return failure(Reason::Damaged, "damaged beyond repair");
+    }
+}
+
+// The document that qpdf could not open in `failed` (whose bytes it takes, when read whole),
+// recovered as a document cut short; null when that fails too. Windows: only a document read
+// whole, below OpenLimits::memoryLimit, is recovered.
+std::unique_ptr<Document::Impl> recover(Document::Impl &failed, const std::string &password)
+{
+    auto d = std::make_unique<Document::Impl>();
+    d->path = failed.path;
+    failed.pdf.reset(); // before the bytes it reads move
+    d->contents = std::move(failed.contents);
+    d->contentsSize = failed.contentsSize;
+    std::string_view bytes(d->contents.get(), d->contentsSize);
+    std::shared_ptr<void> owner;
+#ifndef _WIN32
+    if (!d->contents) {
+        auto mapped = mapFile(d->path);
+        if (mapped)
+            bytes = std::string_view(static_cast<const char *>(mapped->data), mapped->size);
+        owner = std::move(mapped);
+    }
+#endif
+    bool recoverable = false;
+    bool opened = false;
+    if (bytes.empty()
+        || guarded(password,
+            recoverable,
+            [&] { opened = processRecovered(*d, bytes, std::move(owner), password); })
+        || !opened)
+        return nullptr;
+    return d;
 }
 
 } // namespace
@@ -223,6 +354,7 @@ std::variant<Document, OpenFailure> Document::open(
 {
     using Reason = OpenFailure::Reason;
     QpdfBrotliFilter::registerWithQpdf();
+    QpdfRunLengthFilter::registerWithQpdf();
     LoadedFile loaded;
     std::string unreadable;
     if (!loadFile(path, limits.memoryLimit, loaded, unreadable))
@@ -235,26 +367,16 @@ std::variant<Document, OpenFailure> Document::open(
         return failure(Reason::NotPdf, "not a PDF document: no PDF header in its first 1024 bytes");
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    try {
-        process(*impl, loaded, password);
-    } catch (QPDFExc &e) {
-        switch (e.getErrorCode()) {
-        case qpdf_e_password:
-            return failure(Reason::NeedsPassword,
-                password.empty() ? "needs a password"
-                                 : "needs a password: the password given does not open it");
-        case qpdf_e_system:
-            return failure(Reason::FileUnreadable, "cannot be read: " + e.getMessageDetail());
-        default:
-            return failure(Reason::Damaged, "damaged beyond repair: " + e.getMessageDetail());
+    bool recoverable = false;
+    auto failed = guarded(password, recoverable, [&] { process(*impl, loaded, password); });
+    if (failed && recoverable) {
+        if (auto recovered = recover(*impl, password)) {
+            impl = std::move(recovered);
+            failed.reset();
         }
-    } catch (QPDFSystemError &e) {
-        return failure(Reason::FileUnreadable, "cannot be read: " + errnoText(e.getErrno()));
-    } catch (std::exception &e) {
-        return failure(Reason::Damaged, std::string("damaged beyond repair: ") + e.what());
-    } catch (...) {
-        return failure(Reason::Damaged, "damaged beyond repair");
     }
+    if (failed)
+        return *failed;
     // Never "no attachments" for a document whose attachments could not all be listed.
     if (!impl->listingDamage.empty())
         return failure(Reason::Damaged, "damaged: " + impl->listingDamage);
@@ -268,6 +390,11 @@ std::string Document::Impl::collectWarnings()
     std::string last;
     for (const auto &warning : pdf->getWarnings()) {
         last = warning.what();
+        int number = 0;
+        int generation = 0;
+        // qpdf names the object it was reading "object <number> <generation>".
+        if (std::sscanf(warning.getObject().c_str(), "object %d %d", &number, &generation) == 2)
+            warnedObjects[QPDFObjGen(number, generation)] = last;
         warnings.push_back(last);
         ++qpdfWarnings;
     }
@@ -278,6 +405,20 @@ QPDFObjectHandle Document::Impl::streamOf(const Attachment &attachment) const
 {
     const auto at = static_cast<std::size_t>(attachment.position - 1);
     return attachment.position >= 1 && at < streams.size() ? streams[at] : QPDFObjectHandle();
+}
+
+QPDFObjectHandle Document::Impl::lostStream(QPDFObjectHandle spec) const
+{
+    if (!recovered || !spec.isDictionary() || !spec.getKey("/EF").isDictionary())
+        return {};
+    auto ef = spec.getKey("/EF");
+    for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
+        auto reference = ef.getKey(name);
+        // A reference to an object that is not there reads as null.
+        if (reference.isIndirect() && reference.isNull())
+            return reference;
+    }
+    return {};
 }
 
 Document::Document(std::unique_ptr<Impl> impl)

@@ -1,5 +1,7 @@
 #include "extract/pdf/DocumentRecovery.h"
 
+#include "extract/pdf/QpdfJoinedInput.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <exception>
@@ -477,10 +479,10 @@ void define(Table &table, int number, const Row &row)
         table[number] = row;
 }
 
-// `kept` with the objects of `table` in a cross-reference stream, numbered `next`, and when the
-// root is empty a minimal catalog before it. Offsets count from `base`, where "%PDF-" starts, as
-// readers do.
-std::string withTail(std::string_view kept,
+// What follows `kept`: the objects of `table` in a cross-reference stream, numbered `next`, and
+// when the root is empty a minimal catalog before it. Offsets count from `base`, where "%PDF-"
+// starts, as readers do.
+std::string tailFor(std::string_view kept,
     std::size_t base,
     int next,
     Table table,
@@ -488,23 +490,24 @@ std::string withTail(std::string_view kept,
     const Scan &scan)
 {
     const TrailerKeys &keys = scan.trailer;
-    std::string out(kept);
-    out += '\n';
+    std::string out("\n");
+    // Where the next byte of the tail lies in the document.
+    const auto offset = [&] { return kept.size() + out.size() - base; };
     next = std::max(next, table.empty() ? 1 : table.rbegin()->first + 1);
     if (root.empty()) {
-        table[next] = Row { 1, out.size() - base, 0, 0 };
+        table[next] = Row { 1, offset(), 0, 0 };
         out += std::to_string(next) + " 0 obj\n<< /Type /Catalog /Pages " + std::to_string(next + 1)
             + " 0 R >>\nendobj\n";
-        table[next + 1] = Row { 1, out.size() - base, 0, 0 };
+        table[next + 1] = Row { 1, offset(), 0, 0 };
         out += std::to_string(next + 1) + " 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\n";
         root = std::to_string(next) + " 0 R";
         next += 2;
     }
     for (const auto &[number, value] : scan.lostLengths) {
-        table[number] = Row { 1, out.size() - base, 0, 0 };
+        table[number] = Row { 1, offset(), 0, 0 };
         out += std::to_string(number) + " 0 obj\n" + value + "\nendobj\n";
     }
-    const std::size_t xref = out.size() - base;
+    const std::size_t xref = offset();
     table[next] = Row { 1, xref, 0, 0 };
     // Only the objects there are, in runs of consecutive numbers (/Index), so that a hostile
     // object number costs no memory.
@@ -545,11 +548,13 @@ int addCompressed(std::string_view kept,
     Table &table,
     const std::string &password)
 {
-    const std::string draft = withTail(kept, base, scan.next, table, {}, scan);
     QPDF pdf;
     pdf.setSuppressWarnings(true);
     pdf.setAttemptRecovery(false);
-    pdf.processMemoryFile("recovered document", draft.data(), draft.size(), password.c_str());
+    pdf.processInputSource(
+        std::make_shared<QpdfJoinedInput>(
+            "recovered document", kept, tailFor(kept, base, scan.next, table, {}, scan)),
+        password.c_str());
     int highest = 0;
     for (const Found &found : scan.objects) {
         const auto row = table.find(found.number);
@@ -674,7 +679,8 @@ std::optional<RecoveredDocument> recoverTruncated(
         recovered.cutObjects.end());
     const std::string catalog = findCatalog(table, scan.trailer);
     recovered.ownCatalog = !catalog.empty();
-    recovered.bytes = withTail(kept, base, scan.next, std::move(table), catalog, scan);
+    recovered.keptSize = kept.size();
+    recovered.tail = tailFor(kept, base, scan.next, std::move(table), catalog, scan);
     return recovered;
 }
 

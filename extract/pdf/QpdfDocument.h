@@ -38,6 +38,12 @@ struct Document::Impl {
     std::string listingDamage; // the first reason why listing lost an embedded file
     std::size_t qpdfWarnings = 0; // of `warnings`, those qpdf gave
     bool repaired = false; // qpdf warned while the document was opened and listed
+    // Recovered as a document cut short (recoverTruncated): the objects the bytes ended inside
+    // read as null.
+    bool recovered = false;
+    // The objects qpdf warned about while reading them (a recovered /Length, a missing
+    // "endstream"), with its last warning: a stream among them may not hold its own data.
+    std::map<QPDFObjGen, std::string> warnedObjects;
     bool listingComplete = true;
     std::optional<InvoiceInfo> invoice; // once invoice() asked for it
 
@@ -61,6 +67,9 @@ struct Document::Impl {
 
     // The embedded file stream of `attachment`, null when it has none.
     QPDFObjectHandle streamOf(const Attachment &attachment) const;
+    // In a recovered document, the reference of `spec`'s embedded file whose object was lost
+    // with the end (cut, or past the last byte); null when there is none.
+    QPDFObjectHandle lostStream(QPDFObjectHandle spec) const;
 
 private:
     std::vector<Attachment> &growing()
