@@ -163,8 +163,8 @@ TEST(RunReportTest, RepairedAndIncompleteDocuments)
     EXPECT_EQ(totalsOf(run.documents).documentsFailed, 1);
     std::ostringstream csv;
     writeRunCsv(csv, run);
-    EXPECT_NE(csv.str().find("\r\nrepaired.pdf,,,,,,opened,repaired: xref not found; object 4 0 "
-                             "recovered\r\n"),
+    EXPECT_NE(csv.str().find("\r\nrepaired.pdf,,,,,,opened,\"repaired: xref not found; object 4 0 "
+                             "recovered\"\r\n"),
         std::string::npos)
         << csv.str();
     EXPECT_NE(csv.str().find(std::string("\r\nincomplete.pdf,,,,,,opened,")
