@@ -11,6 +11,7 @@
 #include "extract/NestedExtraction.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "extract/report/RunReport.h"
+#include "util/DataSize.h"
 #include "util/Error.h"
 #include "util/modMain.h"
 #include "util/registry.h"
@@ -20,7 +21,6 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <cmath>
@@ -375,8 +375,7 @@ void RunController::showCompletion(const QString &outputFolder,
         counts += QStringLiteral(" (%1 failed)").arg(totals.documentsFailed);
     counts += QStringLiteral(", ")
         + counted(totals.written, QStringLiteral("attachment"), QStringLiteral("attachments"))
-        + QStringLiteral(" written (")
-        + QLocale::system().formattedDataSize(static_cast<qint64>(totals.bytesWritten))
+        + QStringLiteral(" written (") + QString::fromStdString(dataSizeText(totals.bytesWritten))
         + QLatin1Char(')');
     if (totals.failed > 0)
         counts += QStringLiteral(", %1 failed").arg(totals.failed);

@@ -39,11 +39,23 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
     document.attachments.insert(
         document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
     document.invoice = pdf.invoice();
+    document.repaired = pdf.repaired();
+    document.listingComplete = pdf.listingComplete();
+    if (!document.listingComplete)
+        document.reason = incompleteListingReason;
+    document.warnings = pdf.warnings();
+    if (document.warnings.size() > DocumentResult::maxWarnings)
+        document.warnings.resize(DocumentResult::maxWarnings);
 }
 
 bool opened(const ListedDocument &document)
 {
     return document.openStatus == static_cast<int>(OpenStatus::Opened);
+}
+
+bool listedInFull(const ListedDocument &document)
+{
+    return opened(document) && document.listingComplete;
 }
 
 // Writes the text or JSON list a document at a time, in input order, keeping only the totals.
@@ -66,7 +78,7 @@ public:
     void add(const ListedDocument &document)
     {
         ++m_documents;
-        m_failed += opened(document) ? 0 : 1;
+        m_failed += listedInFull(document) ? 0 : 1;
         m_attachments += document.attachments.size();
         if (m_json)
             addJson(document);
@@ -93,7 +105,8 @@ public:
         m_out << "Listed " << countOf(m_documents, "document", "documents") << " with "
               << countOf(m_attachments, "attachment", "attachments");
         if (m_failed > 0)
-            m_out << "; " << countOf(m_failed, "document", "documents") << " could not be opened";
+            m_out << "; " << countOf(m_failed, "document", "documents")
+                  << " could not be opened or listed";
         m_out << ".\n";
         if (!skippedFolders.empty()) {
             m_out << "Skipped folders:\n";
@@ -122,6 +135,14 @@ private:
         }
         m_out << path << ": " << countOf(document.attachments.size(), "attachment", "attachments")
               << '\n';
+        // A repaired document's list may lack attachments that the damage took.
+        if (document.repaired)
+            m_out << "  repaired: "
+                  << terminalText(document.warnings.empty() ? "attachments may be missing"
+                                                            : document.warnings.front())
+                  << '\n';
+        if (!document.listingComplete)
+            m_out << "  warning: " << terminalText(document.reason) << '\n';
         if (document.invoice.declared)
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const Attachment &info : document.attachments) {
@@ -151,6 +172,12 @@ private:
         json.fieldOrNull("reason", document.openStatus == 0 ? "interrupted" : document.reason);
         json.field("attachmentCount", static_cast<std::int64_t>(document.attachments.size()));
         writeInvoiceField(json, document.invoice);
+        json.fieldBool("repaired", document.repaired);
+        json.key("warnings");
+        json.beginArray();
+        for (const std::string &warning : document.warnings)
+            json.string(warning);
+        json.endArray();
         json.key("attachments");
         json.beginArray();
         int index = 0;

@@ -13,15 +13,19 @@ namespace quenlith::cli {
 struct ListedDocument {
     std::string path;
     int openStatus = 0; // an OpenStatus as int; 0 when not looked at (interrupted)
-    std::string reason; // why it did not open
+    std::string reason; // why it did not open, or why its listing is incomplete
     std::vector<Attachment> attachments;
     InvoiceInfo invoice;
+    bool repaired = false; // see Document::repaired
+    bool listingComplete = true; // see Document::listingComplete; false is a failure
+    std::vector<std::string> warnings; // Document::warnings, the first maxWarnings of them
 };
 
 // `quenlith-cli list`: opens every document, counts its attachments and reads their names and
 // declared properties (no attachment data), on parallel workers, and prints the results in the
-// input order to `out`. Returns the exit status: 0, 1 when a document did not open or a folder
-// was skipped, 130 when interrupted.
+// input order to `out`. Returns the exit status: 0, 1 when a document did not open, could not be
+// listed completely or a folder was skipped, 130 when interrupted. A repaired document has not
+// failed.
 int runList(const CommandLine &commandLine, std::ostream &out);
 
 } // namespace quenlith::cli

@@ -4,13 +4,13 @@
 #include "extract/DocumentExtraction.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "extract/report/ReportText.h"
+#include "util/DataSize.h"
 #include "util/PdfFileName.h"
 #include "util/registry.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -28,7 +28,7 @@ constexpr int maxShownAttachments = 500;
 QString sizeText(std::int64_t bytes)
 {
     return bytes < 0 ? QStringLiteral("size not declared")
-                     : QLocale::system().formattedDataSize(bytes);
+                     : QString::fromStdString(dataSizeText(static_cast<std::uint64_t>(bytes)));
 }
 
 // The line of one attachment under its document's row: name, then size, date and origin.
@@ -114,6 +114,8 @@ DocumentSummary DocumentList::readSummary(PdfLibrary &library, const std::string
     for (int i = 0; i < std::min(summary.count, maxShownAttachments); ++i)
         summary.attachments.push_back(document->attachments()[static_cast<std::size_t>(i)]);
     summary.invoice = document->invoice();
+    summary.repaired = document->repaired();
+    summary.listingComplete = document->listingComplete();
     return summary;
 }
 
@@ -154,7 +156,8 @@ void DocumentList::addSummarisedFile(const std::string &file,
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     row->setText(0, QString::number(count));
     row->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-    row->setIcon(0, image(opened ? PaperClipImage : ExclamationImage));
+    const bool trusted = opened && !summary.repaired && summary.listingComplete;
+    row->setIcon(0, image(trusted ? PaperClipImage : ExclamationImage));
     row->setCheckState(0, Qt::Unchecked);
     row->setText(1, QString::fromStdString(FileNameOfPath(utf8Path)));
     row->setIcon(1, image(PdfDocumentImage));
@@ -190,6 +193,11 @@ void DocumentList::addSummarisedFile(const std::string &file,
             details = text + QStringLiteral("  ") + details;
         }
     }
+    // The count of a damaged document is what could be read, not what it held.
+    if (!summary.listingComplete)
+        notes.prepend(QString::fromLatin1(incompleteListingReason));
+    if (summary.repaired)
+        notes.prepend(QStringLiteral("repaired: attachments may be missing"));
     if (!notes.isEmpty())
         row->setToolTip(0, notes.join(QLatin1Char('\n')));
     m_controls.listView->insertTopLevelItem(0, row);

@@ -28,14 +28,17 @@ struct DocumentSummary {
     std::string error;
     std::vector<Attachment> attachments; // the first ones, as many as a row shows
     InvoiceInfo invoice;
+    bool repaired = false; // see Document::repaired
+    bool listingComplete = true; // see Document::listingComplete
 };
 
 // The document list of the main window: its rows and the controls that follow them (the count
 // label, "Select All" and the extraction button). A document row holds the attachment count as
 // its text with the paper-clip icon (or 0 with the red exclamation mark and the reason as tool-tip
-// when the document does not open), the file name with the PDF icon and the full path as tool-tip,
-// and the full path; it expands to one line per attachment (size, name, date and origin), at
-// most 500. Positions are 1-based, position 1 is the top row.
+// when the document does not open; the exclamation mark and "repaired: attachments may be
+// missing" first in the tool-tip when qpdf had to repair it), the file name with the PDF icon and
+// the full path as tool-tip, and the full path; it expands to one line per attachment (size, name,
+// date and origin), at most 500. Positions are 1-based, position 1 is the top row.
 class DocumentList {
 public:
     struct Controls {

@@ -20,6 +20,10 @@
 #include <unordered_map>
 #include <variant>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace quenlith {
 
 namespace {
@@ -87,6 +91,22 @@ std::string cutKeepingExtension(const std::string &name, std::size_t maxBytes)
     return name.substr(0, keep) + ext;
 }
 
+// Removes `path` when it is an empty folder (never a link at its name); false when it stays.
+bool removeEmptyFolder(const std::string &path)
+{
+#ifdef _WIN32
+    std::error_code error;
+    const std::filesystem::path folder = pathFromUtf8(path);
+    return std::filesystem::is_directory(std::filesystem::symlink_status(folder, error))
+        && std::filesystem::remove(folder, error);
+#else
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    return ::rmdir(name.c_str()) == 0; // refuses a link and a folder that holds anything
+#endif
+}
+
 // Temporary files a killed run left in a folder this run did not make.
 void sweepFolder(const FolderHandle &handle, const std::string &path)
 {
@@ -148,6 +168,20 @@ public:
     Folder &operator[](std::size_t index)
     {
         return m_folders[index];
+    }
+
+    // Removes the folders this run made that hold nothing, the deepest first; true when the
+    // document folder went too. A folder that holds something, or a link swapped in for one,
+    // stays.
+    bool removeEmptyNew()
+    {
+        m_open.clear();
+        bool removed = false;
+        for (auto folder = m_folders.rbegin(); folder != m_folders.rend(); ++folder) {
+            folder->handle.reset();
+            removed = folder->isNew && removeEmptyFolder(folder->path);
+        }
+        return removed;
     }
 
     // The folder's descriptor (-1 where the system has none, or when it cannot be opened again),
@@ -266,6 +300,9 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind)
     }
 }
 
+const char *const incompleteListingReason
+    = "not every attachment could be listed: the search stopped at a bound";
+
 std::string documentFailure(const DocumentResult &result)
 {
     if (!result.notSearched.empty())
@@ -278,6 +315,8 @@ std::string documentFailure(const DocumentResult &result)
         return result.openReason.empty() ? "cannot be opened" : result.openReason;
     if (!result.invoiceMissing.empty())
         return result.invoiceMissing;
+    if (!result.listingComplete)
+        return incompleteListingReason;
     if (result.stopped)
         return "stopped before every attachment was written";
     return {};
@@ -303,6 +342,8 @@ void keepWarnings(const Document &document, DocumentResult &result)
     if (all.size() > DocumentResult::maxWarnings)
         all.resize(DocumentResult::maxWarnings);
     result.warnings = std::move(all);
+    result.repaired = document.repaired();
+    result.listingComplete = document.listingComplete();
 }
 
 // Opens the document with the empty password, then options.password if it needs one.
@@ -336,7 +377,9 @@ std::vector<const Attachment *> chooseAttachments(
         const InvoiceInfo &invoice = result.invoice;
         result.count = static_cast<int>(document.attachments().size())
             + (options.unlisted ? static_cast<int>(document.unlisted().size()) : 0);
-        if (!invoice.declared) {
+        if (!invoice.declared && !invoice.metadataUnreadable.empty()) {
+            result.invoiceMissing = invoice.metadataUnreadable;
+        } else if (!invoice.declared) {
             result.noInvoice = true;
             result.notes.push_back("no invoice: its XMP metadata declares none");
         } else if (invoice.fileName.empty()) {
@@ -645,10 +688,13 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
         const bool goOn = observer.yieldPoint();
         observer.attachmentLabel(attachmentLabelText(position, count));
         if (!goOn) {
-            result.stopped = position < count;
+            result.stopped = position < count
+                || result.attachments.back().kind == AttachmentOutcome::Kind::Abandoned;
             break;
         }
     }
+    if (result.stopped && folders->removeEmptyNew())
+        result.folderExists = false;
     result.budgetSpent = shared.used();
     keepWarnings(*document, result);
     return result;

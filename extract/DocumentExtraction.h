@@ -110,7 +110,8 @@ struct DocumentResult {
     std::string openReason;
     std::string folderFailure; // why the folder could not be created; nothing was written then
     int count = 0;
-    // Not every attachment was done: the observer asked to stop.
+    // Not every attachment was done: the observer asked to stop (also during the last write).
+    // A document folder this run made stays only when it holds something.
     bool stopped = false;
     // Bytes counted against the size budget by this document and those written before it with
     // the same budget (see ExtractionOptions::maxDocumentSize).
@@ -121,6 +122,12 @@ struct DocumentResult {
     std::vector<std::string> warnings;
     std::size_t warningCount = 0;
     static constexpr std::size_t maxWarnings = 20;
+    // qpdf had to repair the document (Document::repaired): attachments may be missing. Not a
+    // failure by itself.
+    bool repaired = false;
+    // The listing stopped at a bound (Document::listingComplete): attachments past it were not
+    // written, and the document has failed.
+    bool listingComplete = true;
     // What the user should know about where the files went, e.g. that the assigned folder was a
     // symbolic link and a numbered folder took its place.
     std::vector<std::string> notes;
@@ -134,13 +141,16 @@ struct DocumentResult {
     // Only invoices were asked for and the document declares none: nothing was written, and the
     // document has not failed.
     bool noInvoice = false;
-    // Only invoices were asked for and the declared file is not among the attachments: why the
-    // document failed.
+    // Only invoices were asked for and the declared file is not among the attachments, or the
+    // XMP metadata that would declare it cannot be read: why the document failed.
     std::string invoiceMissing;
     // Why a nested document was left unsearched (its bytes were met before, or it lies past the
     // limits); such a document has not failed. Empty for every other document.
     std::string notSearched;
 };
+
+// Why a document whose listing stopped at a bound (DocumentResult::listingComplete) has failed.
+extern const char *const incompleteListingReason;
 
 // Whether every attachment of the document was written or found unchanged.
 bool documentSucceeded(const DocumentResult &result);

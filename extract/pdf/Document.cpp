@@ -144,9 +144,14 @@ private:
 };
 
 // The decoded XMP packet of the catalog's /Metadata; empty when there is none or it cannot be
-// read, which is warned about.
-std::string readMetadata(Document::Impl &d)
+// read, which is warned about and told in `unreadable`.
+std::string readMetadata(Document::Impl &d, std::string &unreadable)
 {
+    const auto fail = [&](std::string reason) {
+        d.warn(reason);
+        unreadable = std::move(reason);
+        return std::string();
+    };
     std::string packet;
     try {
         auto metadata = d.pdf->getRoot().getKey("/Metadata");
@@ -164,20 +169,15 @@ std::string readMetadata(Document::Impl &d)
             failure = e.what();
         }
         const std::string warning = d.collectWarnings();
-        if (limit.exceeded()) {
-            d.warn("the XMP metadata is not read: it is larger than 4 MiB");
-            return {};
-        }
-        if (!piped || !filtered || !failure.empty()) {
-            d.warn("the XMP metadata cannot be decoded"
+        if (limit.exceeded())
+            return fail("the XMP metadata is not read: it is larger than 4 MiB");
+        if (!piped || !filtered || !failure.empty())
+            return fail("the XMP metadata cannot be decoded"
                 + (failure.empty() && warning.empty()
                         ? std::string()
                         : ": " + (failure.empty() ? warning : failure)));
-            return {};
-        }
     } catch (std::exception &e) {
-        d.warn(std::string("the XMP metadata is unreadable: ") + e.what());
-        return {};
+        return fail(std::string("the XMP metadata is unreadable: ") + e.what());
     }
     return packet;
 }
@@ -482,8 +482,10 @@ const InvoiceInfo &Document::invoice() const
     auto &d = *m_impl;
     if (d.invoice)
         return *d.invoice;
-    std::vector<InvoiceInfo> declarations = readInvoiceDeclarations(readMetadata(d));
+    std::string unreadable;
+    std::vector<InvoiceInfo> declarations = readInvoiceDeclarations(readMetadata(d, unreadable));
     d.invoice = declarations.empty() ? InvoiceInfo() : declarations.front();
+    d.invoice->metadataUnreadable = std::move(unreadable);
     // The listed attachments first: reading every object for the unlisted ones costs more.
     for (const bool searchUnlisted : { false, true }) {
         if (declarations.empty())

@@ -74,7 +74,8 @@ public:
     // /Metadata stream, read once, at most maxXmpPacketBytes decoded), with the attachment that
     // holds it: of several declarations the one whose file an attachment fits best by name and
     // /AFRelationship (see invoiceAttachmentFit), looked for among the listed attachments first
-    // and only then among the unlisted ones. Unreadable metadata is warned about.
+    // and only then among the unlisted ones. Unreadable metadata is warned about and told in
+    // InvoiceInfo::metadataUnreadable.
     const InvoiceInfo &invoice() const;
 
     // What qpdf and the listing warned about so far (repairs, undecodable data, folders past

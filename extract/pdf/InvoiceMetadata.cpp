@@ -382,9 +382,11 @@ std::string upperAscii(std::string_view text)
     return out;
 }
 
-// The known conformance levels in the spelling of their standards; others as declared.
-std::string canonicalProfile(const std::string &declared)
+// The known conformance levels in the spelling of their standards; others as declared, with
+// `isKnown` false.
+std::string canonicalProfile(const std::string &declared, bool &isKnown)
 {
+    isKnown = true;
     std::string key;
     for (const char c : upperAscii(declared)) {
         if (c != ' ' && c != '-' && c != '_')
@@ -406,6 +408,7 @@ std::string canonicalProfile(const std::string &declared)
         if (key == spelled)
             return std::string(canonical);
     }
+    isKnown = false;
     return declared;
 }
 
@@ -444,7 +447,7 @@ std::vector<InvoiceInfo> readInvoiceDeclarations(std::string_view xmp)
         InvoiceInfo info;
         info.declared = true;
         info.fileName = take(Property::DocumentFileName);
-        info.profile = canonicalProfile(take(Property::ConformanceLevel));
+        info.profile = canonicalProfile(take(Property::ConformanceLevel), info.profileKnown);
         info.version = take(Property::Version);
         info.documentType = take(Property::DocumentType);
         info.standard = standardOf(found.schema, info.profile, info.documentType);

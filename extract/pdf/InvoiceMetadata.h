@@ -19,10 +19,14 @@ struct InvoiceInfo {
     // ConformanceLevel: the known levels in their usual spelling ("EN 16931", "BASIC WL",
     // "XRECHNUNG", "COMFORT", ...), anything else as declared; may be empty.
     std::string profile;
+    bool profileKnown = false; // `profile` is one of the known levels
     std::string documentType; // DocumentType as declared: "INVOICE", "ORDER", ...; may be empty
     std::string fileName; // DocumentFileName, UTF-8, as declared (never used as a path)
     bool present = false; // an attachment of the document has that name
     int index = 0; // that attachment's 1-based index when present, else 0
+    // Why the document's XMP metadata could not be read (past maxXmpPacketBytes, undecodable,
+    // unreadable), in plain words; nothing is declared then. Empty when it was read or is absent.
+    std::string metadataUnreadable;
 };
 
 // XMP packets larger than this are not read: real ones hold a few kilobytes.

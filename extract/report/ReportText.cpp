@@ -105,8 +105,12 @@ std::string invoiceText(const InvoiceInfo &invoice)
 {
     if (!invoice.declared)
         return {};
-    return "invoice: " + invoice.standard + (invoice.profile.empty() ? "" : " " + invoice.profile)
-        + ", " + (invoice.fileName.empty() ? "no file named" : invoice.fileName)
+    // A profile that is not a known level is a declared value, never shown as if it were one.
+    const std::string profile = invoice.profile.empty() ? std::string()
+        : invoice.profileKnown                          ? " " + invoice.profile
+                               : ", profile: \"" + invoice.profile + "\" (unknown)";
+    return "invoice: " + invoice.standard + profile + ", "
+        + (invoice.fileName.empty() ? "no file named" : invoice.fileName)
         + (invoice.present ? "" : " (missing)");
 }
 

@@ -33,7 +33,8 @@ void writeAttachmentFields(
 void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice);
 
 // "invoice: Factur-X EN 16931, factur-x.xml", with " (missing)" when the file is not an
-// attachment; the empty text when none is declared. Not made safe for a terminal.
+// attachment; a profile that is not a known level as `invoice: Factur-X, profile: "x" (unknown),
+// factur-x.xml`; the empty text when none is declared. Not made safe for a terminal.
 std::string invoiceText(const InvoiceInfo &invoice);
 
 // The "skippedFolders" member: an array of { "path", "reason" } objects.

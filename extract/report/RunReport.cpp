@@ -59,9 +59,20 @@ std::string validUtf8(const std::string &text)
     return out;
 }
 
+// "repaired: " and the document's warnings, for a document that qpdf had to repair.
+std::string repairNote(const DocumentResult &document)
+{
+    std::string note = "repaired";
+    for (std::size_t i = 0; i < document.warnings.size(); ++i)
+        note += (i == 0 ? ": " : "; ") + document.warnings[i];
+    return note;
+}
+
 // The reason column of a document's own CSV row.
 std::string documentNote(const DocumentResult &document, const std::string &failure)
 {
+    if (document.repaired)
+        return failure.empty() ? repairNote(document) : failure + "; " + repairNote(document);
     if (!failure.empty())
         return failure;
     if (!document.notSearched.empty())
@@ -238,9 +249,10 @@ void RunReportStream::add(const DocumentResult &document)
                     outcomeWord(outcome.kind),
                     outcome.reason });
         }
-        // A document that gave no attachment, or failed besides them, has a row of its own.
+        // A document that gave no attachment, failed besides them or was repaired has a row of
+        // its own.
         const std::string failure = documentFailure(document);
-        if (!failure.empty() || document.attachments.empty())
+        if (!failure.empty() || document.attachments.empty() || document.repaired)
             writeCsvRow(m_out,
                 { document.documentPath,
                     folder,
@@ -269,6 +281,7 @@ void RunReportStream::add(const DocumentResult &document)
         "reason", document.notSearched.empty() ? documentFailure(document) : document.notSearched);
     json.field("attachmentCount", document.count);
     writeInvoiceField(json, document.invoice);
+    json.fieldBool("repaired", document.repaired);
     json.key("warnings");
     json.beginArray();
     for (const std::string &warning : document.warnings)

@@ -45,9 +45,9 @@ enum class ReportFormat { Json, Csv };
 
 // Writes a run's report as its documents come, so that a run of any size never holds the whole
 // report: the JSON of docs/cli-json.md, or CSV with one row per attachment (and one for each
-// document that gave none or failed, its attachment columns empty): document path, document
-// folder, attachment name, key, size, sha256, status, reason. `header` gives program, outputFolder
-// and error.
+// document that gave none, failed or was repaired, its attachment columns empty, its reason
+// "repaired: " and its warnings for a repaired one): document path, document folder, attachment
+// name, key, size, sha256, status, reason. `header` gives program, outputFolder and error.
 class RunReportStream {
 public:
     RunReportStream(std::ostream &out, ReportFormat format, const RunRecord &header);

@@ -2,8 +2,10 @@
 
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
+#include "extract/pdf/InvoiceMetadata.h"
 #include "extract/report/ReportText.h"
 #include "extract/report/RunReport.h"
+#include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 #include "util/DataSize.h"
 #include "util/JsonWriter.h"
@@ -139,6 +141,55 @@ TEST(DocumentInputsTest, FoldersAreWalkedInSortedOrder)
         std::ofstream(*name) << "x";
     }
     EXPECT_EQ(collectDocuments({ scratch.path().string() }).documents, expected);
+}
+
+// A repaired document is no failure, but both reports say so with its warnings; a listing that
+// stopped at a bound fails its document.
+TEST(RunReportTest, RepairedAndIncompleteDocuments)
+{
+    RunRecord run;
+    DocumentResult &repaired = run.documents.emplace_back();
+    repaired.documentPath = "repaired.pdf";
+    repaired.processed = true;
+    repaired.openStatus = static_cast<int>(OpenStatus::Opened);
+    repaired.attachments.emplace_back().kind = AttachmentOutcome::Kind::Written;
+    repaired.repaired = true;
+    repaired.warnings = { "xref not found", "object 4 0 recovered" };
+    DocumentResult &incomplete = run.documents.emplace_back(repaired);
+    incomplete.documentPath = "incomplete.pdf";
+    incomplete.repaired = false;
+    incomplete.listingComplete = false;
+
+    EXPECT_EQ(totalsOf(run.documents).documentsFailed, 1);
+    std::ostringstream csv;
+    writeRunCsv(csv, run);
+    EXPECT_NE(csv.str().find("\r\nrepaired.pdf,,,,,,opened,\"repaired: xref not found; object 4 0 "
+                             "recovered\"\r\n"),
+        std::string::npos)
+        << csv.str();
+    EXPECT_NE(csv.str().find(std::string("\r\nincomplete.pdf,,,,,,opened,")
+                  + incompleteListingReason + "\r\n"),
+        std::string::npos)
+        << csv.str();
+    std::ostringstream json;
+    writeRunJson(json, run);
+    const std::string text = json.str();
+    EXPECT_NE(text.find(R"("repaired": true)"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("repaired": false)"), std::string::npos) << text;
+}
+
+// A profile that is no known level is shown as the value it is, never as a profile.
+TEST(InvoiceTextTest, UnknownProfilesAreQuoted)
+{
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        { "en16931", "invoice: Factur-X EN 16931, f.xml (missing)" },
+        { "no thing", "invoice: Factur-X, profile: \"no thing\" (unknown), f.xml (missing)" },
+    };
+    for (const auto &[level, text] : rows) {
+        const auto declared = readInvoiceDeclarations(fixtures::invoiceXmp("f.xml", level));
+        ASSERT_EQ(declared.size(), 1u);
+        EXPECT_EQ(invoiceText(declared.front()), text);
+    }
 }
 
 } // namespace

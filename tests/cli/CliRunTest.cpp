@@ -317,16 +317,56 @@ TEST_F(CliRun, TheOutputFolderInsideAnInputFolderIsNotExtractedAgain)
     EXPECT_EQ(run("extract -o in in").exitCode, 0) << "into the input folder itself";
 }
 
-// A document that qpdf had to repair is extracted, and the repair is reported.
-TEST_F(CliRun, RepairsAreReportedAsWarnings)
+// Damage is shown for what it is: a repaired document (a rebuilt cross-reference table) is no
+// failure, one whose listing stopped at a bound is, and so is one whose metadata cannot be read
+// when only its invoice is asked for.
+TEST_F(CliRun, DamagedDocumentsAreShownForWhatTheyAre)
 {
-    document("in/repaired.pdf", { { "a.txt", "alpha", 0 } });
-    quenlith::fixtures::breakXref((m_root / "in/repaired.pdf").string());
-    auto json = runJson("extract --json -o out in", 0);
-    EXPECT_NE(json["documents.0.warnings.#"], "0");
-    EXPECT_NE(json["documents.0.warnings.0"], "");
-    const RunResult text = run("extract -o out2 in");
-    EXPECT_NE(text.out.find("\n  warning: "), std::string::npos) << text.out;
+    using namespace quenlith::fixtures;
+    document("plain.pdf", { { "a.txt", "alpha", 0 } });
+    document("rebuilt.pdf", { { "a.txt", "alpha", 0 } });
+    breakXref((m_root / "rebuilt.pdf").string());
+    DocumentFixture deep;
+    deep.files = { treeFile({}, "deep", "deep.txt") };
+    deep.files[0].treeKeys.clear();
+    deep.files[0].afOwners = { "structure" };
+    deep.structureDepth = 20000;
+    writeDocument((m_root / "deep.pdf").string(), deep);
+    DocumentFixture largeXmp;
+    largeXmp.metadata = std::string(5 << 20, ' ') + invoiceXmp("factur-x.xml", "EN 16931");
+    largeXmp.metadataCompressed = true;
+    writeDocument((m_root / "bigxmp.pdf").string(), largeXmp);
+    const std::string incomplete = "not every attachment could be listed";
+    struct Row {
+        std::string command;
+        int exitCode;
+        std::string member; // of the JSON output, or empty: `value` is a line of the text
+        std::string value;
+    } rows[] = {
+        { "list --json rebuilt.pdf", 0, "documents.0.repaired", "true" },
+        { "list --json plain.pdf", 0, "documents.0.repaired", "false" },
+        { "list --json plain.pdf", 0, "documents.0.warnings.#", "0" },
+        { "list rebuilt.pdf", 0, "", "\n  repaired: " },
+        { "extract --json -o out rebuilt.pdf", 0, "documents.0.repaired", "true" },
+        { "extract -o out rebuilt.pdf", 0, "", "\n  warning: " },
+        { "list --json deep.pdf", 1, "summary.documentsFailed", "1" },
+        { "list deep.pdf", 1, "", "\n  warning: " + incomplete },
+        { "extract --json -o out deep.pdf", 1, "summary.documentsFailed", "1" },
+        { "extract --json --invoices-only -o out bigxmp.pdf",
+            1,
+            "documents.0.reason",
+            "\"the XMP metadata is not read: it is larger than 4 MiB\"" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.command);
+        if (!row.member.empty()) {
+            EXPECT_EQ(runJson(row.command, row.exitCode)[row.member], row.value);
+            continue;
+        }
+        const RunResult text = run(row.command);
+        EXPECT_EQ(text.exitCode, row.exitCode);
+        EXPECT_NE(text.out.find(row.value), std::string::npos) << text.out;
+    }
 }
 
 // --max-size stops an attachment while it is written and keeps nothing of it.

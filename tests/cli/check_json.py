@@ -12,9 +12,9 @@ SCHEMA = {
                 'attachmentsWritten:i attachmentsRenamed:i attachmentsOverwritten:i '
                 'attachmentsUnchanged:i attachmentsSkipped:i attachmentsFailed:i bytesWritten:i'),
     'skipped': ('path:s reason:s', ''),
-    'document': ('path:s status:s reason:s? attachmentCount:i invoice:invoice? '
-                 'attachments:[attachment]',
-                 'documentFolder:s? warnings:[s] notes:[s]'),
+    'document': ('path:s status:s reason:s? attachmentCount:i invoice:invoice? repaired:b '
+                 'warnings:[s] attachments:[attachment]',
+                 'documentFolder:s? notes:[s]'),
     'invoice': ('standard:s version:s? profile:s? documentType:s? attachmentName:s? present:b '
                 'attachmentIndex:i?', ''),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '

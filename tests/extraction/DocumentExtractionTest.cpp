@@ -963,5 +963,103 @@ TEST(DocumentFolder, FlatPrefixesEndUnmistakably)
     } while (std::next_permutation(paths.begin(), paths.end()));
 }
 
+// A stopped document says why it failed and leaves no empty folder of this run's making; a
+// folder that was there before, or one that holds a file, stays.
+TEST_F(DocumentExtractionTest, AStoppedDocumentSaysWhyAndLeavesNoEmptyFolder)
+{
+    // Stops at the yield after `yields` have gone on; a refused write progress abandons a write.
+    struct StoppingObserver : ExtractionObserver {
+        bool yieldPoint() override
+        {
+            return yields-- > 0;
+        }
+        bool writeProgress(std::uint64_t) override
+        {
+            return yields > 0;
+        }
+        int yields = 0;
+    };
+    struct Row {
+        const char *name;
+        int yields;
+        bool folderThere;
+        Files left; // empty: no folder
+    } rows[] = {
+        { "before the first write", 0, false, {} },
+        { "into a folder that was there", 0, true, {} },
+        { "after the first write", 1, false, { { "a.txt", "alpha" } } },
+        { "during the last write", 2, false, { { "a.txt", "alpha" } } },
+    };
+    fixtures::writePdf(m_scratch.file("in.pdf"),
+        { { "a.txt", "alpha", 0 }, { "b.txt", std::string(5 << 20, 'b'), 0 } });
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(m_folder);
+        if (row.folderThere)
+            fs::create_directory(m_folder);
+        StoppingObserver observer;
+        observer.yields = row.yields;
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(documentFailure(result), "stopped before every attachment was written");
+        const bool kept = row.folderThere || !row.left.empty();
+        EXPECT_EQ(result.folderExists, kept);
+        ASSERT_EQ(fs::is_directory(m_folder), kept);
+        if (kept) {
+            EXPECT_EQ(written(), row.left);
+        }
+    }
+}
+
+// What the document itself tells about its damage reaches the result: a repair is no failure, a
+// listing that stopped at a bound is, and so is metadata that cannot be read when only the
+// invoice is asked for.
+TEST_F(DocumentExtractionTest, DamageOfTheDocumentIsTold)
+{
+    fixtures::DocumentFixture rebuilt;
+    rebuilt.files = { namedFile("a.txt", "alpha") };
+    fixtures::DocumentFixture deep;
+    deep.files = { namedFile("s.txt", "in the structure") };
+    deep.files[0].treeKeys.clear();
+    deep.files[0].afOwners = { "structure" };
+    deep.structureDepth = 20000;
+    fixtures::DocumentFixture largeXmp;
+    largeXmp.metadata
+        = std::string(5 << 20, ' ') + fixtures::invoiceXmp("factur-x.xml", "EN 16931");
+    largeXmp.metadataCompressed = true;
+    struct Row {
+        const char *name;
+        const fixtures::DocumentFixture &document;
+        bool brokenXref;
+        bool invoicesOnly;
+        bool repaired;
+        std::string failure;
+    } rows[] = {
+        { "a rebuilt cross-reference table", rebuilt, true, false, true, "" },
+        { "a structure tree past the bound", deep, false, false, false, incompleteListingReason },
+        { "metadata past its bound, only the invoice asked for",
+            largeXmp,
+            false,
+            true,
+            false,
+            "the XMP metadata is not read: it is larger than 4 MiB" },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        fixtures::writeDocument(m_scratch.file("in.pdf"), row.document);
+        if (row.brokenXref)
+            fixtures::breakXref(m_scratch.file("in.pdf"));
+        ExtractionOptions options;
+        options.invoicesOnly = row.invoicesOnly;
+        const auto result
+            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, m_observer, options);
+        EXPECT_EQ(result.repaired, row.repaired);
+        EXPECT_TRUE(!result.repaired || !result.warnings.empty());
+        EXPECT_EQ(documentFailure(result), row.failure);
+        EXPECT_FALSE(result.noInvoice);
+    }
+}
+
 } // namespace
 } // namespace quenlith

@@ -759,6 +759,22 @@ private slots:
         QCOMPARE(shown(), QStringList({ "Are you sure you want to exit now?" }));
         QCOMPARE(filesBelow(out), QStringList());
     }
+
+    // A document that qpdf had to repair says so by its row's mark and tool-tip: its count is
+    // what could be read.
+    void repairedDocumentsSaySo()
+    {
+        const fs::path docs = freshFolder();
+        quenlith::fixtures::writePdf((docs / "plain.pdf").string(), { { "a.txt", "alpha", 0 } });
+        fs::copy_file(docs / "plain.pdf", docs / "rebuilt.pdf");
+        quenlith::fixtures::breakXref((docs / "rebuilt.pdf").string());
+        addFiles({ docs / "plain.pdf", docs / "rebuilt.pdf" });
+        QCOMPARE(column(0), QStringList({ "1", "1" }));
+        QCOMPARE(row(0)->toolTip(0), QStringLiteral("repaired: attachments may be missing"));
+        QCOMPARE(row(0)->icon(0).cacheKey(), m_window->ImageList1.at(4).cacheKey());
+        QVERIFY(row(1)->toolTip(0).isEmpty());
+        QCOMPARE(row(1)->icon(0).cacheKey(), m_window->ImageList1.at(1).cacheKey());
+    }
 };
 
 QObject *newTestRunAndFolderAdd()
