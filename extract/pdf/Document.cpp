@@ -235,8 +235,11 @@ std::variant<Document, OpenFailure> Document::open(
         return failure(Reason::NotPdf, "not a PDF document: no PDF header in its first 1024 bytes");
     auto impl = std::make_unique<Impl>();
     impl->path = path;
+    impl->stop = limits.stop;
     try {
         process(*impl, loaded, password);
+    } catch (Impl::Stopped &) {
+        return failure(Reason::Stopped, "stopped");
     } catch (QPDFExc &e) {
         switch (e.getErrorCode()) {
         case qpdf_e_password:
