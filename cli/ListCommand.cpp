@@ -18,16 +18,21 @@ namespace quenlith::cli {
 namespace {
 
 // Opens the document with the empty password, then each of `passwords` in turn while it refuses.
+// A document whose listing an interruption cut short stays not looked at (openStatus 0).
 void listOne(const std::vector<std::string> &passwords, ListedDocument &document)
 {
-    auto opened = Document::open(document.path, {});
+    OpenLimits limits;
+    limits.stop = &interruptionFlag();
+    auto opened = Document::open(document.path, {}, limits);
     for (std::size_t i = 0; i < passwords.size(); ++i) {
         const auto *failure = std::get_if<OpenFailure>(&opened);
         if (failure == nullptr || failure->reason != OpenFailure::Reason::NeedsPassword)
             break;
-        opened = Document::open(document.path, passwords[i]);
+        opened = Document::open(document.path, passwords[i], limits);
     }
     if (const auto *failure = std::get_if<OpenFailure>(&opened)) {
+        if (failure->reason == OpenFailure::Reason::Stopped)
+            return;
         document.openStatus = static_cast<int>(openStatusOf(failure->reason));
         document.reason = failure->text;
         return;
@@ -39,6 +44,17 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
     document.attachments.insert(
         document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
     document.invoice = pdf.invoice();
+    if (interrupted() && !pdf.listingComplete()) {
+        document.openStatus = 0;
+        document.attachments.clear();
+        return;
+    }
+    // Associated files past the search bounds may be missing: the document counts as failed.
+    if (!pdf.listingComplete()) {
+        const auto warnings = pdf.warnings();
+        document.reason = "not every attachment could be listed"
+            + (warnings.empty() ? std::string() : ": " + warnings.back());
+    }
 }
 
 bool opened(const ListedDocument &document)
@@ -66,7 +82,7 @@ public:
     void add(const ListedDocument &document)
     {
         ++m_documents;
-        m_failed += opened(document) ? 0 : 1;
+        m_failed += opened(document) && document.reason.empty() ? 0 : 1;
         m_attachments += document.attachments.size();
         if (m_json)
             addJson(document);
@@ -122,6 +138,8 @@ private:
         }
         m_out << path << ": " << countOf(document.attachments.size(), "attachment", "attachments")
               << '\n';
+        if (!document.reason.empty())
+            m_out << "  " << terminalText(document.reason) << '\n';
         if (document.invoice.declared)
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const Attachment &info : document.attachments) {
@@ -133,6 +151,8 @@ private:
                 m_out << " of the " << info.afOwner;
             else if (!info.folderPath.empty())
                 m_out << " folder " << terminalText(info.folder);
+            if (!info.platform.empty())
+                m_out << ", " << info.platform << " variant";
             m_out << ", "
                   << (info.declaredSize >= 0
                              ? dataSizeText(static_cast<std::uint64_t>(info.declaredSize))

@@ -13,7 +13,8 @@ namespace quenlith::cli {
 struct ListedDocument {
     std::string path;
     int openStatus = 0; // an OpenStatus as int; 0 when not looked at (interrupted)
-    std::string reason; // why it did not open
+    // Why it did not open; for an opened document, why its list may be incomplete.
+    std::string reason;
     std::vector<Attachment> attachments;
     InvoiceInfo invoice;
 };

@@ -54,6 +54,9 @@ struct Attachment {
     std::uint64_t dataIdentity = 0;
     // The stream's filters as the document names them, e.g. "/FlateDecode"; empty when stored.
     std::vector<std::string> filters;
+    // For the variant of a file for one platform (its specification's /EF /Unix, /DOS or /Mac
+    // beside the file itself, ISO 32000-1 7.11.4): "Unix", "DOS" or "Mac"; else empty.
+    std::string platform;
 };
 
 // The word reports use for an origin: "names", "portfolio", "annotation", "af", "unlisted".

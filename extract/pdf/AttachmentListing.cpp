@@ -507,6 +507,8 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
         auto name = nameKey != nullptr ? spec.getKey(nameKey) : QPDFObjectHandle();
         if (name.isString())
             variant.name = PdfTextDecoder::toUtf8(name.getStringValue());
+        if (nameKey != nullptr && &stream != &found.front().stream)
+            variant.platform = nameKey + 1;
         add(std::move(variant), stream);
     }
 }
