@@ -45,7 +45,8 @@ struct Attachment {
     std::string declaredChecksum;
     // The first owner of an /AF array that refers to it, also when it was found first elsewhere:
     // "catalog", "page 3", "annotation on page 2", "xobject on page 1", "structure element";
-    // empty when no /AF array does.
+    // past the walks' bounds, where the page is not known, "xobject" or "object <number>"; empty
+    // when no /AF array does.
     std::string afOwner;
     // /AFRelationship without the slash ("Source", "Data", "Alternative", ...); may be empty.
     std::string afRelationship;

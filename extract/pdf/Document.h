@@ -63,7 +63,8 @@ public:
 
     // The distinct embedded files: the EmbeddedFiles name tree, then /FileAttachment
     // annotations in page order, then associated files (/AF of the catalog; per page of the page,
-    // its annotations and its form XObjects; then of structure elements); a file specification
+    // its annotations and its form XObjects; then of structure elements; then, when a walk was cut
+    // at a bound, those of every other object that has /AF); a file specification
     // reached twice counted once, specifications naming only an external file not counted. Each
     // stream of a specification's /EF is a file of its own: /F (or /UF), then the platform
     // variants /Unix, /DOS, /Mac, named by the specification's entry of that platform first.
