@@ -286,6 +286,7 @@ ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool
     options.maxDocumentSize = commandLine.maxDocumentSize;
     options.maxExpansionRatio = commandLine.maxRatio;
     options.unlisted = commandLine.unlisted;
+    options.stop = &interruptionFlag();
     options.invoicesOnly = commandLine.invoicesOnly;
     options.sha256 = reports || commandLine.nested; // nested loops are told by the bytes
     return options;

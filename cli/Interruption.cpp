@@ -27,6 +27,11 @@ void watchForInterruption()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+const std::atomic<bool> &interruptionFlag()
+{
+    return interruptionAsked;
+}
+
 bool interrupted()
 {
     return interruptionAsked.load(std::memory_order_relaxed);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace quenlith::cli {
 
 // Ctrl-C handling for long runs: the first SIGINT (or SIGTERM) only raises a flag, so that
@@ -9,6 +11,9 @@ void watchForInterruption();
 
 // Whether an interruption was asked for. Safe to call from any thread.
 bool interrupted();
+
+// The flag itself, for the core's stop signals (OpenLimits::stop, ExtractionOptions::stop).
+const std::atomic<bool> &interruptionFlag();
 
 // The exit status after an interruption (128 + SIGINT, as shells report it).
 inline constexpr int interruptedExitStatus = 130;

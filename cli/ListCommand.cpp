@@ -18,16 +18,21 @@ namespace quenlith::cli {
 namespace {
 
 // Opens the document with the empty password, then each of `passwords` in turn while it refuses.
+// A document whose listing an interruption cut short stays not looked at (openStatus 0).
 void listOne(const std::vector<std::string> &passwords, ListedDocument &document)
 {
-    auto opened = Document::open(document.path, {});
+    OpenLimits limits;
+    limits.stop = &interruptionFlag();
+    auto opened = Document::open(document.path, {}, limits);
     for (std::size_t i = 0; i < passwords.size(); ++i) {
         const auto *failure = std::get_if<OpenFailure>(&opened);
         if (failure == nullptr || failure->reason != OpenFailure::Reason::NeedsPassword)
             break;
-        opened = Document::open(document.path, passwords[i]);
+        opened = Document::open(document.path, passwords[i], limits);
     }
     if (const auto *failure = std::get_if<OpenFailure>(&opened)) {
+        if (failure->reason == OpenFailure::Reason::Stopped)
+            return;
         document.openStatus = static_cast<int>(openStatusOf(failure->reason));
         document.reason = failure->text;
         return;
@@ -39,6 +44,11 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
     document.attachments.insert(
         document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
     document.invoice = pdf.invoice();
+    if (interrupted() && !pdf.listingComplete()) {
+        document.openStatus = 0; // not looked at in full: reported as interrupted
+        document.attachments.clear();
+        return;
+    }
     document.repaired = pdf.repaired();
     document.listingComplete = pdf.listingComplete();
     if (!document.listingComplete)
@@ -154,6 +164,8 @@ private:
                 m_out << " of the " << info.afOwner;
             else if (!info.folderPath.empty())
                 m_out << " folder " << terminalText(info.folder);
+            if (!info.platform.empty())
+                m_out << ", " << info.platform << " variant";
             m_out << ", "
                   << (info.declaredSize >= 0
                              ? dataSizeText(static_cast<std::uint64_t>(info.declaredSize))

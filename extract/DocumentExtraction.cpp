@@ -350,12 +350,18 @@ void keepWarnings(const Document &document, DocumentResult &result)
 std::optional<Document> openDocument(
     const std::string &path, const ExtractionOptions &options, DocumentResult &result)
 {
-    auto opened = Document::open(path, std::string());
+    OpenLimits limits;
+    limits.stop = options.stop;
+    auto opened = Document::open(path, std::string(), limits);
     const auto *failure = std::get_if<OpenFailure>(&opened);
     if (failure != nullptr && failure->reason == OpenFailure::Reason::NeedsPassword
         && !options.password.empty()) {
-        opened = Document::open(path, options.password);
+        opened = Document::open(path, options.password, limits);
         failure = std::get_if<OpenFailure>(&opened);
+    }
+    if (failure != nullptr && failure->reason == OpenFailure::Reason::Stopped) {
+        result.processed = false;
+        return std::nullopt;
     }
     if (failure != nullptr) {
         result.openStatus = static_cast<int>(openStatusOf(failure->reason));

@@ -5,6 +5,7 @@
 #include "extract/pdf/PdfLibrary.h"
 #include "util/SafeFileName.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +68,8 @@ struct ExtractionOptions {
     // layout's output folder itself) is reached through it, not by the folder's name again. Not
     // owned; null: each document opens the folder above its own by name.
     const OpenedFolder *outputFolder = nullptr;
+    // Stops the listing of a document (OpenLimits::stop): one stopped there is not processed.
+    const std::atomic<bool> *stop = nullptr;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the

@@ -45,7 +45,8 @@ struct Attachment {
     std::string declaredChecksum;
     // The first owner of an /AF array that refers to it, also when it was found first elsewhere:
     // "catalog", "page 3", "annotation on page 2", "xobject on page 1", "structure element";
-    // empty when no /AF array does.
+    // past the walks' bounds, where the page is not known, "xobject" or "object <number>"; empty
+    // when no /AF array does.
     std::string afOwner;
     // /AFRelationship without the slash ("Source", "Data", "Alternative", ...); may be empty.
     std::string afRelationship;
@@ -54,6 +55,9 @@ struct Attachment {
     std::uint64_t dataIdentity = 0;
     // The stream's filters as the document names them, e.g. "/FlateDecode"; empty when stored.
     std::vector<std::string> filters;
+    // For the variant of a file for one platform (its specification's /EF /Unix, /DOS or /Mac
+    // beside the file itself, ISO 32000-1 7.11.4): "Unix", "DOS" or "Mac"; else empty.
+    std::string platform;
 };
 
 // The word reports use for an origin: "names", "portfolio", "annotation", "af", "unlisted".

@@ -157,19 +157,32 @@ bool hasName(QPDFObjectHandle dict, const char *key, const char *name)
 
 } // namespace
 
-QPDFObjectHandle embeddedStream(QPDFObjectHandle spec)
+std::vector<EmbeddedStream> embeddedStreams(QPDFObjectHandle spec)
 {
+    std::vector<EmbeddedStream> found;
     if (!spec.isDictionary())
-        return {}; // null, or a plain string naming an external file
+        return found; // null, or a plain string naming an external file
     auto ef = spec.getKey("/EF");
     if (!ef.isDictionary())
-        return {}; // names an external file only
-    for (const char *name : { "/F", "/UF", "/Unix", "/DOS", "/Mac" }) {
-        auto candidate = ef.getKey(name);
-        if (candidate.isStream())
-            return candidate;
+        return found; // names an external file only
+    // /F and /UF hold the file itself, named as any file; the others hold the variant for one
+    // platform (ISO 32000-1 table 44), named by that platform's entry first.
+    static constexpr std::pair<const char *, const char *> entries[] = {
+        { "/F", nullptr },
+        { "/UF", nullptr },
+        { "/Unix", "/Unix" },
+        { "/DOS", "/DOS" },
+        { "/Mac", "/Mac" },
+    };
+    for (const auto &[key, nameKey] : entries) {
+        auto stream = ef.getKey(key);
+        if (stream.isStream()
+            && std::none_of(found.begin(), found.end(), [&](const EmbeddedStream &known) {
+                   return known.stream.getObjGen() == stream.getObjGen();
+               }))
+            found.push_back({ stream, nameKey });
     }
-    return {};
+    return found;
 }
 
 void Document::Impl::list()
@@ -192,24 +205,45 @@ void Document::Impl::list()
     } catch (std::exception &e) {
         warn(std::string("page tree unreadable: ") + e.what());
     }
-    // Associated files (ISO 32000-2 14.13): those of the whole document, then page by page.
-    addAssociatedFiles(root, "catalog");
-    std::set<QPDFObjGen> visitedXObjects;
+    walkAssociatedFiles();
+    try {
+        walkStructureTree(root.getKey("/StructTreeRoot"));
+    } catch (std::exception &e) {
+        warn(std::string("structure tree unreadable: ") + e.what());
+    }
+    if (boundReached)
+        searchPastBounds();
+}
+
+// Associated files (ISO 32000-2 14.13): those of the whole document, then page by page those of
+// the page, its annotations and its forms.
+void Document::Impl::walkAssociatedFiles()
+{
+    addAssociatedFiles(pdf->getRoot(), "catalog");
+    // Each array and dictionary is searched once, for the first page that reaches it, however
+    // many pages share it: the search grows with the document, not with pages times forms.
+    std::set<QPDFObjGen> visited;
     for (std::size_t i = 0; i < pages.size(); ++i) {
+        checkStop();
         const std::string page = "page " + std::to_string(i + 1);
         auto pageObject = pages[i];
         addAssociatedFiles(pageObject, page);
         try {
             auto annots = pageObject.getKey("/Annots");
-            const int n = annots.isArray() ? annots.getArrayNItems() : 0;
-            for (int a = 0; a < n; ++a)
-                addAssociatedFiles(annots.getArrayItem(a), "annotation on " + page);
+            if (annots.isArray()
+                && (!annots.isIndirect() || visited.insert(annots.getObjGen()).second)) {
+                const std::string owner = "annotation on " + page;
+                const int n = annots.getArrayNItems();
+                for (int a = 0; a < n; ++a) {
+                    checkStop();
+                    addAssociatedFiles(annots.getArrayItem(a), owner);
+                }
+            }
             // Resources may be inherited from the page tree (ISO 32000-1 7.7.3.4).
             auto node = pageObject;
             for (int depth = 0; depth <= maxTreeDepth && node.isDictionary(); ++depth) {
                 if (node.hasKey("/Resources")) {
-                    walkXObjects(
-                        node.getKey("/Resources"), "xobject on " + page, 0, visitedXObjects);
+                    walkXObjects(node.getKey("/Resources"), "xobject on " + page, 0, visited);
                     break;
                 }
                 node = node.getKey("/Parent");
@@ -218,10 +252,30 @@ void Document::Impl::list()
             warn("associated files of " + page + " unreadable: " + e.what());
         }
     }
+}
+
+// The associated files that the walks did not reach for their bounds: those of every object
+// with an /AF array, its owner named by its kind (the page it is on is not known).
+void Document::Impl::searchPastBounds()
+{
     try {
-        walkStructureTree(root.getKey("/StructTreeRoot"));
+        for (auto &object : unlistedCandidates({ "/AF" })) {
+            checkStop();
+            auto dict = object.isStream() ? object.getDict() : object;
+            if (!dict.isDictionary() || !dict.getKey("/AF").isArray())
+                continue;
+            addAssociatedFiles(dict,
+                object.isStream()       ? std::string("xobject")
+                    : dict.hasKey("/S") ? std::string("structure element")
+                                        : "object " + std::to_string(object.getObjectID()));
+        }
+        warn("associated files past the search bounds (forms nested too deep, structure "
+             "trees too large) were looked for among all objects");
     } catch (std::exception &e) {
-        warn(std::string("structure tree unreadable: ") + e.what());
+        warn(std::string("associated files past the search bounds may be missing: objects "
+                         "unreadable: ")
+            + e.what());
+        listingComplete = false;
     }
 }
 
@@ -250,12 +304,19 @@ void Document::Impl::walkXObjects(QPDFObjectHandle resources,
     int depth,
     std::set<QPDFObjGen> &visited)
 {
-    if (depth > maxXObjectDepth || !resources.isDictionary())
-        return;
+    if (!resources.isDictionary()
+        || (resources.isIndirect() && !visited.insert(resources.getObjGen()).second))
+        return; // shared with a page or form searched before
     auto xobjects = resources.getKey("/XObject");
-    if (!xobjects.isDictionary())
+    if (!xobjects.isDictionary()
+        || (xobjects.isIndirect() && !visited.insert(xobjects.getObjGen()).second))
         return;
+    if (depth > maxXObjectDepth) {
+        boundReached = true;
+        return;
+    }
     for (const auto &name : xobjects.getKeys()) {
+        checkStop();
         auto xobject = xobjects.getKey(name);
         if (!xobject.isStream() || !visited.insert(xobject.getObjGen()).second)
             continue; // a form shared by several pages belongs to the first
@@ -276,9 +337,10 @@ void Document::Impl::walkStructureTree(QPDFObjectHandle root)
     std::set<QPDFObjGen> visited;
     std::size_t nodes = 0;
     while (!pending.empty()) {
+        checkStop();
         if (++nodes > maxStructureNodes) {
-            warn("structure tree too large: the rest is not searched for associated files");
-            listingComplete = false;
+            warn("structure tree too large: the rest is not walked for associated files");
+            boundReached = true;
             return;
         }
         auto [node, depth] = std::move(pending.back());
@@ -286,7 +348,7 @@ void Document::Impl::walkStructureTree(QPDFObjectHandle root)
         if (!(node.isArray() || node.isDictionary()))
             continue; // a marked-content number, or null
         if (depth > maxTreeDepth) {
-            listingComplete = false;
+            boundReached = true;
             continue;
         }
         if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
@@ -310,6 +372,7 @@ void Document::Impl::walkNameTree(QPDFObjectHandle root)
     std::set<QPDFObjGen> visited;
     std::vector<std::pair<QPDFObjectHandle, int>> pending { { root, 0 } };
     while (!pending.empty()) {
+        checkStop();
         auto [node, depth] = std::move(pending.back());
         pending.pop_back();
         if (!node.isDictionary())
@@ -348,6 +411,7 @@ void Document::Impl::walkNameTree(QPDFObjectHandle root)
 void Document::Impl::walkPageTree(
     QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page)
 {
+    checkStop();
     if (depth > maxTreeDepth || !node.isDictionary())
         return;
     if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
@@ -363,8 +427,9 @@ void Document::Impl::walkPageTree(
     pages.push_back(node);
     try {
         auto annots = node.getKey("/Annots");
-        if (!annots.isArray())
-            return;
+        if (!annots.isArray()
+            || (annots.isIndirect() && !visited.insert(annots.getObjGen()).second))
+            return; // none, or shared with a page before
         const int n = annots.getArrayNItems();
         for (int i = 0; i < n; ++i) {
             auto annot = annots.getArrayItem(i);
@@ -388,11 +453,16 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
 {
     if (!spec.isDictionary() || !spec.getKey("/EF").isDictionary())
         return; // null, a plain string naming an external file, or an external file only
-    collectWarnings(); // what comes now is about this file's stream
-    QPDFObjectHandle stream = embeddedStream(spec);
-    if (!stream.isStream())
-        stream = lostStream(spec); // listed, for the writer to tell that the end took it
-    if (!stream.isStream() && !stream.isIndirect()) {
+    collectWarnings(); // what comes now is about this file's streams
+    std::vector<EmbeddedStream> found = embeddedStreams(spec);
+    if (found.empty()) {
+        // Listed although the end of a recovered document took its stream, for the writer to
+        // tell so.
+        QPDFObjectHandle lost = lostStream(spec);
+        if (lost.isIndirect())
+            found.push_back({ lost, nullptr });
+    }
+    if (found.empty()) {
         // qpdf gives null, with a warning, for a stream it cannot read (an overflowing number in
         // its dictionary, a /Length that refers to the stream itself).
         const std::string why = collectWarnings();
@@ -407,13 +477,16 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
     }
     // A specification reached twice (name tree, annotations, /AF arrays) is one file. A direct
     // specification has no identity of its own: its stream stands for it.
-    const QPDFObjGen identity = spec.isIndirect() ? spec.getObjGen() : stream.getObjGen();
-    const auto [seen, isNew] = seenSpecs.emplace(identity, streams.size());
+    const QPDFObjGen identity
+        = spec.isIndirect() ? spec.getObjGen() : found.front().stream.getObjGen();
+    const auto [seen, isNew] = seenSpecs.emplace(identity, std::pair(streams.size(), found.size()));
     if (!isNew) {
-        auto &known = seen->second < listed.size() ? listed[seen->second]
-                                                   : unlisted[seen->second - listed.size()];
-        if (known.afOwner.empty())
-            known.afOwner = afOwner;
+        const auto [first, count] = seen->second;
+        for (std::size_t at = first; at < first + count; ++at) {
+            auto &known = at < listed.size() ? listed[at] : unlisted[at - listed.size()];
+            if (known.afOwner.empty())
+                known.afOwner = afOwner;
+        }
         return;
     }
     Attachment info;
@@ -435,7 +508,16 @@ void Document::Impl::addFileSpec(QPDFObjectHandle spec,
     auto relationship = spec.getKey("/AFRelationship");
     if (relationship.isName() && relationship.getName().size() > 1)
         info.afRelationship = PdfTextDecoder::toUtf8(relationship.getName().substr(1));
-    add(std::move(info), stream);
+    // Each platform variant is a file of its own, checked against its own /Params.
+    for (const auto &[stream, nameKey] : found) {
+        Attachment variant = info;
+        auto name = nameKey != nullptr ? spec.getKey(nameKey) : QPDFObjectHandle();
+        if (name.isString())
+            variant.name = PdfTextDecoder::toUtf8(name.getStringValue());
+        if (nameKey != nullptr && &stream != &found.front().stream)
+            variant.platform = nameKey + 1;
+        add(std::move(variant), stream);
+    }
 }
 
 void Document::Impl::add(Attachment attachment, QPDFObjectHandle stream)
@@ -468,13 +550,16 @@ void Document::Impl::placeInPortfolio(Attachment &info)
         info.folder += (i == 0 ? "" : "/") + info.folderPath[i];
 }
 
-std::vector<QPDFObjectHandle> Document::Impl::unlistedCandidates()
+// The objects that may hold one of `names` (as a prefix: "/AF" also finds "/AFRelationship"):
+// every object of a large file (few objects beside its big streams); else, since reading every
+// object would cost more than the listing itself, only the objects whose bytes hold one of them,
+// each one found by its offset, and every object inside object streams, whose bytes are
+// compressed.
+std::vector<QPDFObjectHandle> Document::Impl::unlistedCandidates(
+    std::initializer_list<std::string_view> names)
 {
     if (!contents)
-        return pdf->getAllObjects(); // a large file: few objects beside its big streams
-    // Reading every object would cost more than the listing itself. Outside object streams, only
-    // objects whose bytes hold "/EF" or "/EmbeddedFile" qualify, each one found by its offset;
-    // objects inside object streams are compressed, so each of them is a candidate.
+        return pdf->getAllObjects();
     std::vector<std::pair<qpdf_offset_t, QPDFObjGen>> byOffset;
     std::set<QPDFObjGen> candidates;
     for (const auto &[objGen, entry] : pdf->getXRefTable()) {
@@ -485,16 +570,17 @@ std::vector<QPDFObjectHandle> Document::Impl::unlistedCandidates()
     }
     std::sort(byOffset.begin(), byOffset.end());
     const std::string_view bytes(contents.get(), contentsSize);
-    for (auto at = bytes.find("/E"); at != std::string_view::npos; at = bytes.find("/E", at + 2)) {
-        const auto name = bytes.substr(at, 13);
-        if (name.substr(0, 3) != "/EF" && name != "/EmbeddedFile")
-            continue;
-        const auto after = std::upper_bound(byOffset.begin(),
-            byOffset.end(),
-            static_cast<qpdf_offset_t>(at),
-            [](qpdf_offset_t offset, const auto &object) { return offset < object.first; });
-        if (after != byOffset.begin())
-            candidates.insert(std::prev(after)->second);
+    for (const std::string_view name : names) {
+        for (auto at = bytes.find(name); at != std::string_view::npos;
+             at = bytes.find(name, at + name.size())) {
+            checkStop();
+            const auto after = std::upper_bound(byOffset.begin(),
+                byOffset.end(),
+                static_cast<qpdf_offset_t>(at),
+                [](qpdf_offset_t offset, const auto &object) { return offset < object.first; });
+            if (after != byOffset.begin())
+                candidates.insert(std::prev(after)->second);
+        }
     }
     std::vector<QPDFObjectHandle> objects;
     objects.reserve(candidates.size());
@@ -509,12 +595,10 @@ void Document::Impl::findUnlisted()
         return;
     unlistedFound = true;
     try {
-        std::set<QPDFObjGen> reached;
-        for (const auto &stream : streams)
-            reached.insert(stream.getObjGen());
         std::vector<QPDFObjectHandle> specs;
         std::vector<QPDFObjectHandle> bare;
-        for (auto &object : unlistedCandidates()) {
+        for (auto &object : unlistedCandidates({ "/EF", "/EmbeddedFile" })) {
+            checkStop();
             if (object.isStream()) {
                 if (hasName(object.getDict(), "/Type", "/EmbeddedFile"))
                     bare.push_back(object);
@@ -523,12 +607,19 @@ void Document::Impl::findUnlisted()
             }
         }
         // Specifications first, so that a stream that has one gets its name.
+        std::set<QPDFObjGen> reached;
+        for (const auto &stream : streams)
+            reached.insert(stream.getObjGen());
         for (auto &spec : specs) {
-            auto stream = embeddedStream(spec);
-            if (stream.isStream() && reached.insert(stream.getObjGen()).second)
+            checkStop();
+            const auto found = embeddedStreams(spec);
+            if (!found.empty() && !reached.contains(found.front().stream.getObjGen()))
                 addFileSpec(spec, std::string(), 0, Attachment::Origin::Unlisted);
+            for (const auto &variant : found)
+                reached.insert(variant.stream.getObjGen());
         }
         for (auto &stream : bare) {
+            checkStop();
             if (!reached.insert(stream.getObjGen()).second)
                 continue;
             Attachment info;
@@ -536,6 +627,9 @@ void Document::Impl::findUnlisted()
             info.name = "unlisted-" + std::to_string(stream.getObjectID()) + ".bin";
             add(std::move(info), stream);
         }
+    } catch (Stopped &) {
+        warn("the search for unlisted embedded files was interrupted");
+        listingComplete = false;
     } catch (std::exception &e) {
         warn(std::string("objects unreadable while looking for unlisted embedded files: ")
             + e.what());

@@ -295,6 +295,8 @@ std::optional<OpenFailure> guarded(const std::string &password, bool &recoverabl
     try {
         step();
         return std::nullopt;
+    } catch (Document::Impl::Stopped &) {
+        return failure(Reason::Stopped, "stopped");
     } catch (QPDFExc &e) {
         switch (e.getErrorCode()) {
         case qpdf_e_password:
@@ -323,6 +325,7 @@ std::unique_ptr<Document::Impl> recover(Document::Impl &failed, const std::strin
 {
     auto d = std::make_unique<Document::Impl>();
     d->path = failed.path;
+    d->stop = failed.stop;
     failed.pdf.reset(); // before the bytes it reads move
     d->contents = std::move(failed.contents);
     d->contentsSize = failed.contentsSize;
@@ -367,6 +370,7 @@ std::variant<Document, OpenFailure> Document::open(
         return failure(Reason::NotPdf, "not a PDF document: no PDF header in its first 1024 bytes");
     auto impl = std::make_unique<Impl>();
     impl->path = path;
+    impl->stop = limits.stop;
     bool recoverable = false;
     auto failed = guarded(password, recoverable, [&] { process(*impl, loaded, password); });
     if (failed && recoverable) {

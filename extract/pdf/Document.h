@@ -3,6 +3,7 @@
 #include "extract/pdf/Attachment.h"
 #include "extract/pdf/InvoiceMetadata.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +18,10 @@ struct OpenLimits {
     // Document lives (qpdf reads them in many small pieces); larger ones are read as needed.
     static constexpr std::uint64_t defaultMemoryLimit = 16 * 1024 * 1024;
     std::uint64_t memoryLimit = defaultMemoryLimit;
+    // Once set (from any thread, a signal handler too), listing stops within moments: open()
+    // fails with OpenFailure::Reason::Stopped, a later Document::unlisted() ends early and leaves
+    // listingComplete() false. Not owned; must outlive the Document. Null: never stops.
+    const std::atomic<bool> *stop = nullptr;
 };
 
 // Why a document did not open.
@@ -26,10 +31,11 @@ struct OpenFailure {
         NeedsPassword, // encrypted, and the password given is not the user password
         Damaged, // a PDF that qpdf cannot repair, or whose attachments cannot all be listed
         NotPdf, // no PDF header or structure at all
+        Stopped, // OpenLimits::stop was set while it was listed
     };
     Reason reason = Reason::Damaged;
     // In plain words, starting with "cannot be read", "needs a password", "damaged beyond
-    // repair: ", "damaged: " or "not a PDF document".
+    // repair: ", "damaged: ", "not a PDF document" or "stopped".
     std::string text;
 };
 
@@ -57,8 +63,11 @@ public:
 
     // The distinct embedded files: the EmbeddedFiles name tree, then /FileAttachment
     // annotations in page order, then associated files (/AF of the catalog; per page of the page,
-    // its annotations and its form XObjects; then of structure elements); a file specification
-    // reached twice counted once, specifications naming only an external file not counted.
+    // its annotations and its form XObjects; then of structure elements; then, when a walk was cut
+    // at a bound, those of every other object that has /AF); a file specification
+    // reached twice counted once, specifications naming only an external file not counted. Each
+    // stream of a specification's /EF is a file of its own: /F (or /UF), then the platform
+    // variants /Unix, /DOS, /Mac, named by the specification's entry of that platform first.
     const std::vector<Attachment> &attachments() const;
 
     // The embedded files that nothing above lists: file specifications with /EF and streams of
@@ -83,8 +92,9 @@ public:
     std::vector<std::string> warnings() const;
     // qpdf had to reconstruct or recover something while opening or listing the document.
     bool repaired() const;
-    // False when the listing stopped at a bound (a structure tree too large or too deep to search),
-    // so that associated files past it are not listed.
+    // False when associated files may be missing: unlisted() was stopped, or the search of all
+    // objects that follows a walk cut at a bound (forms nested more than 16 deep, a structure tree
+    // too large or too deep) failed. Either is warned about.
     bool listingComplete() const;
 
     // The qpdf side (extract/pdf/QpdfDocument.h), for the listing and the writer of this layer.

@@ -13,6 +13,8 @@ OpenStatus openStatusOf(OpenFailure::Reason reason)
         return OpenStatus::Damaged;
     case OpenFailure::Reason::NotPdf:
         return OpenStatus::NotPdf;
+    case OpenFailure::Reason::Stopped: // the window's documents are opened without a stop signal
+        break;
     }
     return OpenStatus::Damaged;
 }

@@ -3,6 +3,7 @@
 #include "extract/pdf/Document.h"
 #include "extract/pdf/QpdfPortfolio.h"
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -11,6 +12,8 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quenlith {
@@ -30,8 +33,9 @@ struct Document::Impl {
     bool unlistedFound = false;
     // The embedded file stream of each attachment, by position - 1: the listed, then the unlisted.
     std::vector<QPDFObjectHandle> streams;
-    // Each file specification's position - 1: a specification reached twice is one file.
-    std::map<QPDFObjGen, std::size_t> seenSpecs;
+    // Each file specification's first position - 1 and how many files it holds (its /EF
+    // variants, listed one after the other): a specification reached twice is one file each.
+    std::map<QPDFObjGen, std::pair<std::size_t, std::size_t>> seenSpecs;
     std::vector<QPDFObjectHandle> pages; // in page order, filled by walkPageTree
     PortfolioFolders portfolio; // the folders that name-tree keys may refer to
     std::vector<std::string> warnings;
@@ -45,6 +49,10 @@ struct Document::Impl {
     // "endstream"), with its last warning: a stream among them may not hold its own data.
     std::map<QPDFObjGen, std::string> warnedObjects;
     bool listingComplete = true;
+    // A search for associated files stopped at a bound (nested forms, structure tree), so that
+    // the document's objects are searched for the /AF arrays past it.
+    bool boundReached = false;
+    const std::atomic<bool> *stop = nullptr; // OpenLimits::stop
     std::optional<InvoiceInfo> invoice; // once invoice() asked for it
 
     void warn(std::string text)
@@ -57,6 +65,14 @@ struct Document::Impl {
         if (listingDamage.empty())
             listingDamage = reason;
         warn(std::move(reason));
+    }
+    // Thrown out of the listing's loops once `stop` is set; no std::exception, so that the
+    // handlers of unreadable parts let it pass.
+    struct Stopped { };
+    void checkStop() const
+    {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed))
+            throw Stopped {};
     }
     // Moves qpdf's warnings into ours; returns the last one, or the empty text.
     std::string collectWarnings();
@@ -78,12 +94,14 @@ private:
     }
     void walkNameTree(QPDFObjectHandle root);
     void walkPageTree(QPDFObjectHandle node, int depth, std::set<QPDFObjGen> &visited, int &page);
+    void walkAssociatedFiles();
     void addAssociatedFiles(QPDFObjectHandle owner, const std::string &ownerName);
     void walkXObjects(QPDFObjectHandle resources,
         const std::string &ownerName,
         int depth,
         std::set<QPDFObjGen> &visited);
     void walkStructureTree(QPDFObjectHandle root);
+    void searchPastBounds();
     void addFileSpec(QPDFObjectHandle spec,
         const std::string &key,
         int page,
@@ -91,12 +109,18 @@ private:
         const std::string &afOwner = {});
     void add(Attachment attachment, QPDFObjectHandle stream);
     void placeInPortfolio(Attachment &attachment);
-    std::vector<QPDFObjectHandle> unlistedCandidates();
+    // `names`: the names whose objects qualify (see unlistedCandidates in the listing).
+    std::vector<QPDFObjectHandle> unlistedCandidates(std::initializer_list<std::string_view> names);
 };
 
-// The embedded file stream of a file specification (ISO 32000-1 7.11.4): the first stream of
-// /EF /F, /UF, /Unix, /DOS, /Mac; null when none (a plain string naming an external file, or
-// /EF naming none).
-QPDFObjectHandle embeddedStream(QPDFObjectHandle spec);
+// The embedded file streams of a file specification (ISO 32000-1 7.11.4), each stream once, in the
+// order of /EF /F, /UF, /Unix, /DOS, /Mac: the file, then its platform variants. `nameKey`: the
+// name entry of the specification that names it first (see Attachment::name). Empty when none (a
+// plain string naming an external file, or /EF naming none).
+struct EmbeddedStream {
+    QPDFObjectHandle stream;
+    const char *nameKey;
+};
+std::vector<EmbeddedStream> embeddedStreams(QPDFObjectHandle spec);
 
 } // namespace quenlith

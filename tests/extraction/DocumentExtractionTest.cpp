@@ -1018,9 +1018,9 @@ TEST_F(DocumentExtractionTest, AStoppedDocumentSaysWhyAndLeavesNoEmptyFolder)
 TEST_F(DocumentExtractionTest, DamageOfTheDocumentIsTold)
 {
     fixtures::DocumentFixture rebuilt;
-    rebuilt.files = { namedFile("a.txt", "alpha") };
+    rebuilt.files = { fixtures::treeFile("a.txt", "alpha") };
     fixtures::DocumentFixture deep;
-    deep.files = { namedFile("s.txt", "in the structure") };
+    deep.files = { fixtures::treeFile("s.txt", "in the structure") };
     deep.files[0].treeKeys.clear();
     deep.files[0].afOwners = { "structure" };
     deep.structureDepth = 20000;

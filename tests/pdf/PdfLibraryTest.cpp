@@ -328,8 +328,9 @@ TEST_F(PdfLibraryTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
     } rows[] = {
         { "a loop back to the first element", 3, true, 1 },
         { "a deep loop", 200, true, 1 },
-        { "deeper than any real tree", 20000, false, 0 },
-        { "deeper than any real tree, looping", 20000, true, 0 },
+        // Found by the search of all objects that follows a walk cut short.
+        { "deeper than any real tree", 20000, false, 1 },
+        { "deeper than any real tree, looping", 20000, true, 1 },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -341,7 +342,7 @@ TEST_F(PdfLibraryTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
         d.structureLoop = row.loop;
         open(d);
         EXPECT_EQ(m_pdf.AttachmentCount(), row.found);
-        EXPECT_EQ(m_pdf.document()->listingComplete(), row.found == 1);
+        EXPECT_TRUE(m_pdf.document()->listingComplete());
     }
 }
 
