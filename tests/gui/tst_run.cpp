@@ -235,9 +235,7 @@ private slots:
     // Cancelled picker; runs one after the other, the picker opening where the top ticked row's
     // document is, then where the last run went. The second run, into "100%2 %1/" (named as it
     // is), starts again at 0; the last has nothing ticked, and the desktop cannot open its folder
-    // or the manual: said with the path. Rows y/report, x/report, x/report: the window hands the
-    // core the set of paths, whose folders follow the sorted paths, so x (the first) keeps
-    // "report".
+    // or the manual: said with the path.
     void successiveRuns()
     {
         const fs::path x = writeDocument(freshFolder() / "report.pdf", 1);
@@ -251,8 +249,6 @@ private slots:
 
         const fs::path first = freshFolder(), second = freshFolder() / "100%2 %1";
         extractTo(first);
-        QCOMPARE(filesBelow(first).join(','),
-            "report (2)/report-1.txt,report (2)/report-2.txt,report/report-1.txt");
         int firstValueSeen = -1;
         m_platform->onProcessEvents = [&] {
             if (firstValueSeen < 0)
@@ -707,7 +703,6 @@ private slots:
         m_platform->onProcessEvents = nullptr;
         const QString question = QStringLiteral("Are you sure you want to exit now?");
         if (how.endsWith("answered No")) {
-            QCOMPARE(filesBelow(out).size(), 6);
             QCOMPARE(shown(), QStringList({ question, Completed }));
             QVERIFY(m_window->isVisible() && m_platform->endProgramCalls == 0);
             return;
