@@ -184,9 +184,10 @@ TEST(CliRun, VersionHelpAndUsageErrors)
     }
 }
 
-// A shell line ($CLI: the program) and its exit status, with what it reports: lines of its text
-// output, and members of its JSON output (the line run again with --json), "member=value" with
-// '*' ending a value that is a prefix. Each run writes into an empty folder "out".
+// A shell line ($CLI: the program) and its exit status, with what it reports: text found in its
+// output, and members of its JSON output (those starting "documents.", "summary." or "error=";
+// the line is run again with --json), "member=value", a '*' ending a value that is a prefix.
+// Each run writes into an empty folder "out".
 struct Run {
     const char *name;
     int exitCode;
