@@ -16,7 +16,24 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <poll.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+// Whether standard output is a pipe whose reader has gone. The stream's own errno is lost once
+// an earlier write failed, so the pipe itself is asked.
+bool readerGone()
+{
+#ifndef _WIN32
+    pollfd out { STDOUT_FILENO, 0, 0 };
+    return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+#else
+    return false;
+#endif
+}
 
 // A report that did not reach standard output (a full disk, /dev/full) is a failure of the
 // command, not a success nobody saw. A reader that went away (`| head -1`) ends the program as
@@ -29,7 +46,7 @@ int checkedOutput(int status)
         return status;
     const int error = errno;
 #ifdef SIGPIPE
-    if (error == EPIPE) {
+    if (error == EPIPE || readerGone()) {
         std::signal(SIGPIPE, SIG_DFL);
         std::raise(SIGPIPE);
     }

@@ -458,13 +458,15 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(row.param.run.name);
     });
 
-// A reader that went away ends the program quietly, by SIGPIPE, as it ends other tools. The exit
-// status goes to standard error, past the pipe.
+// A reader that went away ends the program quietly, by SIGPIPE, as it ends other tools, also when
+// it was started with the signal ignored. The exit status goes to standard error, past the pipe.
 TEST(CliRun, AClosedPipeEndsTheProgramQuietly)
 {
-    const RunResult result
-        = run("( $CLI list --json a.pdf; echo status $? >&2 ) | (exec 0<&-; true)");
-    EXPECT_EQ(result.err, "status 141\n");
+    for (const std::string trap : { "", "trap '' PIPE; " }) {
+        const RunResult result
+            = run("( " + trap + "$CLI list --json a.pdf; echo status $? >&2 ) | (exec 0<&-; true)");
+        EXPECT_EQ(result.err, "status 141\n") << trap;
+    }
 }
 
 // Each document's folder as the JSON of `run` reports it, under the output folder `out`.
