@@ -613,7 +613,7 @@ void Document::Impl::findUnlisted()
         for (auto &spec : specs) {
             checkStop();
             const auto found = embeddedStreams(spec);
-            if (!found.empty() && !reached.contains(found.front().stream.getObjGen()))
+            if (!found.empty() && reached.count(found.front().stream.getObjGen()) == 0)
                 addFileSpec(spec, std::string(), 0, Attachment::Origin::Unlisted);
             for (const auto &variant : found)
                 reached.insert(variant.stream.getObjGen());

@@ -447,7 +447,7 @@ void checkLengths(Scan &scan, std::size_t size)
         if (const Reference reference = referenceIn(length); reference.number > 0) {
             const auto known = integers.find(reference.number);
             length = known == integers.end() ? std::string() : known->second;
-            if (found.stream && !numbers.contains(reference.number))
+            if (found.stream && numbers.count(reference.number) == 0)
                 scan.lostLengths[reference.number]
                     = std::to_string(found.dataEnd - found.dataStart);
         }
@@ -576,7 +576,8 @@ int addCompressed(std::string_view kept,
             long long offset = 0;
             for (int index = 0; index < count && index <= 0xffff && header >> number >> offset;
                  ++index) {
-                if (number <= 0 || offset < 0 || first + offset >= std::ssize(decoded))
+                if (number <= 0 || offset < 0
+                    || first + offset >= static_cast<long long>(decoded.size()))
                     continue;
                 const Value value
                     = readValue(lexer, static_cast<std::size_t>(first + offset), true);
