@@ -2,6 +2,7 @@
 // reported (exit status, text, JSON, CSV), and the command line's own rules. What the extraction
 // puts on disk is checked by its own tests.
 
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
@@ -25,12 +26,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
 
 FileSpecFixture spec(const std::string &name, const std::string &data)
 {
@@ -95,16 +90,13 @@ const fs::path &writeDocuments(const fs::path &root)
     invoice.metadata = invoiceXmp("ZUGFeRD-invoice.xml", "COMFORT", zugferd1Namespace, "zf");
     writeDocument(at("lost-inv.pdf"), invoice);
 
-    DocumentFixture largeXmp;
-    largeXmp.metadata = std::string(5 << 20, ' ') + invoiceXmp("factur-x.xml", "EN 16931");
-    largeXmp.metadataCompressed = true;
-    writeDocument(at("bigxmp.pdf"), largeXmp);
-
-    DocumentFixture encrypted;
-    encrypted.files = { spec("secret.txt", "secret") };
-    encrypted.encryption = Encryption::Aes256;
-    encrypted.userPassword = "attachment";
-    writeDocument(at("enc.pdf"), encrypted);
+    writeDocument(at("bigxmp.pdf"),
+        { .metadata = std::string(5 << 20, ' ') + invoiceXmp("factur-x.xml", "EN 16931"),
+            .metadataCompressed = true });
+    writeDocument(at("enc.pdf"),
+        { .files = { spec("secret.txt", "secret") },
+            .encryption = Encryption::Aes256,
+            .userPassword = "attachment" });
     return root;
 }
 
