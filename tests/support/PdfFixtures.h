@@ -105,7 +105,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document);
 struct AttachmentEncryption {
     enum class Method { Rc4, Aes128, Aes256 }; // /V2 and /AESV2 with /V 4, /AESV3 with /V 5
     Method method = Method::Rc4;
-    std::string userPassword; // empty: the document opens without a password
+    std::string userPassword {}; // empty: the document opens without a password
     std::string ownerPassword = "owner";
     bool storedInClear = false; // declares /EFF but leaves the streams' bytes as they are
     // The streams name the crypt filter themselves, /Filter [/Crypt ...] with /Name /StdCF.
