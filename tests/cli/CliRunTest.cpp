@@ -204,6 +204,10 @@ bool isMember(const std::string &expected)
 
 const std::string invoiceDocuments = " inv.pdf lost-inv.pdf a.pdf";
 const std::string sha256OfOne = "7692c3ad3540bb803c020b3aee66cd8887123234ea0c6e7143c0add73ff431ed";
+// Three documents: the second, from the list, opens; the third is missing.
+const std::vector<std::string> listedThenMissing = {
+    "documents.#=3", R"(documents.1.status="opened")", R"(documents.2.status="file-unreadable")"
+};
 const std::string linkAtA = "mkdir -p out elsewhere && ln -s ../elsewhere out/a && ";
 
 const Row rows[] = {
@@ -370,21 +374,15 @@ const Row rows[] = {
     { { "FilesFromLines",
           1,
           "printf 'caf\\351.pdf\\r\\n\\nmissing.pdf\\n' >l && $CLI list --files-from l a.pdf" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     { { "FilesFromNulSeparatedStandardInput",
           1,
           "printf 'caf\\351.pdf\\0missing.pdf\\0' | $CLI list --files-from - -0 a.pdf" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     { { "FilesFromNulSeparatedFile",
           1,
           "printf 'caf\\351.pdf\\0missing.pdf' >l && $CLI list a.pdf --files-from=l --null" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     // Lines of the files the program reads are bounded; an endless one is an error, not a hang.
     { { "ALongLineOfAList",
           1,
