@@ -27,9 +27,8 @@ const std::string large = fixtures::noise(300000); // fills its document, as it 
 // "0.bin", small, early in the document and "1.bin", large, late.
 void writeSmallAndLarge(const std::string &path)
 {
-    fixtures::DocumentFixture document;
-    document.files = { fixtures::treeFile("0.bin", small), fixtures::treeFile("1.bin", large) };
-    fixtures::writeDocument(path, document);
+    fixtures::writeDocument(path,
+        { .files = { fixtures::treeFile("0.bin", small), fixtures::treeFile("1.bin", large) } });
 }
 
 // A document with a small attachment early and a large one late, with or without object streams,
