@@ -2,6 +2,7 @@
 // reported (exit status, text, JSON, CSV), and the command line's own rules. What the extraction
 // puts on disk is checked by its own tests.
 
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
@@ -25,12 +26,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
 
 FileSpecFixture spec(const std::string &name, const std::string &data)
 {
@@ -95,16 +90,13 @@ const fs::path &writeDocuments(const fs::path &root)
     invoice.metadata = invoiceXmp("ZUGFeRD-invoice.xml", "COMFORT", zugferd1Namespace, "zf");
     writeDocument(at("lost-inv.pdf"), invoice);
 
-    DocumentFixture largeXmp;
-    largeXmp.metadata = std::string(5 << 20, ' ') + invoiceXmp("factur-x.xml", "EN 16931");
-    largeXmp.metadataCompressed = true;
-    writeDocument(at("bigxmp.pdf"), largeXmp);
-
-    DocumentFixture encrypted;
-    encrypted.files = { spec("secret.txt", "secret") };
-    encrypted.encryption = Encryption::Aes256;
-    encrypted.userPassword = "attachment";
-    writeDocument(at("enc.pdf"), encrypted);
+    writeDocument(at("bigxmp.pdf"),
+        { .metadata = std::string(5 << 20, ' ') + invoiceXmp("factur-x.xml", "EN 16931"),
+            .metadataCompressed = true });
+    writeDocument(at("enc.pdf"),
+        { .files = { spec("secret.txt", "secret") },
+            .encryption = Encryption::Aes256,
+            .userPassword = "attachment" });
     return root;
 }
 
@@ -212,6 +204,10 @@ bool isMember(const std::string &expected)
 
 const std::string invoiceDocuments = " inv.pdf lost-inv.pdf a.pdf";
 const std::string sha256OfOne = "7692c3ad3540bb803c020b3aee66cd8887123234ea0c6e7143c0add73ff431ed";
+// Three documents: the second, from the list, opens; the third is missing.
+const std::vector<std::string> listedThenMissing = {
+    "documents.#=3", R"(documents.1.status="opened")", R"(documents.2.status="file-unreadable")"
+};
 const std::string linkAtA = "mkdir -p out elsewhere && ln -s ../elsewhere out/a && ";
 
 const Row rows[] = {
@@ -378,21 +374,15 @@ const Row rows[] = {
     { { "FilesFromLines",
           1,
           "printf 'caf\\351.pdf\\r\\n\\nmissing.pdf\\n' >l && $CLI list --files-from l a.pdf" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     { { "FilesFromNulSeparatedStandardInput",
           1,
           "printf 'caf\\351.pdf\\0missing.pdf\\0' | $CLI list --files-from - -0 a.pdf" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     { { "FilesFromNulSeparatedFile",
           1,
           "printf 'caf\\351.pdf\\0missing.pdf' >l && $CLI list a.pdf --files-from=l --null" },
-        { "documents.#=3",
-            R"(documents.1.status="opened")",
-            R"(documents.2.status="file-unreadable")" } },
+        listedThenMissing },
     // Lines of the files the program reads are bounded; an endless one is an error, not a hang.
     { { "ALongLineOfAList",
           1,

@@ -76,6 +76,13 @@ protected:
         fixtures::writePdf(m_scratch.file("in.pdf"), attachments);
         return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, m_observer);
     }
+    // Extracts in.pdf into the document folder, reporting to an observer of its own.
+    DocumentResult run(const ExtractionOptions &options = {}, const std::string &flatPrefix = {})
+    {
+        RecordingObserver observer;
+        return extractDocumentAttachments(
+            m_scratch.file("in.pdf"), m_folder, observer, options, flatPrefix);
+    }
     Files written() const
     {
         return filesBelow(m_scratch.path() / "doc");
@@ -135,13 +142,11 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
         = { { "a.txt", "alpha", 0 }, { "b.xml", "<b/>", 0 }, { "x/a.txt", "second", 0 } };
     const Files firstRun = { { "a.txt", "alpha" }, { "b.xml", "<b/>" }, { "a (2).txt", "second" } };
     fixtures::writePdf(m_scratch.file("in.pdf"), attachments);
-    const auto run = [&](ExistingFiles existing) {
+    const auto kindsOf = [&](ExistingFiles existing) {
         ExtractionOptions options;
         options.existing = existing;
         options.sha256 = true;
-        RecordingObserver observer;
-        const auto result
-            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result = run(options);
         std::string kinds;
         for (const auto &outcome : result.attachments) {
             kinds += outcomeWord(outcome.kind) + " " + FileNameOfPath(outcome.outputPath) + "; ";
@@ -154,18 +159,19 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
         return kinds;
     };
 
-    EXPECT_EQ(run(ExistingFiles::Keep), "written a.txt; written b.xml; renamed a (2).txt; ");
+    EXPECT_EQ(kindsOf(ExistingFiles::Keep), "written a.txt; written b.xml; renamed a (2).txt; ");
     const auto time = fs::last_write_time(m_folder + "a.txt");
-    EXPECT_EQ(run(ExistingFiles::Keep), "unchanged a.txt; unchanged b.xml; unchanged a (2).txt; ");
+    EXPECT_EQ(
+        kindsOf(ExistingFiles::Keep), "unchanged a.txt; unchanged b.xml; unchanged a (2).txt; ");
     EXPECT_EQ(written(), firstRun);
     EXPECT_EQ(fs::last_write_time(m_folder + "a.txt"), time) << "an unchanged file is not touched";
 
     // The user edits a.txt: it stays, and the attachment goes beside it, once.
     std::ofstream(m_folder + "a.txt") << "edited";
-    const auto edited = run(ExistingFiles::Keep);
+    const auto edited = kindsOf(ExistingFiles::Keep);
     EXPECT_EQ(edited, "renamed a (3).txt; unchanged b.xml; unchanged a (2).txt; ");
-    EXPECT_EQ(
-        run(ExistingFiles::Keep), "unchanged a (3).txt; unchanged b.xml; unchanged a (2).txt; ");
+    EXPECT_EQ(kindsOf(ExistingFiles::Keep),
+        "unchanged a (3).txt; unchanged b.xml; unchanged a (2).txt; ");
     Files expected = firstRun;
     expected["a.txt"] = "edited";
     expected["a (3).txt"] = "alpha";
@@ -174,8 +180,8 @@ TEST_F(DocumentExtractionTest, ExistingFilesAreKeptUnchangedOrNumbered)
     // Skip leaves what is there and writes only what is missing; overwrite replaces.
     fs::remove(m_folder + "b.xml");
     std::ofstream(m_folder + "a (2).txt") << "edited too";
-    EXPECT_EQ(run(ExistingFiles::Skip), "skipped a.txt; written b.xml; skipped a (2).txt; ");
-    EXPECT_EQ(run(ExistingFiles::Overwrite),
+    EXPECT_EQ(kindsOf(ExistingFiles::Skip), "skipped a.txt; written b.xml; skipped a (2).txt; ");
+    EXPECT_EQ(kindsOf(ExistingFiles::Overwrite),
         "overwritten a.txt; unchanged b.xml; overwritten a (2).txt; ");
     expected = firstRun;
     expected["a (3).txt"] = "alpha";
@@ -192,9 +198,7 @@ TEST_F(DocumentExtractionTest, NamesThatDifferInCaseOnlyClashWhereCaseIsIgnored)
         fs::remove_all(m_folder);
         ExtractionOptions options;
         options.foldCase = foldCase;
-        RecordingObserver observer;
-        const auto result
-            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+        const auto result = run(options);
         ASSERT_EQ(result.attachments.size(), 2u);
         EXPECT_EQ(
             FileNameOfPath(result.attachments[1].outputPath), foldCase ? "a (2).xml" : "a.xml");
@@ -278,8 +282,7 @@ TEST_F(DocumentExtractionTest, ANonFileAtTheTargetIsLeftAlone)
         options.existing = existing;
         fixtures::writePdf(
             m_scratch.file("in.pdf"), { { "a.txt", "alpha", 0 }, { "b.txt", "beta", 0 } });
-        RecordingObserver observer;
-        extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+        run(options);
     }
     EXPECT_EQ(readFile(m_scratch.file("outside.txt")), "outside");
     EXPECT_TRUE(fs::is_directory(m_folder + "a.txt"));
@@ -361,10 +364,8 @@ TEST_F(DocumentExtractionTest, TheDocumentLimitStopsTheAttachmentsPastIt)
         ExtractionOptions options;
         options.maxDocumentSize = row.limit;
         std::string outcomes;
-        for (int run = 0; run < 2; ++run) {
-            RecordingObserver observer;
-            const DocumentResult result
-                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+        for (int rerun = 0; rerun < 2; ++rerun) {
+            const DocumentResult result = run(options);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
                 if (outcome.kind == AttachmentOutcome::Kind::Failed) {
@@ -386,9 +387,7 @@ TEST_F(DocumentExtractionTest, ADeclaredSizePastTheFreeSpaceFailsAtOnce)
     document.files = { treeFile("huge.bin", "small in truth"), treeFile("small.txt", "s") };
     document.files[0].size = std::int64_t { 1 } << 60;
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
-    RecordingObserver observer;
-    const DocumentResult result
-        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer);
+    const DocumentResult result = run();
     ASSERT_EQ(result.attachments.size(), 2u);
     EXPECT_EQ(result.attachments[0].writeStatus, WriteStatus::DiskFull);
     EXPECT_EQ(
@@ -432,10 +431,8 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
         options.existing = row.existing;
         options.sha256 = true;
         std::string outcomes;
-        for (int run = 0; run < 2; ++run) {
-            RecordingObserver observer;
-            const DocumentResult result
-                = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+        for (int rerun = 0; rerun < 2; ++rerun) {
+            const DocumentResult result = run(options);
             EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
             for (const AttachmentOutcome &outcome : result.attachments) {
                 outcomes += outcomeWord(outcome.kind) + " ";
@@ -465,9 +462,7 @@ TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
     fixtures::writeDocument(m_scratch.file("in.pdf"), document);
     ExtractionOptions options;
     options.maxAttachmentSize = 1024;
-    RecordingObserver observer;
-    const DocumentResult result
-        = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
+    const DocumentResult result = run(options);
     ASSERT_EQ(result.attachments.size(), 1000u);
     for (const AttachmentOutcome &outcome : result.attachments) {
         EXPECT_EQ(outcome.kind, AttachmentOutcome::Kind::Failed);
@@ -519,9 +514,7 @@ TEST_F(DocumentExtractionTest, StalePartsOfAKilledRunAreRemoved)
     EXPECT_EQ(written(), expected);
     EXPECT_TRUE(fs::is_symlink(m_folder + ".link.quenlith-abc123.part"));
 }
-#endif
 
-#ifndef _WIN32
 // A written part carries the attachment's old date before it gets its name; another run's sweep
 // in the same folder meanwhile must still take it for a live write, not a killed one.
 TEST_F(DocumentExtractionTest, AClosedPartWithAnOldDateSurvivesAnotherRunsSweep)
@@ -537,9 +530,7 @@ TEST_F(DocumentExtractionTest, AClosedPartWithAnOldDateSurvivesAnotherRunsSweep)
     PartFile::allowAnonymous(true);
     EXPECT_EQ(written(), (Files { { "old.txt", "dated" } }));
 }
-#endif
 
-#ifndef _WIN32
 // The document folder swapped for a link to elsewhere after it was opened (here at a yield
 // point; another program could at any time) does not lead the writes there: they go on in the
 // folder that was opened, the copy of a shared stream and an overwrite included.
@@ -639,17 +630,8 @@ protected:
     void writePortfolio(const std::vector<fixtures::FolderFixture> &folders,
         const std::vector<fixtures::FileSpecFixture> &files)
     {
-        fixtures::DocumentFixture document;
-        document.files = files;
-        fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+        fixtures::writeDocument(m_scratch.file("in.pdf"), { .files = files });
         fixtures::addPortfolio(m_scratch.file("in.pdf"), { 0, "Root", folders });
-    }
-    DocumentResult run(ExistingFiles existing = ExistingFiles::Keep)
-    {
-        ExtractionOptions options;
-        options.existing = existing;
-        RecordingObserver observer;
-        return extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, options);
     }
     // "status path" of each attachment, the path relative to the document folder.
     static std::vector<std::string> outcomes(const DocumentResult &result)
@@ -674,9 +656,7 @@ TEST_F(PortfolioExtractionTest, TheFlatLayoutKeepsNoFoldersAndBoundsNames)
     const std::string cut = prefix + std::string(200 - prefix.size() - 4, 'n') + ".xml";
     for (const char *outcome : { "written", "unchanged" }) {
         SCOPED_TRACE(outcome);
-        RecordingObserver observer;
-        const DocumentResult result
-            = extractDocumentAttachments(m_scratch.file("in.pdf"), m_folder, observer, {}, prefix);
+        const DocumentResult result = run({}, prefix);
         EXPECT_TRUE(documentSucceeded(result)) << documentFailure(result);
         EXPECT_EQ(result.documentFolder, m_folder);
         const std::string verb = outcome;
@@ -1016,12 +996,10 @@ TEST_F(DocumentExtractionTest, AStoppedDocumentSaysWhyAndLeavesNoEmptyFolder)
 // metadata that cannot be read when only the invoice is asked for is.
 TEST_F(DocumentExtractionTest, DamageOfTheDocumentIsTold)
 {
-    fixtures::DocumentFixture rebuilt;
-    rebuilt.files = { fixtures::treeFile("a.txt", "alpha") };
-    fixtures::DocumentFixture largeXmp;
-    largeXmp.metadata
-        = std::string(5 << 20, ' ') + fixtures::invoiceXmp("factur-x.xml", "EN 16931");
-    largeXmp.metadataCompressed = true;
+    const fixtures::DocumentFixture rebuilt { .files = { treeFile("a.txt", "alpha") } };
+    const fixtures::DocumentFixture largeXmp { .metadata
+        = std::string(5 << 20, ' ') + fixtures::invoiceXmp("factur-x.xml", "EN 16931"),
+        .metadataCompressed = true };
     struct Row {
         const char *name;
         const fixtures::DocumentFixture &document;

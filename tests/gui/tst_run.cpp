@@ -353,11 +353,10 @@ private slots:
     {
         const fs::path docs = freshFolder();
         const auto encrypted = [&](const std::string &name, const std::string &password) {
-            quenlith::fixtures::DocumentFixture d;
-            d.files = { quenlith::fixtures::treeFile(name + ".txt", "secret of " + name) };
-            d.encryption = quenlith::fixtures::Encryption::Aes256;
-            d.userPassword = password;
-            quenlith::fixtures::writeDocument((docs / (name + ".pdf")).string(), d);
+            quenlith::fixtures::writeDocument((docs / (name + ".pdf")).string(),
+                { .files = { quenlith::fixtures::treeFile(name + ".txt", "secret of " + name) },
+                    .encryption = quenlith::fixtures::Encryption::Aes256,
+                    .userPassword = password });
             return docs / (name + ".pdf");
         };
         // Rows top to bottom: a, b, other, plain.
@@ -397,14 +396,9 @@ private slots:
         FileSpecFixture bare = hidden;
         bare.bareStream = true;
         const fs::path docs = freshFolder();
-        const auto write = [&docs](const char *name, std::vector<FileSpecFixture> files) {
-            DocumentFixture document;
-            document.files = std::move(files);
-            writeDocument((docs / name).string(), document);
-        };
-        write("one.pdf", { listed, hidden });
-        write("two.pdf", { listed, hidden, bare });
-        write("none.pdf", { listed });
+        writeDocument((docs / "one.pdf").string(), { .files = { listed, hidden } });
+        writeDocument((docs / "two.pdf").string(), { .files = { listed, hidden, bare } });
+        writeDocument((docs / "none.pdf").string(), { .files = { listed } });
         addFiles({ docs / "none.pdf", docs / "one.pdf", docs / "two.pdf" });
         QCOMPARE(column(0), QStringList({ "1", "1", "1" }));
         QCOMPARE(row(0)->toolTip(0),
@@ -444,10 +438,8 @@ private slots:
         auto bad = quenlith::fixtures::treeFile("bad.txt", "bad data", "bad.txt");
         bad.modDate = good.modDate;
         bad.corruptFlate = true;
-        quenlith::fixtures::DocumentFixture d;
-        d.files = { good, bad };
         const fs::path docs = freshFolder();
-        quenlith::fixtures::writeDocument((docs / "two.pdf").string(), d);
+        quenlith::fixtures::writeDocument((docs / "two.pdf").string(), { .files = { good, bad } });
         addFiles({ docs / "two.pdf" });
         addFiles({ docs / "two.pdf" }); // the same again: its lines are opened only after the run
         QTreeWidgetItem *top = row(0);

@@ -8,7 +8,6 @@
 #include "tests/support/ScratchFolder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -16,21 +15,20 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 #include <variant>
 
 namespace quenlith {
 namespace {
 
-// Deterministic bytes that do not compress, so that the large attachment fills its document.
-std::string noise(std::size_t size)
+const std::string small = "small and early";
+const std::string large = fixtures::noise(300000); // fills its document, as it does not compress
+
+// "0.bin", small, early in the document and "1.bin", large, late.
+void writeSmallAndLarge(const std::string &path)
 {
-    std::string bytes(size, '\0');
-    std::uint32_t state = 12345;
-    for (char &c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
+    fixtures::writeDocument(path,
+        { .files = { fixtures::treeFile("0.bin", small), fixtures::treeFile("1.bin", large) } });
 }
 
 // A document with a small attachment early and a large one late, with or without object streams,
@@ -45,17 +43,9 @@ struct Original {
 Original makeOriginal(const fixtures::ScratchFolder &scratch, bool objectStreams, bool catalogLost)
 {
     Original original;
-    original.data = { "small and early", noise(300000) };
-    fixtures::DocumentFixture document;
-    for (const std::string &data : original.data) {
-        fixtures::FileSpecFixture file;
-        file.data = data;
-        file.names["/UF"] = std::to_string(original.data.size()) + ".bin";
-        file.treeKeys = { std::to_string(document.files.size()) + ".bin" };
-        document.files.push_back(file);
-    }
+    original.data = { small, large };
     const std::string path = scratch.file("whole.pdf");
-    fixtures::writeDocument(path, document);
+    writeSmallAndLarge(path);
     if (catalogLost)
         fixtures::patchFile(path, "/Type /Catalog", "/Type /Catalxg");
     QPDF pdf;
@@ -170,41 +160,21 @@ TEST(DocumentRecovery, WhatTheEndHeldIsRebuiltOrTheDocumentRefused)
 }
 
 // A document whose one attachment, "a.bin", is a stream with `dict` (inside << >>) and `data` as
-// stored, with a classic cross-reference table, written by hand since qpdf would correct them.
+// stored, written by hand since qpdf would correct them.
 std::string oneStream(const std::string &dict, const std::string &data)
 {
-    std::string pdf = "%PDF-1.7\n";
-    std::vector<std::size_t> offsets;
-    const auto object = [&](const std::string &body) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    object("<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(a.bin) 3 0 R] >> "
-           ">> >>");
-    object("<< /Type /Pages /Kids [] /Count 0 >>");
-    object("<< /Type /Filespec /F (a.bin) /UF (a.bin) /EF << /F 4 0 R >> >>");
-    object("<< /Type /EmbeddedFile " + dict + " >>\nstream\n" + data + "\nendstream");
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 5\n0000000000 65535 f \n";
-    for (const std::size_t offset : offsets) {
-        char row[21];
-        std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
-        pdf += row;
-    }
-    return pdf + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref)
-        + "\n%%EOF\n";
+    return fixtures::objectsPdf({ "<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << "
+                                  "/Names [(a.bin) 3 0 R] >> >> >>",
+        "<< /Type /Pages /Kids [] /Count 0 >>",
+        "<< /Type /Filespec /F (a.bin) /UF (a.bin) /EF << /F 4 0 R >> >>",
+        "<< /Type /EmbeddedFile " + dict + " >>\nstream\n" + data + "\nendstream" });
 }
 
 // /Params with the declared /Size and /CheckSum of `data`.
 std::string declared(const std::string &data)
 {
-    std::string hex;
-    for (const unsigned char c : fixtures::md5Of(data)) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02x", c);
-        hex += digits;
-    }
-    return "/Params << /Size " + std::to_string(data.size()) + " /CheckSum <" + hex + "> >>";
+    return "/Params << /Size " + std::to_string(data.size()) + " /CheckSum <"
+        + QUtil::hex_encode(fixtures::md5Of(data)) + "> >>";
 }
 
 // Each attachment comes back byte-exact or fails as DecodeFailed with no file: a document cut
@@ -214,17 +184,8 @@ std::string declared(const std::string &data)
 TEST(DocumentRecovery, DamagedAttachmentsComeBackByteExactOrFail)
 {
     fixtures::ScratchFolder scratch("quenlith-damaged");
-    const std::string small = "small and early";
-    const std::string large = noise(300000);
     const std::string whole = scratch.file("whole.pdf");
-    fixtures::DocumentFixture twoFiles;
-    for (const std::string *data : { &small, &large }) {
-        fixtures::FileSpecFixture file;
-        file.data = *data;
-        file.treeKeys = { std::to_string(twoFiles.files.size()) + ".bin" };
-        twoFiles.files.push_back(file);
-    }
-    fixtures::writeDocument(whole, twoFiles);
+    writeSmallAndLarge(whole);
     const std::string halfDocument
         = fixtures::readFile(whole).substr(0, std::filesystem::file_size(whole) / 2);
     const std::string stored(4501, 'x');

@@ -3,6 +3,7 @@
 #include "extract/pdf/AttachmentWriter.h"
 #include "extract/pdf/Document.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
 #include <atomic>
@@ -11,27 +12,6 @@
 
 namespace quenlith {
 namespace {
-
-// A PDF of `objects` (object n is objects[n - 1]; object 1 is the catalog) with a correct
-// cross-reference table, for shapes that the fixture builder does not make.
-void writeObjects(const std::string &path, const std::vector<std::string> &objects)
-{
-    std::string out = "%PDF-1.7\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(out.size());
-        out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        const std::string digits = std::to_string(offset);
-        out += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
-    }
-    out += "trailer\n<< /Size " + std::to_string(objects.size() + 1)
-        + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    std::ofstream(path, std::ios::binary) << out;
-}
 
 std::string ref(std::size_t object)
 {
@@ -68,7 +48,7 @@ protected:
     std::variant<Document, OpenFailure> open(
         const std::vector<std::string> &objects, const OpenLimits &limits = {})
     {
-        writeObjects(m_path, objects);
+        std::ofstream(m_path, std::ios::binary) << fixtures::objectsPdf(objects);
         return Document::open(m_path, {}, limits);
     }
     static const Document &opened(const std::variant<Document, OpenFailure> &result)

@@ -693,12 +693,11 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
             f.checkSum = fixtures::md5Of(f.data);
         }
         fixtures::writeDocument(m_pdfPath, d);
-        fixtures::AttachmentEncryption encryption;
-        encryption.method = row.method;
-        encryption.userPassword = row.user;
-        encryption.cryptFilterOnStreams = row.cryptFilterOnStreams;
-        encryption.storedInClear = row.storedInClear;
-        fixtures::encryptAttachments(m_pdfPath, encryption);
+        fixtures::encryptAttachments(m_pdfPath,
+            { .method = row.method,
+                .userPassword = row.user,
+                .storedInClear = row.storedInClear,
+                .cryptFilterOnStreams = row.cryptFilterOnStreams });
         for (const std::string &password : { row.user, std::string("owner") }) {
             ASSERT_EQ(openDocument(m_pdfPath, password), opened) << lastError();
             ASSERT_EQ(m_pdf.AttachmentCount(), 3);
@@ -721,10 +720,7 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
         d.files[0].size = static_cast<std::int64_t>(large.size());
         d.files[0].checkSum = fixtures::md5Of(large);
         fixtures::writeDocument(m_pdfPath, d);
-        fixtures::AttachmentEncryption encryption;
-        encryption.method = method;
-        encryption.truncateBy = 1001;
-        fixtures::encryptAttachments(m_pdfPath, encryption);
+        fixtures::encryptAttachments(m_pdfPath, { .method = method, .truncateBy = 1001 });
         ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
         EXPECT_EQ(write(1, "damaged.txt"), (WriteStatus::DecodeFailed));
         EXPECT_EQ(lastError().rfind("the embedded data cannot be decoded: ", 0), 0u) << lastError();
@@ -750,11 +746,10 @@ TEST_F(PdfLibraryTest, FailsCleanlyOnAnUnknownCryptFilter)
     for (const bool cryptFilterOnStreams : { false, true }) {
         SCOPED_TRACE(cryptFilterOnStreams);
         fixtures::writeDocument(m_pdfPath, document({ file("a.txt", text) }));
-        fixtures::AttachmentEncryption encryption;
-        encryption.method = fixtures::AttachmentEncryption::Method::Aes128;
-        encryption.streamFilter = "/NoSuchFilter";
-        encryption.cryptFilterOnStreams = cryptFilterOnStreams;
-        fixtures::encryptAttachments(m_pdfPath, encryption);
+        fixtures::encryptAttachments(m_pdfPath,
+            { .method = fixtures::AttachmentEncryption::Method::Aes128,
+                .cryptFilterOnStreams = cryptFilterOnStreams,
+                .streamFilter = "/NoSuchFilter" });
         ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
         if (cryptFilterOnStreams) { // the stream's own crypt filter holds
             EXPECT_EQ(write(1, "a.txt"), written) << lastError();

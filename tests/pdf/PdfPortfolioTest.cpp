@@ -107,9 +107,7 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
     const std::string path = scratch.file("portfolio.pdf");
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        fixtures::DocumentFixture document;
-        document.files = row.files;
-        fixtures::writeDocument(path, document);
+        fixtures::writeDocument(path, { .files = row.files });
         if (row.portfolio)
             fixtures::addPortfolio(path, { 0, "Root", row.folders });
         PdfLibrary pdf;
@@ -162,9 +160,8 @@ TEST(Portfolio, HostileTreesEndQuickly)
     const std::string path = scratch.file("portfolio.pdf");
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
-        fixtures::DocumentFixture document;
-        document.files = { treeFile("<20000>last.txt", "d"), treeFile("<3>third.txt", "d") };
-        fixtures::writeDocument(path, document);
+        fixtures::writeDocument(
+            path, { .files = { treeFile("<20000>last.txt", "d"), treeFile("<3>third.txt", "d") } });
         fixtures::addPortfolio(path, { 0, "Root", row.folders });
         PdfLibrary pdf;
         ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened));

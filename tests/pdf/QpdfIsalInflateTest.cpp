@@ -35,18 +35,6 @@ public:
     bool finished = false;
 };
 
-// Bytes that deflate cannot shrink, so that the stream holds stored blocks too.
-std::string noise(std::size_t size)
-{
-    std::string out(size, '\0');
-    std::uint32_t state = 12345;
-    for (auto &c : out) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    return out;
-}
-
 struct Outcome {
     bool threw = false;
     bool rejected = false;
@@ -106,8 +94,8 @@ TEST(QpdfIsalInflate, AcceptsOnlyCleanZlibStreams)
             std::string(block, 'a'),
             true },
         { "noise over several blocks",
-            fixtures::deflate(noise(3 * block + 1)),
-            noise(3 * block + 1),
+            fixtures::deflate(fixtures::noise(3 * block + 1)),
+            fixtures::noise(3 * block + 1),
             true },
         { "end-of-line counted in /Length", deflated + "\r\n", text, true },
         { "data after the end", deflated + "\r\nmore", "", false },

@@ -610,6 +610,35 @@ void breakXref(const std::string &path)
     writeAll(path, bytes);
 }
 
+std::string objectsPdf(const std::vector<std::string> &objects)
+{
+    std::string out = "%PDF-1.7\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(out.size());
+        out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        const std::string digits = std::to_string(offset);
+        out += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    }
+    return out + "trailer\n<< /Size " + std::to_string(objects.size() + 1)
+        + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+std::string noise(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t state = 12345;
+    for (char &c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
 void truncateFile(const std::string &path, std::uintmax_t size)
 {
     std::filesystem::resize_file(path, size);

@@ -64,7 +64,7 @@ struct FileSpecFixture {
 enum class Encryption { None, Aes256, Aes128, Rc4 };
 
 struct DocumentFixture {
-    std::vector<FileSpecFixture> files;
+    std::vector<FileSpecFixture> files {};
     int pages = 1;
     // 0: the name tree is one flat /Names array; n > 0: nested /Kids with n entries per leaf and
     // n kids per inner node. Entries keep the order of `files` and their keys, sorted or not.
@@ -76,10 +76,10 @@ struct DocumentFixture {
     bool structureLoop = false;
     // The catalog's /Metadata stream (an XMP packet) when not empty, Flate-compressed with
     // `metadataCompressed`.
-    std::string metadata;
+    std::string metadata {};
     bool metadataCompressed = false;
     Encryption encryption = Encryption::None;
-    std::string userPassword; // empty: the document opens without a password
+    std::string userPassword {}; // empty: the document opens without a password
     std::string ownerPassword = "owner";
 };
 
@@ -105,7 +105,7 @@ void writeDocument(const std::string &path, const DocumentFixture &document);
 struct AttachmentEncryption {
     enum class Method { Rc4, Aes128, Aes256 }; // /V2 and /AESV2 with /V 4, /AESV3 with /V 5
     Method method = Method::Rc4;
-    std::string userPassword; // empty: the document opens without a password
+    std::string userPassword {}; // empty: the document opens without a password
     std::string ownerPassword = "owner";
     bool storedInClear = false; // declares /EFF but leaves the streams' bytes as they are
     // The streams name the crypt filter themselves, /Filter [/Crypt ...] with /Name /StdCF.
@@ -155,6 +155,13 @@ std::string folderChainPath(int levels, const std::string &stem = "f");
 // Overwrites every offset of the file's cross-reference table and its startxref with wrong
 // numbers, so that a reader must reconstruct the table from the objects.
 void breakXref(const std::string &path);
+
+// A PDF of `objects` (object n is objects[n - 1]; object 1 is the catalog) with a correct classic
+// cross-reference table, written by hand for shapes that qpdf would correct or never writes.
+std::string objectsPdf(const std::vector<std::string> &objects);
+
+// Deterministic bytes that deflate cannot shrink.
+std::string noise(std::size_t size);
 
 // Cuts the file to its first `size` bytes.
 void truncateFile(const std::string &path, std::uintmax_t size);
