@@ -185,11 +185,7 @@ private:
         json.field("attachmentCount", static_cast<std::int64_t>(document.attachments.size()));
         writeInvoiceField(json, document.invoice);
         json.fieldBool("repaired", document.repaired);
-        json.key("warnings");
-        json.beginArray();
-        for (const std::string &warning : document.warnings)
-            json.string(warning);
-        json.endArray();
+        json.fieldStrings("warnings", document.warnings);
         json.key("attachments");
         json.beginArray();
         int index = 0;

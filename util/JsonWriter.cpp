@@ -194,4 +194,13 @@ void JsonWriter::fieldOrNull(std::string_view name, std::string_view bytes)
         string(bytes);
 }
 
+void JsonWriter::fieldStrings(std::string_view name, const std::vector<std::string> &values)
+{
+    key(name);
+    beginArray();
+    for (const std::string &value : values)
+        string(value);
+    endArray();
+}
+
 } // namespace quenlith

@@ -33,6 +33,8 @@ public:
     void fieldBool(std::string_view name, bool value);
     // The string, or null when it is empty.
     void fieldOrNull(std::string_view name, std::string_view bytes);
+    // An array of strings, empty or not.
+    void fieldStrings(std::string_view name, const std::vector<std::string> &values);
 
     // `bytes` as a JSON string literal, quotes included.
     static std::string quoted(std::string_view bytes);

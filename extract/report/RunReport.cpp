@@ -282,16 +282,8 @@ void RunReportStream::add(const DocumentResult &document)
     json.field("attachmentCount", document.count);
     writeInvoiceField(json, document.invoice);
     json.fieldBool("repaired", document.repaired);
-    json.key("warnings");
-    json.beginArray();
-    for (const std::string &warning : document.warnings)
-        json.string(warning);
-    json.endArray();
-    json.key("notes");
-    json.beginArray();
-    for (const std::string &note : document.notes)
-        json.string(note);
-    json.endArray();
+    json.fieldStrings("warnings", document.warnings);
+    json.fieldStrings("notes", document.notes);
     json.key("attachments");
     json.beginArray();
     for (const AttachmentOutcome &outcome : document.attachments)
