@@ -420,6 +420,34 @@ WriteResult AttachmentWrite::place()
 
 } // namespace
 
+std::string Document::Impl::decodeInto(const Attachment &attachment, Pipeline &sink)
+{
+    QPDFObjectHandle stream = streamOf(attachment);
+    if (!stream.isStream())
+        return "the attachment holds no embedded data";
+    FilterChain chain;
+    EmbeddedFileCrypt crypt;
+    QPDFObjectHandle source = stream;
+    try {
+        chain = inspectFilters(stream.getDict());
+        crypt = EmbeddedFileCrypt::forStream(*pdf, stream);
+        if (chain.action == FilterChain::Action::Refuse)
+            return cannotDecode(chain.reason).reason;
+        if (crypt.action == EmbeddedFileCrypt::Action::Refuse)
+            return cannotDecode(crypt.reason).reason;
+        if (crypt.action == EmbeddedFileCrypt::Action::Decrypt)
+            source = crypt.decryptedView(*pdf, stream);
+        else if (pdf->isEncrypted())
+            source = EmbeddedFileCrypt::guardedView(*pdf, stream);
+    } catch (std::exception &e) {
+        collectWarnings();
+        return cannotDecode(e.what()).reason;
+    }
+    const DecodeResult decoded = decode(*this, source, chain, sink, false);
+    return decoded.decoded && decoded.warning.empty() ? std::string()
+                                                      : cannotDecode(decoded.error).reason;
+}
+
 WriteResult write(const Document &document,
     const Attachment &attachment,
     const WriteRequest &request,

@@ -1,6 +1,7 @@
 #include "extract/pdf/Document.h"
 
 #include "extract/pdf/DocumentRecovery.h"
+#include "extract/pdf/InvoiceXmlReader.h"
 #include "extract/pdf/QpdfBrotliFilter.h"
 #include "extract/pdf/QpdfDocument.h"
 #include "extract/pdf/QpdfJoinedInput.h"
@@ -193,6 +194,108 @@ std::pair<int, int> bestInvoiceFit(
             best = { attachment.position, fit };
     }
     return best;
+}
+
+// Feeds decoded data to an InvoiceXmlReader; stops the decoding (by throwing, which qpdf turns
+// into a failed decode) once the reader has ended.
+class InvoiceXmlSink : public Pipeline {
+public:
+    explicit InvoiceXmlSink(InvoiceXmlReader &reader)
+        : Pipeline("invoice XML", nullptr)
+        , m_reader(reader)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        if (!m_reader.feed(reinterpret_cast<const char *>(data), len))
+            throw std::runtime_error("the XML reading ended");
+    }
+    void finish() override
+    {
+    }
+
+private:
+    InvoiceXmlReader &m_reader;
+};
+
+// What the invoice XML of `attachment` says; `syntax` empty when it is no invoice or cannot be
+// read, the latter warned about.
+InvoiceContent readInvoiceContent(Document::Impl &d, const Attachment &attachment)
+{
+    InvoiceXmlReader reader;
+    InvoiceXmlSink sink(reader);
+    const std::size_t warned = d.warnings.size();
+    const std::size_t qpdfWarned = d.qpdfWarnings;
+    std::string failure = d.decodeInto(attachment, sink);
+    const bool read = reader.finish();
+    if (!reader.error().empty() || !reader.isInvoice()) {
+        // The reader stopped the decoding: what qpdf said about that is no news.
+        d.warnings.resize(warned);
+        d.qpdfWarnings = qpdfWarned;
+        failure.clear();
+    }
+    if (!reader.isInvoice())
+        return {};
+    if (read && failure.empty())
+        return reader.content();
+    d.warn("the invoice XML " + attachment.name + " (attachment "
+        + std::to_string(attachment.position) + ") cannot be read: "
+        + (!reader.error().empty() ? reader.error()
+                : failure.empty()  ? std::string("it ends early")
+                                   : failure));
+    return {};
+}
+
+bool namedAsXml(const Attachment &attachment)
+{
+    std::string name = attachment.name.size() >= 4
+        ? attachment.name.substr(attachment.name.size() - 4)
+        : std::string();
+    for (char &c : name)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return name == ".xml" || attachment.mimeType.find("xml") != std::string::npos;
+}
+
+// Reads the invoice XML into `invoice`: the declared attachment's, or when nothing is declared,
+// that of the first listed XML attachment that is an invoice. A declaration without its file, or
+// whose profile the XML's guideline contradicts, is warned about.
+void readInvoiceXml(Document::Impl &d, InvoiceInfo &invoice)
+{
+    if (invoice.declared && !invoice.present) {
+        d.warn("the XMP metadata declares the invoice "
+            + (invoice.fileName.empty()
+                    ? std::string("without a file name")
+                    : invoice.fileName + ", which is not among its attachments"));
+        return;
+    }
+    if (invoice.declared) {
+        const Attachment &attachment = invoice.index <= static_cast<int>(d.listed.size())
+            ? d.listed[static_cast<std::size_t>(invoice.index - 1)]
+            : d.unlisted[static_cast<std::size_t>(invoice.index - 1) - d.listed.size()];
+        invoice.content = readInvoiceContent(d, attachment);
+        const std::string level = profileOfGuideline(invoice.content.guideline);
+        if (invoice.profileKnown && !level.empty() && level != invoice.profile)
+            d.warn("the XMP metadata declares the profile " + invoice.profile
+                + ", but the invoice XML names " + level + " (" + invoice.content.guideline + ")");
+        return;
+    }
+    for (const Attachment &attachment : d.listed) {
+        if (!namedAsXml(attachment))
+            continue;
+        InvoiceContent content = readInvoiceContent(d, attachment);
+        if (content.syntax.empty())
+            continue;
+        invoice.present = true;
+        invoice.index = attachment.position;
+        invoice.fileName = attachment.name;
+        invoice.standard = standardOfGuideline(content.guideline);
+        if (invoice.standard.empty())
+            invoice.standard = content.syntax;
+        invoice.profile = profileOfGuideline(content.guideline);
+        invoice.profileKnown = !invoice.profile.empty();
+        invoice.content = std::move(content);
+        return;
+    }
 }
 
 OpenFailure failure(OpenFailure::Reason reason, std::string text)
@@ -511,6 +614,7 @@ const InvoiceInfo &Document::invoice() const
             break;
         }
     }
+    readInvoiceXml(d, *d.invoice);
     return *d.invoice;
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
@@ -80,6 +81,12 @@ struct Document::Impl {
     // AttachmentListing.cpp
     void list();
     void findUnlisted();
+
+    // AttachmentWriter.cpp: decodes `attachment` into `sink` with the filters and decryption of
+    // write(), without a file, for data read in passing (the invoice XML); `sink` bounds the size.
+    // The empty text when every byte reached `sink`, else why not ("the embedded data cannot be
+    // decoded: ..."); a sink that stops the decoding by throwing makes it fail.
+    std::string decodeInto(const Attachment &attachment, Pipeline &sink);
 
     // The embedded file stream of `attachment`, null when it has none.
     QPDFObjectHandle streamOf(const Attachment &attachment) const;

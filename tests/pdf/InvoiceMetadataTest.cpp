@@ -1,6 +1,8 @@
-// The XMP scan for invoice declarations, on packets as writers make them and as attackers might.
+// The XMP declarations and the invoice XML, on documents as writers make them and as attackers
+// might.
 #include "extract/pdf/InvoiceMetadata.h"
 
+#include "extract/pdf/InvoiceXmlReader.h"
 #include "tests/support/PdfFixtures.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +49,10 @@ TEST(InvoiceMetadata, ReadsEachStandardInEachForm)
         { invoiceXmp("f.xml", " en16931 "), "Factur-X|EN 16931|f.xml|1.0|INVOICE" },
         { invoiceXmp("f.xml", "basic wl", fx, "fx", true), "Factur-X|BASIC WL|f.xml|1.0|INVOICE" },
         { invoiceXmp("f.xml", "no thing"), "Factur-X|no thing|f.xml|1.0|INVOICE" },
-        { invoiceXmp("a&amp;b&#x20;&#99;&lt;&bogus;.xml", "BASIC"),
-            "Factur-X|BASIC|a&b c<&bogus;.xml|1.0|INVOICE" },
+        { invoiceXmp("a&amp;b&#x20;&#99;&lt;.xml", "BASIC"),
+            "Factur-X|BASIC|a&b c<.xml|1.0|INVOICE" },
+        // Damaged: what was complete before the damage counts.
+        { invoiceXmp("a&bogus;.xml", "BASIC"), "Factur-X||||INVOICE" },
         { description("xmlns:fx='" + fx + "'",
               "<!-- <fx:DocumentFileName>no.xml</fx:DocumentFileName> -->"
               "<fx:DocumentFileName><![CDATA[x&amp;.xml]]></fx:DocumentFileName>"),
@@ -107,41 +111,122 @@ TEST(InvoiceMetadata, KeepsSchemasApartAndTheirFirstValues)
     EXPECT_EQ(found[1].fileName, "factur-x.xml");
 }
 
-// Hostile packets end quickly, without recursion, and bounded.
-TEST(InvoiceMetadata, HostilePacketsEndQuicklyAndBounded)
+// Hostile XML ends quickly and bounded, in the metadata and in the invoice alike: nothing of the
+// attack reaches a value.
+TEST(InvoiceMetadata, HostileXmlEndsQuicklyAndBounded)
 {
-    const std::string ns = std::string("xmlns:fx=\"") + fixtures::facturXNamespace + "\"";
-    std::string deep = "<a " + ns + ">";
-    for (int i = 0; i < 200000; ++i)
+    const std::string invoice = fixtures::invoiceXml("CII", "urn:cen.eu:en16931:2017");
+    const std::string xmp = invoiceXmp("471102", "BASIC");
+    // `dtd` before the root element, `content` in place of the invoice number.
+    const auto attack
+        = [](std::string document, const std::string &dtd, const std::string &content) {
+              const std::size_t root = document.find("<rsm:") != std::string::npos
+                  ? document.find("<rsm:")
+                  : document.find("<x:xmpmeta");
+              document.insert(root, dtd);
+              const std::size_t number = document.find("471102");
+              return document.replace(number, 6, content);
+          };
+    std::string laughs = "<!DOCTYPE r [<!ENTITY a \"" + std::string(100, 'a') + "\">";
+    for (char c = 'b'; c <= 'k'; ++c)
+        laughs += std::string("<!ENTITY ") + c + " \"" + std::string(10, '&') + "\">";
+    for (char c = 'b'; c <= 'k'; ++c) // each expands to ten of the one before
+        laughs.replace(laughs.find("&&&&&&&&&&"), 10, [&] {
+            std::string refs;
+            for (int i = 0; i < 10; ++i)
+                refs += std::string("&") + static_cast<char>(c - 1) + ";";
+            return refs;
+        }());
+    laughs += "]>";
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
         deep += "<a>";
-    const std::string huge = description(
-        ns, "<fx:DocumentFileName>" + std::string(2 << 20, 'x') + "</fx:DocumentFileName>");
-    std::string versions;
     for (int i = 0; i < 100000; ++i)
-        versions += "<fx:Version>" + std::to_string(i) + "</fx:Version>";
-    const std::string many = description(ns, versions);
-    // Many bindings in scope, then many properties to resolve against them.
-    std::string bindings;
-    for (int i = 0; i < 20000; ++i)
-        bindings += " xmlns:n" + std::to_string(i) + "=\"urn:n\"";
-    std::string properties;
-    for (int i = 0; i < 100000; ++i)
-        properties += "<fx:Version>1</fx:Version>";
-    const std::string crowded = description(ns + bindings, properties);
-    const std::string tooLarge
-        = invoiceXmp("factur-x.xml", "BASIC") + std::string(maxXmpPacketBytes, ' ');
-
-    EXPECT_TRUE(
-        readInvoiceDeclarations(deep + "<fx:DocumentFileName>x</fx:DocumentFileName>").empty());
-    const auto longName = readInvoiceDeclarations(huge);
-    ASSERT_EQ(longName.size(), 1u);
-    EXPECT_LE(longName[0].fileName.size(), 1024u);
-    const auto first = readInvoiceDeclarations(many);
-    ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0].version, "0");
-    EXPECT_TRUE(readInvoiceDeclarations(tooLarge).empty());
-    EXPECT_TRUE(readInvoiceDeclarations(crowded).empty());
+        deep += "</a>";
+    static const std::string text(maxInvoiceXmlBytes, 'x');
+    const struct {
+        const char *name;
+        std::string dtd;
+        std::string content;
+        const char *error; // the start of the invoice reader's reason
+    } rows[] = {
+        { "entity expansion", laughs, "&k;", "declares entities" },
+        { "external entity",
+            "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>",
+            "&x;",
+            "declares entities" },
+        { "parameter entity",
+            "<!DOCTYPE r [<!ENTITY % p SYSTEM \"http://127.0.0.1/p.dtd\"> %p;]>",
+            "1",
+            "declares entities" },
+        { "100,000 elements deep", "", deep, "nested deeper than 256 elements" },
+        { "64 MiB of text", "", text, "larger than 64 MiB" },
+        { "invalid UTF-8", "", "47\xff\xfe", "not well-formed (invalid token)" },
+        { "undefined entity", "", "&bogus;", "undefined entity" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string error;
+        const InvoiceContent content
+            = readInvoiceXml(attack(invoice, row.dtd, row.content), &error);
+        EXPECT_EQ(content.syntax, "");
+        EXPECT_EQ(error.substr(0, std::string_view(row.error).size()), row.error);
+        for (const InvoiceInfo &declared :
+            readInvoiceDeclarations(attack(xmp, row.dtd, row.content)))
+            EXPECT_EQ(declared.fileName, "");
+    }
+    EXPECT_TRUE(readInvoiceDeclarations(invoiceXmp("f.xml", "BASIC") + text).empty());
     EXPECT_TRUE(readInvoiceDeclarations(std::string(1 << 20, '\0')).empty());
+}
+
+// What each syntax says, read by the same rules: "syntax|guideline|type|number|date|seller|buyer|
+// currency|total|due".
+TEST(InvoiceMetadata, ReadsEachInvoiceSyntax)
+{
+    const std::string en16931 = "urn:cen.eu:en16931:2017";
+    const std::string xrechnung
+        = "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0";
+    const std::string tail = "|471102|2024-11-15|Lieferant GmbH|Kunde AG|EUR|235.62|200.00";
+    const std::pair<std::string, std::string> cases[] = {
+        { fixtures::invoiceXml("CII", en16931), "CII|" + en16931 + "|380" + tail },
+        { fixtures::invoiceXml("CII", xrechnung), "CII|" + xrechnung + "|380" + tail },
+        { fixtures::invoiceXml(
+              "ZUGFeRD 1.0 CII", "urn:ferd:CrossIndustryDocument:invoice:1p0:comfort"),
+            "ZUGFeRD 1.0 CII|urn:ferd:CrossIndustryDocument:invoice:1p0:comfort|380" + tail },
+        { fixtures::invoiceXml("UBL", xrechnung), "UBL|" + xrechnung + "|380" + tail },
+        { fixtures::invoiceXml("UBL credit note", en16931), "UBL|" + en16931 + "|381" + tail },
+        // An order, and an invoice root in another namespace, are no invoices.
+        { "<SCRDMCCBDACIOMessageStructure "
+          "xmlns=\"urn:un:unece:uncefact:data:SCRDMCCBDACIOMessageStructure:100\"/>",
+            "|||||||||" },
+        { "<Invoice xmlns=\"urn:other\"><ID>1</ID></Invoice>", "|||||||||" },
+    };
+    for (const auto &[xml, expected] : cases) {
+        std::string error;
+        const InvoiceContent c = readInvoiceXml(xml, &error);
+        EXPECT_EQ(c.syntax + "|" + c.guideline + "|" + c.typeCode + "|" + c.number + "|"
+                + c.issueDate + "|" + c.seller + "|" + c.buyer + "|" + c.currency + "|"
+                + c.grandTotal + "|" + c.duePayable,
+            expected);
+        EXPECT_EQ(error, "");
+    }
+    // The guideline names the standard and the level: "standard|profile".
+    const std::pair<std::string, std::string> guidelines[] = {
+        { en16931, "|EN 16931" },
+        { xrechnung, "XRechnung|XRECHNUNG" },
+        { "urn:factur-x.eu:1p0:basicwl", "Factur-X|BASIC WL" },
+        { "urn:cen.eu:en16931:2017#compliant#urn:factur-x.eu:1p0:basic", "Factur-X|BASIC" },
+        { "urn:cen.eu:en16931:2017#conformant#urn:zugferd.de:2p0:extended",
+            "ZUGFeRD 2.0|EXTENDED" },
+        { "urn:zugferd.de:2p0:minimum", "ZUGFeRD 2.0|MINIMUM" },
+        { "urn:ferd:CrossIndustryDocument:invoice:1p0:comfort", "ZUGFeRD 1.0|COMFORT" },
+        { "urn:cen.eu:en16931:2017#compliant#urn:fdc:peppol.eu:2017:poacc:billing:3.0",
+            "Peppol BIS|EN 16931" },
+        { "urn:somebody:else", "|" },
+    };
+    for (const auto &[guideline, expected] : guidelines)
+        EXPECT_EQ(standardOfGuideline(guideline) + "|" + profileOfGuideline(guideline), expected)
+            << guideline;
 }
 
 TEST(InvoiceMetadata, AttachmentFitPrefersTheNamedFileWithItsRelationship)

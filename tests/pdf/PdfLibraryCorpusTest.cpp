@@ -1,6 +1,8 @@
 // The real-world documents of the corpus folder, written outside this project, against the
 // answers of an independent reference in its expected.tsv.
+#include "extract/pdf/InvoiceXmlReader.h"
 #include "extract/pdf/PdfLibrary.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -119,7 +121,8 @@ TEST(Corpus, APortfolioWithoutFoldersListsItsFilesAtTheTop)
 }
 
 // The real e-invoices of the corpus: each declaration is recognised and matched to the
-// attachment that holds it; every other document of the corpus declares none.
+// attachment that holds it, whose XML, written out and read again, says what the listing read;
+// every other document of the corpus declares none.
 TEST(Corpus, RecognisesTheRealInvoices)
 {
     const std::filesystem::path corpus(QUENLITH_CORPUS_DIR);
@@ -170,6 +173,7 @@ TEST(Corpus, RecognisesTheRealInvoices)
         { "zugferd__pdf_zf_xrechnung_1.pdf", { "ZUGFeRD 2.1", "XRECHNUNG", "xrechnung.xml", 1 } },
     };
     std::size_t recognised = 0;
+    fixtures::ScratchFolder scratch;
     for (const auto &entry : std::filesystem::directory_iterator(corpus)) {
         const std::string name = entry.path().filename().string();
         if (entry.path().extension() != ".pdf")
@@ -192,6 +196,16 @@ TEST(Corpus, RecognisesTheRealInvoices)
         EXPECT_EQ(info.present, expected->second.index > 0);
         ASSERT_NE(pdf.document()->at(info.index), nullptr);
         EXPECT_EQ(pdf.document()->at(info.index)->name, expected->second.fileName);
+        const std::string written = (scratch.path() / "invoice.xml").string();
+        ASSERT_EQ(pdf.WriteAttachment(info.index, written), 1);
+        const InvoiceContent xml = readInvoiceXml(fixtures::readFile(written));
+        EXPECT_EQ(info.content.number + "|" + info.content.issueDate + "|" + info.content.currency
+                + "|" + info.content.grandTotal,
+            xml.number + "|" + xml.issueDate + "|" + xml.currency + "|" + xml.grandTotal);
+        EXPECT_TRUE(info.standard == "Order-X"
+            || (!xml.number.empty() && xml.issueDate.size() == 10 && !xml.currency.empty()
+                && !xml.grandTotal.empty()))
+            << xml.number << "|" << xml.issueDate << "|" << xml.currency << "|" << xml.grandTotal;
     }
     EXPECT_EQ(recognised, invoices.size());
 }

@@ -155,11 +155,13 @@ protected:
 };
 
 // The invoice the XMP metadata declares is matched to the attachment that holds it, however the
-// metadata is stored; metadata that cannot be read is warned about and declares nothing.
+// metadata is stored, and its XML is read; metadata that cannot be read is warned about and
+// declares nothing, and then the XML itself tells an invoice.
 TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
 {
     const std::string xmp = fixtures::invoiceXmp("factur-x.xml", "EN 16931");
-    auto invoice = file("factur-x.xml", "<rsm:CrossIndustryInvoice/>");
+    const std::string cii = fixtures::invoiceXml("CII", "urn:cen.eu:en16931:2017");
+    auto invoice = file("factur-x.xml", cii);
     invoice.afRelationship = "Alternative";
     invoice.afOwners = { "catalog" };
     auto plainNamesake = file("factur-x.xml", "not the invoice");
@@ -168,6 +170,10 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
     hidden.treeKeys.clear();
     hidden.afOwners.clear();
     hidden.unreferenced = true;
+    auto basicWl = invoice;
+    basicWl.data = fixtures::invoiceXml("CII", "urn:factur-x.eu:1p0:basicwl");
+    auto broken = invoice;
+    broken.data = cii.substr(0, cii.size() / 2);
     struct Row {
         const char *name;
         std::vector<FileSpecFixture> files;
@@ -177,6 +183,7 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         bool declared = true;
         int index = 0; // 0: not present
         std::string warning = {}; // the start of one warning, when expected
+        std::string number = "471102"; // as read from the XML
     };
     const std::string bomb(5 << 20, ' ');
     const std::string tooLarge = "the XMP metadata is not read: it is larger than 4 MiB";
@@ -184,10 +191,35 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         { "after another attachment", { file("a.pdf"), invoice }, xmp, false, {}, true, 2 },
         { "compressed and encrypted", { invoice }, xmp, true, Encryption::Aes256, true, 1 },
         { "the relationship decides", { plainNamesake, invoice }, xmp, false, {}, true, 2 },
-        { "declared but missing", { file("other.xml") }, xmp, false, {}, true, 0 },
+        { "declared but missing",
+            { file("other.xml") },
+            xmp,
+            false,
+            {},
+            true,
+            0,
+            "the XMP metadata declares the invoice factur-x.xml, which is not among",
+            "" },
         { "only among the unlisted files", { file("a.pdf"), hidden }, xmp, false, {}, true, 2 },
-        { "no metadata", { invoice }, "", false, {}, false, 0 },
-        { "metadata past 4 MiB", { invoice }, bomb + xmp, true, {}, false, 0, tooLarge },
+        { "no metadata, found by its XML", { file("a.xml"), invoice }, "", false, {}, false, 2 },
+        { "metadata past 4 MiB", { invoice }, bomb + xmp, true, {}, false, 1, tooLarge },
+        { "the XML contradicts the profile",
+            { basicWl },
+            xmp,
+            false,
+            {},
+            true,
+            1,
+            "the XMP metadata declares the profile EN 16931, but the invoice XML names BASIC WL" },
+        { "the XML is cut short",
+            { broken },
+            xmp,
+            false,
+            {},
+            true,
+            1,
+            "the invoice XML factur-x.xml (attachment 1) cannot be read: ",
+            "" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -200,13 +232,10 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         EXPECT_EQ(info.declared, row.declared);
         EXPECT_EQ(info.present, row.index > 0);
         EXPECT_EQ(info.index, row.index);
-        if (row.declared) {
-            EXPECT_EQ(info.standard, "Factur-X");
-            EXPECT_EQ(info.fileName, "factur-x.xml");
-        }
+        EXPECT_EQ(info.content.number, row.number);
         if (row.index > 0) {
-            ASSERT_EQ(write(row.index, "invoice"), written) << lastError();
-            EXPECT_EQ(out("invoice"), "<rsm:CrossIndustryInvoice/>");
+            EXPECT_EQ(info.standard, row.declared ? "Factur-X" : "CII");
+            EXPECT_EQ(info.fileName, "factur-x.xml");
         }
         const auto warned = warnings();
         if (row.warning.empty())

@@ -244,6 +244,71 @@ std::string invoiceXmp(const std::string &fileName,
     return packet + "</rdf:RDF>\n</x:xmpmeta>\n<?xpacket end=\"w\"?>";
 }
 
+namespace {
+
+std::string ciiInvoice(bool zugferd1, const std::string &guideline)
+{
+    const std::string root = zugferd1 ? "CrossIndustryDocument" : "CrossIndustryInvoice";
+    const std::string ns = zugferd1
+        ? "urn:ferd:CrossIndustryDocument:invoice:1p0"
+        : "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100";
+    const std::string head = zugferd1 ? "ApplicableSupplyChainTrade" : "ApplicableHeaderTrade";
+    const std::string sum = zugferd1 ? "SpecifiedTradeSettlementMonetarySummation"
+                                     : "SpecifiedTradeSettlementHeaderMonetarySummation";
+    const std::string p = zugferd1 ? "Specified" : "";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rsm:" + root + " xmlns:rsm=\"" + ns
+        + "\" xmlns:ram=\"urn:ram\" xmlns:udt=\"urn:udt\">\n<rsm:" + p
+        + "ExchangedDocumentContext><ram:GuidelineSpecifiedDocumentContextParameter><ram:ID>"
+        + guideline + "</ram:ID></ram:GuidelineSpecifiedDocumentContextParameter></rsm:" + p
+        + "ExchangedDocumentContext>\n<rsm:" + (zugferd1 ? "Header" : "")
+        + "ExchangedDocument><ram:ID>471102</ram:ID><ram:TypeCode>380</ram:TypeCode>"
+          "<ram:IssueDateTime><udt:DateTimeString format=\"102\">20241115</udt:DateTimeString>"
+          "</ram:IssueDateTime></rsm:"
+        + (zugferd1 ? "Header" : "") + "ExchangedDocument>\n<rsm:" + p
+        + "SupplyChainTradeTransaction><ram:" + head
+        + "Agreement><ram:SellerTradeParty><ram:Name>Lieferant GmbH</ram:Name>"
+          "</ram:SellerTradeParty><ram:BuyerTradeParty><ram:Name> Kunde AG </ram:Name>"
+          "</ram:BuyerTradeParty></ram:"
+        + head + "Agreement><ram:" + head
+        + "Settlement><ram:InvoiceCurrencyCode>EUR</ram:InvoiceCurrencyCode><ram:" + sum
+        + "><ram:GrandTotalAmount currencyID=\"EUR\">235.62</ram:GrandTotalAmount>"
+          "<ram:DuePayableAmount>200.00</ram:DuePayableAmount></ram:"
+        + sum + "></ram:" + head + "Settlement></rsm:" + p
+        + "SupplyChainTradeTransaction>\n</rsm:" + root + ">\n";
+}
+
+std::string ublInvoice(bool creditNote, const std::string &guideline)
+{
+    const std::string root = creditNote ? "CreditNote" : "Invoice";
+    const auto party = [](const std::string &role, const std::string &name) {
+        return "<cac:" + role + "><cac:Party><cac:PartyName><cbc:Name>Trading " + name
+            + "</cbc:Name></cac:PartyName><cac:PartyLegalEntity><cbc:RegistrationName>" + name
+            + "</cbc:RegistrationName></cac:PartyLegalEntity></cac:Party></cac:" + role + ">";
+    };
+    return "<?xml version=\"1.0\"?>\n<" + root
+        + " xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:" + root
+        + "-2\" xmlns:cac=\"urn:cac\" xmlns:cbc=\"urn:cbc\">\n<cbc:CustomizationID>" + guideline
+        + "</cbc:CustomizationID><cbc:ID>471102</cbc:ID><cbc:IssueDate>2024-11-15</cbc:IssueDate>"
+          "<cbc:"
+        + root + "TypeCode>" + (creditNote ? "381" : "380") + "</cbc:" + root
+        + "TypeCode><cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>\n"
+        + party("AccountingSupplierParty", "Lieferant GmbH")
+        + party("AccountingCustomerParty", "Kunde AG")
+        + "\n<cac:LegalMonetaryTotal><cbc:TaxInclusiveAmount currencyID=\"EUR\">235.62"
+          "</cbc:TaxInclusiveAmount><cbc:PayableAmount currencyID=\"EUR\">200.00"
+          "</cbc:PayableAmount></cac:LegalMonetaryTotal>\n</"
+        + root + ">\n";
+}
+
+} // namespace
+
+std::string invoiceXml(const std::string &syntax, const std::string &guideline)
+{
+    if (syntax == "UBL" || syntax == "UBL credit note")
+        return ublInvoice(syntax != "UBL", guideline);
+    return ciiInvoice(syntax != "CII", guideline);
+}
+
 void writeDocument(const std::string &path, const DocumentFixture &document)
 {
     QPDF pdf;

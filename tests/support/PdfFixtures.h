@@ -98,6 +98,11 @@ std::string invoiceXmp(const std::string &fileName,
     const std::string &prefix = "fx",
     bool attributes = false);
 
+// An invoice XML as writers make it, in `syntax` ("CII", "ZUGFeRD 1.0 CII", "UBL" or "UBL credit
+// note") with `guideline`: invoice 471102 (type 380, 381 for the credit note) of 2024-11-15 from
+// Lieferant GmbH to Kunde AG, 235.62 EUR with 200.00 due.
+std::string invoiceXml(const std::string &syntax, const std::string &guideline);
+
 // Writes `document` with a classic cross-reference table (no object streams), deterministically.
 void writeDocument(const std::string &path, const DocumentFixture &document);
 
