@@ -147,6 +147,11 @@ const OptionSpec options[] = {
         false,
         true,
         [](ParseState &s, const std::string &) { s.line.invoicesOnly = true; } },
+    { "--invoice-names",
+        "",
+        false,
+        true,
+        [](ParseState &s, const std::string &) { s.line.invoiceNames = true; } },
     { "--password",
         "",
         true,
@@ -328,7 +333,8 @@ std::string helpText()
            "                            [--existing keep|overwrite|skip] [--report FILE]\n"
            "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
            "                            [--shard K/N] [--unlisted] [--nested]\n"
-           "                            [--invoices-only] [--layout folders|flat] PATH...\n"
+           "                            [--invoices-only] [--invoice-names]\n"
+           "                            [--layout folders|flat] PATH...\n"
            "       quenlith-cli --version | --help\n"
            "\n"
            "Lists or extracts the files embedded in PDF documents. A PATH is a document or a\n"
@@ -340,7 +346,8 @@ std::string helpText()
            "            it, size, modification date; \"unlisted\" marks embedded files\n"
            "            that nothing in the document refers to as an attachment; and the\n"
            "            electronic invoice (Factur-X, ZUGFeRD, XRechnung, Order-X) that its\n"
-           "            XMP metadata declares, \"(missing)\" when no attachment holds it\n"
+           "            XMP metadata declares, \"(missing)\" when no attachment holds it, or\n"
+           "            that an XML attachment is; with its number, date, parties and total\n"
            "  extract   write each document's attachments into its own folder inside DIR,\n"
            "            named after the document (report.pdf -> DIR/report/)\n"
            "\n"
@@ -381,9 +388,13 @@ std::string helpText()
            "                     documents, into \"NAME.attachments/\" beside each, up to 8\n"
            "                     levels deep\n"
            "      --invoices-only\n"
-           "                     write only the invoice XML that each document declares; a\n"
-           "                     document that declares none is reported as \"no invoice\",\n"
-           "                     one whose declared invoice is missing fails\n"
+           "                     write only the invoice XML of each document (declared, or\n"
+           "                     an XML attachment that is an invoice); a document without\n"
+           "                     one is reported as \"no invoice\", one whose declared\n"
+           "                     invoice is missing fails\n"
+           "      --invoice-names\n"
+           "                     name each invoice XML after its invoice number\n"
+           "                     (471102.xml); a clash gets \" (2)\" as usual\n"
            "      --layout folders|flat\n"
            "                     folders: one folder per document (default); flat: every\n"
            "                     file into DIR itself, named \"DOCUMENT__NAME\" (report.pdf's\n"

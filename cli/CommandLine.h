@@ -32,7 +32,8 @@ struct CommandLine {
     unsigned shardCount = 0;
     bool unlisted = false; // extract only: also write the embedded files that nothing lists
     bool nested = false; // extract only: also extract from attachments that are PDF documents
-    bool invoicesOnly = false; // extract only: write only each document's declared invoice
+    bool invoicesOnly = false; // extract only: write only each document's invoice
+    bool invoiceNames = false; // extract only: name each invoice XML after its invoice number
     // extract only, --layout flat: every file into the output folder as "<document>__<name>"
     bool flatLayout = false;
     std::vector<std::string> paths;

@@ -137,7 +137,7 @@ public:
             return;
         }
         m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
-        if (document.invoice.declared)
+        if (document.invoice.found())
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const std::string &note : document.notes)
             m_out << "  note: " << terminalText(note) << '\n';
@@ -288,6 +288,7 @@ ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool
     options.unlisted = commandLine.unlisted;
     options.stop = &interruptionFlag();
     options.invoicesOnly = commandLine.invoicesOnly;
+    options.invoiceNames = commandLine.invoiceNames;
     options.sha256 = reports || commandLine.nested; // nested loops are told by the bytes
     return options;
 }

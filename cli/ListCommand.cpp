@@ -153,7 +153,7 @@ private:
                   << '\n';
         if (!document.listingComplete)
             m_out << "  warning: " << terminalText(document.reason) << '\n';
-        if (document.invoice.declared)
+        if (document.invoice.found())
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const Attachment &info : document.attachments) {
             const std::string date = isoDate(info.modTime);

@@ -383,18 +383,19 @@ std::vector<const Attachment *> chooseAttachments(
         const InvoiceInfo &invoice = result.invoice;
         result.count = static_cast<int>(document.attachments().size())
             + (options.unlisted ? static_cast<int>(document.unlisted().size()) : 0);
-        if (!invoice.declared && !invoice.metadataUnreadable.empty()) {
+        if (invoice.present) {
+            chosen.push_back(document.at(invoice.index));
+        } else if (!invoice.declared && !invoice.metadataUnreadable.empty()) {
             result.invoiceMissing = invoice.metadataUnreadable;
         } else if (!invoice.declared) {
             result.noInvoice = true;
-            result.notes.push_back("no invoice: its XMP metadata declares none");
+            result.notes.push_back(
+                "no invoice: its XMP metadata declares none and no XML attachment is one");
         } else if (invoice.fileName.empty()) {
             result.invoiceMissing = "the invoice that its XMP metadata declares has no file name";
-        } else if (!invoice.present) {
+        } else {
             result.invoiceMissing = "the invoice " + invoice.fileName
                 + " that its XMP metadata declares is not among its attachments";
-        } else {
-            chosen.push_back(document.at(invoice.index));
         }
         return chosen;
     }
@@ -571,9 +572,13 @@ AttachmentOutcome AttachmentWriterJob::writeTo(const Attachment &attachment, con
     outcome.index = attachment.position;
     outcome.info = attachment;
     outcome.storedName = attachment.name;
-    const std::string safeName
-        = cutKeepingExtension(safeOutputFileName(attachment.name, attachment.position),
-            maxFlatNameBytes - m_prefix.size());
+    const InvoiceInfo &invoice = m_result.invoice;
+    const bool byNumber = m_options.invoiceNames && invoice.present
+        && invoice.index == attachment.position && !invoice.content.number.empty();
+    const std::string safeName = cutKeepingExtension(
+        safeOutputFileName(
+            byNumber ? invoice.content.number + ".xml" : attachment.name, attachment.position),
+        maxFlatNameBytes - m_prefix.size());
     const auto refuse = [&](WriteStatus status, std::string reason) {
         outcome.writeStatus = status;
         outcome.outputPath = folder.path + m_prefix + safeName;

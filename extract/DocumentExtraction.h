@@ -60,10 +60,13 @@ struct ExtractionOptions {
     // Also write the embedded files that nothing lists (Document::unlisted), after the
     // listed ones; `count` then includes them.
     bool unlisted = false;
-    // Write only the invoice attachment that the document declares (Document::invoice),
-    // listed or not. A document that declares none gets no folder and has not failed (see
+    // Write only the invoice attachment of the document (Document::invoice: declared, listed or
+    // not, or found by its XML). A document without one gets no folder and has not failed (see
     // DocumentResult::noInvoice); one whose declared file is not an attachment fails.
     bool invoicesOnly = false;
+    // Name the invoice's XML after its invoice number ("471102.xml", made safe like any name)
+    // instead of its attachment name, when its XML gives one.
+    bool invoiceNames = false;
     // The run's output folder, opened once: a document folder directly in it (or the flat
     // layout's output folder itself) is reached through it, not by the folder's name again. Not
     // owned; null: each document opens the folder above its own by name.

@@ -39,7 +39,7 @@ pass "$(basename "$deb") ($(stat -c %s "$deb") bytes)"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-expected=(libc6 libstdc++6 libqpdf libbrotli1 libisal2 libssl3)
+expected=(libc6 libstdc++6 libqpdf libbrotli1 libisal2 libssl3 libexpat1)
 [ "$has_gui" -eq 1 ] && expected+=(libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins)
 for dep in "${expected[@]}"; do
   if [[ "$depends" == *"$dep"* ]]; then pass "depends on $dep"; else fail "Depends lacks $dep"; fi

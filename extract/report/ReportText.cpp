@@ -82,7 +82,7 @@ void writeAttachmentFields(
 void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice)
 {
     json.key("invoice");
-    if (!invoice.declared) {
+    if (!invoice.found()) {
         json.null();
         return;
     }
@@ -98,20 +98,105 @@ void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice)
         json.number(invoice.index);
     else
         json.null();
+    json.fieldBool("declared", invoice.declared);
+    const InvoiceContent &c = invoice.content;
+    json.fieldOrNull("syntax", c.syntax);
+    json.fieldOrNull("guideline", c.guideline);
+    json.fieldOrNull("typeCode", c.typeCode);
+    json.fieldOrNull("number", c.number);
+    json.fieldOrNull("issueDate", c.issueDate);
+    json.fieldOrNull("seller", c.seller);
+    json.fieldOrNull("buyer", c.buyer);
+    json.fieldOrNull("currency", c.currency);
+    json.fieldOrNull("grandTotal", c.grandTotal);
+    json.fieldOrNull("duePayable", c.duePayable);
     json.endObject();
 }
 
+namespace {
+
+// "Factur-X EN 16931", or `Factur-X, profile: "x" (unknown)` for a level this program does not
+// know: a declared value is never shown as if it were one.
+std::string standardAndProfile(const InvoiceInfo &invoice)
+{
+    if (invoice.profile.empty())
+        return invoice.standard;
+    return invoice.standard
+        + (invoice.profileKnown ? " " + invoice.profile
+                                : ", profile: \"" + invoice.profile + "\" (unknown)");
+}
+
+// "471102 of 2024-11-15", without what the XML does not say.
+std::string numberAndDate(const InvoiceContent &content)
+{
+    std::string text = content.number;
+    if (!content.issueDate.empty())
+        text += (text.empty() ? "of " : " of ") + content.issueDate;
+    return text;
+}
+
+// Party names span lines in some invoices; a report line shows them on one.
+std::string oneLine(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (!blank)
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    return out;
+}
+
+std::string amount(const InvoiceContent &content)
+{
+    if (content.grandTotal.empty())
+        return {};
+    return content.grandTotal + (content.currency.empty() ? "" : " " + content.currency);
+}
+
+} // namespace
+
 std::string invoiceText(const InvoiceInfo &invoice)
 {
-    if (!invoice.declared)
+    if (!invoice.found())
         return {};
-    // A profile that is not a known level is a declared value, never shown as if it were one.
-    const std::string profile = invoice.profile.empty() ? std::string()
-        : invoice.profileKnown                          ? " " + invoice.profile
-                               : ", profile: \"" + invoice.profile + "\" (unknown)";
-    return "invoice: " + invoice.standard + profile + ", "
-        + (invoice.fileName.empty() ? "no file named" : invoice.fileName)
-        + (invoice.present ? "" : " (missing)");
+    std::string text = "invoice: " + standardAndProfile(invoice);
+    const InvoiceContent &c = invoice.content;
+    if (c.syntax.empty())
+        return text + ", " + (invoice.fileName.empty() ? "no file named" : invoice.fileName)
+            + (invoice.present ? "" : " (missing)");
+    if (!c.number.empty() || !c.issueDate.empty())
+        text += ", no. " + numberAndDate(c);
+    if (!c.seller.empty() || !c.buyer.empty())
+        text += ", " + (c.seller.empty() ? "?" : oneLine(c.seller)) + " to "
+            + (c.buyer.empty() ? "?" : oneLine(c.buyer));
+    if (!amount(c).empty())
+        text += ", " + amount(c);
+    return text;
+}
+
+InvoiceLineText invoiceLineText(const InvoiceInfo &invoice)
+{
+    const InvoiceContent &c = invoice.content;
+    if (c.syntax.empty())
+        return {};
+    InvoiceLineText line;
+    line.text = c.typeCode == "381" ? "Credit note" : "Invoice";
+    if (!c.number.empty() || !c.issueDate.empty())
+        line.text += " " + numberAndDate(c);
+    if (!amount(c).empty())
+        line.text += ", " + amount(c);
+    const auto row = [&](const char *label, const std::string &value) {
+        if (!value.empty())
+            line.toolTip
+                += (line.toolTip.empty() ? "" : "\n") + std::string(label) + oneLine(value);
+    };
+    row("Seller: ", c.seller);
+    row("Buyer: ", c.buyer);
+    row("Profile: ", standardAndProfile(invoice));
+    return line;
 }
 
 void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders)

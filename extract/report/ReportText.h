@@ -27,15 +27,28 @@ std::string outcomeWord(AttachmentOutcome::Kind kind);
 void writeAttachmentFields(
     JsonWriter &json, int index, const std::string &name, const Attachment &info);
 
-// The "invoice" member: null when the document declares no invoice, else { standard, version,
-// profile, documentType, attachmentName, present, attachmentIndex } (null where the metadata is
-// silent; attachmentIndex null when not present).
+// The "invoice" member: null when the document has no invoice (InvoiceInfo::found), else
+// { standard, version, profile, documentType, attachmentName, present, attachmentIndex, declared,
+// syntax, guideline, typeCode, number, issueDate, seller, buyer, currency, grandTotal,
+// duePayable } (null where the document is silent; attachmentIndex null when not present).
 void writeInvoiceField(JsonWriter &json, const InvoiceInfo &invoice);
 
-// "invoice: Factur-X EN 16931, factur-x.xml", with " (missing)" when the file is not an
-// attachment; a profile that is not a known level as `invoice: Factur-X, profile: "x" (unknown),
-// factur-x.xml`; the empty text when none is declared. Not made safe for a terminal.
+// "invoice: Factur-X EN 16931, no. 471102 of 2024-11-15, Lieferant GmbH to Kunde AG, 235.62 EUR"
+// once its XML was read; before, "invoice: Factur-X EN 16931, factur-x.xml", with " (missing)"
+// when the file is not an attachment. A profile that is not a known level reads `invoice:
+// Factur-X, profile: "x" (unknown), ...`; the empty text when there is no invoice. Not made safe
+// for a terminal.
 std::string invoiceText(const InvoiceInfo &invoice);
+
+// What the window shows on the line of an invoice's attachment: "Invoice 471102 of 2024-11-15,
+// 235.62 EUR" ("Credit note ..." for type 381), and a tooltip of lines "Seller: ...", "Buyer: ...",
+// "Profile: Factur-X EN 16931", each left out when the XML is silent. Both empty when the
+// invoice XML was not read.
+struct InvoiceLineText {
+    std::string text;
+    std::string toolTip;
+};
+InvoiceLineText invoiceLineText(const InvoiceInfo &invoice);
 
 // The "skippedFolders" member: an array of { "path", "reason" } objects.
 void writeSkippedFolders(JsonWriter &json, const std::vector<SkippedFolder> &skippedFolders);

@@ -214,7 +214,11 @@ RunReportStream::RunReportStream(std::ostream &out, ReportFormat format, const R
                 "size",
                 "sha256",
                 "status",
-                "reason" });
+                "reason",
+                "invoice_number",
+                "invoice_date",
+                "invoice_currency",
+                "invoice_total" });
         return;
     }
     m_json = std::make_unique<Json>(m_out);
@@ -236,9 +240,14 @@ void RunReportStream::add(const DocumentResult &document)
 {
     if (m_format == ReportFormat::Csv) {
         const std::string folder = document.folderExists ? document.documentFolder : std::string();
+        const InvoiceInfo &invoice = document.invoice;
         for (const AttachmentOutcome &outcome : document.attachments) {
             const bool onDisk = outcomeSucceeded(outcome.kind)
                 && outcome.kind != AttachmentOutcome::Kind::Skipped;
+            // The invoice's columns on the row of the attachment that holds it.
+            const InvoiceContent none;
+            const InvoiceContent &c
+                = invoice.present && invoice.index == outcome.index ? invoice.content : none;
             writeCsvRow(m_out,
                 { document.documentPath,
                     folder,
@@ -247,7 +256,11 @@ void RunReportStream::add(const DocumentResult &document)
                     onDisk ? std::to_string(outcome.bytes) : std::string(),
                     outcome.sha256,
                     outcomeWord(outcome.kind),
-                    outcome.reason });
+                    outcome.reason,
+                    c.number,
+                    c.issueDate,
+                    c.currency,
+                    c.grandTotal });
         }
         // A document that gave no attachment, failed besides them or was repaired has a row of
         // its own.
@@ -261,7 +274,11 @@ void RunReportStream::add(const DocumentResult &document)
                     "",
                     "",
                     documentStatusWord(document),
-                    documentNote(document, failure) });
+                    documentNote(document, failure),
+                    "",
+                    "",
+                    "",
+                    "" });
         return;
     }
     JsonWriter &json = m_json->writer;

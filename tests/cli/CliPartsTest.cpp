@@ -2,7 +2,6 @@
 
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
-#include "extract/pdf/InvoiceMetadata.h"
 #include "extract/report/ReportText.h"
 #include "extract/report/RunReport.h"
 #include "tests/support/PdfFixtures.h"
@@ -148,20 +147,6 @@ TEST(RunReportTest, RepairedAndIncompleteDocuments)
     const std::string text = json.str();
     EXPECT_NE(text.find(R"("repaired": true)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"("repaired": false)"), std::string::npos) << text;
-}
-
-// A profile that is no known level is shown as the value it is, never as a profile.
-TEST(InvoiceTextTest, UnknownProfilesAreQuoted)
-{
-    const std::vector<std::pair<std::string, std::string>> rows = {
-        { "en16931", "invoice: Factur-X EN 16931, f.xml (missing)" },
-        { "no thing", "invoice: Factur-X, profile: \"no thing\" (unknown), f.xml (missing)" },
-    };
-    for (const auto &[level, text] : rows) {
-        const auto declared = readInvoiceDeclarations(fixtures::invoiceXmp("f.xml", level));
-        ASSERT_EQ(declared.size(), 1u);
-        EXPECT_EQ(invoiceText(declared.front()), text);
-    }
 }
 
 } // namespace

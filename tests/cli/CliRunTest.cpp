@@ -83,7 +83,8 @@ const fs::path &writeDocuments(const fs::path &root)
     writeDocument(at("c.pdf"), checksums);
 
     DocumentFixture invoice;
-    invoice.files = { spec("a.pdf", "attached"), spec("factur-x.xml", "<invoice/>") };
+    invoice.files = { spec("a.pdf", "attached"),
+        spec("factur-x.xml", invoiceXml("CII", "urn:cen.eu:en16931:2017")) };
     invoice.metadata = invoiceXmp("factur-x.xml", "EN 16931");
     writeDocument(at("inv.pdf"), invoice);
     invoice.files = { spec("other.xml", "other") };
@@ -235,7 +236,8 @@ const Row rows[] = {
             R"(documents.0.attachments.0.folder="a/b")",
             R"(documents.0.attachments.0.key="<2>deep.txt")" } },
     { { "ListInvoices", 0, "$CLI list" + invoiceDocuments },
-        { "inv.pdf: 2 attachments\n  invoice: Factur-X EN 16931, factur-x.xml\n  a.pdf",
+        { "inv.pdf: 2 attachments\n  invoice: Factur-X EN 16931, no. 471102 of 2024-11-15, "
+          "Lieferant GmbH to Kunde AG, 235.62 EUR\n  a.pdf",
             "lost-inv.pdf: 1 attachment\n  invoice: ZUGFeRD 1.0 COMFORT, ZUGFeRD-invoice.xml "
             "(missing)\n",
             R"(documents.0.invoice.standard="Factur-X")",
@@ -245,6 +247,9 @@ const Row rows[] = {
             R"(documents.0.invoice.attachmentName="factur-x.xml")",
             "documents.0.invoice.present=true",
             "documents.0.invoice.attachmentIndex=2",
+            "documents.0.invoice.declared=true",
+            R"(documents.0.invoice.number="471102")",
+            R"(documents.0.invoice.grandTotal="235.62")",
             "documents.1.invoice.present=false",
             "documents.2.invoice=null" } },
     { { "UnopenableDocumentsFailAndTheRestIsDone", 1, "$CLI list bad.pdf a.pdf missing.pdf" },
@@ -300,17 +305,21 @@ const Row rows[] = {
         { "a.pdf -> out/a (2)/\n  note: written into a (2) because a is a symbolic link\n",
             R"(documents.0.documentFolder="out/a (2)/")",
             R"(documents.0.notes.0="written into a (2) because a is a symbolic link")" } },
-    { { "InvoicesOnly", 1, "$CLI extract --invoices-only --layout flat -o out" + invoiceDocuments },
+    { { "InvoicesOnly",
+          1,
+          "$CLI extract --invoices-only --invoice-names --layout flat -o out" + invoiceDocuments },
         { "a.pdf: no invoice\n",
             "lost-inv.pdf: FAILED: the invoice ZUGFeRD-invoice.xml that its XMP metadata "
             "declares is not among its attachments",
             "Summary: 3 documents (1 failed), 1 attachment written",
             "documents.0.attachments.#=1",
             "documents.0.attachments.0.index=2",
+            R"(documents.0.attachments.0.outputPath="out/inv__471102.xml")",
             R"(documents.1.status="opened")",
             "documents.2.reason=null",
             "documents.2.documentFolder=null",
-            R"(documents.2.notes.0="no invoice: its XMP metadata declares none")" } },
+            R"(documents.2.notes.0="no invoice: its XMP metadata declares none and no XML )"
+            R"(attachment is one")" } },
     { { "WithoutThePassword", 1, "$CLI extract -o out enc.pdf" },
         { R"(documents.0.status="needs-password")" } },
     { { "PasswordsInTurn",
@@ -329,13 +338,15 @@ const Row rows[] = {
         { "cannot read no-such-list.txt" } },
     { { "CsvReport",
           0,
-          "$CLI extract -o out --report-csv r a.pdf bad.pdf empty.pdf >/dev/null; cat r" },
-        { "document,document_folder,attachment,key,size,sha256,status,reason\r\n"
+          "$CLI extract -o out --report-csv r a.pdf bad.pdf empty.pdf inv.pdf >/dev/null; cat r" },
+        { "document,document_folder,attachment,key,size,sha256,status,reason,invoice_number,"
+          "invoice_date,invoice_currency,invoice_total\r\n"
           "a.pdf,out/a/,x.txt,x.txt,3,"
-                + sha256OfOne + ",written,\r\n",
+                + sha256OfOne + ",written,,,,,\r\n",
             R"(,"y, ""z"".txt",)",
             "\r\nbad.pdf,,,,,,not-pdf,not a PDF document: ",
-            "\r\nempty.pdf,out/empty/,,,,,opened,no attachments\r\n" } },
+            "\r\nempty.pdf,out/empty/,,,,,opened,no attachments,,,,\r\n",
+            ",written,,471102,2024-11-15,EUR,235.62\r\n" } },
     { { "AReportThatCannotBeCreated", 1, "$CLI extract -o out --report no/such/r.json a.pdf" },
         { "cannot create no/such/r.json", R"(error="cannot create no/such/r.json*)" } },
     { { "AnOutputFolderThatCannotBeCreated", 1, "$CLI extract -o a.pdf/out a.pdf" },

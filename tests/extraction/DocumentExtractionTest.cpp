@@ -2,6 +2,7 @@
 
 #include "extract/output/PartFile.h"
 #include "extract/output/Placement.h"
+#include "extract/pdf/InvoiceXmlReader.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "extract/report/ReportText.h"
 #include "tests/support/FileContents.h"
@@ -1029,6 +1030,74 @@ TEST_F(DocumentExtractionTest, DamageOfTheDocumentIsTold)
         EXPECT_TRUE(!result.repaired || !result.warnings.empty());
         EXPECT_EQ(documentFailure(result), row.failure);
         EXPECT_FALSE(result.noInvoice);
+    }
+}
+
+// An invoice found by its XML alone is what --invoices-only writes, and --invoice-names names it
+// after its number, a clash numbered as usual.
+TEST_F(DocumentExtractionTest, InvoicesFoundByTheirXmlAndNamedByTheirNumber)
+{
+    const std::string ubl = fixtures::invoiceXml("UBL", "urn:cen.eu:en16931:2017");
+    fixtures::writePdf(m_scratch.file("in.pdf"),
+        { { "a.txt", "alpha", 0 }, { "471102.xml", "not it", 0 }, { "inv.xml", ubl, 0 } });
+    const struct {
+        bool invoicesOnly;
+        Files files;
+    } rows[] = {
+        { true, { { "471102.xml", ubl } } },
+        { false, { { "a.txt", "alpha" }, { "471102.xml", "not it" }, { "471102 (2).xml", ubl } } },
+    };
+    for (const auto &row : rows) {
+        fs::remove_all(m_scratch.path() / "doc");
+        ExtractionOptions options;
+        options.invoicesOnly = row.invoicesOnly;
+        options.invoiceNames = true;
+        const DocumentResult result = run(options);
+        EXPECT_FALSE(result.invoice.declared);
+        EXPECT_EQ(result.invoice.index, 3);
+        EXPECT_EQ(written(), row.files);
+    }
+}
+
+// The words of an invoice in the reports and on the window's attachment line.
+TEST(InvoiceTextTest, ReportsAndTheWindowTellTheInvoice)
+{
+    const auto declared = [](const std::string &level) {
+        return readInvoiceDeclarations(fixtures::invoiceXmp("f.xml", level)).front();
+    };
+    InvoiceInfo read = declared("EN 16931");
+    read.content = readInvoiceXml(fixtures::invoiceXml("CII", "urn:cen.eu:en16931:2017"));
+    InvoiceInfo credit = read;
+    credit.content = readInvoiceXml(fixtures::invoiceXml("UBL credit note", "x"));
+    credit.content.seller = "Lieferant\n  GmbH";
+    credit.content.buyer.clear();
+    const struct {
+        InvoiceInfo invoice;
+        const char *text;
+        const char *line;
+        const char *toolTip;
+    } rows[] = {
+        { declared("en16931"), "invoice: Factur-X EN 16931, f.xml (missing)", "", "" },
+        { declared("no thing"),
+            "invoice: Factur-X, profile: \"no thing\" (unknown), f.xml (missing)",
+            "",
+            "" },
+        { read,
+            "invoice: Factur-X EN 16931, no. 471102 of 2024-11-15, Lieferant GmbH to Kunde AG, "
+            "235.62 EUR",
+            "Invoice 471102 of 2024-11-15, 235.62 EUR",
+            "Seller: Lieferant GmbH\nBuyer: Kunde AG\nProfile: Factur-X EN 16931" },
+        { credit,
+            "invoice: Factur-X EN 16931, no. 471102 of 2024-11-15, Lieferant GmbH to ?, 235.62 EUR",
+            "Credit note 471102 of 2024-11-15, 235.62 EUR",
+            "Seller: Lieferant GmbH\nProfile: Factur-X EN 16931" },
+        { InvoiceInfo(), "", "", "" },
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(invoiceText(row.invoice), row.text);
+        const InvoiceLineText line = invoiceLineText(row.invoice);
+        EXPECT_EQ(line.text, row.line);
+        EXPECT_EQ(line.toolTip, row.toolTip);
     }
 }
 

@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const quenlith::Document &pdf = std::get<quenlith::Document>(opened);
     const quenlith::InvoiceInfo invoice = pdf.invoice(); // the XMP metadata is input too
-    if (invoice.present != (invoice.index > 0) || (invoice.present && !invoice.declared))
-        fault("an invoice present without its attachment, or not declared");
+    if (invoice.present != (invoice.index > 0) || (invoice.present && !invoice.found()))
+        fault("an invoice present without its attachment, or neither declared nor read");
     const auto progress = [](std::uint64_t bytes) { return bytes < writeLimit; };
     int files = 0;
     const int total = static_cast<int>(pdf.attachments().size() + pdf.unlisted().size());
