@@ -135,11 +135,11 @@ TEST(RunReportTest, RepairedAndIncompleteDocuments)
     std::ostringstream csv;
     writeRunCsv(csv, run);
     EXPECT_NE(csv.str().find("\r\nrepaired.pdf,,,,,,opened,\"repaired: xref not found; object 4 0 "
-                             "recovered\"\r\n"),
+                             "recovered\",,,,\r\n"),
         std::string::npos)
         << csv.str();
     EXPECT_NE(csv.str().find(std::string("\r\nincomplete.pdf,,,,,,opened,")
-                  + incompleteListingReason + "\r\n"),
+                  + incompleteListingReason + ",,,,\r\n"),
         std::string::npos)
         << csv.str();
     std::ostringstream json;

@@ -16,7 +16,8 @@ SCHEMA = {
                  'warnings:[s] attachments:[attachment]',
                  'documentFolder:s? notes:[s]'),
     'invoice': ('standard:s version:s? profile:s? documentType:s? attachmentName:s? present:b '
-                'attachmentIndex:i?', ''),
+                'attachmentIndex:i? declared:b syntax:s? guideline:s? typeCode:s? number:s? '
+                'issueDate:s? seller:s? buyer:s? currency:s? grandTotal:s? duePayable:s?', ''),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '
                     'origin:s folder:s? afOwner:s? afRelationship:s? created:s?'),
                    'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '

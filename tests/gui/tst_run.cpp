@@ -418,7 +418,10 @@ private slots:
             QSKIP("the corpus is not here");
         addFiles({ invoice });
         QTreeWidgetItem *top = row(0);
-        QCOMPARE(top->toolTip(0), QStringLiteral("invoice: Factur-X EN 16931, factur-x.xml"));
+        QCOMPARE(top->toolTip(0),
+            QStringLiteral(
+                "invoice: Factur-X EN 16931, no. F20260023 of 2026-01-31, LE FOURNISSEUR "
+                "to LE CLIENT, 104.90 EUR"));
         top->setExpanded(true);
         bool marked = false;
         for (int i = 0; i < top->childCount(); ++i)

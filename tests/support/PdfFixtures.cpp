@@ -246,35 +246,48 @@ std::string invoiceXmp(const std::string &fileName,
 
 namespace {
 
-std::string ciiInvoice(bool zugferd1, const std::string &guideline)
+// ZUGFeRD 1.0 is CII of other element names: `cii` with them in place.
+std::string asZugferd1(std::string cii)
 {
-    const std::string root = zugferd1 ? "CrossIndustryDocument" : "CrossIndustryInvoice";
-    const std::string ns = zugferd1
-        ? "urn:ferd:CrossIndustryDocument:invoice:1p0"
-        : "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100";
-    const std::string head = zugferd1 ? "ApplicableSupplyChainTrade" : "ApplicableHeaderTrade";
-    const std::string sum = zugferd1 ? "SpecifiedTradeSettlementMonetarySummation"
-                                     : "SpecifiedTradeSettlementHeaderMonetarySummation";
-    const std::string p = zugferd1 ? "Specified" : "";
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rsm:" + root + " xmlns:rsm=\"" + ns
-        + "\" xmlns:ram=\"urn:ram\" xmlns:udt=\"urn:udt\">\n<rsm:" + p
-        + "ExchangedDocumentContext><ram:GuidelineSpecifiedDocumentContextParameter><ram:ID>"
-        + guideline + "</ram:ID></ram:GuidelineSpecifiedDocumentContextParameter></rsm:" + p
-        + "ExchangedDocumentContext>\n<rsm:" + (zugferd1 ? "Header" : "")
-        + "ExchangedDocument><ram:ID>471102</ram:ID><ram:TypeCode>380</ram:TypeCode>"
-          "<ram:IssueDateTime><udt:DateTimeString format=\"102\">20241115</udt:DateTimeString>"
-          "</ram:IssueDateTime></rsm:"
-        + (zugferd1 ? "Header" : "") + "ExchangedDocument>\n<rsm:" + p
-        + "SupplyChainTradeTransaction><ram:" + head
-        + "Agreement><ram:SellerTradeParty><ram:Name>Lieferant GmbH</ram:Name>"
-          "</ram:SellerTradeParty><ram:BuyerTradeParty><ram:Name> Kunde AG </ram:Name>"
-          "</ram:BuyerTradeParty></ram:"
-        + head + "Agreement><ram:" + head
-        + "Settlement><ram:InvoiceCurrencyCode>EUR</ram:InvoiceCurrencyCode><ram:" + sum
-        + "><ram:GrandTotalAmount currencyID=\"EUR\">235.62</ram:GrandTotalAmount>"
-          "<ram:DuePayableAmount>200.00</ram:DuePayableAmount></ram:"
-        + sum + "></ram:" + head + "Settlement></rsm:" + p
-        + "SupplyChainTradeTransaction>\n</rsm:" + root + ">\n";
+    const std::pair<std::string, std::string> renames[] = {
+        { "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100",
+            "urn:ferd:CrossIndustryDocument:invoice:1p0" },
+        { "CrossIndustryInvoice", "CrossIndustryDocument" },
+        { "rsm:ExchangedDocumentContext", "rsm:SpecifiedExchangedDocumentContext" },
+        { "rsm:ExchangedDocument>", "rsm:HeaderExchangedDocument>" },
+        { "rsm:SupplyChainTradeTransaction", "rsm:SpecifiedSupplyChainTradeTransaction" },
+        { "ApplicableHeaderTrade", "ApplicableSupplyChainTrade" },
+        { "SettlementHeaderMonetary", "SettlementMonetary" },
+    };
+    for (const auto &[from, to] : renames) {
+        for (auto at = cii.find(from); at != std::string::npos; at = cii.find(from, at + to.size()))
+            cii.replace(at, from.size(), to);
+    }
+    return cii;
+}
+
+std::string ciiInvoice(const std::string &guideline)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rsm:CrossIndustryInvoice xmlns:rsm=\""
+           "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100\" xmlns:ram=\"urn:ram\" "
+           "xmlns:udt=\"urn:udt\">\n<rsm:ExchangedDocumentContext>"
+           "<ram:GuidelineSpecifiedDocumentContextParameter><ram:ID>"
+        + guideline
+        + "</ram:ID></ram:GuidelineSpecifiedDocumentContextParameter>"
+          "</rsm:ExchangedDocumentContext>\n<rsm:ExchangedDocument><ram:ID>471102</ram:ID>"
+          "<ram:TypeCode>380</ram:TypeCode><ram:IssueDateTime><udt:DateTimeString format=\"102\">"
+          "20241115</udt:DateTimeString></ram:IssueDateTime></rsm:ExchangedDocument>\n"
+          "<rsm:SupplyChainTradeTransaction><ram:ApplicableHeaderTradeAgreement>"
+          "<ram:SellerTradeParty><ram:Name>Lieferant GmbH</ram:Name></ram:SellerTradeParty>"
+          "<ram:BuyerTradeParty><ram:Name> Kunde AG </ram:Name></ram:BuyerTradeParty>"
+          "</ram:ApplicableHeaderTradeAgreement><ram:ApplicableHeaderTradeSettlement>"
+          "<ram:InvoiceCurrencyCode>EUR</ram:InvoiceCurrencyCode>"
+          "<ram:SpecifiedTradeSettlementHeaderMonetarySummation>"
+          "<ram:GrandTotalAmount currencyID=\"EUR\">235.62</ram:GrandTotalAmount>"
+          "<ram:DuePayableAmount>200.00</ram:DuePayableAmount>"
+          "</ram:SpecifiedTradeSettlementHeaderMonetarySummation>"
+          "</ram:ApplicableHeaderTradeSettlement></rsm:SupplyChainTradeTransaction>\n"
+          "</rsm:CrossIndustryInvoice>\n";
 }
 
 std::string ublInvoice(bool creditNote, const std::string &guideline)
@@ -306,7 +319,7 @@ std::string invoiceXml(const std::string &syntax, const std::string &guideline)
 {
     if (syntax == "UBL" || syntax == "UBL credit note")
         return ublInvoice(syntax != "UBL", guideline);
-    return ciiInvoice(syntax != "CII", guideline);
+    return syntax == "CII" ? ciiInvoice(guideline) : asZugferd1(ciiInvoice(guideline));
 }
 
 void writeDocument(const std::string &path, const DocumentFixture &document)
