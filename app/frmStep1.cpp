@@ -1,8 +1,8 @@
 #include "app/frmStep1.h"
 
 #include "app/BackgroundCall.h"
-#include "app/RunController.h"
-#include "app/RunSummary.h"
+#include "app/RunCompletion.h"
+#include "app/ThreadedRunView.h"
 #include "app/WindowCommon.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
@@ -27,10 +27,12 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -126,7 +128,6 @@ void frmStep1::Form_Load()
     m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {
         runLongCall(call, path);
     });
-    m_run = std::make_unique<RunController>(*this, m_platform, *m_documentList);
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
@@ -156,7 +157,7 @@ void frmStep1::setFileSystemFactory(FileSystemFactory factory)
 
 bool frmStep1::isRunInProgress() const
 {
-    return m_run->isRunInProgress();
+    return m_runInProgress;
 }
 
 bool frmStep1::isClosing() const
@@ -235,6 +236,7 @@ void frmStep1::cmdAdd_Click()
         if (!answer.endsWith(QChar(u'\0')))
             answer += QChar(u'\0');
         CmdProcess->setEnabled(true);
+        m_outputPicker.added(picked.first(), false);
         const QStringList parts = FileDialogAnswer::selectionParts(answer);
         const QString prefix = FileDialogAnswer::folderPrefix(parts);
         for (qsizetype i = 0; i < parts.size() - 1; ++i) {
@@ -317,11 +319,11 @@ void frmStep1::showFolderAddMessage(const FolderAddResult &result, int ignoredFi
         text += QStringLiteral("\n\n") + QString::number(skipped)
             + (skipped == 1 ? QStringLiteral(" folder could not be read:")
                             : QStringLiteral(" folders could not be read:"));
-        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunSummary::ItemsInText); ++i)
+        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunDetails::ItemsInText); ++i)
             text += QStringLiteral("\n    ") + result.skippedFolders.at(i);
-        if (skipped > RunSummary::ItemsInText)
+        if (skipped > RunDetails::ItemsInText)
             text += QStringLiteral("\nand %1 more (see the details).")
-                        .arg(skipped - RunSummary::ItemsInText);
+                        .arg(skipped - RunDetails::ItemsInText);
         details = result.skippedFolders.join(QLatin1Char('\n'));
     }
     if (ignoredFiles > 0)
@@ -342,7 +344,7 @@ void frmStep1::CmdAddFolder_Click()
         return;
     SourceFolder = withSeparator(SourceFolder);
     m_lastSourceFolder = SourceFolder;
-    m_sourceFolders.append(SourceFolder);
+    m_outputPicker.added(SourceFolder, true);
     runCommand([this] {
         FolderAddResult result;
         {
@@ -370,11 +372,12 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
             for (const QString &path : localPaths) {
                 const QFileInfo info(path);
                 if (info.isDir()) {
-                    m_sourceFolders.append(withSeparator(path));
+                    m_outputPicker.added(path, true);
                     const FolderAddResult folder = addFolderTree(withSeparator(path));
                     total.added += folder.added;
                     total.skippedFolders += folder.skippedFolders;
                 } else if (isPdfFileName(info.fileName().toStdString())) {
+                    m_outputPicker.added(path, false);
                     yieldEvents();
                     m_documentList->addDocumentRow(path);
                     yieldEvents();
@@ -394,8 +397,9 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
 void frmStep1::cmdClear1_Click()
 {
     m_documentList->clear();
-    m_sourceFolders.clear();
+    m_outputPicker.clear();
     lblCount->setText(QStringLiteral("0 files")); // not the count of a list no longer there
+    resetProgress();
 }
 
 void frmStep1::ChkSelectAll_Click()
@@ -412,17 +416,148 @@ void frmStep1::ListView1_Click()
 
 void frmStep1::CmdProcess_Click()
 {
-    m_run->run();
+    const QString chosen = m_outputPicker.choose(m_platform, this);
+    if (chosen.isEmpty())
+        return;
+    const QString OutputFolder = withSeparator(chosen);
+    if (runCommand([&] { extractTicked(OutputFolder); }))
+        openWithDesktop(OutputFolder, QStringLiteral("output folder"));
+}
+
+void frmStep1::extractTicked(const QString &outputFolder)
+{
+    // Before the first pause, so that a second click queued meanwhile finds the button disabled.
+    setRunning(true);
+    const auto notRunning = qScopeGuard([this] { setRunning(false); });
+    resetProgress(); // nothing of the run before stays on show
+    yieldEvents();
+    auto run = std::make_unique<ExtractionRun>(m_documentList->tickedFiles(),
+        outputFolder.toStdString(),
+        RunOptions { ChkNested->isChecked() });
+    ThreadedRunView view(*this, m_platform, m_cancelRequested, m_closing, m_beforeLongCall);
+    RunEnd end;
+    BackgroundCall background(m_platform);
+    background.setBeforeEvents([this] { applyListSelection(); });
+    background.run([&] { end = run->run(view); },
+        [this](qint64) {
+            // Only a slow open gets the notice: during a write the bar and label move.
+            if (m_opening.isValid() && m_opening.elapsed() >= WaitNoticeDelay
+                && !FrameWait->isVisible()) {
+                setWaitText(m_openingDocument);
+                FrameWait->show();
+            }
+        });
+    opening(false);
+    yieldEvents();
+    cmdCancel->hide(); // the commands stay disabled while the completion message is open
+    showRunCompletion(m_platform, this, outputFolder, end, *run);
+    // Letting go of 100,000 documents' folders and report files takes longer than a moment.
+    runLongCall([&] { run.reset(); });
+}
+
+void frmStep1::setRunning(bool running)
+{
+    m_runInProgress = running;
+    m_cancelRequested = false;
+    for (QPushButton *button : { CmdProcess, cmdAdd, CmdAddFolder, cmdClear1 })
+        button->setEnabled(!running);
+    ListView1->setDropsAccepted(!running);
+    ChkNested->setEnabled(!running); // read once, when the run starts
+    cmdCancel->setEnabled(running);
+    cmdCancel->setVisible(running);
+}
+
+void frmStep1::resetProgress()
+{
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    LblProgessCurrent->setText(QStringLiteral("PDF File <pdf-file>"));
+    LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
 }
 
 void frmStep1::cmdCancel_Click()
 {
-    m_run->cancel();
+    if (m_runInProgress)
+        m_cancelRequested = true;
+}
+
+bool frmStep1::goOn()
+{
+    return !m_closing && !m_cancelRequested;
+}
+
+bool frmStep1::keepWriting()
+{
+    return !m_closing;
+}
+
+void frmStep1::progress(double share)
+{
+    ProgressBar1->setValue(static_cast<int>(std::lround(share * 100)));
+}
+
+void frmStep1::documentStarted(const std::string &file, const std::string &folder)
+{
+    DocOutputFolder = QString::fromStdString(folder);
+    m_openingDocument = QString::fromStdString(file);
+    LblProgessCurrent->setText(
+        QStringLiteral("PDF File : ") + QString::fromStdString(FileNameOfPath(file)));
+}
+
+void frmStep1::attachmentLabel(const std::string &text)
+{
+    LblImages->setText(QString::fromStdString(text));
+}
+
+void frmStep1::opening(bool opening)
+{
+    if (opening) {
+        m_opening.start();
+        return;
+    }
+    m_opening.invalidate();
+    if (FrameWait->isVisible()) {
+        FrameWait->hide();
+        Label1->setText(WaitText);
+        Label1->setToolTip(QString());
+    }
+}
+
+RunView::PasswordReply frmStep1::askPassword(const std::string &file, bool lastWasWrong)
+{
+    const Platform::PasswordAnswer answer = m_platform.askPassword(
+        this, QString::fromStdString(FileNameOfPath(file)), lastWasWrong);
+    return { answer.given, answer.password.toStdString(), answer.forAllRemaining };
+}
+
+void frmStep1::documentDone(const DocumentResult &result)
+{
+    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
+        AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
+    m_documentList->showOutcomes(result.documentPath, result.attachments);
 }
 
 void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
 {
-    m_run->extractDocument(QFile::encodeName(myPDF).toStdString(), myPDFFolder, nullptr);
+    // One document as a run of its own would show it: labels, wait notice and index.
+    struct Shown : ExtractionObserver {
+        frmStep1 &window;
+        explicit Shown(frmStep1 &w)
+            : window(w)
+        {
+        }
+        void attachmentLabel(const std::string &text) override
+        {
+            window.attachmentLabel(text);
+        }
+        void waitNotice(bool shown) override
+        {
+            window.FrameWait->setVisible(shown);
+        }
+    } shown(*this);
+    const DocumentResult result = extractDocumentAttachments(
+        QFile::encodeName(myPDF).toStdString(), QFile::encodeName(myPDFFolder).toStdString(), shown);
+    documentDone(result);
 }
 
 // --- Long library calls --------------------------------------------------------------------------
