@@ -28,8 +28,7 @@ QString OutputFolderPicker::start() const
     if (!m_lastChosen.isEmpty())
         return m_lastChosen;
     QDir folder(m_firstAdded);
-    while (isInsideSourceFolder(folder.path()) && folder.cdUp()) {
-    }
+    while (isInsideSourceFolder(folder.path()) && folder.cdUp()) { }
     return m_firstAdded.isEmpty() ? QString() : folder.path();
 }
 

@@ -67,7 +67,8 @@ QString countsOf(const QString &outputFolder, const RunTotals &totals, const Run
 }
 
 // Asks where to save the run's report and saves it; a failure is shown.
-void saveReport(Platform &platform, QWidget *owner, const QString &outputFolder, RunReportSpool &report)
+void saveReport(
+    Platform &platform, QWidget *owner, const QString &outputFolder, RunReportSpool &report)
 {
     const QString json = QStringLiteral("JSON report (*.json)");
     const QString csv = QStringLiteral("CSV report (*.csv)");

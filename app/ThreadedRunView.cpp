@@ -62,14 +62,16 @@ RunView::PasswordReply ThreadedRunView::askPassword(const std::string &file, boo
 void ThreadedRunView::documentDone(const DocumentResult &result)
 {
     // The list needs only the outcomes; a whole result would cost a copy of its warnings too.
-    BackgroundCall::postToWindow(
-        [this, file = result.documentPath, outcomes = result.attachments, opened = result.openStatus] {
-            DocumentResult shown;
-            shown.documentPath = file;
-            shown.openStatus = opened;
-            shown.attachments = outcomes;
-            m_target.documentDone(shown);
-        });
+    BackgroundCall::postToWindow([this,
+                                     file = result.documentPath,
+                                     outcomes = result.attachments,
+                                     opened = result.openStatus] {
+        DocumentResult shown;
+        shown.documentPath = file;
+        shown.openStatus = opened;
+        shown.attachments = outcomes;
+        m_target.documentDone(shown);
+    });
 }
 
 } // namespace quenlith

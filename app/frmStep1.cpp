@@ -1,15 +1,12 @@
 #include "app/frmStep1.h"
 
 #include "app/BackgroundCall.h"
-#include "app/RunCompletion.h"
-#include "app/ThreadedRunView.h"
 #include "app/WindowCommon.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
 #include "doclist/DocumentReadAhead.h"
 #include "doclist/FileDialogAnswer.h"
-#include "extract/DocumentExtraction.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
@@ -21,45 +18,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
-#include <QFontMetrics>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
-#include <cmath>
-#include <new>
 #include <utility>
 
 namespace quenlith {
-
-namespace {
-
-// The busy pointer for the lifetime of the object, restored also when a command fails.
-class BusyCursor {
-public:
-    explicit BusyCursor(Platform &platform)
-        : m_platform(platform)
-    {
-        m_platform.setBusyCursor(true);
-    }
-    ~BusyCursor()
-    {
-        m_platform.setBusyCursor(false);
-    }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-
-private:
-    Platform &m_platform;
-};
-
-} // namespace
 
 frmStep1::frmStep1(Platform &platform, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -412,295 +380,7 @@ void frmStep1::ListView1_Click()
     m_documentList->rowClick();
 }
 
-// --- Extraction run -----------------------------------------------------------------------------
-
-void frmStep1::CmdProcess_Click()
-{
-    const QString chosen = m_outputPicker.choose(m_platform, this);
-    if (chosen.isEmpty())
-        return;
-    const QString OutputFolder = withSeparator(chosen);
-    if (runCommand([&] { extractTicked(OutputFolder); }))
-        openWithDesktop(OutputFolder, QStringLiteral("output folder"));
-}
-
-void frmStep1::extractTicked(const QString &outputFolder)
-{
-    // Before the first pause, so that a second click queued meanwhile finds the button disabled.
-    setRunning(true);
-    const auto notRunning = qScopeGuard([this] { setRunning(false); });
-    resetProgress(); // nothing of the run before stays on show
-    yieldEvents();
-    auto run = std::make_unique<ExtractionRun>(m_documentList->tickedFiles(),
-        outputFolder.toStdString(),
-        RunOptions { ChkNested->isChecked() });
-    ThreadedRunView view(*this, m_platform, m_cancelRequested, m_closing, m_beforeLongCall);
-    RunEnd end;
-    BackgroundCall background(m_platform);
-    background.setBeforeEvents([this] { applyListSelection(); });
-    background.run([&] { end = run->run(view); },
-        [this](qint64) {
-            // Only a slow open gets the notice: during a write the bar and label move.
-            if (m_opening.isValid() && m_opening.elapsed() >= WaitNoticeDelay
-                && !FrameWait->isVisible()) {
-                setWaitText(m_openingDocument);
-                FrameWait->show();
-            }
-        });
-    opening(false);
-    yieldEvents();
-    cmdCancel->hide(); // the commands stay disabled while the completion message is open
-    showRunCompletion(m_platform, this, outputFolder, end, *run);
-    // Letting go of 100,000 documents' folders and report files takes longer than a moment.
-    runLongCall([&] { run.reset(); });
-}
-
-void frmStep1::setRunning(bool running)
-{
-    m_runInProgress = running;
-    m_cancelRequested = false;
-    for (QPushButton *button : { CmdProcess, cmdAdd, CmdAddFolder, cmdClear1 })
-        button->setEnabled(!running);
-    ListView1->setDropsAccepted(!running);
-    ChkNested->setEnabled(!running); // read once, when the run starts
-    cmdCancel->setEnabled(running);
-    cmdCancel->setVisible(running);
-}
-
-void frmStep1::resetProgress()
-{
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    LblProgessCurrent->setText(QStringLiteral("PDF File <pdf-file>"));
-    LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
-}
-
-void frmStep1::cmdCancel_Click()
-{
-    if (m_runInProgress)
-        m_cancelRequested = true;
-}
-
-bool frmStep1::goOn()
-{
-    return !m_closing && !m_cancelRequested;
-}
-
-bool frmStep1::keepWriting()
-{
-    return !m_closing;
-}
-
-void frmStep1::progress(double share)
-{
-    ProgressBar1->setValue(static_cast<int>(std::lround(share * 100)));
-}
-
-void frmStep1::documentStarted(const std::string &file, const std::string &folder)
-{
-    DocOutputFolder = QString::fromStdString(folder);
-    m_openingDocument = QString::fromStdString(file);
-    LblProgessCurrent->setText(
-        QStringLiteral("PDF File : ") + QString::fromStdString(FileNameOfPath(file)));
-}
-
-void frmStep1::attachmentLabel(const std::string &text)
-{
-    LblImages->setText(QString::fromStdString(text));
-}
-
-void frmStep1::opening(bool opening)
-{
-    if (opening) {
-        m_opening.start();
-        return;
-    }
-    m_opening.invalidate();
-    if (FrameWait->isVisible()) {
-        FrameWait->hide();
-        Label1->setText(WaitText);
-        Label1->setToolTip(QString());
-    }
-}
-
-RunView::PasswordReply frmStep1::askPassword(const std::string &file, bool lastWasWrong)
-{
-    const Platform::PasswordAnswer answer = m_platform.askPassword(
-        this, QString::fromStdString(FileNameOfPath(file)), lastWasWrong);
-    return { answer.given, answer.password.toStdString(), answer.forAllRemaining };
-}
-
-void frmStep1::documentDone(const DocumentResult &result)
-{
-    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
-        AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
-    m_documentList->showOutcomes(result.documentPath, result.attachments);
-}
-
-void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
-{
-    // One document as a run of its own would show it: labels, wait notice and index.
-    struct Shown : ExtractionObserver {
-        frmStep1 &window;
-        explicit Shown(frmStep1 &w)
-            : window(w)
-        {
-        }
-        void attachmentLabel(const std::string &text) override
-        {
-            window.attachmentLabel(text);
-        }
-        void waitNotice(bool shown) override
-        {
-            window.FrameWait->setVisible(shown);
-        }
-    } shown(*this);
-    const DocumentResult result = extractDocumentAttachments(
-        QFile::encodeName(myPDF).toStdString(), QFile::encodeName(myPDFFolder).toStdString(), shown);
-    documentDone(result);
-}
-
-// --- Long library calls --------------------------------------------------------------------------
-
-void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
-{
-    m_beforeLongCall = std::move(beforeLongCall);
-}
-
-void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &document)
-{
-    // Here, not on a helper thread: a third thread waiting awake would take a core from the one
-    // that reads.
-    if (readAhead.waitForNext(std::chrono::milliseconds(0)))
-        return;
-    bool noticeShown = false;
-    const auto restore = qScopeGuard([this, &noticeShown] {
-        if (!noticeShown)
-            return;
-        Label1->setText(WaitText);
-        Label1->setToolTip(QString());
-        FrameWait->hide();
-    });
-    QElapsedTimer waited;
-    waited.start();
-    while (!readAhead.waitForNext(std::chrono::milliseconds(BackgroundCall::PollInterval))) {
-        if (waited.elapsed() >= WaitNoticeDelay && !FrameWait->isVisible()) {
-            setWaitText(QString::fromStdString(document));
-            FrameWait->show();
-            noticeShown = true;
-        }
-        yieldEvents();
-    }
-}
-
-void frmStep1::setWaitText(const QString &document)
-{
-    // The notice names the document, so that a slow one can be told from a hung program.
-    const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
-    if (name.isEmpty()) {
-        Label1->setText(WaitText);
-    } else {
-        // A long name is shortened in its middle so that the notice fits its frame; the whole
-        // name is in the tooltip.
-        const QString frame = QStringLiteral("Please wait... Reading %1...");
-        const QFontMetrics metrics(Label1->font());
-        const int room = Label1->contentsRect().width()
-            - metrics.horizontalAdvance(QString(frame).remove(QStringLiteral("%1"))) - 4;
-        Label1->setText(frame.arg(metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0))));
-    }
-    Label1->setToolTip(name);
-}
-
-void frmStep1::showWaitNotice()
-{
-    if (m_waitTextPending) {
-        m_waitTextPending = false;
-        setWaitText(m_waitDocument);
-    }
-    FrameWait->show();
-}
-
-void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
-{
-    const bool waitShown = FrameWait->isVisible();
-    const QString outerDocument = std::exchange(m_waitDocument, document);
-    const bool outerPending = std::exchange(m_waitTextPending, true);
-    if (waitShown)
-        showWaitNotice(); // already on show: it names this document at once
-    const auto restoreText = qScopeGuard([this, outerDocument, outerPending] {
-        const bool named = !m_waitTextPending;
-        if (named) {
-            Label1->setText(WaitText);
-            Label1->setToolTip(QString());
-        }
-        m_waitDocument = outerDocument;
-        // The label no longer names the document of a call around this one.
-        m_waitTextPending = outerPending || named;
-    });
-    BackgroundCall background(m_platform);
-    background.setBeforeWork(m_beforeLongCall);
-    background.setBeforeEvents([this] { applyListSelection(); });
-    background.run(
-        [&] {
-            const std::lock_guard lock(m_libraryMutex);
-            call();
-        },
-        [&](qint64 milliseconds) {
-            // Longer than a moment: say that the program is at work, not hung.
-            if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
-                showWaitNotice();
-        });
-    if (!waitShown)
-        FrameWait->hide();
-}
-
 // --- Help and exit ------------------------------------------------------------------------------
-
-Platform::Message frmStep1::startupFailure(const Error &error)
-{
-    Platform::Message message;
-    // In one pass, so that a "%1" in the description stays as it is.
-    message.text
-        = QStringLiteral("Error %1: %2")
-              .arg(QString::number(error.number()), QString::fromStdString(error.description()));
-    message.title = WindowTitle;
-    message.icon = Platform::Icon::Critical;
-    return message;
-}
-
-QStringList frmStep1::manualCandidates()
-{
-    const QDir programFolder(QCoreApplication::applicationDirPath());
-    QStringList candidates;
-    auto add = [&candidates](const QString &path) {
-        const QString clean = QDir::cleanPath(path);
-        if (!candidates.contains(clean))
-            candidates.append(clean);
-    };
-#ifdef QUENLITH_MANUAL_FROM_BINDIR
-    add(programFolder.filePath(QStringLiteral(QUENLITH_MANUAL_FROM_BINDIR)));
-#endif
-    add(programFolder.filePath(QStringLiteral("../share/doc/quenlith/manual.html")));
-    add(programFolder.filePath(QStringLiteral("manual.html")));
-#ifdef QUENLITH_SOURCE_DIR
-    add(QStringLiteral(QUENLITH_SOURCE_DIR "/docs/manual.html"));
-#endif
-    return candidates;
-}
-
-void frmStep1::CmdHelp_Click()
-{
-    const QStringList candidates = manualCandidates();
-    for (const QString &candidate : candidates) {
-        if (QFileInfo(candidate).isFile()) {
-            openWithDesktop(candidate, QStringLiteral("manual"));
-            return;
-        }
-    }
-    message(QStringLiteral("The manual could not be found. It was looked for in:\n")
-            + candidates.join(QLatin1Char('\n')),
-        Platform::Icon::Information);
-}
 
 bool frmStep1::confirmExit()
 {

@@ -69,7 +69,8 @@ public:
     {
         m_count = attachments.size();
         for (const Attachment *attachment : attachments)
-            m_total += static_cast<std::uint64_t>(std::max<std::int64_t>(attachment->declaredSize, 0));
+            m_total
+                += static_cast<std::uint64_t>(std::max<std::int64_t>(attachment->declaredSize, 0));
         m_started = std::chrono::steady_clock::now();
     }
     void attachmentDone(const AttachmentOutcome &outcome) override
@@ -83,11 +84,12 @@ public:
         const std::uint64_t written = m_done + bytesWritten;
         showProgress(written);
         if (m_total >= LargeDocument) {
-            const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - m_started;
+            const std::chrono::duration<double> seconds
+                = std::chrono::steady_clock::now() - m_started;
             std::string label = dataSizeText(written) + " of " + dataSizeText(m_total);
             if (seconds.count() > 0.05)
-                label += ", "
-                    + dataSizeText(static_cast<std::uint64_t>(written / seconds.count())) + "/s";
+                label += ", " + dataSizeText(static_cast<std::uint64_t>(written / seconds.count()))
+                    + "/s";
             m_view.attachmentLabel(label);
         }
         return m_view.keepWriting();
@@ -198,9 +200,8 @@ void ExtractionRun::extractOne(RunView &view, Observer &observer, std::size_t in
 RunDetails::End ExtractionRun::askedPasswords(
     RunView &view, DocumentResult &result, Observer &observer, std::size_t index)
 {
-    const auto locked = [&result] {
-        return result.openStatus == static_cast<int>(OpenStatus::NeedsPassword);
-    };
+    const auto locked
+        = [&result] { return result.openStatus == static_cast<int>(OpenStatus::NeedsPassword); };
     bool wrong = false;
     for (int asked = 0; locked() && m_askForPasswords && asked < PasswordQuestions; ++asked) {
         const RunView::PasswordReply reply = view.askPassword(result.documentPath, wrong);

@@ -1,6 +1,7 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
 #include "doclist/DocumentReadAhead.h"
 #include "extract/DocumentExtraction.h"
+#include "extract/ExtractionRun.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/PdfFixtures.h"
@@ -384,8 +385,8 @@ private slots:
         QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf", "b.pdf", "other.pdf" }));
         QVERIFY_CONTAINS(m_platform->messages.last().text,
             "2 documents were skipped when their password was asked for.\n\nOutput folder: ");
-        QVERIFY_CONTAINS(m_platform->messages.last().text,
-            "4 documents processed, 2 attachments written");
+        QVERIFY_CONTAINS(
+            m_platform->messages.last().text, "4 documents processed, 2 attachments written");
     }
 
     // Embedded files that the document does not list are not counted on the row, but its
@@ -480,12 +481,14 @@ private slots:
         const QString question = QStringLiteral(
             "The output folder is inside a folder you added documents from; extracted PDF files "
             "would be found there the next time the folder is added. Extract there anyway?");
-        addFolder(tree);
+        addFolder(tree / "");
+        m_platform->folderStarts.clear();
         m_platform->messages.clear();
         m_platform->messageAnswers.enqueue(Platform::Answer::No);
-        extractTo(tree / "out");
+        extractTo(tree / "out"); // No: the picker again, then cancelled
         QCOMPARE(shown(), QStringList({ question }));
         QCOMPARE(m_platform->messages.first().defaultButton, Platform::Answer::No);
+        QCOMPARE(m_platform->folderStarts, QStringList(2, qpath(tree.parent_path())));
         QVERIFY(!fs::exists(tree / "out"));
         m_platform->messageAnswers.enqueue(Platform::Answer::Yes);
         extractTo(tree / "out" / "");
@@ -493,10 +496,131 @@ private slots:
 
         m_window->cmdClear1_Click();
         QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
+        QCOMPARE(m_window->LblProgessCurrent->text(), QStringLiteral("PDF File <pdf-file>"));
+        QCOMPARE(m_window->LblImages->text(), QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+        QCOMPARE(m_window->ProgressBar1->value(), 0);
         addFiles({ tree / "a.pdf" });
         m_platform->messages.clear();
         extractTo(tree / "out2");
         QCOMPARE(shown(), QStringList({ Completed }));
+    }
+
+    // The run without a window: what its view is told, and what its details say. Passwords are
+    // "pw"; the view answers from `replies` ("-": Skip, "-all": Skip for all) and cancels once
+    // `cancelAfter` documents are done.
+    void runJob_data()
+    {
+        QTest::addColumn<QStringList>("documents"); // "name:kind", in the run's order
+        QTest::addColumn<QStringList>("replies");
+        QTest::addColumn<int>("cancelAfter");
+        QTest::addColumn<QString>("told"); // the questions and ends, in order
+        QTest::addColumn<QString>("details"); // a part of the details
+        QTest::newRow("same name twice in a document")
+            << QStringList { "twins.pdf:twins" } << QStringList() << -1 << "done twins.pdf 2"
+            << "renamed: same.txt \u2192 same (2).txt (another attachment has its name)";
+        QTest::newRow("wrong password asked again, then skipped")
+            << QStringList { "e.pdf:locked" } << QStringList { "bad", "-" } << -1
+            << "ask e.pdf|ask e.pdf again|done e.pdf 0"
+            << "skipped: Skip was chosen when its password was asked for";
+        QTest::newRow("three wrong passwords fail the document")
+            << QStringList { "e.pdf:locked" } << QStringList { "x", "y", "z" } << -1
+            << "ask e.pdf|ask e.pdf again|ask e.pdf again|done e.pdf 0"
+            << "not extracted: needs a password";
+        QTest::newRow("the right password on the second try")
+            << QStringList { "e.pdf:locked" } << QStringList { "x", "pw" } << -1
+            << "ask e.pdf|ask e.pdf again|done e.pdf 1"
+            << "";
+        QTest::newRow("skip for all asks once")
+            << QStringList { "e.pdf:locked", "f.pdf:locked" } << QStringList { "-all" } << -1
+            << "ask e.pdf|done e.pdf 0|done f.pdf 0"
+            << "f.pdf\n    skipped: Skip";
+        QTest::newRow("a path given twice is extracted once")
+            << QStringList { "a.pdf:1", "a.pdf:1" } << QStringList() << -1 << "done a.pdf 1"
+            << "";
+        QTest::newRow("cancelled after the first document")
+            << QStringList { "a.pdf:1", "b.pdf:1" } << QStringList() << 1
+            << "done a.pdf 1|end 1 of 2"
+            << "";
+    }
+
+    void runJob()
+    {
+        QFETCH(QStringList, documents);
+        QFETCH(QStringList, replies);
+        QFETCH(int, cancelAfter);
+        QFETCH(QString, told);
+        QFETCH(QString, details);
+        using namespace quenlith::fixtures;
+        const fs::path docs = freshFolder();
+        std::vector<std::string> files;
+        for (const QString &document : documents) {
+            const std::string name = document.section(':', 0, 0).toStdString();
+            const QString kind = document.section(':', 1);
+            const fs::path path = docs / name;
+            files.push_back(path.string());
+            if (kind == "1")
+                writeDocument(path, 1);
+            else if (kind == "twins")
+                quenlith::fixtures::writeDocument(path.string(),
+                    { .files = {
+                          treeFile("k1", "one", "same.txt"), treeFile("k2", "two", "same.txt") } });
+            else
+                quenlith::fixtures::writeDocument(path.string(),
+                    { .files = { treeFile("s.txt", "secret") },
+                        .encryption = Encryption::Aes256,
+                        .userPassword = "pw" });
+        }
+        struct View : quenlith::RunView {
+            QStringList told, replies;
+            int cancelAfter = -1, done = 0;
+            QList<double> shares;
+            bool goOn() override
+            {
+                return done != cancelAfter;
+            }
+            bool keepWriting() override
+            {
+                return true;
+            }
+            void progress(double share) override
+            {
+                shares.append(share);
+            }
+            void documentStarted(const std::string &, const std::string &) override
+            {
+            }
+            void attachmentLabel(const std::string &) override
+            {
+            }
+            void opening(bool) override
+            {
+            }
+            PasswordReply askPassword(const std::string &file, bool wrong) override
+            {
+                told.append("ask " + QString::fromStdString(fs::path(file).filename().string())
+                    + (wrong ? " again" : ""));
+                const QString reply = replies.takeFirst();
+                return { !reply.startsWith('-'), reply.toStdString(), reply == "-all" };
+            }
+            void documentDone(const quenlith::DocumentResult &result) override
+            {
+                ++done;
+                told.append(QString("done %1 %2")
+                                .arg(QString::fromStdString(
+                                    fs::path(result.documentPath).filename().string()))
+                                .arg(result.attachments.size()));
+            }
+        } view;
+        view.replies = replies;
+        view.cancelAfter = cancelAfter;
+        quenlith::ExtractionRun run(files, (freshFolder() / "out").string(), {});
+        const quenlith::RunEnd end = run.run(view);
+        if (end.cancelled)
+            view.told.append(QString("end %1 of %2").arg(end.done).arg(end.documents));
+        QCOMPARE(view.told.join('|'), told);
+        QVERIFY(std::is_sorted(view.shares.begin(), view.shares.end()));
+        QCOMPARE(view.shares.last(), end.cancelled ? 0.5 : 1.0);
+        QVERIFY_CONTAINS(QString::fromStdString(run.details().text()), details);
     }
 
     // The completion message of a rerun tells of the file kept unchanged and of the one written
