@@ -12,7 +12,8 @@
 
 namespace quenlith {
 
-DocumentPickerDialog::DocumentPickerDialog(QWidget *owner, const QString &filter)
+DocumentPickerDialog::DocumentPickerDialog(
+    QWidget *owner, const QString &filter, const QString &startFolder)
     : QFileDialog(owner)
 {
     // Qt's own dialog: its name filter ignores case, so "*.pdf" also lists "Report.PDF"; the
@@ -21,6 +22,10 @@ DocumentPickerDialog::DocumentPickerDialog(QWidget *owner, const QString &filter
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
     setNameFilter(filter);
+    setViewMode(QFileDialog::Detail);
+    resize(FileDialogSize);
+    if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir())
+        setDirectory(startFolder);
 }
 
 QStringList DocumentPickerDialog::chosenFiles() const
@@ -55,6 +60,8 @@ FolderPickerDialog::FolderPickerDialog(
     setOption(QFileDialog::DontUseNativeDialog);
     setOption(QFileDialog::ShowDirsOnly);
     setFileMode(QFileDialog::Directory);
+    setViewMode(QFileDialog::Detail);
+    resize(FileDialogSize);
     if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir())
         setDirectory(startFolder);
 }
@@ -80,14 +87,16 @@ void FolderPickerDialog::accept()
         m_chosen = QDir::toNativeSeparators(path);
 }
 
-PasswordDialog::PasswordDialog(QWidget *owner, const QString &documentName)
+PasswordDialog::PasswordDialog(QWidget *owner, const QString &documentName, bool lastWasWrong)
     : QDialog(owner)
 {
     setWindowTitle(QStringLiteral("Quenlith"));
     setMinimumWidth(360); // the document's name on as few lines as may be
     auto *layout = new QVBoxLayout(this);
-    auto *text
-        = new QLabel(QStringLiteral("%1 needs a password to be opened.").arg(documentName), this);
+    const QString question = lastWasWrong
+        ? QStringLiteral("The password given does not open %1. Please try again.")
+        : QStringLiteral("%1 needs a password to be opened.");
+    auto *text = new QLabel(question.arg(documentName), this);
     text->setWordWrap(true);
     text->setTextFormat(Qt::PlainText);
     layout->addWidget(text);

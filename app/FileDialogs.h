@@ -7,11 +7,16 @@ class QLineEdit;
 
 namespace quenlith {
 
-// Qt's own file dialog for picking PDF documents. Ctrl+A selects the folders beside the files;
-// accepting such a selection adds the files instead of opening the first folder.
+// The size the file dialogs open at: room for the name, size, type and date columns.
+inline constexpr QSize FileDialogSize { 820, 480 };
+
+// Qt's own file dialog for picking PDF documents, starting in `startFolder` when it exists.
+// Ctrl+A selects the folders beside the files; accepting such a selection adds the files instead
+// of opening the first folder.
 class DocumentPickerDialog : public QFileDialog {
 public:
-    DocumentPickerDialog(QWidget *owner, const QString &filter);
+    DocumentPickerDialog(
+        QWidget *owner, const QString &filter, const QString &startFolder = QString());
     QStringList chosenFiles() const;
 
 protected:
@@ -35,11 +40,11 @@ private:
     QString m_chosen;
 };
 
-// Asks for a document's password: the password field, "Use for all remaining documents", and
-// Open or Skip (Escape skips).
+// Asks for a document's password, saying when the last one given was wrong: the password field,
+// "Use for all remaining documents", and Open or Skip (Escape skips).
 class PasswordDialog : public QDialog {
 public:
-    PasswordDialog(QWidget *owner, const QString &documentName);
+    PasswordDialog(QWidget *owner, const QString &documentName, bool lastWasWrong = false);
     QString password() const;
     bool forAllRemaining() const;
 

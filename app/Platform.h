@@ -32,7 +32,8 @@ public:
     virtual ~Platform() = default;
 
     // The multi-select open-file dialog with one filter entry such as "Adobe PDF Files (*.pdf)",
-    // matching the extension in any mix of capitals. The picked files' full paths in the order
+    // matching the extension in any mix of capitals, starting in the folder it was last used in
+    // this session. The picked files' full paths in the order
     // the dialog gives them; empty when cancelled.
     virtual QStringList openFiles(QWidget *owner, const QString &filter) = 0;
 
@@ -44,13 +45,17 @@ public:
         = 0;
 
     // The save-file dialog titled `title` with `filters` ("JSON report (*.json);;CSV report
-    // (*.csv)"), asking before it replaces a file. The chosen path and, in `chosenFilter`, the
-    // filter entry it was chosen under; empty when cancelled.
-    virtual QString saveFile(
-        QWidget *owner, const QString &title, const QString &filters, QString &chosenFilter)
+    // (*.csv)"), proposing `proposed` (a full path), asking before it replaces a file. The chosen
+    // path and, in `chosenFilter`, the filter entry it was chosen under; empty when cancelled.
+    virtual QString saveFile(QWidget *owner,
+        const QString &title,
+        const QString &filters,
+        const QString &proposed,
+        QString &chosenFilter)
         = 0;
 
-    // Asks for the password of the document `documentName` (shown as it is). The password, or
+    // Asks for the password of the document `documentName` (shown as it is), saying that the
+    // last one given was wrong when `lastWasWrong`. The password, or
     // nothing when the user skips the document; `forAllRemaining` says whether the answer (the
     // password, or skipping) holds for the rest of the run's documents that need one.
     struct PasswordAnswer {
@@ -58,7 +63,9 @@ public:
         QString password;
         bool forAllRemaining = false;
     };
-    virtual PasswordAnswer askPassword(QWidget *owner, const QString &documentName) = 0;
+    virtual PasswordAnswer askPassword(
+        QWidget *owner, const QString &documentName, bool lastWasWrong)
+        = 0;
 
     // A modal message box; returns the button pressed (the default one when closed otherwise).
     virtual Answer messageBox(QWidget *owner, const Message &message) = 0;

@@ -13,8 +13,10 @@ namespace quenlith {
 
 QStringList QtPlatform::openFiles(QWidget *owner, const QString &filter)
 {
-    DocumentPickerDialog dialog(owner, filter);
+    DocumentPickerDialog dialog(owner, filter, m_openFolder);
     dialog.exec();
+    if (dialog.result() == QDialog::Accepted)
+        m_openFolder = dialog.directory().absolutePath();
     return dialog.chosenFiles();
 }
 
@@ -26,11 +28,14 @@ QString QtPlatform::browseForFolder(
     return dialog.chosenFolder();
 }
 
-QString QtPlatform::saveFile(
-    QWidget *owner, const QString &title, const QString &filters, QString &chosenFilter)
+QString QtPlatform::saveFile(QWidget *owner,
+    const QString &title,
+    const QString &filters,
+    const QString &proposed,
+    QString &chosenFilter)
 {
     chosenFilter.clear();
-    return QFileDialog::getSaveFileName(owner, title, QString(), filters, &chosenFilter);
+    return QFileDialog::getSaveFileName(owner, title, proposed, filters, &chosenFilter);
 }
 
 Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
@@ -76,9 +81,10 @@ Platform::Answer QtPlatform::messageBox(QWidget *owner, const Message &message)
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-Platform::PasswordAnswer QtPlatform::askPassword(QWidget *owner, const QString &documentName)
+Platform::PasswordAnswer QtPlatform::askPassword(
+    QWidget *owner, const QString &documentName, bool lastWasWrong)
 {
-    PasswordDialog dialog(owner, documentName);
+    PasswordDialog dialog(owner, documentName, lastWasWrong);
     PasswordAnswer answer;
     answer.given = dialog.exec() == QDialog::Accepted;
     answer.password = answer.given ? dialog.password() : QString();

@@ -16,9 +16,11 @@ public:
     QString saveFile(QWidget *owner,
         const QString &title,
         const QString &filters,
+        const QString &proposed,
         QString &chosenFilter) override;
     Answer messageBox(QWidget *owner, const Message &message) override;
-    PasswordAnswer askPassword(QWidget *owner, const QString &documentName) override;
+    PasswordAnswer askPassword(
+        QWidget *owner, const QString &documentName, bool lastWasWrong) override;
     bool shellOpen(const QString &pathOrUrl) override;
     void setBusyCursor(bool busy) override;
     // Runs pending events at most every EventInterval milliseconds: painting a list of thousands
@@ -33,6 +35,7 @@ public:
 private:
     QElapsedTimer m_sinceEvents;
     qint64 m_lastEventsCost = 0; // milliseconds the last events took
+    QString m_openFolder; // where the open-file dialog was last used
 };
 
 } // namespace quenlith

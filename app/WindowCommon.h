@@ -2,6 +2,7 @@
 
 // Small pieces shared by the files of the main window; not for use outside app/.
 
+#include "app/Platform.h"
 #include "util/registry.h"
 
 #include <QString>
@@ -34,5 +35,24 @@ inline QString withSeparator(const QString &folder)
 {
     return QString::fromStdString(withTrailingSeparator(folder.toStdString()));
 }
+
+// The busy pointer for the lifetime of the object, restored also when a command fails.
+class BusyCursor {
+public:
+    explicit BusyCursor(Platform &platform)
+        : m_platform(platform)
+    {
+        m_platform.setBusyCursor(true);
+    }
+    ~BusyCursor()
+    {
+        m_platform.setBusyCursor(false);
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    Platform &m_platform;
+};
 
 } // namespace quenlith

@@ -1,15 +1,12 @@
 #include "app/frmStep1.h"
 
 #include "app/BackgroundCall.h"
-#include "app/RunController.h"
-#include "app/RunSummary.h"
 #include "app/WindowCommon.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
 #include "doclist/DocumentReadAhead.h"
 #include "doclist/FileDialogAnswer.h"
-#include "extract/DocumentExtraction.h"
 #include "extract/pdf/PdfLibrary.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
@@ -21,43 +18,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
-#include <new>
 #include <utility>
 
 namespace quenlith {
-
-namespace {
-
-// The busy pointer for the lifetime of the object, restored also when a command fails.
-class BusyCursor {
-public:
-    explicit BusyCursor(Platform &platform)
-        : m_platform(platform)
-    {
-        m_platform.setBusyCursor(true);
-    }
-    ~BusyCursor()
-    {
-        m_platform.setBusyCursor(false);
-    }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-
-private:
-    Platform &m_platform;
-};
-
-} // namespace
 
 frmStep1::frmStep1(Platform &platform, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -126,7 +96,6 @@ void frmStep1::Form_Load()
     m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {
         runLongCall(call, path);
     });
-    m_run = std::make_unique<RunController>(*this, m_platform, *m_documentList);
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
@@ -156,7 +125,7 @@ void frmStep1::setFileSystemFactory(FileSystemFactory factory)
 
 bool frmStep1::isRunInProgress() const
 {
-    return m_run->isRunInProgress();
+    return m_runInProgress;
 }
 
 bool frmStep1::isClosing() const
@@ -235,6 +204,7 @@ void frmStep1::cmdAdd_Click()
         if (!answer.endsWith(QChar(u'\0')))
             answer += QChar(u'\0');
         CmdProcess->setEnabled(true);
+        m_outputPicker.added(picked.first(), false);
         const QStringList parts = FileDialogAnswer::selectionParts(answer);
         const QString prefix = FileDialogAnswer::folderPrefix(parts);
         for (qsizetype i = 0; i < parts.size() - 1; ++i) {
@@ -317,11 +287,11 @@ void frmStep1::showFolderAddMessage(const FolderAddResult &result, int ignoredFi
         text += QStringLiteral("\n\n") + QString::number(skipped)
             + (skipped == 1 ? QStringLiteral(" folder could not be read:")
                             : QStringLiteral(" folders could not be read:"));
-        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunSummary::ItemsInText); ++i)
+        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunDetails::ItemsInText); ++i)
             text += QStringLiteral("\n    ") + result.skippedFolders.at(i);
-        if (skipped > RunSummary::ItemsInText)
+        if (skipped > RunDetails::ItemsInText)
             text += QStringLiteral("\nand %1 more (see the details).")
-                        .arg(skipped - RunSummary::ItemsInText);
+                        .arg(skipped - RunDetails::ItemsInText);
         details = result.skippedFolders.join(QLatin1Char('\n'));
     }
     if (ignoredFiles > 0)
@@ -342,7 +312,7 @@ void frmStep1::CmdAddFolder_Click()
         return;
     SourceFolder = withSeparator(SourceFolder);
     m_lastSourceFolder = SourceFolder;
-    m_sourceFolders.append(SourceFolder);
+    m_outputPicker.added(SourceFolder, true);
     runCommand([this] {
         FolderAddResult result;
         {
@@ -370,11 +340,12 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
             for (const QString &path : localPaths) {
                 const QFileInfo info(path);
                 if (info.isDir()) {
-                    m_sourceFolders.append(withSeparator(path));
+                    m_outputPicker.added(path, true);
                     const FolderAddResult folder = addFolderTree(withSeparator(path));
                     total.added += folder.added;
                     total.skippedFolders += folder.skippedFolders;
                 } else if (isPdfFileName(info.fileName().toStdString())) {
+                    m_outputPicker.added(path, false);
                     yieldEvents();
                     m_documentList->addDocumentRow(path);
                     yieldEvents();
@@ -394,8 +365,9 @@ void frmStep1::ListView1_Drop(const QStringList &localPaths)
 void frmStep1::cmdClear1_Click()
 {
     m_documentList->clear();
-    m_sourceFolders.clear();
+    m_outputPicker.clear();
     lblCount->setText(QStringLiteral("0 files")); // not the count of a list no longer there
+    resetProgress();
 }
 
 void frmStep1::ChkSelectAll_Click()
@@ -408,164 +380,7 @@ void frmStep1::ListView1_Click()
     m_documentList->rowClick();
 }
 
-// --- Extraction run -----------------------------------------------------------------------------
-
-void frmStep1::CmdProcess_Click()
-{
-    m_run->run();
-}
-
-void frmStep1::cmdCancel_Click()
-{
-    m_run->cancel();
-}
-
-void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
-{
-    m_run->extractDocument(QFile::encodeName(myPDF).toStdString(), myPDFFolder, nullptr);
-}
-
-// --- Long library calls --------------------------------------------------------------------------
-
-void frmStep1::setBeforeLongCall(std::function<void()> beforeLongCall)
-{
-    m_beforeLongCall = std::move(beforeLongCall);
-}
-
-void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &document)
-{
-    // Here, not on a helper thread: a third thread waiting awake would take a core from the one
-    // that reads.
-    if (readAhead.waitForNext(std::chrono::milliseconds(0)))
-        return;
-    bool noticeShown = false;
-    const auto restore = qScopeGuard([this, &noticeShown] {
-        if (!noticeShown)
-            return;
-        Label1->setText(WaitText);
-        Label1->setToolTip(QString());
-        FrameWait->hide();
-    });
-    QElapsedTimer waited;
-    waited.start();
-    while (!readAhead.waitForNext(std::chrono::milliseconds(BackgroundCall::PollInterval))) {
-        if (waited.elapsed() >= WaitNoticeDelay && !FrameWait->isVisible()) {
-            setWaitText(QString::fromStdString(document));
-            FrameWait->show();
-            noticeShown = true;
-        }
-        yieldEvents();
-    }
-}
-
-void frmStep1::setWaitText(const QString &document)
-{
-    // The notice names the document, so that a slow one can be told from a hung program.
-    const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
-    if (name.isEmpty()) {
-        Label1->setText(WaitText);
-    } else {
-        // A long name is shortened in its middle so that the notice fits its frame; the whole
-        // name is in the tooltip.
-        const QString frame = QStringLiteral("Please wait... Reading %1...");
-        const QFontMetrics metrics(Label1->font());
-        const int room = Label1->contentsRect().width()
-            - metrics.horizontalAdvance(QString(frame).remove(QStringLiteral("%1"))) - 4;
-        Label1->setText(frame.arg(metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0))));
-    }
-    Label1->setToolTip(name);
-}
-
-void frmStep1::showWaitNotice()
-{
-    if (m_waitTextPending) {
-        m_waitTextPending = false;
-        setWaitText(m_waitDocument);
-    }
-    FrameWait->show();
-}
-
-void frmStep1::runLongCall(const std::function<void()> &call, const QString &document)
-{
-    const bool waitShown = FrameWait->isVisible();
-    const QString outerDocument = std::exchange(m_waitDocument, document);
-    const bool outerPending = std::exchange(m_waitTextPending, true);
-    if (waitShown)
-        showWaitNotice(); // already on show: it names this document at once
-    const auto restoreText = qScopeGuard([this, outerDocument, outerPending] {
-        const bool named = !m_waitTextPending;
-        if (named) {
-            Label1->setText(WaitText);
-            Label1->setToolTip(QString());
-        }
-        m_waitDocument = outerDocument;
-        // The label no longer names the document of a call around this one.
-        m_waitTextPending = outerPending || named;
-    });
-    BackgroundCall background(m_platform);
-    background.setBeforeWork(m_beforeLongCall);
-    background.setBeforeEvents([this] { applyListSelection(); });
-    background.run(
-        [&] {
-            const std::lock_guard lock(m_libraryMutex);
-            call();
-        },
-        [&](qint64 milliseconds) {
-            // Longer than a moment: say that the program is at work, not hung.
-            if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
-                showWaitNotice();
-        });
-    if (!waitShown)
-        FrameWait->hide();
-}
-
 // --- Help and exit ------------------------------------------------------------------------------
-
-Platform::Message frmStep1::startupFailure(const Error &error)
-{
-    Platform::Message message;
-    // In one pass, so that a "%1" in the description stays as it is.
-    message.text
-        = QStringLiteral("Error %1: %2")
-              .arg(QString::number(error.number()), QString::fromStdString(error.description()));
-    message.title = WindowTitle;
-    message.icon = Platform::Icon::Critical;
-    return message;
-}
-
-QStringList frmStep1::manualCandidates()
-{
-    const QDir programFolder(QCoreApplication::applicationDirPath());
-    QStringList candidates;
-    auto add = [&candidates](const QString &path) {
-        const QString clean = QDir::cleanPath(path);
-        if (!candidates.contains(clean))
-            candidates.append(clean);
-    };
-#ifdef QUENLITH_MANUAL_FROM_BINDIR
-    add(programFolder.filePath(QStringLiteral(QUENLITH_MANUAL_FROM_BINDIR)));
-#endif
-    add(programFolder.filePath(QStringLiteral("../share/doc/quenlith/manual.html")));
-    add(programFolder.filePath(QStringLiteral("manual.html")));
-#ifdef QUENLITH_SOURCE_DIR
-    add(QStringLiteral(QUENLITH_SOURCE_DIR "/docs/manual.html"));
-#endif
-    return candidates;
-}
-
-void frmStep1::CmdHelp_Click()
-{
-    const QStringList candidates = manualCandidates();
-    for (const QString &candidate : candidates) {
-        if (QFileInfo(candidate).isFile()) {
-            openWithDesktop(candidate, QStringLiteral("manual"));
-            return;
-        }
-    }
-    message(QStringLiteral("The manual could not be found. It was looked for in:\n")
-            + candidates.join(QLatin1Char('\n')),
-        Platform::Icon::Information);
-}
 
 bool frmStep1::confirmExit()
 {

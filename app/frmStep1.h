@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/OutputFolderPicker.h"
 #include "app/Platform.h"
+#include "extract/ExtractionRun.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -28,13 +31,13 @@ class DocumentReadAhead;
 class DocumentListView;
 class FileSystemService;
 class PdfLibrary;
-class RunController;
 
-// The one window of the program: the document list, the add commands, the extraction run (carried
-// out by a RunController), help and exit. Every command runs on this thread and lets pending events
-// run between items; closing the window in the middle of a command ends the program as soon as the
-// command has unwound, and no command starts a new write after that.
-class frmStep1 : public QWidget {
+// The one window of the program: the document list, the add commands, the extraction run (an
+// ExtractionRun on a helper thread, which the window shows as its RunView), help and exit. Every
+// command runs on this thread and lets pending events run between items; closing the window in the
+// middle of a command ends the program as soon as the command has unwound, and no command starts a
+// new write after that.
+class frmStep1 : public QWidget, private RunView {
     Q_OBJECT
 
 public:
@@ -114,8 +117,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    friend class RunController; // the extraction run, which the window owns
-
     struct FolderAddResult {
         int added = 0;
         QStringList skippedFolders; // "path: reason", in the order met
@@ -132,6 +133,23 @@ private:
     void Form_Load();
     void Form_Unload();
     bool confirmExit(); // "Are you sure you want to exit now?" answered Yes
+
+    // The run of the ticked documents into `outputFolder`, to its completion message.
+    void extractTicked(const QString &outputFolder);
+    // While a run is in progress the commands that could change the list are disabled, drops are
+    // refused and Cancel is offered.
+    void setRunning(bool running);
+    // The progress block as at start-up: labels and bar.
+    void resetProgress();
+    // RunView, on the window's thread (see ThreadedRunView).
+    bool goOn() override;
+    bool keepWriting() override;
+    void progress(double share) override;
+    void documentStarted(const std::string &file, const std::string &folder) override;
+    void attachmentLabel(const std::string &text) override;
+    void opening(bool opening) override;
+    PasswordReply askPassword(const std::string &file, bool lastWasWrong) override;
+    void documentDone(const DocumentResult &result) override;
 
     // Lets pending events run, bringing a folder add's selection up to date first; throws
     // WindowClosing once the window is closing.
@@ -171,10 +189,13 @@ private:
     // per cent, and most calls end before the notice shows.
     QString m_waitDocument;
     bool m_waitTextPending = false;
-    std::unique_ptr<RunController> m_run; // created with the document list
-    std::atomic<bool> m_closing { false }; // read by the helper thread of a folder scan too
+    std::atomic<bool> m_closing { false }; // read by helper threads too
     QString m_lastSourceFolder; // chosen by the last folder add of this session
-    QStringList m_sourceFolders; // folders added since the list was last cleared
+    OutputFolderPicker m_outputPicker;
+    bool m_runInProgress = false;
+    std::atomic<bool> m_cancelRequested { false }; // read by the run's thread
+    QElapsedTimer m_opening; // since the run's current document began to open; invalid: not
+    QString m_openingDocument;
 };
 
 } // namespace quenlith

@@ -30,7 +30,7 @@ constexpr int px(int twips)
 }
 
 // Where a control lies in its parent, in twips.
-struct Placement {
+struct ControlGeometry {
     QWidget *control;
     int left;
     int top;
@@ -38,7 +38,7 @@ struct Placement {
     int height;
 };
 
-void place(const Placement &placement)
+void place(const ControlGeometry &placement)
 {
     placement.control->setGeometry(
         px(placement.left), px(placement.top), px(placement.width), px(placement.height));
@@ -249,7 +249,7 @@ void frmStep1::createRunControls()
 void frmStep1::placeControls()
 {
     // Left, top, width and height in the parent, in twips.
-    const Placement placements[] = {
+    const ControlGeometry geometries[] = {
         { Shape2, -120, 0, 9615, 855 },
         { Shape1, 0, 7200, 9975, 855 },
         { lblTitle, 240, 120, 7695, 375 },
@@ -278,7 +278,7 @@ void frmStep1::placeControls()
         { CmdHelp, 0, 0, 1695, 375 }, // in Picture3
         { cmdEnd, 7680, 0, 1335, 375 }, // in Picture3
     };
-    for (const Placement &placement : placements)
+    for (const ControlGeometry &placement : geometries)
         place(placement);
 }
 

@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QTreeWidget>
+#include <unordered_set>
 
 namespace quenlith {
 
@@ -273,6 +274,26 @@ void DocumentList::showOutcomes(int position, const std::vector<AttachmentOutcom
         line->setIcon(1, image(failure.isEmpty() ? PaperClipImage : ExclamationImage));
         line->setToolTip(1, failure);
     }
+}
+
+void DocumentList::showOutcomes(
+    const std::string &file, const std::vector<AttachmentOutcome> &outcomes)
+{
+    for (int i = 1; i <= rowCount(); ++i) {
+        if (documentFile(i) == file)
+            showOutcomes(i, outcomes);
+    }
+}
+
+std::vector<std::string> DocumentList::tickedFiles() const
+{
+    std::vector<std::string> files;
+    std::unordered_set<std::string> seen;
+    for (int i = 1; i <= rowCount(); ++i) {
+        if (isTicked(i) && seen.insert(documentFile(i)).second)
+            files.push_back(documentFile(i));
+    }
+    return files;
 }
 
 int DocumentList::rowCount() const

@@ -90,6 +90,10 @@ public:
     // Marks the attachment lines of the row at `position` with how the run did: a failed one
     // gets the exclamation mark and its reason as tool-tip.
     void showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes);
+    // The same for every row of the document `file`.
+    void showOutcomes(const std::string &file, const std::vector<AttachmentOutcome> &outcomes);
+    // The files of the ticked rows, top to bottom, each once.
+    std::vector<std::string> tickedFiles() const;
 
     // "<rows> PDF Documents Added".
     static QString countCaption(int rows);

@@ -638,6 +638,7 @@ void AttachmentWriterJob::describe(AttachmentOutcome &outcome,
     case AttachmentOutcome::Kind::Unchanged:
         break;
     case AttachmentOutcome::Kind::Renamed:
+        outcome.renamedForSibling = written.placement != Placement::Alternative;
         outcome.reason = written.placement == Placement::Alternative ? "written as " + finalName
                 + " because " + m_prefix + outputName + " already existed with other content"
                                                                      : "written as " + finalName
@@ -684,6 +685,7 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
         keepWarnings(*document, result);
         return result;
     }
+    observer.attachmentsChosen(chosen);
     SizeBudget own(options.maxDocumentSize);
     SizeBudget &shared = budget != nullptr ? *budget : own;
     AttachmentWriterJob job(*document, *folders, options, flatPrefix, shared, observer, result);

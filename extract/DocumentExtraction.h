@@ -36,6 +36,9 @@ struct AttachmentOutcome {
     Attachment info; // what the document declares about it
     // Declared encrypted (/EFF) but stored in the clear, so written as stored (see WriteResult).
     bool storedInClear = false;
+    // For Renamed: whether another attachment of the document has its name (else a file with
+    // other content was already there).
+    bool renamedForSibling = false;
 };
 
 // Whether the attachment's data is on disk and can be trusted.
@@ -96,11 +99,17 @@ public:
     {
         (void)shown;
     }
+    // The attachments about to be written, once the document is open and before the first one.
+    virtual void attachmentsChosen(const std::vector<const Attachment *> &attachments)
+    {
+        (void)attachments;
+    }
     virtual void attachmentDone(const AttachmentOutcome &outcome)
     {
         (void)outcome;
     }
-    // Called every few megabytes of a long write; returning false abandons it (no file left).
+    // Called every few megabytes of a long write with the attachment's bytes so far; returning
+    // false abandons it (no file left).
     virtual bool writeProgress(std::uint64_t bytesWritten)
     {
         (void)bytesWritten;

@@ -36,10 +36,14 @@ public:
         folderStarts.append(startFolder);
         return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
     }
-    QString saveFile(
-        QWidget *, const QString &title, const QString &filterList, QString &chosenFilter) override
+    QString saveFile(QWidget *,
+        const QString &title,
+        const QString &filterList,
+        const QString &proposed,
+        QString &chosenFilter) override
     {
         saveTitles.append(title + QLatin1Char('|') + filterList);
+        saveProposals.append(proposed);
         if (saveAnswers.isEmpty()) {
             chosenFilter.clear();
             return {};
@@ -48,9 +52,9 @@ public:
         chosenFilter = filter;
         return path;
     }
-    PasswordAnswer askPassword(QWidget *, const QString &documentName) override
+    PasswordAnswer askPassword(QWidget *, const QString &documentName, bool lastWasWrong) override
     {
-        passwordsAsked.append(documentName);
+        passwordsAsked.append(documentName + (lastWasWrong ? " again" : ""));
         return passwordAnswers.isEmpty() ? PasswordAnswer() : passwordAnswers.dequeue();
     }
     Answer messageBox(QWidget *, const Message &message) override
@@ -89,6 +93,7 @@ public:
     QStringList passwordsAsked;
     QQueue<std::pair<QString, QString>> saveAnswers; // path, chosen filter
     QStringList saveTitles;
+    QStringList saveProposals;
 
     QStringList filters;
     QStringList folderTitles;

@@ -1,0 +1,171 @@
+// The extraction run of the window: the command, and the window as the run's view.
+
+#include "app/BackgroundCall.h"
+#include "app/RunCompletion.h"
+#include "app/ThreadedRunView.h"
+#include "app/WindowCommon.h"
+#include "app/frmStep1.h"
+#include "doclist/DocumentList.h"
+#include "doclist/DocumentListView.h"
+#include "util/registry.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <cmath>
+
+namespace quenlith {
+
+// --- Extraction run -----------------------------------------------------------------------------
+
+void frmStep1::CmdProcess_Click()
+{
+    const QString chosen = m_outputPicker.choose(m_platform, this);
+    if (chosen.isEmpty())
+        return;
+    const QString OutputFolder = withSeparator(chosen);
+    if (runCommand([&] { extractTicked(OutputFolder); }))
+        openWithDesktop(OutputFolder, QStringLiteral("output folder"));
+}
+
+void frmStep1::extractTicked(const QString &outputFolder)
+{
+    // Before the first pause, so that a second click queued meanwhile finds the button disabled.
+    setRunning(true);
+    const auto notRunning = qScopeGuard([this] { setRunning(false); });
+    resetProgress(); // nothing of the run before stays on show
+    yieldEvents();
+    auto run = std::make_unique<ExtractionRun>(m_documentList->tickedFiles(),
+        outputFolder.toStdString(),
+        RunOptions { ChkNested->isChecked() });
+    ThreadedRunView view(*this, m_platform, m_cancelRequested, m_closing, m_beforeLongCall);
+    RunEnd end;
+    BackgroundCall background(m_platform);
+    background.setBeforeEvents([this] { applyListSelection(); });
+    background.run([&] { end = run->run(view); },
+        [this](qint64) {
+            // Only a slow open gets the notice: during a write the bar and label move.
+            if (m_opening.isValid() && m_opening.elapsed() >= WaitNoticeDelay
+                && !FrameWait->isVisible()) {
+                setWaitText(m_openingDocument);
+                FrameWait->show();
+            }
+        });
+    opening(false);
+    yieldEvents();
+    cmdCancel->hide(); // the commands stay disabled while the completion message is open
+    showRunCompletion(m_platform, this, outputFolder, end, *run);
+    // Letting go of 100,000 documents' folders and report files takes longer than a moment.
+    runLongCall([&] { run.reset(); });
+}
+
+void frmStep1::setRunning(bool running)
+{
+    m_runInProgress = running;
+    m_cancelRequested = false;
+    for (QPushButton *button : { CmdProcess, cmdAdd, CmdAddFolder, cmdClear1 })
+        button->setEnabled(!running);
+    ListView1->setDropsAccepted(!running);
+    ChkNested->setEnabled(!running); // read once, when the run starts
+    cmdCancel->setEnabled(running);
+    cmdCancel->setVisible(running);
+}
+
+void frmStep1::resetProgress()
+{
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    LblProgessCurrent->setText(QStringLiteral("PDF File <pdf-file>"));
+    LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+}
+
+void frmStep1::cmdCancel_Click()
+{
+    if (m_runInProgress)
+        m_cancelRequested = true;
+}
+
+bool frmStep1::goOn()
+{
+    return !m_closing && !m_cancelRequested;
+}
+
+bool frmStep1::keepWriting()
+{
+    return !m_closing;
+}
+
+void frmStep1::progress(double share)
+{
+    ProgressBar1->setValue(static_cast<int>(std::lround(share * 100)));
+}
+
+void frmStep1::documentStarted(const std::string &file, const std::string &folder)
+{
+    DocOutputFolder = QString::fromStdString(folder);
+    m_openingDocument = QString::fromStdString(file);
+    LblProgessCurrent->setText(
+        QStringLiteral("PDF File : ") + QString::fromStdString(FileNameOfPath(file)));
+}
+
+void frmStep1::attachmentLabel(const std::string &text)
+{
+    LblImages->setText(QString::fromStdString(text));
+}
+
+void frmStep1::opening(bool opening)
+{
+    if (opening) {
+        m_opening.start();
+        return;
+    }
+    m_opening.invalidate();
+    if (FrameWait->isVisible()) {
+        FrameWait->hide();
+        Label1->setText(WaitText);
+        Label1->setToolTip(QString());
+    }
+}
+
+RunView::PasswordReply frmStep1::askPassword(const std::string &file, bool lastWasWrong)
+{
+    const Platform::PasswordAnswer answer
+        = m_platform.askPassword(this, QString::fromStdString(FileNameOfPath(file)), lastWasWrong);
+    return { answer.given, answer.password.toStdString(), answer.forAllRemaining };
+}
+
+void frmStep1::documentDone(const DocumentResult &result)
+{
+    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
+        AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
+    m_documentList->showOutcomes(result.documentPath, result.attachments);
+}
+
+void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)
+{
+    // One document as a run of its own would show it: labels, wait notice and index.
+    struct Shown : ExtractionObserver {
+        frmStep1 &window;
+        explicit Shown(frmStep1 &w)
+            : window(w)
+        {
+        }
+        void attachmentLabel(const std::string &text) override
+        {
+            window.attachmentLabel(text);
+        }
+        void waitNotice(bool shown) override
+        {
+            window.FrameWait->setVisible(shown);
+        }
+    } shown(*this);
+    const DocumentResult result = extractDocumentAttachments(QFile::encodeName(myPDF).toStdString(),
+        QFile::encodeName(myPDFFolder).toStdString(),
+        shown);
+    documentDone(result);
+}
+
+} // namespace quenlith
