@@ -1,5 +1,7 @@
 #include "cli/DocumentInputs.h"
 
+#include "cli/PathSort.h"
+#include "util/CompactStringSet.h"
 #include "util/FsPath.h"
 #include "util/PdfFileName.h"
 #include "util/registry.h"
@@ -12,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <set>
 #include <system_error>
 
 #ifndef _WIN32
@@ -68,7 +69,9 @@ bool walkOrder(const std::string &a, const std::string &b)
     });
 }
 
-void walkFolder(const std::string &folder, std::vector<std::string> &found, DocumentInputs &inputs)
+void walkFolder(const std::string &folder,
+    std::vector<std::string> &found,
+    std::vector<SkippedFolder> &skippedFolders)
 {
     pathLogger logger;
     try {
@@ -77,7 +80,7 @@ void walkFolder(const std::string &folder, std::vector<std::string> &found, Docu
         logger.LogPath(folder);
     } catch (const std::exception &error) {
         // The walk ends early; what it found so far is kept.
-        inputs.skippedFolders.push_back({ folder, error.what() });
+        skippedFolders.push_back({ folder, error.what() });
     }
     for (const std::string &fullFileName : *logger.fullFileNames()) {
         if (isPdfFileName(fullFileName))
@@ -85,29 +88,90 @@ void walkFolder(const std::string &folder, std::vector<std::string> &found, Docu
     }
     std::sort(found.begin(), found.end(), walkOrder);
     for (const SkippedFolder &skipped : logger.skippedFolders())
-        inputs.skippedFolders.push_back(skipped);
+        skippedFolders.push_back(skipped);
     logger.Terminate();
 }
 
 } // namespace
 
-DocumentInputs collectDocuments(const std::vector<std::string> &paths)
+void DocumentInputs::collect(const RecordSpool &paths, const std::string &outputFolder)
 {
-    DocumentInputs inputs;
-    std::set<std::string> seen;
-    for (const std::string &path : paths) {
+    CompactStringSet seen; // identities
+    std::vector<std::string> folders;
+    paths.forEach([&](std::uint64_t, const std::string &path) {
         std::vector<std::string> found;
         std::error_code error;
-        if (std::filesystem::is_directory(pathFromUtf8(path), error))
-            walkFolder(path, found, inputs);
-        else
+        if (std::filesystem::is_directory(pathFromUtf8(path), error)) {
+            folders.push_back(path);
+            walkFolder(path, found, m_skippedFolders);
+        } else {
             found.push_back(path); // opening it tells whether it is a readable document
-        for (std::string &document : found) {
-            if (seen.insert(identityOf(document)).second)
-                inputs.documents.push_back(std::move(document));
         }
+        for (const std::string &document : found) {
+            if (seen.insert(identityOf(document)).second)
+                m_documents.push_back(m_spool.add(document));
+        }
+        return true;
+    });
+    if (!outputFolder.empty())
+        dropOutputFolder(folders, outputFolder);
+}
+
+void DocumentInputs::name(DocumentNamer &namer)
+{
+    PathSort sorted;
+    for (std::size_t i = 0; i < m_documents.size(); ++i)
+        sorted.add(m_spool.at(m_documents[i]), i);
+    m_names.assign(m_documents.size(), 0);
+    sorted.forEachSorted([&](const std::string &path, std::uint64_t index) {
+        m_names[index] = m_nameSpool.add(namer.next(path));
+    });
+}
+
+void DocumentInputs::keepShard(unsigned shard, unsigned shardCount)
+{
+    if (shardCount <= 1)
+        return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_documents.size(); ++i) {
+        if (!inShard(m_spool.at(m_documents[i]), shard, shardCount))
+            continue;
+        m_documents[kept] = m_documents[i];
+        if (!m_names.empty())
+            m_names[kept] = m_names[i];
+        ++kept;
     }
-    return inputs;
+    m_documents.resize(kept);
+    m_documents.shrink_to_fit();
+    if (!m_names.empty()) {
+        m_names.resize(kept);
+        m_names.shrink_to_fit();
+    }
+}
+
+std::size_t DocumentInputs::size() const
+{
+    return m_documents.size();
+}
+
+std::string DocumentInputs::document(std::size_t index) const
+{
+    return m_spool.at(m_documents[index]);
+}
+
+std::string DocumentInputs::nameOf(std::size_t index) const
+{
+    return m_names.empty() ? std::string() : m_nameSpool.at(m_names[index]);
+}
+
+const std::vector<SkippedFolder> &DocumentInputs::skippedFolders() const
+{
+    return m_skippedFolders;
+}
+
+const std::vector<std::string> &DocumentInputs::droppedFolders() const
+{
+    return m_droppedFolders;
 }
 
 namespace {
@@ -154,11 +218,11 @@ std::string tooLongError(const std::string &file, std::size_t line)
 
 } // namespace
 
-bool readInputPaths(
-    const CommandLine &commandLine, std::vector<std::string> &paths, std::string &error)
+bool readInputPaths(const CommandLine &commandLine, RecordSpool &paths, std::string &error)
 {
     error.clear();
-    paths = commandLine.paths;
+    for (const std::string &path : commandLine.paths)
+        paths.add(path);
     if (commandLine.filesFrom.empty())
         return true;
     std::ifstream file;
@@ -171,7 +235,7 @@ bool readInputPaths(
     std::size_t line = 1;
     for (; nextEntry(*in, separator, path, tooLong); ++line) {
         if (!path.empty())
-            paths.push_back(path);
+            paths.add(path);
     }
     if (tooLong) {
         error = tooLongError(commandLine.filesFrom, line);
@@ -184,18 +248,15 @@ bool readInputPaths(
     return true;
 }
 
-std::vector<std::string> dropOutputFolder(const std::vector<std::string> &paths,
-    const std::string &outputFolder,
-    std::vector<std::string> &documents)
+void DocumentInputs::dropOutputFolder(
+    const std::vector<std::string> &folders, const std::string &outputFolder)
 {
-    std::vector<std::string> prefixes;
+    std::vector<std::string> &prefixes = m_droppedFolders;
     std::error_code error;
     const auto output = std::filesystem::weakly_canonical(pathFromUtf8(outputFolder), error);
     if (error)
-        return prefixes;
-    for (const std::string &path : paths) {
-        if (!std::filesystem::is_directory(pathFromUtf8(path), error))
-            continue;
+        return;
+    for (const std::string &path : folders) {
         const auto input = std::filesystem::weakly_canonical(pathFromUtf8(path), error);
         if (error)
             continue;
@@ -210,14 +271,14 @@ std::vector<std::string> dropOutputFolder(const std::vector<std::string> &paths,
         prefixes.push_back(prefix);
     }
     if (!prefixes.empty())
-        std::erase_if(documents, [&](const std::string &document) {
+        std::erase_if(m_documents, [&](std::uint64_t position) {
+            const std::string document = m_spool.at(position);
             for (const std::string &prefix : prefixes) {
                 if (document.compare(0, prefix.size(), prefix) == 0)
                     return true;
             }
             return false;
         });
-    return prefixes;
 }
 
 bool readPasswordFile(const std::string &file, std::string &password, std::string &error)

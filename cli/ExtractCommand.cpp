@@ -204,45 +204,25 @@ private:
     LineSpool m_failedAttachments;
 };
 
-// The documents of a run in input order, with where each goes.
-struct PlannedRun {
-    std::vector<std::string> paths;
-    std::vector<std::string> documentFolders;
-    std::vector<std::string> flatPrefixes; // the flat layout's, else empty
-    std::vector<SkippedFolder> skippedFolders;
-};
-
 // Walks the inputs and gives each document of the shard its folder (or flat prefix).
-PlannedRun planRun(const CommandLine &commandLine,
+void planRun(const CommandLine &commandLine,
+    const RecordSpool &paths,
     const std::string &outputFolder,
     bool foldCase,
+    DocumentInputs &inputs,
     std::ostream &err)
 {
-    // The folders come from every input, before the shard is taken, so that they do not depend
-    // on which shard a document fell into.
-    DocumentInputs inputs = collectDocuments(commandLine.paths);
-    for (const std::string &skipped :
-        dropOutputFolder(commandLine.paths, outputFolder, inputs.documents))
+    inputs.collect(paths, outputFolder);
+    for (const std::string &skipped : inputs.droppedFolders())
         err << "quenlith-cli: not extracting the documents in " << terminalText(skipped)
             << ": it is the output folder\n";
-    // The flat layout names files by a prefix per document instead of a folder.
-    std::vector<std::string> folders = commandLine.flatLayout
-        ? assignFlatPrefixes(inputs.documents, foldCase)
-        : assignDocumentFolders(outputFolder, inputs.documents, foldCase);
-    PlannedRun plan;
-    plan.skippedFolders = std::move(inputs.skippedFolders);
-    for (std::size_t i = 0; i < inputs.documents.size(); ++i) {
-        if (!inShard(inputs.documents[i], commandLine.shard, commandLine.shardCount))
-            continue;
-        plan.paths.push_back(std::move(inputs.documents[i]));
-        if (commandLine.flatLayout) {
-            plan.documentFolders.push_back(outputFolder);
-            plan.flatPrefixes.push_back(std::move(folders[i]));
-        } else {
-            plan.documentFolders.push_back(std::move(folders[i]));
-        }
-    }
-    return plan;
+    // The folders come from every input, before the shard is taken, so that they do not depend
+    // on which shard a document fell into. The flat layout names files by a prefix per document
+    // instead of a folder.
+    DocumentNamer namer = commandLine.flatLayout ? DocumentNamer::flatPrefixes(foldCase)
+                                                 : DocumentNamer::folders(outputFolder, foldCase);
+    inputs.name(namer);
+    inputs.keepShard(commandLine.shard, commandLine.shardCount);
 }
 
 // Says why the run cannot start, on `err` and, with --json, as the run's JSON on `out`.
@@ -333,22 +313,24 @@ struct RunOutput {
 
 // Runs the plan on `jobs` workers, handing each document to `output` in input order.
 void extractAll(const CommandLine &commandLine,
-    const PlannedRun &plan,
+    const DocumentInputs &plan,
+    const std::string &outputFolder,
     const ExtractionOptions &options,
     RunOutput &output)
 {
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), plan.paths.size());
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), plan.size());
     // A listed document, then the documents nested in it, depth first.
     using Documents = std::vector<DocumentResult>;
     runInOrder<Documents>(
-        plan.paths.size(),
+        plan.size(),
         jobs,
         [&](unsigned, std::size_t item) {
             Documents documents(1);
             DocumentResult &result = documents.front();
-            result.documentPath = plan.paths[item];
-            result.documentFolder = plan.documentFolders[item];
+            result.documentPath = plan.document(item);
+            const std::string name = plan.nameOf(item);
+            result.documentFolder = commandLine.flatLayout ? outputFolder : name;
             if (!interrupted()) {
                 WorkerObserver observer(progress);
                 result = extractWithPasswords(result.documentPath,
@@ -356,7 +338,7 @@ void extractAll(const CommandLine &commandLine,
                     observer,
                     options,
                     commandLine.passwords,
-                    commandLine.flatLayout ? plan.flatPrefixes[item] : std::string());
+                    commandLine.flatLayout ? name : std::string());
                 if (commandLine.nested && !result.stopped) {
                     Documents nested = extractNestedDocuments(result, observer, options);
                     std::move(nested.begin(), nested.end(), std::back_inserter(documents));
@@ -375,7 +357,8 @@ void extractAll(const CommandLine &commandLine,
 
 } // namespace
 
-int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &err)
+int runExtract(
+    const CommandLine &commandLine, const RecordSpool &paths, std::ostream &out, std::ostream &err)
 {
     const std::string outputFolder
         = commandLine.outputFolder.empty() ? std::string(".") : commandLine.outputFolder;
@@ -392,7 +375,8 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
             err);
     }
     const bool foldCase = folderIgnoresCase(header.outputFolder);
-    const PlannedRun plan = planRun(commandLine, header.outputFolder, foldCase, err);
+    DocumentInputs plan;
+    planRun(commandLine, paths, header.outputFolder, foldCase, plan, err);
     // Once for the run: the flat layout's documents share the output folder.
     if (commandLine.flatLayout)
         PartFile::removeStaleParts(pathFromUtf8(header.outputFolder));
@@ -412,16 +396,16 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     ExtractionOptions options = optionsFor(commandLine, foldCase, !output.reports.empty());
     const OpenedFolder openedOutputFolder = OpenedFolder::open(header.outputFolder);
     options.outputFolder = &openedOutputFolder;
-    extractAll(commandLine, plan, options, output);
+    extractAll(commandLine, plan, header.outputFolder, options, output);
 
     if (output.json)
-        output.json->finish(plan.skippedFolders, output.totals);
+        output.json->finish(plan.skippedFolders(), output.totals);
     else if (output.text)
-        output.text->finish(plan.skippedFolders, output.totals);
+        output.text->finish(plan.skippedFolders(), output.totals);
     out.flush();
     bool reportsSaved = true;
     for (const auto &report : output.reports) {
-        if (!report->commit(plan.skippedFolders, output.totals, error)) {
+        if (!report->commit(plan.skippedFolders(), output.totals, error)) {
             err << "quenlith-cli: " << terminalText(error) << '\n';
             reportsSaved = false;
         }
@@ -429,7 +413,7 @@ int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &
     if (interrupted())
         return interruptedExitStatus;
     const RunTotals &totals = output.totals;
-    return totals.documentsFailed == 0 && totals.failed == 0 && plan.skippedFolders.empty()
+    return totals.documentsFailed == 0 && totals.failed == 0 && plan.skippedFolders().empty()
             && reportsSaved
         ? 0
         : 1;

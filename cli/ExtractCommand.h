@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/pdf/PdfLibrary.h"
+#include "util/RecordSpool.h"
 
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@ namespace quenlith::cli {
 // starts, so that the layout depends neither on the order of the paths nor on the job count;
 // files already in them are treated as --existing says. Returns the exit status: 0, 1 when
 // anything failed, 130 when interrupted.
-int runExtract(const CommandLine &commandLine, std::ostream &out, std::ostream &err);
+int runExtract(
+    const CommandLine &commandLine, const RecordSpool &paths, std::ostream &out, std::ostream &err);
 
 } // namespace quenlith::cli

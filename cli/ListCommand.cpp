@@ -207,23 +207,21 @@ private:
 
 } // namespace
 
-int runList(const CommandLine &commandLine, std::ostream &out)
+int runList(const CommandLine &commandLine, const RecordSpool &paths, std::ostream &out)
 {
-    DocumentInputs inputs = collectDocuments(commandLine.paths);
-    if (commandLine.shardCount > 1)
-        std::erase_if(inputs.documents, [&](const std::string &path) {
-            return !inShard(path, commandLine.shard, commandLine.shardCount);
-        });
+    DocumentInputs inputs;
+    inputs.collect(paths);
+    inputs.keepShard(commandLine.shard, commandLine.shardCount);
     // Each document is printed as soon as it and those before it are done, then let go.
     ListReport report(out, commandLine.json);
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
-    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), inputs.documents.size());
+    ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), inputs.size());
     runInOrder<ListedDocument>(
-        inputs.documents.size(),
+        inputs.size(),
         jobs,
         [&](unsigned, std::size_t item) {
             ListedDocument document;
-            document.path = inputs.documents[item];
+            document.path = inputs.document(item);
             if (!interrupted()) {
                 listOne(commandLine.passwords, document);
                 for (std::size_t i = 0; i < document.attachments.size(); ++i)
@@ -235,12 +233,12 @@ int runList(const CommandLine &commandLine, std::ostream &out)
         [&](ListedDocument &document) { report.add(document); },
         [&] { progress.draw(); });
     progress.finish();
-    report.finish(inputs.skippedFolders);
+    report.finish(inputs.skippedFolders());
     out.flush();
 
     if (interrupted())
         return interruptedExitStatus;
-    return report.failed() == 0 && inputs.skippedFolders.empty() ? 0 : 1;
+    return report.failed() == 0 && inputs.skippedFolders().empty() ? 0 : 1;
 }
 
 } // namespace quenlith::cli

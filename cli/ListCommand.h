@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "extract/pdf/PdfLibrary.h"
+#include "util/RecordSpool.h"
 
 #include <ostream>
 #include <string>
@@ -26,6 +27,6 @@ struct ListedDocument {
 // input order to `out`. Returns the exit status: 0, 1 when a document did not open, could not be
 // listed completely or a folder was skipped, 130 when interrupted. A repaired document has not
 // failed.
-int runList(const CommandLine &commandLine, std::ostream &out);
+int runList(const CommandLine &commandLine, const RecordSpool &paths, std::ostream &out);
 
 } // namespace quenlith::cli

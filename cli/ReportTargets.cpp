@@ -74,7 +74,7 @@ private:
 };
 
 // The clash of the report `option` at `report` with an input; empty when there is none.
-std::string inputClash(const CommandLine &line, const std::string &report)
+std::string inputClash(const CommandLine &line, const RecordSpool &paths, const std::string &report)
 {
     const SameFile same(report);
     if (same(line.filesFrom))
@@ -83,18 +83,21 @@ std::string inputClash(const CommandLine &line, const std::string &report)
         return "it is the --password-file file";
     std::error_code error;
     const bool pdfName = isPdfFileName(utf8FromPath(pathFromUtf8(report).filename()));
-    for (const std::string &path : line.paths) {
+    std::string clash;
+    paths.forEach([&](std::uint64_t, const std::string &path) {
         if (same(path))
-            return "it is the input " + path;
+            clash = "it is the input " + path;
         // A document that the walk of an input folder finds.
-        if (pdfName && fs::is_directory(pathFromUtf8(path), error)
+        else if (pdfName && fs::is_directory(pathFromUtf8(path), error)
             && within(same.path(), normalised(path)))
-            return "it is a document in the input folder " + path;
-    }
-    return {};
+            clash = "it is a document in the input folder " + path;
+        return clash.empty();
+    });
+    return clash;
 }
 
 std::string clashOf(const CommandLine &line,
+    const RecordSpool &paths,
     const std::string &report,
     const std::string &other,
     const std::string &outputFolder)
@@ -109,12 +112,13 @@ std::string clashOf(const CommandLine &line,
         return {}; // written into, never replaced
     if (within(normalised(report), normalised(outputFolder)))
         return "it is inside the output folder " + outputFolder;
-    return inputClash(line, report);
+    return inputClash(line, paths, report);
 }
 
 } // namespace
 
-std::string reportClash(const CommandLine &commandLine, const std::string &outputFolder)
+std::string reportClash(
+    const CommandLine &commandLine, const RecordSpool &paths, const std::string &outputFolder)
 {
     const struct {
         const char *option;
@@ -125,7 +129,8 @@ std::string reportClash(const CommandLine &commandLine, const std::string &outpu
     for (const auto &report : reports) {
         if (report.path.empty())
             continue;
-        const std::string clash = clashOf(commandLine, report.path, report.other, outputFolder);
+        const std::string clash
+            = clashOf(commandLine, paths, report.path, report.other, outputFolder);
         if (!clash.empty())
             return std::string("not writing the report ") + report.option + " " + report.path + ": "
                 + clash;

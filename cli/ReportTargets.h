@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "util/RecordSpool.h"
 
 #include <string>
 
@@ -12,7 +13,8 @@ namespace quenlith::cli {
 // --password-file file), the other report, a file inside the output folder (`outputFolder`), a
 // folder, or anything that is neither a regular file, a FIFO nor a character device. Files are
 // compared by device and inode where they exist, by absolute normalised path otherwise.
-// `commandLine.paths` must already hold the paths read from --files-from.
-std::string reportClash(const CommandLine &commandLine, const std::string &outputFolder);
+// `paths`: the inputs, as readInputPaths gives them.
+std::string reportClash(
+    const CommandLine &commandLine, const RecordSpool &paths, const std::string &outputFolder);
 
 } // namespace quenlith::cli

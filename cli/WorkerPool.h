@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -19,10 +22,12 @@ void runOnWorkers(std::size_t itemCount,
     const std::function<void(unsigned worker, std::size_t item)> &task,
     const std::function<void()> &tick);
 
-// runOnWorkers for tasks that give a result: `report` gets each result on the calling thread, in
-// item order, as soon as it and every item before it are done, so that results need not wait
-// for the whole run and are let go once reported. `task` may leave an item without a result
-// (std::nullopt); `report` is then not called for it.
+// runOnWorkers for tasks that give a result: `report` gets each result, one at a time and in
+// item order, as soon as it and every item before it are done, on the worker thread that
+// finished the last of them, so that results need not wait for the whole run and are let go
+// once reported. A worker that runs far ahead of the first unreported item waits, so that memory
+// does not grow with itemCount. `task` may leave an item without a result (std::nullopt);
+// `report` is then not called for it.
 template <class Result>
 void runInOrder(std::size_t itemCount,
     unsigned jobs,
@@ -31,39 +36,45 @@ void runInOrder(std::size_t itemCount,
     const std::function<void()> &tick)
 {
     std::mutex mutex;
-    std::vector<std::optional<Result>> results(itemCount);
-    std::vector<char> finished(itemCount, 0);
-    std::size_t next = 0;
-    const auto reportFinished = [&] {
-        for (;;) {
-            std::optional<Result> result;
-            {
-                const std::lock_guard lock(mutex);
-                if (next == itemCount || !finished[next])
-                    return;
-                result = std::move(results[next]);
-                results[next].reset();
-                ++next;
-            }
-            if (result)
-                report(*result);
+    std::condition_variable advanced;
+    std::map<std::size_t, std::optional<Result>> waiting; // done, not yet reported
+    std::size_t next = 0; // the first item not reported
+    bool reporting = false;
+    bool failed = false;
+    const std::size_t ahead = 4 * std::size_t { std::max(1u, jobs) } + 16;
+    const auto reportInOrder = [&](std::size_t item, std::optional<Result> result) {
+        std::unique_lock lock(mutex);
+        advanced.wait(lock, [&] { return item < next + ahead || failed; });
+        waiting.emplace(item, std::move(result));
+        if (reporting)
+            return; // the worker that reports takes this one too
+        reporting = true;
+        while (!waiting.empty() && waiting.begin()->first == next) {
+            std::optional<Result> first = std::move(waiting.begin()->second);
+            waiting.erase(waiting.begin());
+            lock.unlock();
+            if (first)
+                report(*first);
+            lock.lock();
+            ++next;
+            advanced.notify_all();
         }
+        reporting = false;
     };
     runOnWorkers(
         itemCount,
         jobs,
         [&](unsigned worker, std::size_t item) {
-            std::optional<Result> result = task(worker, item);
-            const std::lock_guard lock(mutex);
-            results[item] = std::move(result);
-            finished[item] = 1;
+            try {
+                reportInOrder(item, task(worker, item));
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                failed = true; // no worker waits for an item that never comes
+                advanced.notify_all();
+                throw;
+            }
         },
-        [&] {
-            if (tick)
-                tick();
-            reportFinished();
-        });
-    reportFinished();
+        tick);
 }
 
 // The default number of workers: one per processor core, at least one.

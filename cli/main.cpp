@@ -72,12 +72,14 @@ int main(int argc, char **argv)
     CommandLine commandLine = parsed.commandLine;
     try {
         std::string error;
-        if (!readInputPaths(parsed.commandLine, commandLine.paths, error)) {
+        quenlith::RecordSpool paths; // the run's inputs: a list of any length costs no memory
+        if (!readInputPaths(parsed.commandLine, paths, error)) {
             std::cerr << "quenlith-cli: " << error << '\n';
             return 1;
         }
-        if (const std::string clash = reportClash(
-                commandLine, commandLine.outputFolder.empty() ? "." : commandLine.outputFolder);
+        if (const std::string clash = reportClash(commandLine,
+                paths,
+                commandLine.outputFolder.empty() ? "." : commandLine.outputFolder);
             !clash.empty()) {
             std::cerr << "quenlith-cli: " << quenlith::terminalText(clash) << '\n';
             return 2;
@@ -100,10 +102,10 @@ int main(int argc, char **argv)
             return checkedOutput(0);
         case Command::List:
             watchForInterruption();
-            return checkedOutput(runList(commandLine, std::cout));
+            return checkedOutput(runList(commandLine, paths, std::cout));
         case Command::Extract:
             watchForInterruption();
-            return checkedOutput(runExtract(commandLine, std::cout, std::cerr));
+            return checkedOutput(runExtract(commandLine, paths, std::cout, std::cerr));
         }
     } catch (const std::exception &error) {
         std::cout.flush();

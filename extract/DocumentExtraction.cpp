@@ -742,46 +742,6 @@ std::string documentFolderFor(const std::string &outputFolder, const std::string
 
 namespace {
 
-// Names for `documentPaths` from `baseName` that depend only on the set of paths: the paths are
-// sorted, the first of each clashing name keeps it, the others get "name (2)", "name (3)"; a
-// path given twice gets the same name.
-std::vector<std::string> assignNames(const std::vector<std::string> &documentPaths,
-    bool foldCase,
-    const std::function<std::string(const std::string &)> &baseName)
-{
-    std::vector<std::size_t> order(documentPaths.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return documentPaths[a] < documentPaths[b];
-    });
-
-    std::vector<std::string> names(documentPaths.size());
-    OutputNameSet used(foldCase);
-    std::unordered_map<std::string, int> nextNumber; // base name -> next number to try
-    const std::size_t none = documentPaths.size();
-    std::size_t previous = none;
-    for (const std::size_t i : order) {
-        if (previous != none && documentPaths[previous] == documentPaths[i]) {
-            names[i] = names[previous];
-            continue;
-        }
-        // Folder names carry no extension: "a.b (2)", not "a (2).b".
-        const std::string base = baseName(documentPaths[i]);
-        std::string name = base;
-        if (used.isUsed(name)) {
-            int &n = nextNumber.try_emplace(foldCase ? foldedCase(base) : base, 2).first->second;
-            do
-                name = base + " (" + std::to_string(n++) + ")";
-            while (used.isUsed(name));
-        }
-        used.reserve(name);
-        names[i] = std::move(name);
-        previous = i;
-    }
-    return names;
-}
-
 constexpr std::size_t maxFlatPrefixBytes = 80;
 
 // The folder name with no "__" inside and no "_" at its end, so that "__" ends it unmistakably.
@@ -800,23 +760,77 @@ std::string flatBaseName(const std::string &documentPath)
 
 } // namespace
 
+DocumentNamer DocumentNamer::folders(const std::string &outputFolder, bool foldCase)
+{
+    return DocumentNamer(
+        foldCase, withTrailingSeparator(outputFolder), std::string(1, preferredSeparator()), false);
+}
+
+DocumentNamer DocumentNamer::flatPrefixes(bool foldCase)
+{
+    return DocumentNamer(foldCase, {}, "__", true);
+}
+
+DocumentNamer::DocumentNamer(bool foldCase, std::string before, std::string after, bool flat)
+    : m_foldCase(foldCase)
+    , m_flat(flat)
+    , m_before(std::move(before))
+    , m_after(std::move(after))
+{
+}
+
+std::string DocumentNamer::next(const std::string &documentPath)
+{
+    if (m_named && documentPath == m_previousPath)
+        return m_previousName;
+    // Folder names carry no extension: "a.b (2)", not "a (2).b".
+    const std::string base = m_flat ? flatBaseName(documentPath) : folderName(documentPath);
+    const auto comparable
+        = [&](const std::string &name) { return m_foldCase ? foldedCase(name) : name; };
+    std::string name = base;
+    if (const auto used = m_used.find(comparable(base))) {
+        int &n = m_nextNumber.try_emplace(*used, 2).first->second;
+        do
+            name = base + " (" + std::to_string(n++) + ")";
+        while (m_used.find(comparable(name)));
+    }
+    m_used.insert(comparable(name));
+    m_named = true;
+    m_previousPath = documentPath;
+    m_previousName = m_before + name + m_after;
+    return m_previousName;
+}
+
+namespace {
+
+// Names `documentPaths` with `namer` in the order of the paths and gives them back in theirs.
+std::vector<std::string> assignNames(
+    const std::vector<std::string> &documentPaths, DocumentNamer namer)
+{
+    std::vector<std::size_t> order(documentPaths.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return documentPaths[a] < documentPaths[b];
+    });
+    std::vector<std::string> names(documentPaths.size());
+    for (const std::size_t i : order)
+        names[i] = namer.next(documentPaths[i]);
+    return names;
+}
+
+} // namespace
+
 std::vector<std::string> assignDocumentFolders(
     const std::string &outputFolder, const std::vector<std::string> &documentPaths, bool foldCase)
 {
-    const std::string prefix = withTrailingSeparator(outputFolder);
-    std::vector<std::string> folders = assignNames(documentPaths, foldCase, folderName);
-    for (std::string &folder : folders)
-        folder = prefix + folder + preferredSeparator();
-    return folders;
+    return assignNames(documentPaths, DocumentNamer::folders(outputFolder, foldCase));
 }
 
 std::vector<std::string> assignFlatPrefixes(
     const std::vector<std::string> &documentPaths, bool foldCase)
 {
-    std::vector<std::string> prefixes = assignNames(documentPaths, foldCase, flatBaseName);
-    for (std::string &prefix : prefixes)
-        prefix += "__";
-    return prefixes;
+    return assignNames(documentPaths, DocumentNamer::flatPrefixes(foldCase));
 }
 
 } // namespace quenlith

@@ -3,11 +3,13 @@
 #include "extract/output/OutputFolder.h"
 #include "extract/pdf/AttachmentWriter.h"
 #include "extract/pdf/PdfLibrary.h"
+#include "util/CompactStringSet.h"
 #include "util/SafeFileName.h"
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quenlith {
@@ -231,5 +233,30 @@ std::vector<std::string> assignDocumentFolders(const std::string &outputFolder,
 // first "__" of a flat file name ends its prefix: files of different documents never clash.
 std::vector<std::string> assignFlatPrefixes(const std::vector<std::string> &documentPaths,
     bool foldCase = OutputNameSet::caseInsensitiveByDefault);
+
+// The document folders (or flat prefixes) of one run, one document at a time, in ascending
+// order of their paths, as assignDocumentFolders (assignFlatPrefixes) gives them: a run of any
+// size holds only the names in use, in a CompactStringSet.
+class DocumentNamer {
+public:
+    static DocumentNamer folders(const std::string &outputFolder, bool foldCase);
+    static DocumentNamer flatPrefixes(bool foldCase);
+
+    // The name of the document at `documentPath`, which is no less than the path before it.
+    std::string next(const std::string &documentPath);
+
+private:
+    DocumentNamer(bool foldCase, std::string before, std::string after, bool flat);
+
+    bool m_foldCase;
+    bool m_flat;
+    std::string m_before; // around each name
+    std::string m_after;
+    CompactStringSet m_used; // names as compared
+    std::unordered_map<std::uint64_t, int> m_nextNumber; // a used name's key -> next number
+    bool m_named = false;
+    std::string m_previousPath;
+    std::string m_previousName;
+};
 
 } // namespace quenlith

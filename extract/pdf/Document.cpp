@@ -7,6 +7,7 @@
 #include "extract/pdf/QpdfJoinedInput.h"
 #include "extract/pdf/QpdfOutputLimit.h"
 #include "extract/pdf/QpdfRunLengthFilter.h"
+#include "extract/pdf/QpdfStoppableInput.h"
 #include "util/FsPath.h"
 
 #include <algorithm>
@@ -14,6 +15,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <string_view>
@@ -318,15 +322,20 @@ void process(Document::Impl &d, LoadedFile &loaded, const std::string &password)
     d.pdf->setSuppressWarnings(true);
     // From memory, qpdf's many small reads cost no system calls (it seeks before each one); a
     // large file is read from disk as needed, so that memory use stays bounded.
+    std::shared_ptr<InputSource> source;
     if (loaded.whole) {
         d.contents = std::move(loaded.data);
         d.contentsSize = loaded.size;
-        d.pdf->processMemoryFile(
-            d.path.c_str(), d.contents.get(), d.contentsSize, password.c_str());
+        source = std::make_shared<BufferInputSource>(d.path,
+            new Buffer(reinterpret_cast<unsigned char *>(d.contents.get()), d.contentsSize),
+            true); // owns the Buffer, which does not own the bytes
     } else {
-        // qpdf owns the file from here and closes it.
-        d.pdf->processFile(d.path.c_str(), loaded.file.release(), true, password.c_str());
+        auto file = std::make_shared<FileInputSource>();
+        file->setFile(d.path.c_str(), loaded.file.release(), true); // closes it
+        source = std::move(file);
     }
+    d.pdf->processInputSource(
+        std::make_shared<QpdfStoppableInput>(std::move(source), d.stop), password.c_str());
     listOpened(d);
 }
 
@@ -373,10 +382,12 @@ bool processRecovered(Document::Impl &d,
         return false;
     d.pdf = std::make_unique<QPDF>();
     d.pdf->setSuppressWarnings(true);
-    d.pdf->processInputSource(std::make_shared<QpdfJoinedInput>(d.path,
-                                  bytes.substr(0, recovered->keptSize),
-                                  std::move(recovered->tail),
-                                  std::move(owner)),
+    d.pdf->processInputSource(
+        std::make_shared<QpdfStoppableInput>(std::make_shared<QpdfJoinedInput>(d.path,
+                                                 bytes.substr(0, recovered->keptSize),
+                                                 std::move(recovered->tail),
+                                                 std::move(owner)),
+            d.stop),
         password.c_str());
     d.recovered = true;
     d.warn(std::string("the document is cut short: its end is lost and the objects that remain "

@@ -111,7 +111,14 @@ TEST(DocumentInputsTest, FoldersAreWalkedInSortedOrder)
         std::ofstream(*name) << "x";
     }
     expected.pop_back(); // no document
-    EXPECT_EQ(collectDocuments({ scratch.path().string() }).documents, expected);
+    RecordSpool paths;
+    paths.add(scratch.path().string());
+    DocumentInputs inputs;
+    inputs.collect(paths);
+    std::vector<std::string> documents;
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        documents.push_back(inputs.document(i));
+    EXPECT_EQ(documents, expected);
 }
 
 // A repaired document is no failure, but both reports say so with its warnings; a listing that

@@ -381,10 +381,11 @@ const Row rows[] = {
           "--existing=overwrite -o out a.pdf" },
         { "1 overwritten", "summary.attachmentsOverwritten=1" } },
     // Paths from a file or a pipe keep every byte (a Latin-1 name here); a missing one is
-    // reported like a PATH argument.
+    // reported like a PATH argument; a document named again, however spelled, counts once.
     { { "FilesFromLines",
           1,
-          "printf 'caf\\351.pdf\\r\\n\\nmissing.pdf\\n' >l && $CLI list --files-from l a.pdf" },
+          "printf 'caf\\351.pdf\\r\\n\\nmissing.pdf\\n./a.pdf\\nmissing.pdf\\n' >l && $CLI list "
+          "--files-from l a.pdf" },
         listedThenMissing },
     { { "FilesFromNulSeparatedStandardInput",
           1,

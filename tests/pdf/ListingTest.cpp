@@ -181,8 +181,8 @@ TEST_F(ListingTest, FindsAssociatedFilesPastTheWalksBounds)
     }
 }
 
-// A stop signal set before listing fails the open as stopped; set after it, the search for
-// unlisted files ends early and leaves the listing incomplete.
+// A stop signal set before opening fails the open as stopped, also where qpdf reads alone; set
+// after it, the search for unlisted files ends early and leaves the listing incomplete.
 TEST_F(ListingTest, StopsWhenAsked)
 {
     std::atomic<bool> stop { true };
@@ -192,9 +192,21 @@ TEST_F(ListingTest, StopsWhenAsked)
         "<< /Type /Pages /Kids [] /Count 0 >>",
         "<< /Type /Filespec /F (hidden.txt) /EF << /F 4 0 R >> >>",
         embedded("hidden") };
-    const auto stopped = open(objects, limits);
-    ASSERT_TRUE(std::holds_alternative<OpenFailure>(stopped));
-    EXPECT_EQ(std::get<OpenFailure>(stopped).reason, OpenFailure::Reason::Stopped);
+    // qpdf's own reads stop too: a document it cannot read at all, from memory and from disk.
+    for (const std::uint64_t memoryLimit :
+        { OpenLimits::defaultMemoryLimit, std::uint64_t { 0 } }) {
+        limits.memoryLimit = memoryLimit;
+        for (const bool readable : { true, false }) {
+            if (readable)
+                std::ofstream(m_path, std::ios::binary) << fixtures::objectsPdf(objects);
+            else
+                std::ofstream(m_path, std::ios::binary) << "%PDF-1.7\n" << std::string(4096, '#');
+            const auto stopped = Document::open(m_path, {}, limits);
+            ASSERT_TRUE(std::holds_alternative<OpenFailure>(stopped));
+            EXPECT_EQ(std::get<OpenFailure>(stopped).reason, OpenFailure::Reason::Stopped);
+        }
+    }
+    limits.memoryLimit = OpenLimits::defaultMemoryLimit;
 
     stop = false;
     for (const bool stopLater : { false, true }) {
