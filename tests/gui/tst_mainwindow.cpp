@@ -54,6 +54,17 @@ class TestMainWindow : public WindowTest {
 private:
     std::filesystem::path m_two, m_damaged, m_a, m_b, m_c;
 
+    // Adds `count` pending rows of documents that are never opened, one attachment each.
+    static void inject(
+        quenlith::DocumentListModel &documents, int count, const QString &prefix = "injected")
+    {
+        quenlith::DocumentSummary summary;
+        summary.opened = true;
+        summary.count = 1;
+        for (int i = 1; i <= count; ++i)
+            documents.add(QString("/%1%2.pdf").arg(prefix).arg(i).toStdString(), summary);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -91,10 +102,12 @@ private slots:
         const QProgressBar *bar = m_window->ProgressBar1;
         QVERIFY(bar->minimum() == 0 && bar->maximum() == 100 && bar->value() == 0);
         QCOMPARE(QApplication::focusWidget(), m_window->cmdAdd);
-        QTreeWidget *list = m_window->ListView1;
-        const QTreeWidgetItem *header = list->headerItem();
-        QCOMPARE(QStringList({ header->text(0), header->text(1), header->text(2) }),
-            QStringList({ "Attachments", "PDF Document Name", "PDF Document Path" }));
+        quenlith::DocumentListView *list = m_window->ListView1;
+        QStringList captions;
+        for (int i = 0; i < list->model()->columnCount(); ++i)
+            captions.append(list->model()->headerData(i, Qt::Horizontal).toString());
+        QCOMPARE(
+            captions, QStringList({ "Attachments", "PDF Document Name", "PDF Document Path" }));
         // Rows expand to their attachments; sorting waits for a header click.
         QVERIFY(list->rootIsDecorated() && !list->isSortingEnabled());
     }
@@ -176,11 +189,18 @@ private slots:
         m_window->cmdClear1_Click();
         addFiles({ m_two });
 
+        QVERIFY(m_window->lblCount->toolTip().isEmpty());
         addFiles({ m_a, m_b, m_c, m_two, m_damaged });
+        QCOMPARE(m_window->lblCount->toolTip(), "1 added document was already in the list.");
         QCOMPARE(m_platform->filters, QStringList(6, "Adobe PDF Files (*.pdf)"));
         QCOMPARE(column(2).mid(0, 3), QStringList({ qpath(m_damaged), qpath(m_two), qpath(m_c) }));
         QCOMPARE(column(1),
-            QStringList({ "damaged.pdf", "two.pdf", "c.pdf", "b.pdf", "a.pdf", "two.pdf" }));
+            QStringList({ "damaged.pdf (not a PDF document)",
+                "two.pdf",
+                "c.pdf",
+                "b.pdf",
+                "a.pdf",
+                "two.pdf" }));
         QCOMPARE(column(0), QStringList({ "0", "2", "1", "1", "1", "2" }));
         QVERIFY(!ticks().contains(false));
         QCOMPARE(m_window->lblCount->text(), QStringLiteral("6 PDF Documents Added"));
@@ -195,14 +215,14 @@ private slots:
     // Select-all (clicked, greyed, on an empty list), a row tick clicked with the mouse, clear.
     void selectAllRowClickAndClear()
     {
-        QTreeWidget *list = m_window->ListView1;
+        quenlith::DocumentListView *list = m_window->ListView1;
         addFiles({ m_two, m_c, m_damaged });
         QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton);
         QCOMPARE(ticks(), QList<bool>({ false, false, false }));
         QVERIFY(!m_window->CmdProcess->isEnabled());
         QStyleOptionViewItem option;
         option.initFrom(list);
-        option.rect = list->visualItemRect(row(2));
+        option.rect = list->visualRect(row(2).index());
         option.features |= QStyleOptionViewItem::HasCheckIndicator;
         const QPoint tick
             = list->style()
@@ -211,14 +231,20 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tick);
         QCOMPARE(ticks(), QList<bool>({ false, false, true }));
         QVERIFY2(m_window->CmdProcess->isEnabled(), "only the bottom row is ticked");
+        QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::PartiallyChecked);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tick);
         QVERIFY2(!m_window->CmdProcess->isEnabled(), "the last ticked row was unticked");
+        QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Unchecked);
+        m_window->ChkSelectAll->setCheckState(Qt::PartiallyChecked);
+        QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton); // a click on "some" ticks all
+        QVERIFY(!ticks().contains(false));
+        QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton);
         m_window->ChkSelectAll->setCheckState(Qt::PartiallyChecked);
         m_window->ChkSelectAll_Click();
         QVERIFY(!ticks().contains(false) && m_window->CmdProcess->isEnabled());
 
         QTest::mouseClick(m_window->cmdClear1, Qt::LeftButton);
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(listRows(), 0);
         QVERIFY(!m_window->CmdProcess->isEnabled() && m_window->ChkSelectAll->isEnabled());
         QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::PartiallyChecked);
@@ -278,33 +304,33 @@ private slots:
         QFETCH(int, k);
         QFETCH(int, v);
         QFETCH(int, expectedFirst);
-        QTreeWidget *list = m_window->ListView1;
-        for (int i = 1; i <= 100; ++i) {
-            list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
-            row(i - 1)->setCheckState(0, i % 2 == 0 ? Qt::Checked : Qt::Unchecked);
-        }
-        const int rowHeight = list->visualItemRect(row(0)).height();
+        quenlith::DocumentListView *list = m_window->ListView1;
+        inject(list->documents(), 100);
+        list->documents().insertPending();
+        for (int i = 1; i <= 100; ++i)
+            list->documents().setTicked(i - 1, i % 2 == 0);
+        const int rowHeight = list->visualRect(row(0).index()).height();
         list->setFixedHeight(
             list->height() - list->viewport()->height() + 10 * rowHeight + rowHeight / 2);
         QCOMPARE(list->viewport()->height() / rowHeight, 10);
-        list->scrollToItem(row(firstVisible - 1), QAbstractItemView::PositionAtTop);
-        QCOMPARE(list->indexOfTopLevelItem(list->itemAt(0, 0)) + 1, firstVisible);
-        row(0)->setSelected(true);
+        list->scrollTo(row(firstVisible - 1).index(), QAbstractItemView::PositionAtTop);
+        QCOMPARE(list->indexAt(QPoint(0, 0)).row() + 1, firstVisible);
+        list->selectionModel()->select(row(0).index(), QItemSelectionModel::Select);
         const QList<bool> ticked = ticks();
 
         const bool inRange = k >= 1 && k <= 100;
         QCOMPARE(quenlith::SelectListItem(*list, k, v), inRange);
-        QCOMPARE(list->indexOfTopLevelItem(list->itemAt(0, 0)) + 1, expectedFirst);
-        QCOMPARE(list->selectedItems(),
-            inRange ? QList<QTreeWidgetItem *>({ row(k - 1) }) : QList<QTreeWidgetItem *>());
+        QCOMPARE(list->indexAt(QPoint(0, 0)).row() + 1, expectedFirst);
+        QCOMPARE(list->selectionModel()->selectedRows(),
+            inRange ? QModelIndexList({ row(k - 1).index() }) : QModelIndexList());
         if (inRange)
-            QCOMPARE(list->currentItem(), row(k - 1));
+            QCOMPARE(list->currentIndex(), row(k - 1).index());
         QCOMPARE(ticks(), ticked);
     }
 
     // A folder add selects after every row but shows the outcome only when events run: the page,
-    // current row, selection and horizontal scroll must then be what SelectListItem after every
-    // row gives. 10 rows per page; `applyEvery` 0 applies at the end only.
+    // current row, selection and horizontal scroll must then be what inserting each row and
+    // SelectListItem after it give. 10 rows per page; `applyEvery` 0 applies at the end only.
     void deferredSelection_data()
     {
         QTest::addColumn<int>("existing");
@@ -332,9 +358,11 @@ private slots:
         QFETCH(int, added);
         QFETCH(int, pageLine);
         QFETCH(int, applyEvery);
-        QTreeWidget *list = m_window->ListView1;
-        list->addTopLevelItem(new QTreeWidgetItem({ "0" }));
-        const int rowHeight = list->visualItemRect(row(0)).height();
+        quenlith::DocumentListView *list = m_window->ListView1;
+        quenlith::DocumentListModel &documents = list->documents();
+        inject(documents, 1);
+        documents.insertPending();
+        const int rowHeight = list->visualRect(row(0).index()).height();
         list->setFixedHeight(
             list->height() - list->viewport()->height() + 10 * rowHeight + rowHeight / 2);
 
@@ -342,26 +370,27 @@ private slots:
         using State = std::tuple<int, int, QList<int>, int>;
         auto state = [&] {
             QList<int> selected;
-            for (QTreeWidgetItem *item : list->selectedItems())
-                selected << list->indexOfTopLevelItem(item);
-            return State { list->indexOfTopLevelItem(list->itemAt(0, 0)),
-                list->indexOfTopLevelItem(list->currentItem()),
+            for (const QModelIndex &index : list->selectionModel()->selectedRows())
+                selected << index.row();
+            return State { list->indexAt(QPoint(0, 0)).row(),
+                list->currentIndex().row(),
                 selected,
                 list->horizontalScrollBar()->value() };
         };
         auto run = [&](bool deferred) {
-            list->clear();
-            for (int i = 1; i <= existing; ++i)
-                list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
-            list->scrollToItem(
-                list->topLevelItem(firstVisible - 1), QAbstractItemView::PositionAtTop);
+            documents.clear();
+            inject(documents, existing);
+            documents.insertPending();
+            list->scrollTo(documents.index(firstVisible - 1, 0), QAbstractItemView::PositionAtTop);
             if (scrolledRight)
                 list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
             quenlith::DeferredListSelection selection(*list);
             QList<State> states;
             QList<bool> results;
             for (int i = 1; i <= added; ++i) {
-                list->insertTopLevelItem(0, new QTreeWidgetItem({ "new " + QString::number(i) }));
+                inject(documents, 1, "new" + QString::number(i) + "-");
+                if (!deferred)
+                    documents.insertPending();
                 results << (deferred ? selection.select(i, pageLine)
                                      : quenlith::SelectListItem(*list, i, pageLine));
                 if (applyEvery > 0 && i % applyEvery == 0) {
@@ -380,21 +409,19 @@ private slots:
     }
 
     // Events run between select() and apply() may clear the list (a Clear during a folder add):
-    // the row chosen before is gone and nothing is selected, and no deleted row is touched.
+    // the row chosen before is gone and nothing is selected.
     void deferredSelectionOfAClearedRow()
     {
         auto list = std::make_unique<quenlith::DocumentListView>();
-        for (int i = 1; i <= 5; ++i)
-            list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
+        inject(list->documents(), 5);
         quenlith::DeferredListSelection selection(*list);
         QVERIFY(selection.select(2, 3));
-        list->clear();
-        list->addTopLevelItem(new QTreeWidgetItem({ "added after the Clear" }));
+        list->documents().clear();
+        inject(list->documents(), 1, "after the Clear");
         selection.apply();
-        QCOMPARE(list->currentItem(), nullptr);
-        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(!list->currentIndex().isValid());
+        QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     }
-
     // A header click sorts by its column (the count as a number), a second one the other way;
     // a row added afterwards goes on top again. The columns fit: no sideways scrolling.
     void sortingByColumns()
@@ -440,16 +467,16 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), next);
         }
-        QTreeWidget *list = m_window->ListView1;
+        quenlith::DocumentListView *list = m_window->ListView1;
         list->setFocus();
-        list->setCurrentItem(row(0));
+        list->setCurrentIndex(row(0).index());
         QTest::keyClick(list, Qt::Key_Space);
         QCOMPARE(ticks(), QList<bool>({ false, true }));
         QTest::keyClick(list, Qt::Key_Down);
         QTest::keyClick(list, Qt::Key_Space);
         QVERIFY(!ticks().contains(true) && !m_window->CmdProcess->isEnabled());
         QTest::keyClick(list, Qt::Key_Delete);
-        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(listRows(), 2);
 
         // The source tree's manual is always among the places looked in.
         QTest::keyClick(m_window.get(), Qt::Key_H, Qt::AltModifier);
