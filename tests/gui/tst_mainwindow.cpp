@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <atomic>
 
 using namespace guitest;
 using quenlith::Platform;
@@ -422,6 +424,142 @@ private slots:
         QVERIFY(!list->currentIndex().isValid());
         QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     }
+    // 10,002 rows of one batch, inserted as one range; a row's lines are read only when it is
+    // first expanded; each ticked file comes once, top to bottom; a sort takes the lines along.
+    void manyRowsWithLazyLines()
+    {
+        using Model = quenlith::DocumentListModel;
+        Model &documents = m_window->ListView1->documents();
+        std::atomic<int> reads { 0 };
+        documents.setLineReader([&reads](const std::string &file) {
+            ++reads;
+            quenlith::AttachmentLines read;
+            for (int i = 1; i <= Model::MaxLines; ++i)
+                read.lines.push_back(
+                    { i, QString::fromStdString(file + "-" + std::to_string(i)), {}, {} });
+            read.more = 2;
+            return read;
+        });
+        QSignalSpy inserted(&documents, &QAbstractItemModel::rowsInserted);
+        inject(documents, 10000);
+        inject(documents, 2); // the first two again
+        QCOMPARE(listRows(), 0);
+        documents.insertPending();
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(listRows(), 10002);
+        documents.setAllTicked(true);
+        documents.setTicked(1, false); // the second "/injected1.pdf"
+        const std::vector<std::string> ticked = documents.tickedFiles();
+        QCOMPARE(ticked.size(), std::size_t { 10000 });
+        QVERIFY(ticked[0] == "/injected2.pdf" && ticked[1] == "/injected10000.pdf");
+        QCOMPARE(ticked.back(), "/injected1.pdf");
+
+        const ListRow third = row(9999);
+        QCOMPARE(third->text(2), "/injected3.pdf");
+        QVERIFY(third->childCount() == 0 && reads == 0);
+        third->setExpanded(true);
+        third->setExpanded(false);
+        third->setExpanded(true);
+        QCOMPARE(reads.load(), 1);
+        QCOMPARE(third->childCount(), Model::MaxLines + 1);
+        QCOMPARE(third->child(Model::MaxLines)->text(1), "... and 2 more");
+        const QPersistentModelIndex kept(third.index());
+        documents.sort(Model::NameColumn, Qt::DescendingOrder);
+        QCOMPARE(kept.row(), 6 * 1111 + 1110); // as text, behind injected4... to 9... and 3[0-9]...
+        QCOMPARE(ListRow(*m_window->ListView1, kept)->child(0)->text(1), "/injected3.pdf-1");
+    }
+
+    // What an attachment's line says: invoice, size, origin; the date in local time.
+    void attachmentLineTexts_data()
+    {
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<QString>("where"); // the page, folder or owner of the list
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("invoice"); // the standard of an invoice it holds
+        QTest::addColumn<QString>("details");
+        using Origin = quenlith::Attachment::Origin;
+        QTest::newRow("name tree") << int(Origin::Names) << "" << 9LL << ""
+                                   << "9 bytes, attached to the document";
+        QTest::newRow("page") << int(Origin::Annotation) << "3" << 1536LL << ""
+                              << "1.50 KiB, attached to page 3";
+        QTest::newRow("catalog /AF") << int(Origin::AssociatedFile) << "catalog" << -1LL << ""
+                                     << "size not declared, associated file of the document";
+        QTest::newRow("page /AF") << int(Origin::AssociatedFile) << "page 2" << 0LL << ""
+                                  << "0 bytes, associated file of page 2";
+        QTest::newRow("portfolio") << int(Origin::Portfolio) << "Drawings" << 9LL << ""
+                                   << "9 bytes, in portfolio folder Drawings";
+        QTest::newRow("unlisted") << int(Origin::Unlisted) << "" << 9LL << ""
+                                  << "9 bytes, not listed by the document";
+        QTest::newRow("invoice") << int(Origin::AssociatedFile) << "catalog" << 9LL << "Factur-X"
+                                 << "Factur-X EN 16931 invoice, 9 bytes, associated file of the "
+                                    "document";
+        QTest::newRow("order") << int(Origin::Names) << "" << 9LL << "Order-X"
+                               << "Order-X EN 16931 order, 9 bytes, attached to the document";
+    }
+
+    void attachmentLineTexts()
+    {
+        QFETCH(int, origin);
+        QFETCH(QString, where);
+        QFETCH(qint64, size);
+        QFETCH(QString, invoice);
+        QFETCH(QString, details);
+        quenlith::Attachment attachment;
+        attachment.position = 2;
+        attachment.origin = static_cast<quenlith::Attachment::Origin>(origin);
+        attachment.page = where.toInt();
+        attachment.folder = attachment.afOwner = where.toStdString();
+        attachment.declaredSize = size;
+        quenlith::InvoiceInfo declared;
+        declared.declared = declared.present = !invoice.isEmpty();
+        declared.standard = invoice.toStdString();
+        declared.profile = "EN 16931";
+        declared.profileKnown = true;
+        declared.fileName = "factur-x.xml";
+        declared.index = 2;
+        const quenlith::AttachmentLine line = quenlith::attachmentLine(attachment, declared);
+        QCOMPARE(line.details, details);
+        QCOMPARE(line.toolTip.contains("invoice file: factur-x.xml"), !invoice.isEmpty());
+        attachment.modTime = 1714564800; // 2024-05-01 12:00 UTC
+        QCOMPARE(quenlith::attachmentLine(attachment, declared).details.count(", "),
+            details.count(", ") + 1);
+        QCOMPARE(quenlith::localDateText(attachment.modTime),
+            QLocale::system().toString(
+                QDateTime::fromSecsSinceEpoch(attachment.modTime).toLocalTime(),
+                QLocale::ShortFormat));
+    }
+
+    // A document that did not open, or opened repaired or incompletely listed, says so after its
+    // name and by its mark; an empty list says how documents are added.
+    void documentMarksAndEmptyHint()
+    {
+        quenlith::DocumentListView *list = m_window->ListView1;
+        const auto ink = [list] {
+            const QImage shot = list->viewport()->grab().toImage();
+            int pixels = 0;
+            for (int x = 0; x < shot.width(); ++x)
+                pixels += shot.pixel(x, shot.height() / 2) != shot.pixel(0, 0);
+            return pixels;
+        };
+        QVERIFY(ink() > 0);
+        quenlith::DocumentSummary summary;
+        summary.error = "needs a password: the document is encrypted";
+        list->documents().add("/locked.pdf", summary);
+        summary = { true, 1, 0, "", {}, true, true };
+        list->documents().add("/rebuilt.pdf", summary);
+        summary.repaired = false;
+        summary.listingComplete = false;
+        list->documents().add("/cut.pdf", summary);
+        list->documents().insertPending();
+        QCOMPARE(column(1),
+            QStringList({ "cut.pdf (damaged)",
+                "rebuilt.pdf (repaired)",
+                "locked.pdf (needs a password)" }));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(row(i)->icon(0).cacheKey(), m_window->ImageList1.at(4).cacheKey());
+        QCOMPARE(ink(), 0);
+    }
+
     // A header click sorts by its column (the count as a number), a second one the other way;
     // a row added afterwards goes on top again. The columns fit: no sideways scrolling.
     void sortingByColumns()
