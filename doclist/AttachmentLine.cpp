@@ -62,9 +62,9 @@ AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &i
             ? QStringLiteral("size not declared")
             : QString::fromStdString(
                 dataSizeText(static_cast<std::uint64_t>(attachment.declaredSize))));
+    details.append(originText(attachment));
     if (const QString date = localDateText(attachment.modTime); !date.isEmpty())
         details.append(date);
-    details.append(originText(attachment));
     AttachmentLine line;
     line.position = attachment.position;
     line.name = QString::fromStdString(attachment.name);

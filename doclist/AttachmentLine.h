@@ -12,7 +12,7 @@ namespace quenlith {
 struct AttachmentLine {
     int position = 0; // the attachment's 1-based position in its document
     QString name;
-    QString details; // invoice, size, date and origin, for a column about 250 pixels wide
+    QString details; // invoice, size, origin and date, most telling first: a column is narrow
     QString toolTip; // the details in full, with the invoice's file name
 };
 

@@ -9,15 +9,34 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 namespace quenlith {
+
+namespace {
+// Paths are shortened in their middle, where they differ least; an attachment line keeps its
+// start (the invoice, the size, the origin), its whole text being in its tool-tip.
+class LineElidingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.parent().isValid())
+            option->textElideMode = Qt::ElideRight;
+    }
+};
+} // namespace
 
 DocumentListView::DocumentListView(QWidget *parent)
     : QTreeView(parent)
     , m_documents(new DocumentListModel(this))
 {
     setModel(m_documents);
+    setItemDelegate(new LineElidingDelegate(this));
     setRootIsDecorated(true); // a document's row expands to its attachments
     setSortingEnabled(false);
     setUniformRowHeights(true);
