@@ -90,9 +90,7 @@ void frmStep1::Form_Load()
             std::string("The PDF library could not be started: ") + e.what());
     }
     m_documentList = std::make_unique<DocumentList>(
-        DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess },
-        *PdfLibrary,
-        ImageList1);
+        DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess }, ImageList1);
     m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {
         runLongCall(call, path);
     });

@@ -161,10 +161,7 @@ void frmStep1::createListControls()
     ListView1 = new DocumentListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setFont(tahoma(9));
-    ListView1->setColumnCount(3);
-    ListView1->setHeaderLabels({ QStringLiteral("Attachments"),
-        QStringLiteral("PDF Document Name"),
-        QStringLiteral("PDF Document Path") });
+    // The columns and their captions are the list model's.
     // The count narrow, name and path sharing the rest: no sideways scrolling, long paths
     // shortened in the middle, where they differ least.
     ListView1->header()->setStretchLastSection(false);

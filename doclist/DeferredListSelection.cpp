@@ -1,20 +1,29 @@
 #include "doclist/DeferredListSelection.h"
 
+#include "doclist/DocumentListModel.h"
+#include "doclist/DocumentListView.h"
 #include "doclist/SelectListItem.h"
 
 #include <QScrollBar>
-#include <QTreeWidget>
 #include <algorithm>
 
 namespace quenlith {
 
-DeferredListSelection::DeferredListSelection(QTreeWidget &list)
+DeferredListSelection::DeferredListSelection(DocumentListView &list)
     : m_list(list)
 {
     // Expanding or collapsing a row moves the rows below it: the page must be read again.
     const auto forget = [this] { m_pageKnown = false; };
     m_connections[0] = QObject::connect(&m_list, &QTreeView::expanded, forget);
     m_connections[1] = QObject::connect(&m_list, &QTreeView::collapsed, forget);
+    // Rows cleared or sorted: the row chosen is gone or elsewhere.
+    const auto lose = [this] {
+        m_pageKnown = false;
+        m_selectedFromBottom = -1;
+    };
+    m_connections[2] = QObject::connect(&m_list.documents(), &QAbstractItemModel::modelReset, lose);
+    m_connections[3]
+        = QObject::connect(&m_list.documents(), &QAbstractItemModel::layoutChanged, lose);
 }
 
 DeferredListSelection::~DeferredListSelection()
@@ -29,20 +38,21 @@ bool DeferredListSelection::pageStillKnown() const
     // (scrolling, resizing, removing rows) shows in one of these.
     return m_pageKnown && m_list.verticalScrollBar()->value() == m_scrollValue
         && m_list.viewport()->height() == m_viewportHeight
-        && m_list.topLevelItemCount() >= m_rowsAtApply;
+        && m_list.documents().documentCount() >= m_rowsAtApply;
 }
 
 bool DeferredListSelection::select(int position, int pageLine)
 {
-    const int rows = m_list.topLevelItemCount();
+    const int rows = m_list.documents().documentCount();
     m_pending = true;
-    m_selected = QPersistentModelIndex();
+    m_selectedFromBottom = -1;
     if (position < 1 || position > rows)
         return false;
-    // An index that follows the row, so that a row cleared by events run before apply() is
-    // never touched.
-    m_selected = QPersistentModelIndex(m_list.model()->index(position - 1, 0));
+    // Counted from the bottom, it stays the same row while rows are added on top.
+    m_selectedFromBottom = rows - position;
     if (!pageStillKnown()) {
+        // Reading the page lays the list out anyway; with the rows in, their height is known.
+        m_list.documents().insertPending();
         m_top = listTopIndex(m_list);
         m_perPage = listCountPerPage(m_list);
         rememberPage();
@@ -80,22 +90,24 @@ void DeferredListSelection::apply()
     if (!m_pending)
         return;
     m_pending = false;
+    DocumentListModel &documents = m_list.documents();
+    documents.insertPending();
     m_list.clearSelection();
-    QTreeWidgetItem *const selected
-        = m_selected.isValid() ? m_list.topLevelItem(m_selected.row()) : nullptr;
-    m_selected = QPersistentModelIndex();
-    if (selected != nullptr) {
+    const int rows = documents.rowCount();
+    const int selected = m_selectedFromBottom >= 0 ? rows - 1 - m_selectedFromBottom : -1;
+    m_selectedFromBottom = -1;
+    if (selected >= 0) {
         // Making a row current must not scroll by itself, as in SelectListItem.
         const bool autoScroll = m_list.hasAutoScroll();
         m_list.setAutoScroll(false);
-        m_list.setCurrentItem(
-            selected, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_list.selectionModel()->setCurrentIndex(documents.index(selected, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_list.setAutoScroll(autoScroll);
     }
     if (m_scrolled) {
         m_scrolled = false;
-        if (QTreeWidgetItem *top = m_list.topLevelItem(m_top)) {
-            m_list.scrollToItem(top, QAbstractItemView::PositionAtTop);
+        if (const QModelIndex top = documents.index(m_top, 0); top.isValid()) {
+            m_list.scrollTo(top, QAbstractItemView::PositionAtTop);
             m_top = listTopIndex(m_list); // cheap: scrolling has just laid the list out
         }
     }
@@ -109,7 +121,7 @@ void DeferredListSelection::rememberPage()
     m_pageKnown = true;
     m_scrollValue = m_list.verticalScrollBar()->value();
     m_viewportHeight = m_list.viewport()->height();
-    m_rowsAtApply = m_list.topLevelItemCount();
+    m_rowsAtApply = m_list.documents().documentCount();
 }
 
 } // namespace quenlith

@@ -1,23 +1,22 @@
 #pragma once
 
 #include <QMetaObject>
-#include <QPersistentModelIndex>
 #include <array>
 
-class QTreeWidget;
-
 namespace quenlith {
+
+class DocumentListView;
 
 // SelectListItem for a batch that adds rows at position 1 and selects a row after each one, at the
 // cost of one layout of the list per apply() instead of one per call: each select() works out what
 // SelectListItem would do from the page it would see (rows inserted above the page keep its first
-// visible index, as in the list control) and only remembers the outcome; apply() gives the list
-// that selection, current row and scroll position. Call apply() before pending events run, so that
-// what is painted and what a nested command sees is current, and when the batch ends.
-// Expects a list with uniform row heights that scrolls by whole rows (DocumentListView).
+// visible index, as in the list control) and only remembers the outcome; apply() inserts the rows
+// added since (DocumentListModel::add) in one go and gives the list that selection, current row
+// and scroll position. Call apply() before pending events run, so that what is painted and what a
+// nested command sees is current, and when the batch ends. Positions count the pending rows.
 class DeferredListSelection {
 public:
-    explicit DeferredListSelection(QTreeWidget &list);
+    explicit DeferredListSelection(DocumentListView &list);
     ~DeferredListSelection();
     DeferredListSelection(const DeferredListSelection &) = delete;
     DeferredListSelection &operator=(const DeferredListSelection &) = delete;
@@ -37,8 +36,8 @@ private:
     bool pageStillKnown() const;
     void rememberPage();
 
-    QTreeWidget &m_list;
-    std::array<QMetaObject::Connection, 2> m_connections;
+    DocumentListView &m_list;
+    std::array<QMetaObject::Connection, 4> m_connections;
     bool m_pageKnown = false; // m_top and m_perPage describe the list
     int m_scrollValue = 0; // the page as it was when m_top and m_perPage were last known
     int m_viewportHeight = 0;
@@ -46,8 +45,9 @@ private:
     int m_top = 0;
     int m_perPage = 0;
     bool m_pending = false; // a select() since the last apply()
-    // The row to select; invalid after a failed select(), and once events removed the row.
-    QPersistentModelIndex m_selected;
+    // The row to select, counted from the bottom (rows are added on top); -1 after a failed
+    // select(), and once events cleared or sorted the list.
+    int m_selectedFromBottom = -1;
     bool m_scrolled = false; // a select() scrolled since the last apply(): m_top is the new page
 };
 

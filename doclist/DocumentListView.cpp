@@ -1,26 +1,42 @@
 #include "doclist/DocumentListView.h"
 
+#include "doclist/DocumentListModel.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QUrl>
 
 namespace quenlith {
 
-bool DocumentRow::operator<(const QTreeWidgetItem &other) const
-{
-    const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
-    if (column == 0)
-        return text(0).toLongLong() < other.text(0).toLongLong();
-    return QString::compare(text(column), other.text(column), Qt::CaseInsensitive) < 0;
-}
+namespace {
+// Paths are shortened in their middle, where they differ least; an attachment line keeps its
+// start (the invoice, the size, the origin), its whole text being in its tool-tip.
+class LineElidingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.parent().isValid())
+            option->textElideMode = Qt::ElideRight;
+    }
+};
+} // namespace
 
 DocumentListView::DocumentListView(QWidget *parent)
-    : QTreeWidget(parent)
+    : QTreeView(parent)
+    , m_documents(new DocumentListModel(this))
 {
+    setModel(m_documents);
+    setItemDelegate(new LineElidingDelegate(this));
     setRootIsDecorated(true); // a document's row expands to its attachments
     setSortingEnabled(false);
     setUniformRowHeights(true);
@@ -35,6 +51,29 @@ DocumentListView::DocumentListView(QWidget *parent)
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, &DocumentListView::sortByHeader);
+    connect(this, &QTreeView::expanded, m_documents, &DocumentListModel::readLines);
+}
+
+DocumentListModel &DocumentListView::documents() const
+{
+    return *m_documents;
+}
+
+QString DocumentListView::emptyHint()
+{
+    return QStringLiteral("Documents can be added with the buttons above or dropped on the list.");
+}
+
+void DocumentListView::paintEvent(QPaintEvent *event)
+{
+    QTreeView::paintEvent(event);
+    if (m_documents->rowCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(16, 0, -16, 0),
+        Qt::AlignCenter | Qt::TextWordWrap,
+        emptyHint());
 }
 
 void DocumentListView::sortByHeader(int column)
@@ -47,12 +86,14 @@ void DocumentListView::sortByHeader(int column)
     m_sortOrder = order;
     header()->setSortIndicator(column, order);
     header()->setSortIndicatorShown(true);
-    sortItems(column, order);
+    m_documents->sort(column, order);
 }
 
 void DocumentListView::rowsInserted(const QModelIndex &parent, int start, int end)
 {
-    QTreeWidget::rowsInserted(parent, start, end);
+    QTreeView::rowsInserted(parent, start, end);
+    if (parent.isValid())
+        return; // an expanded row's lines
     // A new row on top: no longer in sorted order.
     m_sortedBy = -1;
     header()->setSortIndicatorShown(false);
@@ -70,7 +111,7 @@ bool DocumentListView::dropsAccepted() const
 
 void DocumentListView::mouseReleaseEvent(QMouseEvent *event)
 {
-    QTreeWidget::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton)
         emit listClicked();
 }
@@ -78,15 +119,15 @@ void DocumentListView::mouseReleaseEvent(QMouseEvent *event)
 void DocumentListView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        QTreeWidgetItem *row = currentItem();
-        if (row != nullptr && row->parent() == nullptr) { // attachment lines have no tick
-            row->setCheckState(0, row->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && !current.parent().isValid()) { // attachment lines have no tick
+            m_documents->setTicked(current.row(), !m_documents->isTicked(current.row()));
             emit listClicked();
         }
         event->accept();
         return;
     }
-    QTreeWidget::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
 }
 
 QStringList DocumentListView::localPathsOf(const QMimeData *data)

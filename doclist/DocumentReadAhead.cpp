@@ -8,7 +8,6 @@ DocumentReadAhead::DocumentReadAhead(
     std::vector<std::string> files, std::function<void()> beforeRead)
     : m_files(std::move(files))
     , m_beforeRead(std::move(beforeRead))
-    , m_library(std::make_unique<PdfLibrary>())
     , m_thread([this] { read(); })
 {
 }
@@ -28,8 +27,7 @@ void DocumentReadAhead::read()
     for (std::size_t next = 0; next < m_files.size(); ++next) {
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock,
-                [&] { return m_stop || (m_ready.size() < Ahead && m_readyLines < AheadLines); });
+            m_changed.wait(lock, [&] { return m_stop || m_ready.size() < Ahead; });
             if (m_stop)
                 return;
         }
@@ -37,19 +35,16 @@ void DocumentReadAhead::read()
         try {
             if (m_beforeRead)
                 m_beforeRead();
-            read.summary = DocumentList::readSummary(*m_library, m_files[next]);
+            read.summary = DocumentSummary::read(m_files[next]);
         } catch (...) {
             read.error = std::current_exception(); // out of memory, above all
         }
         {
             const std::lock_guard lock(m_mutex);
-            m_readyLines += read.summary.attachments.size();
             m_ready.push_back(std::move(read));
         }
         m_changed.notify_all();
     }
-    // The last document's objects go now, not when the add ends.
-    m_library.reset();
 }
 
 bool DocumentReadAhead::waitForNext(std::chrono::milliseconds timeout)
@@ -67,7 +62,6 @@ DocumentSummary DocumentReadAhead::takeNext()
         return {};
     Read read = std::move(m_ready.front());
     m_ready.pop_front();
-    m_readyLines -= read.summary.attachments.size();
     ++m_taken;
     lock.unlock();
     m_changed.notify_all();

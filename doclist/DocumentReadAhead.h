@@ -1,6 +1,6 @@
 #pragma once
 
-#include "doclist/DocumentList.h"
+#include "doclist/DocumentListModel.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -16,12 +16,12 @@
 
 namespace quenlith {
 
-// Reads the summaries of a folder add's documents, in their order, on a thread of its own with a
-// PDF library of its own, a few documents ahead of the rows being inserted: the window's thread
-// then inserts one row while the next document is read, instead of waiting for each in turn.
+// Reads the summaries of a folder add's documents, in their order, on a thread of its own, a few
+// documents ahead of the rows being inserted: the window's thread then inserts one row while the
+// next document is read, instead of waiting for each in turn.
 class DocumentReadAhead {
 public:
-    // Starts reading `files`; throws when no PDF library could be made. `beforeRead`, when given,
+    // Starts reading `files`. `beforeRead`, when given,
     // runs on the reading thread before each document (tests make reading slow with it).
     explicit DocumentReadAhead(
         std::vector<std::string> files, std::function<void()> beforeRead = {});
@@ -37,11 +37,10 @@ public:
     // that reading it threw is thrown here.
     DocumentSummary takeNext();
 
-    // How many documents, and attachment lines of theirs, may be read ahead of the one taken
-    // last: enough to go on reading while the window lays out and paints a list of 100,000 rows
-    // (tens of milliseconds), few enough to hold little memory whatever the documents list.
+    // How many documents may be read ahead of the one taken last: enough to go on reading while
+    // the window lays out and paints a list of 100,000 rows (a few milliseconds), few enough to
+    // hold little memory (a summary holds counts, flags and an invoice's names).
     static constexpr std::size_t Ahead = 512;
-    static constexpr std::size_t AheadLines = 8192;
 
 private:
     struct Read {
@@ -52,11 +51,9 @@ private:
 
     std::vector<std::string> m_files;
     std::function<void()> m_beforeRead;
-    std::unique_ptr<PdfLibrary> m_library;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Read> m_ready;
-    std::size_t m_readyLines = 0; // attachment lines of m_ready
     std::size_t m_taken = 0;
     bool m_stop = false;
     std::thread m_thread;

@@ -1,6 +1,6 @@
 #include "doclist/SelectListItem.h"
 
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -17,28 +17,28 @@ std::optional<int> checked(std::int64_t value)
     return static_cast<int>(value);
 }
 
-bool scrollIntoView(QTreeWidget &list, std::optional<int> position)
+bool scrollIntoView(QTreeView &list, std::optional<int> position)
 {
-    if (!position || *position < 1 || *position > list.topLevelItemCount())
+    if (!position || *position < 1 || *position > list.model()->rowCount())
         return false;
-    list.scrollToItem(list.topLevelItem(*position - 1), QAbstractItemView::EnsureVisible);
+    list.scrollTo(list.model()->index(*position - 1, 0), QAbstractItemView::EnsureVisible);
     return true;
 }
 
 } // namespace
 
-int listTopIndex(const QTreeWidget &list)
+int listTopIndex(const QTreeView &list)
 {
-    const QTreeWidgetItem *top = list.itemAt(0, 0);
-    while (top != nullptr && top->parent() != nullptr)
-        top = top->parent(); // an attachment line of an expanded row
-    return top != nullptr ? list.indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(top)) : 0;
+    QModelIndex top = list.indexAt(QPoint(0, 0));
+    while (top.parent().isValid())
+        top = top.parent(); // an attachment line of an expanded row
+    return top.isValid() ? top.row() : 0;
 }
 
-int listCountPerPage(const QTreeWidget &list)
+int listCountPerPage(const QTreeView &list)
 {
-    const QTreeWidgetItem *first = list.topLevelItem(0);
-    const int rowHeight = first != nullptr ? list.visualItemRect(first).height() : 0;
+    const QModelIndex first = list.model()->index(0, 0);
+    const int rowHeight = first.isValid() ? list.visualRect(first).height() : 0;
     return rowHeight > 0 ? list.viewport()->height() / rowHeight : 0;
 }
 
@@ -65,18 +65,18 @@ std::optional<int> selectListItemScrollTarget(
     return checked(k);
 }
 
-bool SelectListItem(QTreeWidget &list, int position, int pageLine)
+bool SelectListItem(QTreeView &list, int position, int pageLine)
 {
     list.clearSelection();
-    const int rows = list.topLevelItemCount();
+    const int rows = list.model()->rowCount();
     if (position < 1 || position > rows)
         return false;
 
     // Making a row current must not scroll by itself: the scrolling below is the only one.
     const bool autoScroll = list.hasAutoScroll();
     list.setAutoScroll(false);
-    QTreeWidgetItem *row = list.topLevelItem(position - 1);
-    list.setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list.selectionModel()->setCurrentIndex(list.model()->index(position - 1, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list.setAutoScroll(autoScroll);
 
     const std::optional<int> target = selectListItemScrollTarget(

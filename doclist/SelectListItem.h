@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-class QTreeWidget;
+class QTreeView;
 
 namespace quenlith {
 
@@ -11,12 +11,12 @@ namespace quenlith {
 // leaving the ticks alone) and, when the row is outside the visible page, scrolls so that it comes
 // to rest on `pageLine` (1 = top line) where the list allows, or shows the end of the list.
 // Returns false, silently, when a step fails: a position outside the rows, or an overflow.
-bool SelectListItem(QTreeWidget &list, int position, int pageLine);
+bool SelectListItem(QTreeView &list, int position, int pageLine);
 
 // The first visible row's 0-based index (0 for an empty list) and the number of rows that fit fully
 // on the visible page (0 for an empty list). Both bring the list's pending layout up to date.
-int listTopIndex(const QTreeWidget &list);
-int listCountPerPage(const QTreeWidget &list);
+int listTopIndex(const QTreeView &list);
+int listCountPerPage(const QTreeView &list);
 
 // The scrolling decision of SelectListItem as arithmetic, for the row at `position` (1 to `rows`)
 // of a list of `rows` rows whose first

@@ -5,13 +5,13 @@
 //   gui_screenshots <output-folder>      (run under Xvfb or on a desktop for the real style)
 #include "app/QtPlatform.h"
 #include "app/frmStep1.h"
+#include "doclist/DocumentListModel.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
-#include <QTreeWidget>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -81,8 +81,11 @@ int main(int argc, char *argv[])
 
     platform.folders = { guitest::qpath(source) };
     window.CmdAddFolder_Click();
-    window.ListView1->topLevelItem(1)->setExpanded(true); // what one document holds
-    QCoreApplication::processEvents();
+    window.ListView1->expand(window.ListView1->model()->index(1, 0)); // what one document holds
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        QCoreApplication::processEvents();
+    } while (window.ListView1->documents().isReading());
     window.grab().save(shots + "/screenshot.png");
 
     const auto out = scratch.path() / "Extracted";

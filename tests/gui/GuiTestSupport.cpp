@@ -70,15 +70,78 @@ void WindowTest::addFiles(const std::vector<std::filesystem::path> &paths)
     m_window->cmdAdd_Click();
 }
 
-QTreeWidgetItem *WindowTest::row(int index) const
+ListRow::ListRow(const quenlith::DocumentListView &list, const QModelIndex &index)
+    : m_list(&list)
+    , m_index(index)
 {
-    return m_window->ListView1->topLevelItem(index);
+}
+
+QVariant ListRow::data(int column, int role) const
+{
+    return m_index.siblingAtColumn(column).data(role);
+}
+
+QString ListRow::text(int column) const
+{
+    return data(column, Qt::DisplayRole).toString();
+}
+
+QString ListRow::toolTip(int column) const
+{
+    return data(column, Qt::ToolTipRole).toString();
+}
+
+QIcon ListRow::icon(int column) const
+{
+    return data(column, Qt::DecorationRole).value<QIcon>();
+}
+
+Qt::CheckState ListRow::checkState(int column) const
+{
+    return static_cast<Qt::CheckState>(data(column, Qt::CheckStateRole).toInt());
+}
+
+void ListRow::setCheckState(int column, Qt::CheckState state) const
+{
+    m_list->model()->setData(m_index.siblingAtColumn(column), state, Qt::CheckStateRole);
+}
+
+Qt::ItemFlags ListRow::flags() const
+{
+    return m_index.flags();
+}
+
+void ListRow::setExpanded(bool expanded) const
+{
+    auto *list = const_cast<quenlith::DocumentListView *>(m_list);
+    list->setExpanded(m_index, expanded);
+    QTRY_VERIFY(!list->documents().isReading());
+}
+
+int ListRow::childCount() const
+{
+    return m_list->model()->rowCount(m_index);
+}
+
+ListRow ListRow::child(int index) const
+{
+    return ListRow(*m_list, m_list->model()->index(index, 0, m_index));
+}
+
+ListRow WindowTest::row(int index) const
+{
+    return ListRow(*m_window->ListView1, m_window->ListView1->model()->index(index, 0));
+}
+
+int WindowTest::listRows() const
+{
+    return m_window->ListView1->model()->rowCount();
 }
 
 QStringList WindowTest::column(int column) const
 {
     QStringList texts;
-    for (int i = 0; i < m_window->ListView1->topLevelItemCount(); ++i)
+    for (int i = 0; i < listRows(); ++i)
         texts.append(row(i)->text(column));
     return texts;
 }
@@ -86,7 +149,7 @@ QStringList WindowTest::column(int column) const
 QList<bool> WindowTest::ticks() const
 {
     QList<bool> ticked;
-    for (int i = 0; i < m_window->ListView1->topLevelItemCount(); ++i)
+    for (int i = 0; i < listRows(); ++i)
         ticked.append(row(i)->checkState(0) == Qt::Checked);
     return ticked;
 }

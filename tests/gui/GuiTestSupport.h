@@ -2,6 +2,7 @@
 
 // What every GUI test needs: the window and its widgets, QtTest, a fake platform, fixtures.
 #include "app/frmStep1.h"
+#include "doclist/DocumentListModel.h"
 #include "doclist/DocumentListView.h"
 #include "scan/StdFileSystemService.h"
 #include "tests/support/PdfFixtures.h"
@@ -122,6 +123,36 @@ std::filesystem::path writeDocument(const std::filesystem::path &path, int count
 // Files below `folder`, relative, sorted; includes unfinished ".part" files.
 QStringList filesBelow(const std::filesystem::path &folder);
 
+// A document row of the list, or an attachment line under one, read through the list's model
+// with the names of the item API; `row->text(1)` reads as `row.text(1)`.
+class ListRow {
+public:
+    ListRow(const quenlith::DocumentListView &list, const QModelIndex &index);
+    const ListRow *operator->() const
+    {
+        return this;
+    }
+    QModelIndex index() const
+    {
+        return m_index;
+    }
+    QString text(int column) const;
+    QString toolTip(int column) const;
+    QIcon icon(int column) const;
+    Qt::CheckState checkState(int column) const;
+    void setCheckState(int column, Qt::CheckState state) const;
+    Qt::ItemFlags flags() const;
+    // Expands the row and waits until its lines have been read.
+    void setExpanded(bool expanded) const;
+    int childCount() const;
+    ListRow child(int index) const;
+
+private:
+    QVariant data(int column, int role) const;
+    const quenlith::DocumentListView *m_list;
+    QModelIndex m_index;
+};
+
 // Base of the GUI test classes: every test function gets a fresh fake platform and a shown window
 // on it, scanning with SortedFileSystem.
 class WindowTest : public QObject {
@@ -134,7 +165,8 @@ protected:
 
     // Adds `paths` as one batch with the file dialog.
     void addFiles(const std::vector<std::filesystem::path> &paths);
-    QTreeWidgetItem *row(int index) const;
+    ListRow row(int index) const;
+    int listRows() const; // the rows of the document list
     // The texts of the rows, top to bottom, of column `column`, and their ticks.
     QStringList column(int column) const;
     QList<bool> ticks() const;

@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <atomic>
 
 using namespace guitest;
 using quenlith::Platform;
@@ -54,6 +56,17 @@ class TestMainWindow : public WindowTest {
 private:
     std::filesystem::path m_two, m_damaged, m_a, m_b, m_c;
 
+    // Adds `count` pending rows of documents that are never opened, one attachment each.
+    static void inject(
+        quenlith::DocumentListModel &documents, int count, const QString &prefix = "injected")
+    {
+        quenlith::DocumentSummary summary;
+        summary.opened = true;
+        summary.count = 1;
+        for (int i = 1; i <= count; ++i)
+            documents.add(QString("/%1%2.pdf").arg(prefix).arg(i).toStdString(), summary);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -91,10 +104,12 @@ private slots:
         const QProgressBar *bar = m_window->ProgressBar1;
         QVERIFY(bar->minimum() == 0 && bar->maximum() == 100 && bar->value() == 0);
         QCOMPARE(QApplication::focusWidget(), m_window->cmdAdd);
-        QTreeWidget *list = m_window->ListView1;
-        const QTreeWidgetItem *header = list->headerItem();
-        QCOMPARE(QStringList({ header->text(0), header->text(1), header->text(2) }),
-            QStringList({ "Attachments", "PDF Document Name", "PDF Document Path" }));
+        quenlith::DocumentListView *list = m_window->ListView1;
+        QStringList captions;
+        for (int i = 0; i < list->model()->columnCount(); ++i)
+            captions.append(list->model()->headerData(i, Qt::Horizontal).toString());
+        QCOMPARE(
+            captions, QStringList({ "Attachments", "PDF Document Name", "PDF Document Path" }));
         // Rows expand to their attachments; sorting waits for a header click.
         QVERIFY(list->rootIsDecorated() && !list->isSortingEnabled());
     }
@@ -176,11 +191,18 @@ private slots:
         m_window->cmdClear1_Click();
         addFiles({ m_two });
 
+        QVERIFY(m_window->lblCount->toolTip().isEmpty());
         addFiles({ m_a, m_b, m_c, m_two, m_damaged });
+        QCOMPARE(m_window->lblCount->toolTip(), "1 added document was already in the list.");
         QCOMPARE(m_platform->filters, QStringList(6, "Adobe PDF Files (*.pdf)"));
         QCOMPARE(column(2).mid(0, 3), QStringList({ qpath(m_damaged), qpath(m_two), qpath(m_c) }));
         QCOMPARE(column(1),
-            QStringList({ "damaged.pdf", "two.pdf", "c.pdf", "b.pdf", "a.pdf", "two.pdf" }));
+            QStringList({ "damaged.pdf (not a PDF document)",
+                "two.pdf",
+                "c.pdf",
+                "b.pdf",
+                "a.pdf",
+                "two.pdf" }));
         QCOMPARE(column(0), QStringList({ "0", "2", "1", "1", "1", "2" }));
         QVERIFY(!ticks().contains(false));
         QCOMPARE(m_window->lblCount->text(), QStringLiteral("6 PDF Documents Added"));
@@ -195,14 +217,14 @@ private slots:
     // Select-all (clicked, greyed, on an empty list), a row tick clicked with the mouse, clear.
     void selectAllRowClickAndClear()
     {
-        QTreeWidget *list = m_window->ListView1;
+        quenlith::DocumentListView *list = m_window->ListView1;
         addFiles({ m_two, m_c, m_damaged });
         QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton);
         QCOMPARE(ticks(), QList<bool>({ false, false, false }));
         QVERIFY(!m_window->CmdProcess->isEnabled());
         QStyleOptionViewItem option;
         option.initFrom(list);
-        option.rect = list->visualItemRect(row(2));
+        option.rect = list->visualRect(row(2).index());
         option.features |= QStyleOptionViewItem::HasCheckIndicator;
         const QPoint tick
             = list->style()
@@ -211,14 +233,20 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tick);
         QCOMPARE(ticks(), QList<bool>({ false, false, true }));
         QVERIFY2(m_window->CmdProcess->isEnabled(), "only the bottom row is ticked");
+        QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::PartiallyChecked);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, tick);
         QVERIFY2(!m_window->CmdProcess->isEnabled(), "the last ticked row was unticked");
+        QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Unchecked);
+        m_window->ChkSelectAll->setCheckState(Qt::PartiallyChecked);
+        QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton); // a click on "some" ticks all
+        QVERIFY(!ticks().contains(false));
+        QTest::mouseClick(m_window->ChkSelectAll, Qt::LeftButton);
         m_window->ChkSelectAll->setCheckState(Qt::PartiallyChecked);
         m_window->ChkSelectAll_Click();
         QVERIFY(!ticks().contains(false) && m_window->CmdProcess->isEnabled());
 
         QTest::mouseClick(m_window->cmdClear1, Qt::LeftButton);
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(listRows(), 0);
         QVERIFY(!m_window->CmdProcess->isEnabled() && m_window->ChkSelectAll->isEnabled());
         QCOMPARE(m_window->lblCount->text(), QStringLiteral("0 files"));
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::PartiallyChecked);
@@ -278,33 +306,33 @@ private slots:
         QFETCH(int, k);
         QFETCH(int, v);
         QFETCH(int, expectedFirst);
-        QTreeWidget *list = m_window->ListView1;
-        for (int i = 1; i <= 100; ++i) {
-            list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
-            row(i - 1)->setCheckState(0, i % 2 == 0 ? Qt::Checked : Qt::Unchecked);
-        }
-        const int rowHeight = list->visualItemRect(row(0)).height();
+        quenlith::DocumentListView *list = m_window->ListView1;
+        inject(list->documents(), 100);
+        list->documents().insertPending();
+        for (int i = 1; i <= 100; ++i)
+            list->documents().setTicked(i - 1, i % 2 == 0);
+        const int rowHeight = list->visualRect(row(0).index()).height();
         list->setFixedHeight(
             list->height() - list->viewport()->height() + 10 * rowHeight + rowHeight / 2);
         QCOMPARE(list->viewport()->height() / rowHeight, 10);
-        list->scrollToItem(row(firstVisible - 1), QAbstractItemView::PositionAtTop);
-        QCOMPARE(list->indexOfTopLevelItem(list->itemAt(0, 0)) + 1, firstVisible);
-        row(0)->setSelected(true);
+        list->scrollTo(row(firstVisible - 1).index(), QAbstractItemView::PositionAtTop);
+        QCOMPARE(list->indexAt(QPoint(0, 0)).row() + 1, firstVisible);
+        list->selectionModel()->select(row(0).index(), QItemSelectionModel::Select);
         const QList<bool> ticked = ticks();
 
         const bool inRange = k >= 1 && k <= 100;
         QCOMPARE(quenlith::SelectListItem(*list, k, v), inRange);
-        QCOMPARE(list->indexOfTopLevelItem(list->itemAt(0, 0)) + 1, expectedFirst);
-        QCOMPARE(list->selectedItems(),
-            inRange ? QList<QTreeWidgetItem *>({ row(k - 1) }) : QList<QTreeWidgetItem *>());
+        QCOMPARE(list->indexAt(QPoint(0, 0)).row() + 1, expectedFirst);
+        QCOMPARE(list->selectionModel()->selectedRows(),
+            inRange ? QModelIndexList({ row(k - 1).index() }) : QModelIndexList());
         if (inRange)
-            QCOMPARE(list->currentItem(), row(k - 1));
+            QCOMPARE(list->currentIndex(), row(k - 1).index());
         QCOMPARE(ticks(), ticked);
     }
 
     // A folder add selects after every row but shows the outcome only when events run: the page,
-    // current row, selection and horizontal scroll must then be what SelectListItem after every
-    // row gives. 10 rows per page; `applyEvery` 0 applies at the end only.
+    // current row, selection and horizontal scroll must then be what inserting each row and
+    // SelectListItem after it give. 10 rows per page; `applyEvery` 0 applies at the end only.
     void deferredSelection_data()
     {
         QTest::addColumn<int>("existing");
@@ -332,9 +360,11 @@ private slots:
         QFETCH(int, added);
         QFETCH(int, pageLine);
         QFETCH(int, applyEvery);
-        QTreeWidget *list = m_window->ListView1;
-        list->addTopLevelItem(new QTreeWidgetItem({ "0" }));
-        const int rowHeight = list->visualItemRect(row(0)).height();
+        quenlith::DocumentListView *list = m_window->ListView1;
+        quenlith::DocumentListModel &documents = list->documents();
+        inject(documents, 1);
+        documents.insertPending();
+        const int rowHeight = list->visualRect(row(0).index()).height();
         list->setFixedHeight(
             list->height() - list->viewport()->height() + 10 * rowHeight + rowHeight / 2);
 
@@ -342,26 +372,27 @@ private slots:
         using State = std::tuple<int, int, QList<int>, int>;
         auto state = [&] {
             QList<int> selected;
-            for (QTreeWidgetItem *item : list->selectedItems())
-                selected << list->indexOfTopLevelItem(item);
-            return State { list->indexOfTopLevelItem(list->itemAt(0, 0)),
-                list->indexOfTopLevelItem(list->currentItem()),
+            for (const QModelIndex &index : list->selectionModel()->selectedRows())
+                selected << index.row();
+            return State { list->indexAt(QPoint(0, 0)).row(),
+                list->currentIndex().row(),
                 selected,
                 list->horizontalScrollBar()->value() };
         };
         auto run = [&](bool deferred) {
-            list->clear();
-            for (int i = 1; i <= existing; ++i)
-                list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
-            list->scrollToItem(
-                list->topLevelItem(firstVisible - 1), QAbstractItemView::PositionAtTop);
+            documents.clear();
+            inject(documents, existing);
+            documents.insertPending();
+            list->scrollTo(documents.index(firstVisible - 1, 0), QAbstractItemView::PositionAtTop);
             if (scrolledRight)
                 list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
             quenlith::DeferredListSelection selection(*list);
             QList<State> states;
             QList<bool> results;
             for (int i = 1; i <= added; ++i) {
-                list->insertTopLevelItem(0, new QTreeWidgetItem({ "new " + QString::number(i) }));
+                inject(documents, 1, "new" + QString::number(i) + "-");
+                if (!deferred)
+                    documents.insertPending();
                 results << (deferred ? selection.select(i, pageLine)
                                      : quenlith::SelectListItem(*list, i, pageLine));
                 if (applyEvery > 0 && i % applyEvery == 0) {
@@ -380,19 +411,153 @@ private slots:
     }
 
     // Events run between select() and apply() may clear the list (a Clear during a folder add):
-    // the row chosen before is gone and nothing is selected, and no deleted row is touched.
+    // the row chosen before is gone and nothing is selected.
     void deferredSelectionOfAClearedRow()
     {
         auto list = std::make_unique<quenlith::DocumentListView>();
-        for (int i = 1; i <= 5; ++i)
-            list->addTopLevelItem(new QTreeWidgetItem({ QString::number(i) }));
+        inject(list->documents(), 5);
         quenlith::DeferredListSelection selection(*list);
         QVERIFY(selection.select(2, 3));
-        list->clear();
-        list->addTopLevelItem(new QTreeWidgetItem({ "added after the Clear" }));
+        list->documents().clear();
+        inject(list->documents(), 1, "after the Clear");
         selection.apply();
-        QCOMPARE(list->currentItem(), nullptr);
-        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(!list->currentIndex().isValid());
+        QVERIFY(list->selectionModel()->selectedRows().isEmpty());
+    }
+    // 10,002 rows of one batch, inserted as one range; a row's lines are read only when it is
+    // first expanded; each ticked file comes once, top to bottom; a sort takes the lines along.
+    void manyRowsWithLazyLines()
+    {
+        using Model = quenlith::DocumentListModel;
+        Model &documents = m_window->ListView1->documents();
+        std::atomic<int> reads { 0 };
+        documents.setLineReader([&reads](const std::string &file) {
+            ++reads;
+            quenlith::AttachmentLines read;
+            for (int i = 1; i <= Model::MaxLines; ++i)
+                read.lines.push_back(
+                    { i, QString::fromStdString(file + "-" + std::to_string(i)), {}, {} });
+            read.more = 2;
+            return read;
+        });
+        QSignalSpy inserted(&documents, &QAbstractItemModel::rowsInserted);
+        inject(documents, 10000);
+        inject(documents, 2); // the first two again
+        QCOMPARE(listRows(), 0);
+        documents.insertPending();
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(listRows(), 10002);
+        documents.setAllTicked(true);
+        documents.setTicked(1, false); // the second "/injected1.pdf"
+        const std::vector<std::string> ticked = documents.tickedFiles();
+        QCOMPARE(ticked.size(), std::size_t { 10000 });
+        QVERIFY(ticked[0] == "/injected2.pdf" && ticked[1] == "/injected10000.pdf");
+        QCOMPARE(ticked.back(), "/injected1.pdf");
+
+        const ListRow third = row(9999);
+        QCOMPARE(third->text(2), "/injected3.pdf");
+        QVERIFY(third->childCount() == 0 && reads == 0);
+        third->setExpanded(true);
+        third->setExpanded(false);
+        third->setExpanded(true);
+        QCOMPARE(reads.load(), 1);
+        QCOMPARE(third->childCount(), Model::MaxLines + 1);
+        QCOMPARE(third->child(Model::MaxLines)->text(1), "... and 2 more");
+        const QPersistentModelIndex kept(third.index());
+        documents.sort(Model::NameColumn, Qt::DescendingOrder);
+        QCOMPARE(kept.row(), 6 * 1111 + 1110); // as text, behind injected4... to 9... and 3[0-9]...
+        QCOMPARE(ListRow(*m_window->ListView1, kept)->child(0)->text(1), "/injected3.pdf-1");
+    }
+
+    // What an attachment's line says: invoice, size, origin; the date in local time.
+    void attachmentLineTexts_data()
+    {
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<QString>("where"); // the page, folder or owner of the list
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("invoice"); // the standard of an invoice it holds
+        QTest::addColumn<QString>("details");
+        using Origin = quenlith::Attachment::Origin;
+        QTest::newRow("name tree") << int(Origin::Names) << "" << 9LL << ""
+                                   << "9 bytes, attached to the document";
+        QTest::newRow("page") << int(Origin::Annotation) << "3" << 1536LL << ""
+                              << "1.50 KiB, attached to page 3";
+        QTest::newRow("catalog /AF") << int(Origin::AssociatedFile) << "catalog" << -1LL << ""
+                                     << "size not declared, associated file of the document";
+        QTest::newRow("page /AF") << int(Origin::AssociatedFile) << "page 2" << 0LL << ""
+                                  << "0 bytes, associated file of page 2";
+        QTest::newRow("portfolio") << int(Origin::Portfolio) << "Drawings" << 9LL << ""
+                                   << "9 bytes, in portfolio folder Drawings";
+        QTest::newRow("unlisted") << int(Origin::Unlisted) << "" << 9LL << ""
+                                  << "9 bytes, not listed by the document";
+        QTest::newRow("invoice") << int(Origin::AssociatedFile) << "catalog" << 9LL << "Factur-X"
+                                 << "Factur-X EN 16931 invoice, 9 bytes, associated file of the "
+                                    "document";
+        QTest::newRow("order") << int(Origin::Names) << "" << 9LL << "Order-X"
+                               << "Order-X EN 16931 order, 9 bytes, attached to the document";
+    }
+
+    void attachmentLineTexts()
+    {
+        QFETCH(int, origin);
+        QFETCH(QString, where);
+        QFETCH(qint64, size);
+        QFETCH(QString, invoice);
+        QFETCH(QString, details);
+        quenlith::Attachment attachment;
+        attachment.position = 2;
+        attachment.origin = static_cast<quenlith::Attachment::Origin>(origin);
+        attachment.page = where.toInt();
+        attachment.folder = attachment.afOwner = where.toStdString();
+        attachment.declaredSize = size;
+        quenlith::InvoiceInfo declared;
+        declared.declared = declared.present = !invoice.isEmpty();
+        declared.standard = invoice.toStdString();
+        declared.profile = "EN 16931";
+        declared.profileKnown = true;
+        declared.fileName = "factur-x.xml";
+        declared.index = 2;
+        const quenlith::AttachmentLine line = quenlith::attachmentLine(attachment, declared);
+        QCOMPARE(line.details, details);
+        QCOMPARE(line.toolTip.contains("invoice file: factur-x.xml"), !invoice.isEmpty());
+        attachment.modTime = 1714564800; // 2024-05-01 12:00 UTC
+        QCOMPARE(quenlith::attachmentLine(attachment, declared).details.count(", "),
+            details.count(", ") + 1);
+        QCOMPARE(quenlith::localDateText(attachment.modTime),
+            QLocale::system().toString(
+                QDateTime::fromSecsSinceEpoch(attachment.modTime).toLocalTime(),
+                QLocale::ShortFormat));
+    }
+
+    // A document that did not open, or opened repaired or incompletely listed, says so after its
+    // name and by its mark; an empty list says how documents are added.
+    void documentMarksAndEmptyHint()
+    {
+        quenlith::DocumentListView *list = m_window->ListView1;
+        const auto ink = [list] {
+            const QImage shot = list->viewport()->grab().toImage();
+            int pixels = 0;
+            for (int x = 0; x < shot.width(); ++x)
+                pixels += shot.pixel(x, shot.height() / 2) != shot.pixel(0, 0);
+            return pixels;
+        };
+        QVERIFY(ink() > 0);
+        quenlith::DocumentSummary summary;
+        summary.error = "needs a password: the document is encrypted";
+        list->documents().add("/locked.pdf", summary);
+        summary = { true, 1, 0, "", {}, true, true };
+        list->documents().add("/rebuilt.pdf", summary);
+        summary.repaired = false;
+        summary.listingComplete = false;
+        list->documents().add("/cut.pdf", summary);
+        list->documents().insertPending();
+        QCOMPARE(column(1),
+            QStringList({ "cut.pdf (damaged)",
+                "rebuilt.pdf (repaired)",
+                "locked.pdf (needs a password)" }));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(row(i)->icon(0).cacheKey(), m_window->ImageList1.at(4).cacheKey());
+        QCOMPARE(ink(), 0);
     }
 
     // A header click sorts by its column (the count as a number), a second one the other way;
@@ -440,16 +605,16 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), next);
         }
-        QTreeWidget *list = m_window->ListView1;
+        quenlith::DocumentListView *list = m_window->ListView1;
         list->setFocus();
-        list->setCurrentItem(row(0));
+        list->setCurrentIndex(row(0).index());
         QTest::keyClick(list, Qt::Key_Space);
         QCOMPARE(ticks(), QList<bool>({ false, true }));
         QTest::keyClick(list, Qt::Key_Down);
         QTest::keyClick(list, Qt::Key_Space);
         QVERIFY(!ticks().contains(true) && !m_window->CmdProcess->isEnabled());
         QTest::keyClick(list, Qt::Key_Delete);
-        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(listRows(), 2);
 
         // The source tree's manual is always among the places looked in.
         QTest::keyClick(m_window.get(), Qt::Key_H, Qt::AltModifier);

@@ -1,0 +1,87 @@
+#include "doclist/AttachmentLine.h"
+
+#include "extract/report/ReportText.h"
+#include "util/DataSize.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QStringList>
+#include <climits>
+
+namespace quenlith {
+
+QString originText(const Attachment &attachment)
+{
+    switch (attachment.origin) {
+    case Attachment::Origin::Annotation:
+        return QStringLiteral("attached to page %1").arg(attachment.page);
+    case Attachment::Origin::AssociatedFile:
+        if (attachment.afOwner.empty() || attachment.afOwner == "catalog")
+            return QStringLiteral("associated file of the document");
+        return QStringLiteral("associated file of ") + QString::fromStdString(attachment.afOwner);
+    case Attachment::Origin::Portfolio:
+        if (attachment.folder.empty())
+            return QStringLiteral("in the portfolio");
+        return QStringLiteral("in portfolio folder ") + QString::fromStdString(attachment.folder);
+    case Attachment::Origin::Unlisted:
+        return QStringLiteral("not listed by the document");
+    case Attachment::Origin::Names:
+        break;
+    }
+    return QStringLiteral("attached to the document");
+}
+
+QString localDateText(std::int64_t secondsUtc)
+{
+    if (secondsUtc == INT64_MIN)
+        return {};
+    const QDateTime moment = QDateTime::fromSecsSinceEpoch(secondsUtc, Qt::UTC);
+    if (!moment.isValid() || moment.date().year() < 1 || moment.date().year() > 9999)
+        return {};
+    return QLocale::system().toString(moment.toLocalTime(), QLocale::ShortFormat);
+}
+
+QString invoiceKindText(const InvoiceInfo &invoice)
+{
+    QString text = QString::fromStdString(invoice.standard);
+    if (invoice.profileKnown && !invoice.profile.empty())
+        text += QLatin1Char(' ') + QString::fromStdString(invoice.profile);
+    const bool order = QString::fromStdString(invoice.documentType)
+                           .contains(QStringLiteral("ORDER"), Qt::CaseInsensitive)
+        || invoice.standard == "Order-X";
+    return text + (order ? QStringLiteral(" order") : QStringLiteral(" invoice"));
+}
+
+AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &invoice)
+{
+    QStringList details;
+    const bool holdsInvoice
+        = invoice.found() && invoice.present && invoice.index == attachment.position;
+    // What the invoice XML says when it was read ("Invoice 471102 of 2024-11-15, 235.62 EUR"),
+    // else what the metadata declares.
+    const InvoiceLineText read = holdsInvoice ? invoiceLineText(invoice) : InvoiceLineText {};
+    if (!read.text.empty())
+        details.append(QString::fromStdString(read.text));
+    else if (holdsInvoice)
+        details.append(invoiceKindText(invoice));
+    details.append(attachment.declaredSize < 0
+            ? QStringLiteral("size not declared")
+            : QString::fromStdString(
+                dataSizeText(static_cast<std::uint64_t>(attachment.declaredSize))));
+    details.append(originText(attachment));
+    if (const QString date = localDateText(attachment.modTime); !date.isEmpty())
+        details.append(date);
+    AttachmentLine line;
+    line.position = attachment.position;
+    line.name = QString::fromStdString(attachment.name);
+    line.details = details.join(QStringLiteral(", "));
+    line.toolTip = line.details;
+    if (!read.toolTip.empty())
+        line.toolTip += QLatin1Char('\n') + QString::fromStdString(read.toolTip);
+    if (holdsInvoice && !invoice.fileName.empty())
+        line.toolTip
+            += QStringLiteral("\ninvoice file: ") + QString::fromStdString(invoice.fileName);
+    return line;
+}
+
+} // namespace quenlith
