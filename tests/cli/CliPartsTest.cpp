@@ -1,7 +1,10 @@
-// The parts of quenlith-cli that decide on text: JSON, terminal text, names, dates, options.
+// The parts of quenlith-cli that decide on text (JSON, terminal text, names, dates, options) and
+// those that order its work: the sort of paths on disk and the workers that report in order.
 
 #include "cli/CommandLine.h"
 #include "cli/DocumentInputs.h"
+#include "cli/PathSort.h"
+#include "cli/WorkerPool.h"
 #include "extract/report/ReportText.h"
 #include "extract/report/RunReport.h"
 #include "tests/support/PdfFixtures.h"
@@ -10,9 +13,13 @@
 #include "util/JsonWriter.h"
 #include "util/Utf8Text.h"
 
+#include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <numeric>
 
 using namespace quenlith;
 using namespace quenlith::cli;
@@ -154,6 +161,59 @@ TEST(RunReportTest, RepairedAndIncompleteDocuments)
     const std::string text = json.str();
     EXPECT_NE(text.find(R"("repaired": true)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"("repaired": false)"), std::string::npos) << text;
+}
+
+// Past its memory bound the sort spills to several runs on disk; their merge gives every pair,
+// duplicates included, in order.
+TEST(PathSortTest, MergesItsSpilledRunsInOrder)
+{
+    PathSort sort(1000);
+    std::vector<std::pair<std::string, std::uint64_t>> expected;
+    for (std::uint64_t i = 0; i < 250; ++i) {
+        expected.emplace_back("dir/" + std::to_string(i * 7919 % 101) + ".pdf", i % 3);
+        sort.add(expected.back().first, expected.back().second);
+    }
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::pair<std::string, std::uint64_t>> sorted;
+    sort.forEachSorted(
+        [&](const std::string &path, std::uint64_t n) { sorted.emplace_back(path, n); });
+    EXPECT_EQ(sorted, expected);
+}
+
+// Results reach `report` in item order although item 0 finishes last, and the worker that runs
+// ahead meanwhile waits rather than holding every later result: item 0 is let go only by the
+// caller's tick, which comes once the other worker has stopped or done everything.
+TEST(WorkerPoolTest, ReportsInOrderAndHoldsBoundedResults)
+{
+    constexpr std::size_t items = 1000;
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    std::size_t done = 0, reported = 0, mostHeld = 0; // under `mutex`
+    std::vector<std::size_t> order;
+    runInOrder<std::size_t>(
+        items,
+        2,
+        [&](unsigned, std::size_t item) -> std::optional<std::size_t> {
+            std::unique_lock lock(mutex);
+            released.wait(lock, [&] { return item > 0 || release; });
+            mostHeld = std::max(mostHeld, ++done - reported);
+            return item;
+        },
+        [&](std::size_t &item) {
+            const std::lock_guard lock(mutex);
+            order.push_back(item);
+            ++reported;
+        },
+        [&] {
+            const std::lock_guard lock(mutex);
+            release = true;
+            released.notify_all();
+        });
+    std::vector<std::size_t> expected(items);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_LT(mostHeld, items / 10);
 }
 
 } // namespace

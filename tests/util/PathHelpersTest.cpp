@@ -1,11 +1,14 @@
 #include "tests/support/ScratchFolder.h"
+#include "util/CompactStringSet.h"
 #include "util/PdfFileName.h"
 #include "util/modMain.h"
 #include "util/registry.h"
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <unordered_map>
 
 namespace quenlith {
 namespace {
@@ -59,6 +62,30 @@ TEST(PathHelpers, EnsureFolderPathCreatesMissingLevelsOnly)
         EXPECT_EQ(fs::is_directory(path), expected) << path;
     }
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(scratch.path()), {}), 7);
+}
+
+// Two strings whose hashes agree in the slot's tag and in the bits that pick the first slot meet
+// in one probe chain: only the comparison with the stored string keeps them apart.
+TEST(CompactStringSet, KeepsStringsWhoseHashesCollideApart)
+{
+    std::unordered_map<std::uint32_t, std::string> seen;
+    std::string first, second;
+    for (int i = 0; second.empty(); ++i) {
+        const std::string text = "doc-" + std::to_string(i) + ".pdf";
+        const std::uint64_t hash = std::hash<std::string_view> {}(text);
+        const auto key = static_cast<std::uint32_t>((hash >> 48) << 16 | (hash & 0xffff));
+        if (const auto [at, isNew] = seen.emplace(key, text); !isNew)
+            std::tie(first, second) = std::pair(at->second, text);
+    }
+    CompactStringSet set;
+    const auto [firstKey, firstNew] = set.insert(first);
+    const auto [secondKey, secondNew] = set.insert(second);
+    EXPECT_TRUE(firstNew && secondNew) << first << " " << second;
+    EXPECT_NE(firstKey, secondKey);
+    EXPECT_EQ(set.insert(second), std::pair(secondKey, false));
+    EXPECT_EQ(set.find(first), firstKey);
+    EXPECT_EQ(set.find(second), secondKey);
+    EXPECT_EQ(set.find("never added"), std::nullopt);
 }
 
 } // namespace
