@@ -7,11 +7,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,27 +46,80 @@ private:
     quenlith::fixtures::ScratchFolder m_scratch { "quenlith-dialogs" };
 
 private slots:
-    // A typed folder that does not exist yet is created and chosen; an existing one is chosen
-    // as it is; Escape chooses nothing. The picker opens in its start folder.
+    // A typed folder that does not exist yet is created and chosen, with Return as with the
+    // Choose button; an existing one is chosen as it is; Escape chooses nothing. The picker opens
+    // in its start folder.
     void folderPickerCreatesATypedFolder()
     {
-        for (const QString &typed : { QStringLiteral("new/deeper"), QStringLiteral("old") }) {
-            fs::create_directories(m_scratch.path() / "old");
+        fs::create_directories(m_scratch.path() / "old");
+        for (const auto &[typed, byButton] : { std::pair { "new/deeper", false },
+                 std::pair { "made by Choose", true },
+                 std::pair { "old", true } }) {
             FolderPickerDialog dialog(
                 nullptr, QStringLiteral("Choose Folder to Save..."), qpath(m_scratch.path()));
             QCOMPARE(dialog.directory().absolutePath(), qpath(m_scratch.path()));
-            execWith(dialog, [&] {
+            execWith(dialog, [&, byButton = byButton, typed = typed] {
                 auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                QVERIFY(edit != nullptr);
-                edit->setText(typed);
-                QTest::keyClick(edit, Qt::Key_Return);
+                auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+                QVERIFY(edit != nullptr && buttons != nullptr);
+                QTest::keyClicks(edit, QString::fromUtf8(typed));
+                if (!byButton)
+                    return QTest::keyClick(edit, Qt::Key_Return);
+                QPushButton *choose = buttons->button(QDialogButtonBox::Open);
+                QVERIFY(choose->isEnabled());
+                QTest::mouseClick(choose, Qt::LeftButton);
             });
-            QCOMPARE(dialog.chosenFolder(), qpath(m_scratch.path() / typed.toStdString()));
-            QVERIFY(fs::is_directory(m_scratch.path() / typed.toStdString()));
+            QCOMPARE(dialog.chosenFolder(), qpath(m_scratch.path() / typed));
+            QVERIFY(fs::is_directory(m_scratch.path() / typed));
         }
         FolderPickerDialog cancelled(nullptr, QStringLiteral("x"), QString());
         execWith(cancelled, [&] { QTest::keyClick(&cancelled, Qt::Key_Escape); });
         QCOMPARE(cancelled.chosenFolder(), QString());
+    }
+
+    // The open-file and folder dialogs open in detail view, wide enough for the name, size, type
+    // and date columns; the open-file dialog starts in the folder it was last used in.
+    void fileDialogsOpenWideWhereLastUsed()
+    {
+        const fs::path folder = m_scratch.path() / "last used";
+        fs::create_directories(folder);
+        std::ofstream(folder / "a.pdf") << "%PDF-1.4";
+        quenlith::QtPlatform platform;
+        QString startedIn;
+        const auto answer = [&](bool pick) {
+            QTimer::singleShot(0, [&, pick] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                startedIn = dialog->directory().absolutePath();
+                QVERIFY(dialog->viewMode() == QFileDialog::Detail);
+                auto *view = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+                QVERIFY(view != nullptr && dialog->width() >= quenlith::FileDialogSize.width()
+                    && dialog->height() >= quenlith::FileDialogSize.height());
+                for (int column = 0; column < 4; ++column) {
+                    const int right = view->header()->sectionViewportPosition(column)
+                        + view->header()->sectionSize(column);
+                    QVERIFY2(!view->header()->isSectionHidden(column)
+                            && right <= view->viewport()->width(),
+                        qPrintable(QString::number(column)));
+                }
+                if (pick) {
+                    dialog->setDirectory(qpath(folder));
+                    dialog->selectFile(QStringLiteral("a.pdf"));
+                    static_cast<QDialog *>(dialog)->accept(); // public there
+                }
+                if (dialog->isVisible())
+                    dialog->reject();
+            });
+        };
+        const QString filter = QStringLiteral("Adobe PDF Files (*.pdf)");
+        answer(true);
+        QCOMPARE(platform.openFiles(nullptr, filter), QStringList { qpath(folder / "a.pdf") });
+        answer(false);
+        QVERIFY(platform.openFiles(nullptr, filter).isEmpty());
+        QCOMPARE(startedIn, qpath(folder));
+        answer(false);
+        QVERIFY(platform.browseForFolder(nullptr, QStringLiteral("x"), qpath(folder)).isEmpty());
+        QCOMPARE(startedIn, qpath(folder));
     }
 
     // The password dialog gives the typed password and the "for all" tick on Return; Escape
