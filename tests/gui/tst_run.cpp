@@ -138,6 +138,11 @@ private slots:
         QCOMPARE(m_window->SourceFolder, last.endsWith('/') ? last : last + "/");
         QCOMPARE(
             m_platform->folderTitles, QStringList(busy.size() / 2 + 1, "Choose Source Folder..."));
+        QStringList starts(2, QString()); // then each picker opens in the folder added before
+        const QStringList added = folders.split(' ');
+        for (qsizetype i = 0; i + 1 < added.size(); ++i)
+            starts.append(qpath(m_scratch.path() / added.at(i).toStdString() / ""));
+        QCOMPARE(m_platform->folderStarts, starts);
         QCOMPARE(column(1), rows);
         QVERIFY(!ticks().contains(false));
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Checked);
