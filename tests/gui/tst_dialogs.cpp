@@ -20,7 +20,6 @@
 #include <functional>
 
 using guitest::qpath;
-using quenlith::DocumentPickerDialog;
 using quenlith::FolderPickerDialog;
 namespace fs = std::filesystem;
 
@@ -58,6 +57,7 @@ private slots:
             FolderPickerDialog dialog(
                 nullptr, QStringLiteral("Choose Folder to Save..."), qpath(m_scratch.path()));
             QCOMPARE(dialog.directory().absolutePath(), qpath(m_scratch.path()));
+            QCOMPARE(dialog.size().expandedTo(quenlith::FileDialogSize), dialog.size());
             execWith(dialog, [&, byButton = byButton, typed = typed] {
                 auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
                 auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
@@ -75,51 +75,6 @@ private slots:
         FolderPickerDialog cancelled(nullptr, QStringLiteral("x"), QString());
         execWith(cancelled, [&] { QTest::keyClick(&cancelled, Qt::Key_Escape); });
         QCOMPARE(cancelled.chosenFolder(), QString());
-    }
-
-    // The open-file and folder dialogs open in detail view, wide enough for the name, size, type
-    // and date columns; the open-file dialog starts in the folder it was last used in.
-    void fileDialogsOpenWideWhereLastUsed()
-    {
-        const fs::path folder = m_scratch.path() / "last used";
-        fs::create_directories(folder);
-        std::ofstream(folder / "a.pdf") << "%PDF-1.4";
-        quenlith::QtPlatform platform;
-        QString startedIn;
-        const auto answer = [&](bool pick) {
-            QTimer::singleShot(0, [&, pick] {
-                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-                QVERIFY(dialog != nullptr);
-                startedIn = dialog->directory().absolutePath();
-                QVERIFY(dialog->viewMode() == QFileDialog::Detail);
-                auto *view = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
-                QVERIFY(view != nullptr && dialog->width() >= quenlith::FileDialogSize.width()
-                    && dialog->height() >= quenlith::FileDialogSize.height());
-                for (int column = 0; column < 4; ++column) {
-                    const int right = view->header()->sectionViewportPosition(column)
-                        + view->header()->sectionSize(column);
-                    QVERIFY2(!view->header()->isSectionHidden(column)
-                            && right <= view->viewport()->width(),
-                        qPrintable(QString::number(column)));
-                }
-                if (pick) {
-                    dialog->setDirectory(qpath(folder));
-                    dialog->selectFile(QStringLiteral("a.pdf"));
-                    static_cast<QDialog *>(dialog)->accept(); // public there
-                }
-                if (dialog->isVisible())
-                    dialog->reject();
-            });
-        };
-        const QString filter = QStringLiteral("Adobe PDF Files (*.pdf)");
-        answer(true);
-        QCOMPARE(platform.openFiles(nullptr, filter), QStringList { qpath(folder / "a.pdf") });
-        answer(false);
-        QVERIFY(platform.openFiles(nullptr, filter).isEmpty());
-        QCOMPARE(startedIn, qpath(folder));
-        answer(false);
-        QVERIFY(platform.browseForFolder(nullptr, QStringLiteral("x"), qpath(folder)).isEmpty());
-        QCOMPARE(startedIn, qpath(folder));
     }
 
     // The password dialog gives the typed password and the "for all" tick on Return; Escape
@@ -147,25 +102,22 @@ private slots:
     void messageBoxes()
     {
         quenlith::QtPlatform platform;
+        using P = quenlith::Platform;
         struct Row {
-            quenlith::Platform::Message message;
+            P::Message message;
             std::function<void(QMessageBox &)> act;
-            quenlith::Platform::Answer answer;
+            P::Answer answer;
         };
-        quenlith::Platform::Message question { QStringLiteral("Go on?"),
-            QStringLiteral("Quenlith"),
-            quenlith::Platform::Icon::Question,
-            quenlith::Platform::Buttons::YesNo,
-            quenlith::Platform::Answer::No,
-            {},
-            {} };
-        quenlith::Platform::Message done { QStringLiteral("Done."),
-            QStringLiteral("Quenlith"),
-            quenlith::Platform::Icon::Warning,
-            quenlith::Platform::Buttons::Ok,
-            quenlith::Platform::Answer::Ok,
-            QStringLiteral("details"),
-            QStringLiteral("Save Report...") };
+        const P::Message question {
+            "Go on?", "Quenlith", P::Icon::Question, P::Buttons::YesNo, P::Answer::No, {}, {}
+        };
+        const P::Message done { "Done.",
+            "Quenlith",
+            P::Icon::Warning,
+            P::Buttons::Ok,
+            P::Answer::Ok,
+            "details",
+            "Save Report..." };
         const std::vector<Row> rows = {
             { question,
                 [](QMessageBox &box) {
@@ -173,10 +125,10 @@ private slots:
                     QVERIFY(box.defaultButton() == box.button(QMessageBox::No));
                     QTest::keyClick(&box, Qt::Key_Escape);
                 },
-                quenlith::Platform::Answer::No },
+                P::Answer::No },
             { question,
                 [](QMessageBox &box) { box.button(QMessageBox::Yes)->click(); },
-                quenlith::Platform::Answer::Yes },
+                P::Answer::Yes },
             { done,
                 [](QMessageBox &box) {
                     QCOMPARE(box.icon(), QMessageBox::Warning);
@@ -185,7 +137,7 @@ private slots:
                         if (button->text() == QStringLiteral("Save Report..."))
                             button->click();
                 },
-                quenlith::Platform::Answer::Extra },
+                P::Answer::Extra },
         };
         for (const Row &row : rows) {
             QTimer::singleShot(0, [&] {
@@ -199,22 +151,43 @@ private slots:
         }
     }
 
-    // Ctrl+A selects the folders beside the documents; Return then chooses the documents.
-    void documentPickerTakesTheFilesOfASelectAll()
+    // The open-file dialog opens in detail view, wide enough for the name, size, type and date
+    // columns, in the folder it was last used in. Ctrl+A selects the folders beside the
+    // documents; Return then chooses the documents.
+    void documentPicker()
     {
         const fs::path folder = m_scratch.path() / "docs";
         fs::create_directories(folder / "sub");
         for (const char *name : { "a.pdf", "B.PDF" })
             std::ofstream(folder / name) << "%PDF-1.4";
-        DocumentPickerDialog dialog(nullptr, QStringLiteral("Adobe PDF Files (*.pdf)"));
-        dialog.setDirectory(qpath(folder));
-        execWith(dialog, [&] {
-            dialog.selectFile(QStringLiteral("\"sub\" \"a.pdf\" \"B.PDF\""));
-            QTest::keyClick(&dialog, Qt::Key_Return);
-        });
-        QStringList chosen = dialog.chosenFiles();
+        quenlith::QtPlatform platform;
+        QString startedIn;
+        const auto answer = [&](bool pick) {
+            QTimer::singleShot(0, [&, pick] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr && dialog->viewMode() == QFileDialog::Detail);
+                startedIn = dialog->directory().absolutePath();
+                const QHeaderView *header
+                    = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))->header();
+                QVERIFY(header->sectionViewportPosition(3) + header->sectionSize(3)
+                    <= header->viewport()->width());
+                if (pick) {
+                    dialog->setDirectory(qpath(folder));
+                    dialog->selectFile(QStringLiteral("\"sub\" \"a.pdf\" \"B.PDF\""));
+                    QTest::keyClick(dialog, Qt::Key_Return);
+                }
+                if (dialog->isVisible())
+                    dialog->reject();
+            });
+        };
+        const QString filter = QStringLiteral("Adobe PDF Files (*.pdf)");
+        answer(true);
+        QStringList chosen = platform.openFiles(nullptr, filter);
         chosen.sort();
         QCOMPARE(chosen, QStringList({ qpath(folder / "B.PDF"), qpath(folder / "a.pdf") }));
+        answer(false);
+        QVERIFY(platform.openFiles(nullptr, filter).isEmpty());
+        QCOMPARE(startedIn, qpath(folder));
     }
 };
 

@@ -554,6 +554,7 @@ private slots:
                 "locked.pdf (needs a password)" }));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(row(i)->icon(0).cacheKey(), m_window->ImageList1.at(4).cacheKey());
+        QCOMPARE(row(1)->toolTip(0), QStringLiteral("repaired: attachments may be missing"));
         QCOMPARE(ink(), 0);
     }
 
