@@ -64,6 +64,16 @@ FolderPickerDialog::FolderPickerDialog(
     resize(FileDialogSize);
     if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir())
         setDirectory(startFolder);
+    // Qt's dialog disables Choose while the typed folder does not exist, though Enter accepts it;
+    // accept() creates it either way. Connected after Qt's own check, so this one has the last
+    // word.
+    auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    if (edit != nullptr && buttons != nullptr && buttons->button(QDialogButtonBox::Open) != nullptr)
+        connect(edit, &QLineEdit::textChanged, this, [buttons](const QString &typed) {
+            if (!typed.trimmed().isEmpty())
+                buttons->button(QDialogButtonBox::Open)->setEnabled(true);
+        });
 }
 
 QString FolderPickerDialog::chosenFolder() const

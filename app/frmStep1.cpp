@@ -365,6 +365,9 @@ void frmStep1::cmdClear1_Click()
     m_documentList->clear();
     m_outputPicker.clear();
     lblCount->setText(QStringLiteral("0 files")); // not the count of a list no longer there
+    // As when the window opened: nothing to select, and a run before has nothing left on show.
+    ChkSelectAll->setCheckState(Qt::Unchecked);
+    ChkSelectAll->setEnabled(false);
     resetProgress();
 }
 

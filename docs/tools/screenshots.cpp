@@ -3,19 +3,26 @@
 // notice of a slow document.
 //
 //   gui_screenshots <output-folder>      (run under Xvfb or on a desktop for the real style)
+//   gui_screenshots --big <document> <output-folder>
+//       extracts one document, typically with large attachments, so that the progress can be
+//       pictured from outside (e.g. `import -window root` under Xvfb), and keeps the completion
+//       message open with its details shown for a few seconds.
 #include "app/QtPlatform.h"
 #include "app/frmStep1.h"
 #include "doclist/DocumentListModel.h"
 #include "tests/gui/GuiTestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -23,7 +30,15 @@ namespace {
 class ScreenshotPlatform : public quenlith::QtPlatform {
 public:
     QStringList folders;
+    QStringList files; // the answer of the next open-file dialog
     QString boxShot; // file to save the next message box to; empty: no picture
+    bool showDetails = false; // opens a message box's details before its picture
+    int holdMilliseconds = 0; // how long a message box stays open after its picture
+
+    QStringList openFiles(QWidget *, const QString &) override
+    {
+        return std::exchange(files, {});
+    }
 
     QString browseForFolder(QWidget *, const QString &, const QString &) override
     {
@@ -31,14 +46,18 @@ public:
     }
     Answer messageBox(QWidget *owner, const Message &message) override
     {
-        const QString file = boxShot;
-        boxShot.clear();
-        QTimer::singleShot(300, [file] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                if (!file.isEmpty())
-                    box->grab().save(file);
-                box->accept();
+        const QString file = std::exchange(boxShot, QString());
+        QTimer::singleShot(300, [this, file] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            for (QAbstractButton *button : box->buttons()) {
+                if (showDetails && button->text().startsWith(QStringLiteral("Show Details")))
+                    button->click();
             }
+            if (!file.isEmpty())
+                box->grab().save(file);
+            QTimer::singleShot(holdMilliseconds, box, &QMessageBox::accept);
         });
         return QtPlatform::messageBox(owner, message);
     }
@@ -48,14 +67,33 @@ public:
     }
 };
 
+// One document extracted into `output`, slowly enough to be watched from outside the program.
+int extractOne(const QString &document, const QString &output)
+{
+    ScreenshotPlatform platform;
+    quenlith::frmStep1 window(platform);
+    window.show();
+    QCoreApplication::processEvents();
+    platform.files = { document };
+    window.cmdAdd_Click();
+    platform.folders = { output };
+    platform.showDetails = true;
+    platform.holdMilliseconds = 5000;
+    window.CmdProcess_Click();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (argc == 4 && std::strcmp(argv[1], "--big") == 0)
+        return extractOne(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output-folder>\n", argv[0]);
+        std::fprintf(
+            stderr, "usage: %s <output-folder> | --big <document> <output-folder>\n", argv[0]);
         return 2;
     }
     const QString shots = QString::fromLocal8Bit(argv[1]);

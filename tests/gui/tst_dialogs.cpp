@@ -7,17 +7,19 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
 using guitest::qpath;
-using quenlith::DocumentPickerDialog;
 using quenlith::FolderPickerDialog;
 namespace fs = std::filesystem;
 
@@ -43,23 +45,32 @@ private:
     quenlith::fixtures::ScratchFolder m_scratch { "quenlith-dialogs" };
 
 private slots:
-    // A typed folder that does not exist yet is created and chosen; an existing one is chosen
-    // as it is; Escape chooses nothing. The picker opens in its start folder.
+    // A typed folder that does not exist yet is created and chosen, with Return as with the
+    // Choose button; an existing one is chosen as it is; Escape chooses nothing. The picker opens
+    // in its start folder.
     void folderPickerCreatesATypedFolder()
     {
-        for (const QString &typed : { QStringLiteral("new/deeper"), QStringLiteral("old") }) {
-            fs::create_directories(m_scratch.path() / "old");
+        fs::create_directories(m_scratch.path() / "old");
+        for (const auto &[typed, byButton] : { std::pair { "new/deeper", false },
+                 std::pair { "made by Choose", true },
+                 std::pair { "old", true } }) {
             FolderPickerDialog dialog(
                 nullptr, QStringLiteral("Choose Folder to Save..."), qpath(m_scratch.path()));
             QCOMPARE(dialog.directory().absolutePath(), qpath(m_scratch.path()));
-            execWith(dialog, [&] {
+            QCOMPARE(dialog.size().expandedTo(quenlith::FileDialogSize), dialog.size());
+            execWith(dialog, [&, byButton = byButton, typed = typed] {
                 auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                QVERIFY(edit != nullptr);
-                edit->setText(typed);
-                QTest::keyClick(edit, Qt::Key_Return);
+                auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+                QVERIFY(edit != nullptr && buttons != nullptr);
+                QTest::keyClicks(edit, QString::fromUtf8(typed));
+                if (!byButton)
+                    return QTest::keyClick(edit, Qt::Key_Return);
+                QPushButton *choose = buttons->button(QDialogButtonBox::Open);
+                QVERIFY(choose->isEnabled());
+                QTest::mouseClick(choose, Qt::LeftButton);
             });
-            QCOMPARE(dialog.chosenFolder(), qpath(m_scratch.path() / typed.toStdString()));
-            QVERIFY(fs::is_directory(m_scratch.path() / typed.toStdString()));
+            QCOMPARE(dialog.chosenFolder(), qpath(m_scratch.path() / typed));
+            QVERIFY(fs::is_directory(m_scratch.path() / typed));
         }
         FolderPickerDialog cancelled(nullptr, QStringLiteral("x"), QString());
         execWith(cancelled, [&] { QTest::keyClick(&cancelled, Qt::Key_Escape); });
@@ -91,25 +102,22 @@ private slots:
     void messageBoxes()
     {
         quenlith::QtPlatform platform;
+        using P = quenlith::Platform;
         struct Row {
-            quenlith::Platform::Message message;
+            P::Message message;
             std::function<void(QMessageBox &)> act;
-            quenlith::Platform::Answer answer;
+            P::Answer answer;
         };
-        quenlith::Platform::Message question { QStringLiteral("Go on?"),
-            QStringLiteral("Quenlith"),
-            quenlith::Platform::Icon::Question,
-            quenlith::Platform::Buttons::YesNo,
-            quenlith::Platform::Answer::No,
-            {},
-            {} };
-        quenlith::Platform::Message done { QStringLiteral("Done."),
-            QStringLiteral("Quenlith"),
-            quenlith::Platform::Icon::Warning,
-            quenlith::Platform::Buttons::Ok,
-            quenlith::Platform::Answer::Ok,
-            QStringLiteral("details"),
-            QStringLiteral("Save Report...") };
+        const P::Message question {
+            "Go on?", "Quenlith", P::Icon::Question, P::Buttons::YesNo, P::Answer::No, {}, {}
+        };
+        const P::Message done { "Done.",
+            "Quenlith",
+            P::Icon::Warning,
+            P::Buttons::Ok,
+            P::Answer::Ok,
+            "details",
+            "Save Report..." };
         const std::vector<Row> rows = {
             { question,
                 [](QMessageBox &box) {
@@ -117,10 +125,10 @@ private slots:
                     QVERIFY(box.defaultButton() == box.button(QMessageBox::No));
                     QTest::keyClick(&box, Qt::Key_Escape);
                 },
-                quenlith::Platform::Answer::No },
+                P::Answer::No },
             { question,
                 [](QMessageBox &box) { box.button(QMessageBox::Yes)->click(); },
-                quenlith::Platform::Answer::Yes },
+                P::Answer::Yes },
             { done,
                 [](QMessageBox &box) {
                     QCOMPARE(box.icon(), QMessageBox::Warning);
@@ -129,7 +137,7 @@ private slots:
                         if (button->text() == QStringLiteral("Save Report..."))
                             button->click();
                 },
-                quenlith::Platform::Answer::Extra },
+                P::Answer::Extra },
         };
         for (const Row &row : rows) {
             QTimer::singleShot(0, [&] {
@@ -143,22 +151,43 @@ private slots:
         }
     }
 
-    // Ctrl+A selects the folders beside the documents; Return then chooses the documents.
-    void documentPickerTakesTheFilesOfASelectAll()
+    // The open-file dialog opens in detail view, wide enough for the name, size, type and date
+    // columns, in the folder it was last used in. Ctrl+A selects the folders beside the
+    // documents; Return then chooses the documents.
+    void documentPicker()
     {
         const fs::path folder = m_scratch.path() / "docs";
         fs::create_directories(folder / "sub");
         for (const char *name : { "a.pdf", "B.PDF" })
             std::ofstream(folder / name) << "%PDF-1.4";
-        DocumentPickerDialog dialog(nullptr, QStringLiteral("Adobe PDF Files (*.pdf)"));
-        dialog.setDirectory(qpath(folder));
-        execWith(dialog, [&] {
-            dialog.selectFile(QStringLiteral("\"sub\" \"a.pdf\" \"B.PDF\""));
-            QTest::keyClick(&dialog, Qt::Key_Return);
-        });
-        QStringList chosen = dialog.chosenFiles();
+        quenlith::QtPlatform platform;
+        QString startedIn;
+        const auto answer = [&](bool pick) {
+            QTimer::singleShot(0, [&, pick] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr && dialog->viewMode() == QFileDialog::Detail);
+                startedIn = dialog->directory().absolutePath();
+                const QHeaderView *header
+                    = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))->header();
+                QVERIFY(header->sectionViewportPosition(3) + header->sectionSize(3)
+                    <= header->viewport()->width());
+                if (pick) {
+                    dialog->setDirectory(qpath(folder));
+                    dialog->selectFile(QStringLiteral("\"sub\" \"a.pdf\" \"B.PDF\""));
+                    QTest::keyClick(dialog, Qt::Key_Return);
+                }
+                if (dialog->isVisible())
+                    dialog->reject();
+            });
+        };
+        const QString filter = QStringLiteral("Adobe PDF Files (*.pdf)");
+        answer(true);
+        QStringList chosen = platform.openFiles(nullptr, filter);
         chosen.sort();
         QCOMPARE(chosen, QStringList({ qpath(folder / "B.PDF"), qpath(folder / "a.pdf") }));
+        answer(false);
+        QVERIFY(platform.openFiles(nullptr, filter).isEmpty());
+        QCOMPARE(startedIn, qpath(folder));
     }
 };
 

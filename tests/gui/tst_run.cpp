@@ -138,6 +138,11 @@ private slots:
         QCOMPARE(m_window->SourceFolder, last.endsWith('/') ? last : last + "/");
         QCOMPARE(
             m_platform->folderTitles, QStringList(busy.size() / 2 + 1, "Choose Source Folder..."));
+        QStringList starts(2, QString()); // then each picker opens in the folder added before
+        const QStringList added = folders.split(' ');
+        for (qsizetype i = 0; i + 1 < added.size(); ++i)
+            starts.append(qpath(m_scratch.path() / added.at(i).toStdString() / ""));
+        QCOMPARE(m_platform->folderStarts, starts);
         QCOMPARE(column(1), rows);
         QVERIFY(!ticks().contains(false));
         QCOMPARE(m_window->ChkSelectAll->checkState(), Qt::Checked);
@@ -350,43 +355,25 @@ private slots:
                                               : Platform::Icon::Information);
     }
 
-    // A document that needs a password is asked for in the run, once for all remaining ones when
-    // the user says so; Skip skips it, or all remaining ones; a wrong password fails that document.
+    // The password dialog's answers reach the run: Skip passes a document over without failing
+    // it, a password opens the next one, and the completion message tells of both.
     void asksForPasswords()
     {
         const fs::path docs = freshFolder();
-        const auto encrypted = [&](const std::string &name, const std::string &password) {
-            quenlith::fixtures::writeDocument((docs / (name + ".pdf")).string(),
-                { .files = { quenlith::fixtures::treeFile(name + ".txt", "secret of " + name) },
+        for (const char *name : { "b", "a" })
+            quenlith::fixtures::writeDocument((docs / name).string() + ".pdf",
+                { .files = { quenlith::fixtures::treeFile("s.txt", "secret") },
                     .encryption = quenlith::fixtures::Encryption::Aes256,
-                    .userPassword = password });
-            return docs / (name + ".pdf");
-        };
-        // Rows top to bottom: a, b, other, plain.
-        addFiles({ writeDocument(docs / "plain.pdf", 1),
-            encrypted("other", "other"),
-            encrypted("b", "pw"),
-            encrypted("a", "pw") });
-
-        Platform::PasswordAnswer forAll { true, "pw", true };
-        m_platform->passwordAnswers.enqueue(forAll);
+                    .userPassword = "pw" });
+        addFiles({ writeDocument(docs / "plain.pdf", 1), docs / "b.pdf", docs / "a.pdf" });
+        m_platform->passwordAnswers.enqueue({}); // Skip
+        m_platform->passwordAnswers.enqueue({ true, "pw", false });
         extractTo(freshFolder());
-        QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf" }));
+        QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf", "b.pdf" }));
         QVERIFY_CONTAINS(m_platform->messages.last().text,
-            "other.pdf: needs a password: the password given does not open it");
-        QVERIFY_CONTAINS(m_platform->messages.last().text,
-            "4 documents processed (1 failed), 3 attachments written");
-
-        m_platform->passwordsAsked.clear();
-        m_platform->passwordAnswers.enqueue({}); // Skip this one
-        m_platform->passwordAnswers.enqueue({ true, "pw", false }); // this one only
-        m_platform->passwordAnswers.enqueue({ false, {}, true }); // Skip all remaining
-        extractTo(freshFolder());
-        QCOMPARE(m_platform->passwordsAsked, QStringList({ "a.pdf", "b.pdf", "other.pdf" }));
-        QVERIFY_CONTAINS(m_platform->messages.last().text,
-            "2 documents were skipped when their password was asked for.\n\nOutput folder: ");
+            "1 document was skipped when its password was asked for.\n\nOutput folder: ");
         QVERIFY_CONTAINS(
-            m_platform->messages.last().text, "4 documents processed, 2 attachments written");
+            m_platform->messages.last().text, "3 documents processed, 2 attachments written");
     }
 
     // Embedded files that the document does not list are not counted on the row, but its
@@ -401,18 +388,14 @@ private slots:
         FileSpecFixture bare = hidden;
         bare.bareStream = true;
         const fs::path docs = freshFolder();
-        writeDocument((docs / "one.pdf").string(), { .files = { listed, hidden } });
         writeDocument((docs / "two.pdf").string(), { .files = { listed, hidden, bare } });
         writeDocument((docs / "none.pdf").string(), { .files = { listed } });
-        addFiles({ docs / "none.pdf", docs / "one.pdf", docs / "two.pdf" });
-        QCOMPARE(column(0), QStringList({ "1", "1", "1" }));
+        addFiles({ docs / "none.pdf", docs / "two.pdf" });
+        QCOMPARE(column(0), QStringList({ "1", "1" }));
         QCOMPARE(row(0)->toolTip(0),
             QStringLiteral("2 embedded files that the document does not list are not extracted; "
                            "quenlith-cli extract --unlisted writes them."));
-        QCOMPARE(row(1)->toolTip(0),
-            QStringLiteral("1 embedded file that the document does not list is not extracted; "
-                           "quenlith-cli extract --unlisted writes it."));
-        QVERIFY(row(2)->toolTip(0).isEmpty());
+        QVERIFY(row(1)->toolTip(0).isEmpty());
     }
 
     // A real Factur-X invoice says so on its row and on the line of its XML attachment.
@@ -437,8 +420,8 @@ private slots:
         QVERIFY(marked);
     }
 
-    // A row expands to its attachments (their texts: see the main window's tests); after a run, the
-    // one that failed carries the exclamation mark and its reason. Space on such a line ticks
+    // A row expands to its attachments (lines and texts: see the main window's tests); after a run,
+    // the one that failed carries the exclamation mark and its reason. Space on such a line ticks
     // nothing.
     void expandedRowsShowTheAttachments()
     {
@@ -453,12 +436,8 @@ private slots:
         addFiles({ docs / "two.pdf" });
         addFiles({ docs / "two.pdf" }); // the same again: its lines are opened only after the run
         const ListRow top = row(0);
-        QCOMPARE(top->childCount(), 0); // read when the row is first opened
-        QVERIFY(m_window->ListView1->model()->hasChildren(top.index()));
         top->setExpanded(true);
         QCOMPARE(top->childCount(), 2);
-        QCOMPARE(top->child(0)->text(1), QStringLiteral("good.txt"));
-        QVERIFY(top->child(1)->text(2).startsWith("size not declared, "));
         QVERIFY(!(top->child(0)->flags() & Qt::ItemIsUserCheckable));
 
         quenlith::DocumentListView *list = m_window->ListView1;
@@ -509,7 +488,7 @@ private slots:
     }
 
     // The run without a window: what its view is told, and what its details say. Passwords are
-    // "pw"; the view answers from `replies` ("-": Skip, "-all": Skip for all) and cancels once
+    // "pw"; the view answers from `replies` ("-": Skip, " all" after it: for all) and cancels once
     // `cancelAfter` documents are done.
     void runJob_data()
     {
@@ -533,8 +512,12 @@ private slots:
             << QStringList { "e.pdf:locked" } << QStringList { "x", "pw" } << -1
             << "ask e.pdf|ask e.pdf again|done e.pdf 1"
             << "";
+        QTest::newRow("a password for all is tried without asking")
+            << QStringList { "e.pdf:locked", "f.pdf:locked" } << QStringList { "pw all" } << -1
+            << "ask e.pdf|done e.pdf 1|done f.pdf 1"
+            << "";
         QTest::newRow("skip for all asks once")
-            << QStringList { "e.pdf:locked", "f.pdf:locked" } << QStringList { "-all" } << -1
+            << QStringList { "e.pdf:locked", "f.pdf:locked" } << QStringList { "- all" } << -1
             << "ask e.pdf|done e.pdf 0|done f.pdf 0"
             << "f.pdf\n    skipped: Skip";
         QTest::newRow("a path given twice is extracted once")
@@ -603,7 +586,9 @@ private slots:
                 told.append("ask " + QString::fromStdString(fs::path(file).filename().string())
                     + (wrong ? " again" : ""));
                 const QString reply = replies.takeFirst();
-                return { !reply.startsWith('-'), reply.toStdString(), reply == "-all" };
+                return { !reply.startsWith('-'),
+                    reply.section(' ', 0, 0).toStdString(),
+                    reply.endsWith(" all") };
             }
             void documentDone(const quenlith::DocumentResult &result) override
             {
@@ -883,22 +868,6 @@ private slots:
         QVERIFY(m_window->isClosing());
         QCOMPARE(shown(), QStringList({ "Are you sure you want to exit now?" }));
         QCOMPARE(filesBelow(out), QStringList());
-    }
-
-    // A document that qpdf had to repair says so by its row's mark and tool-tip: its count is
-    // what could be read.
-    void repairedDocumentsSaySo()
-    {
-        const fs::path docs = freshFolder();
-        quenlith::fixtures::writePdf((docs / "plain.pdf").string(), { { "a.txt", "alpha", 0 } });
-        fs::copy_file(docs / "plain.pdf", docs / "rebuilt.pdf");
-        quenlith::fixtures::breakXref((docs / "rebuilt.pdf").string());
-        addFiles({ docs / "plain.pdf", docs / "rebuilt.pdf" });
-        QCOMPARE(column(0), QStringList({ "1", "1" }));
-        QCOMPARE(row(0)->toolTip(0), QStringLiteral("repaired: attachments may be missing"));
-        QCOMPARE(row(0)->icon(0).cacheKey(), m_window->ImageList1.at(4).cacheKey());
-        QVERIFY(row(1)->toolTip(0).isEmpty());
-        QCOMPARE(row(1)->icon(0).cacheKey(), m_window->ImageList1.at(1).cacheKey());
     }
 };
 
