@@ -1,4 +1,5 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
+#include "app/QtPlatform.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QThread>
 #include <atomic>
 
 using namespace guitest;
@@ -424,6 +426,44 @@ private slots:
         QVERIFY(!list->currentIndex().isValid());
         QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     }
+
+    // The desktop's pacing: events run every EventInterval, the update before them (laying out a
+    // long list) only once it has waited twice as long as it last took, or when events are asked
+    // for Now. Where the machine is too slow to ask in time, the first check is left out.
+    void slowUpdatesLeaveEventsBetween()
+    {
+        quenlith::QtPlatform platform;
+        int updates = 0;
+        qint64 updateCost = 0;
+        const auto update = [&] {
+            QElapsedTimer cost;
+            cost.start();
+            ++updates;
+            QThread::msleep(150);
+            updateCost = cost.elapsed();
+        };
+        platform.processEvents(update, Platform::Events::Now);
+        QElapsedTimer sinceUpdate;
+        sinceUpdate.start();
+        bool eventsRan = false;
+        QMetaObject::invokeMethod(
+            this, [&] { eventsRan = true; }, Qt::QueuedConnection);
+        while (platform.millisecondsUntilEventsDue() > 0)
+            QThread::msleep(1);
+        platform.processEvents(update, Platform::Events::WhenDue);
+        QVERIFY(eventsRan);
+        if (sinceUpdate.elapsed() < 2 * updateCost - 10)
+            QCOMPARE(updates, 1);
+        while (
+            sinceUpdate.elapsed() < 2 * updateCost + 5 || platform.millisecondsUntilEventsDue() > 0)
+            QThread::msleep(1);
+        const int before = updates;
+        platform.processEvents(update, Platform::Events::WhenDue);
+        QCOMPARE(updates, before + 1);
+        platform.processEvents(update, Platform::Events::Now);
+        QCOMPARE(updates, before + 2);
+    }
+
     // 10,002 rows of one batch, inserted as one range; a row's lines are read only when it is
     // first expanded; each ticked file comes once, top to bottom; a sort takes the lines along.
     void manyRowsWithLazyLines()
