@@ -78,8 +78,9 @@ public:
     virtual void setBusyCursor(bool busy) = 0;
 
     // Lets pending window events run. `beforeEvents`, when given, runs first and only when events
-    // do run, e.g. to bring deferred view updates up to date; its time counts as theirs.
-    // Events::Now runs them even when the last call was a moment ago.
+    // do run, e.g. to bring deferred view updates up to date; a platform may leave it out of some
+    // rounds while its last run took long, the events then seeing the views as last updated.
+    // Events::Now runs both even when the last call was a moment ago.
     enum class Events { WhenDue, Now };
     virtual void processEvents(
         const std::function<void()> &beforeEvents = {}, Events due = Events::WhenDue)

@@ -112,13 +112,16 @@ void QtPlatform::setBusyCursor(bool busy)
 
 qint64 QtPlatform::millisecondsUntilEventsDue() const
 {
-    // Events take their share, not the lion's share: a third of the time at most. Painting a list
-    // of 100,000 rows lays it all out, and doing that every 20 ms would leave no time for adding
-    // the rows.
+    // Events take their share, not the lion's share: a third of the time at most.
     if (!m_sinceEvents.isValid())
         return 0;
     return std::max<qint64>(
         0, std::max(EventInterval, 2 * m_lastEventsCost) - m_sinceEvents.elapsed());
+}
+
+bool QtPlatform::updateDue() const
+{
+    return !m_sinceUpdate.isValid() || m_sinceUpdate.elapsed() >= 2 * m_lastUpdateCost;
 }
 
 void QtPlatform::processEvents(const std::function<void()> &beforeEvents, Events due)
@@ -126,9 +129,13 @@ void QtPlatform::processEvents(const std::function<void()> &beforeEvents, Events
     if (due == Events::WhenDue && millisecondsUntilEventsDue() > 0)
         return;
     QElapsedTimer cost;
-    cost.start();
-    if (beforeEvents)
+    if (beforeEvents && (due == Events::Now || updateDue())) {
+        cost.start();
         beforeEvents();
+        m_lastUpdateCost = cost.elapsed();
+        m_sinceUpdate.start();
+    }
+    cost.start();
     QCoreApplication::processEvents();
     m_lastEventsCost = cost.elapsed();
     m_sinceEvents.start();

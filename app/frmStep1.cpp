@@ -219,7 +219,7 @@ void frmStep1::cmdAdd_Click()
 
 frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
 {
-    std::shared_ptr<pathLogger::StringList> found;
+    std::vector<std::string> documents;
     FolderAddResult result;
     {
         // The walk runs on the helper thread (a slow share must not freeze the window); its pauses
@@ -236,7 +236,12 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
             logger.PathLogInit();
             logger.setFullFileNamesOnly(true);
             logger.LogPath(folder.toStdString());
-            found = logger.fullFileNames();
+            // The names found are sifted and let go here too: for 100,000 of them that would
+            // hold up the window's thread for tens of milliseconds.
+            for (const std::string &entry : *logger.fullFileNames()) {
+                if (isPdfFileName(entry))
+                    documents.push_back(entry);
+            }
             skippedFolders = logger.skippedFolders();
             logger.Terminate();
         });
@@ -256,19 +261,12 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
     });
     // The documents are read ahead on a thread of their own, while this one inserts rows and lets
     // events run.
-    std::vector<std::string> documents;
-    for (const std::string &entry : *found) {
-        if (isPdfFileName(entry))
-            documents.push_back(entry);
-    }
     DocumentReadAhead readAhead(std::move(documents), m_beforeLongCall);
-    for (const std::string &entry : *found) {
+    for (const std::string &document : readAhead.files()) {
         yieldEvents();
-        if (!isPdfFileName(entry))
-            continue;
-        yieldEvents();
-        waitForDocument(readAhead, entry);
-        m_documentList->addSummarisedFile(entry, readAhead.takeNext(), [this] { yieldEvents(); });
+        waitForDocument(readAhead, document);
+        m_documentList->addSummarisedFile(
+            document, readAhead.takeNext(), [this] { yieldEvents(); });
         yieldEvents();
         ++result.added;
         selection.select(result.added, 3);

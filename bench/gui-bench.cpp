@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <time.h>
 
 namespace {
 
@@ -80,15 +81,26 @@ public:
         m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const qint64 gap = m_since.restart();
+            const double cpu = threadCpuMilliseconds();
+            m_worstCpu = std::max(m_worstCpu, cpu - m_cpuAtTick);
+            m_cpuAtTick = cpu;
+            if (gap >= LongStall)
+                ++m_long;
             if (gap > m_worst) {
                 m_worst = gap;
                 m_worstEnd = m_sinceStart.elapsed();
             }
         });
     }
+    // A stall the window's user would notice.
+    static constexpr qint64 LongStall = 50;
+
     void start()
     {
+        m_long = 0;
         m_worst = 0;
+        m_worstCpu = 0;
+        m_cpuAtTick = threadCpuMilliseconds();
         m_worstEnd = 0;
         m_since.start();
         m_sinceStart.start();
@@ -97,6 +109,8 @@ public:
     qint64 stop()
     {
         m_timer.stop();
+        m_long += m_since.elapsed() >= LongStall ? 1 : 0;
+        m_worstCpu = std::max(m_worstCpu, threadCpuMilliseconds() - m_cpuAtTick);
         if (m_since.elapsed() > m_worst) {
             m_worst = m_since.elapsed();
             m_worstEnd = m_sinceStart.elapsed();
@@ -109,13 +123,34 @@ public:
     {
         return static_cast<double>(m_worstEnd) / 1000;
     }
+    // The most processor time the window's thread spent between two ticks, in milliseconds: the
+    // stall that its own work makes, without the time it waited for a core on a busy machine.
+    double worstWork() const
+    {
+        return m_worstCpu;
+    }
+    // How many stalls lasted LongStall or longer.
+    int longStalls() const
+    {
+        return m_long;
+    }
 
 private:
+    static double threadCpuMilliseconds()
+    {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    }
+
     QTimer m_timer;
     QElapsedTimer m_since;
     QElapsedTimer m_sinceStart;
     qint64 m_worst = 0;
     qint64 m_worstEnd = 0;
+    int m_long = 0;
+    double m_worstCpu = 0;
+    double m_cpuAtTick = 0;
 };
 
 } // namespace
@@ -162,14 +197,19 @@ int main(int argc, char *argv[])
     // are evaluated in no fixed order.
     const qint64 addStall = probe.stop();
     const double addStallEnd = probe.worstEnd();
+    const int addLongStalls = probe.longStalls();
+    const double addWork = probe.worstWork();
     const int rows = window.ListView1->model()->rowCount();
     std::printf("folder add: %d documents in %.3f s (cpu %.3f s), max event-loop stall: %lld ms "
-                "(ending at %.2f s)\n",
+                "(ending at %.2f s; %d of %lld ms or more; most work without events: %.0f ms)\n",
         rows,
         addSeconds,
         addCpu,
         static_cast<long long>(addStall),
-        addStallEnd);
+        addStallEnd,
+        addLongStalls,
+        static_cast<long long>(StallProbe::LongStall),
+        addWork);
     for (const QString &text : platform.messages)
         std::printf("  message: %s\n", qPrintable(QString(text).replace('\n', " | ")));
     platform.messages.clear();
@@ -185,14 +225,19 @@ int main(int argc, char *argv[])
     const double runCpu = cpuSeconds() - cpuStart;
     const qint64 runStall = probe.stop();
     const double runStallEnd = probe.worstEnd();
+    const int runLongStalls = probe.longStalls();
+    const double runWork = probe.worstWork();
     std::printf(
         "extraction: %ju files in %.3f s (cpu %.3f s), max event-loop stall: %lld ms (ending at "
-        "%.2f s)\n",
+        "%.2f s; %d of %lld ms or more; most work without events: %.0f ms)\n",
         filesBelow(argv[2]),
         runSeconds,
         runCpu,
         static_cast<long long>(runStall),
-        runStallEnd);
+        runStallEnd,
+        runLongStalls,
+        static_cast<long long>(StallProbe::LongStall),
+        runWork);
     for (const QString &text : platform.messages)
         std::printf("  message: %s\n", qPrintable(QString(text).left(300).replace('\n', " | ")));
     return 0;

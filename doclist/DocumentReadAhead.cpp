@@ -47,6 +47,11 @@ void DocumentReadAhead::read()
     }
 }
 
+const std::vector<std::string> &DocumentReadAhead::files() const
+{
+    return m_files; // never changed after the constructor: any thread may read it
+}
+
 bool DocumentReadAhead::waitForNext(std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_mutex);

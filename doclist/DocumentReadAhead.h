@@ -30,6 +30,9 @@ public:
     DocumentReadAhead(const DocumentReadAhead &) = delete;
     DocumentReadAhead &operator=(const DocumentReadAhead &) = delete;
 
+    // The files given, in their order.
+    const std::vector<std::string> &files() const;
+
     // Waits at most `timeout` for the summary of the next file to take to be read; false when it
     // still is not.
     bool waitForNext(std::chrono::milliseconds timeout);

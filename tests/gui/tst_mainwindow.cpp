@@ -1,4 +1,5 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
+#include "app/QtPlatform.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QThread>
 #include <atomic>
 
 using namespace guitest;
@@ -421,6 +423,27 @@ private slots:
         QVERIFY(!list->currentIndex().isValid());
         QVERIFY(list->selectionModel()->selectedRows().isEmpty());
     }
+
+    // The desktop's pacing: events run every EventInterval, a slow update before them (laying out
+    // a long list) only once twice its cost has passed, or when asked for Now.
+    void slowUpdatesLeaveEventsBetween()
+    {
+        quenlith::QtPlatform platform;
+        int updates = 0;
+        QElapsedTimer since; // the last update's end
+        const auto update = [&] { ++updates, QThread::msleep(100), since.start(); };
+        platform.processEvents(update, Platform::Events::Now);
+        QTRY_COMPARE(platform.millisecondsUntilEventsDue(), 0);
+        platform.processEvents(update, Platform::Events::WhenDue);
+        if (since.elapsed() < 180) // asked in time on a busy machine
+            QCOMPARE(updates, 1);
+        const int before = updates;
+        QTest::qWait(400); // twice the update's cost, and more
+        platform.processEvents(update, Platform::Events::WhenDue);
+        platform.processEvents(update, Platform::Events::Now);
+        QCOMPARE(updates, before + 2);
+    }
+
     // 10,002 rows of one batch, inserted as one range; a row's lines are read only when it is
     // first expanded; each ticked file comes once, top to bottom; a sort takes the lines along.
     void manyRowsWithLazyLines()
