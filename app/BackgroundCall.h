@@ -12,7 +12,7 @@ class Platform;
 // thread while the window's thread goes on letting pending events run, and returns when the call
 // has ended, as if it had run in place. The caller's handler therefore keeps the one-command-at-
 // a-time model: it runs to its end, and only its pauses let other commands run. What the call
-// uses (a PdfLibrary above all) belongs to the helper thread until run() returns; the window must
+// uses (a Document above all) belongs to the helper thread until run() returns; the window must
 // keep every command that could touch it disabled meanwhile.
 class BackgroundCall {
 public:

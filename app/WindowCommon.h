@@ -15,7 +15,6 @@ struct WindowClosing { };
 
 constexpr int OutOfMemoryError = 7;
 constexpr int InternalError = 51;
-constexpr int LibraryNotCreatedError = 429;
 
 inline const QString WindowTitle = QStringLiteral("Quenlith");
 inline const QString WaitText = QStringLiteral("Please wait... Reading Image Information...");

@@ -7,7 +7,6 @@
 #include "doclist/DocumentListView.h"
 #include "doclist/DocumentReadAhead.h"
 #include "doclist/FileDialogAnswer.h"
-#include "extract/pdf/PdfLibrary.h"
 #include "scan/FileSystemService.h"
 #include "scan/pathLogger.h"
 #include "util/Error.h"
@@ -83,12 +82,6 @@ void frmStep1::connectCommands()
 
 void frmStep1::Form_Load()
 {
-    try {
-        PdfLibrary = std::make_unique<quenlith::PdfLibrary>();
-    } catch (const std::exception &e) {
-        throw Error(LibraryNotCreatedError,
-            std::string("The PDF library could not be started: ") + e.what());
-    }
     m_documentList = std::make_unique<DocumentList>(
         DocumentList::Controls { ListView1, lblCount, ChkSelectAll, CmdProcess }, ImageList1);
     m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {

@@ -13,7 +13,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class QCheckBox;
 class QFrame;
@@ -30,7 +29,6 @@ class DocumentList;
 class DocumentReadAhead;
 class DocumentListView;
 class FileSystemService;
-class PdfLibrary;
 
 // The one window of the program: the document list, the add commands, the extraction run (an
 // ExtractionRun on a helper thread, which the window shows as its RunView), help and exit. Every
@@ -91,7 +89,6 @@ public:
     QList<QIcon> ImageList1; // images 1 to 6 at indices 0 to 5
 
     // Window-level fields.
-    std::unique_ptr<quenlith::PdfLibrary> PdfLibrary;
     QString SourceFolder; // last folder chosen by the folder add, with a trailing separator
     QString DocOutputFolder; // document folder of the document being extracted
     int AttachmentIndex = 0; // 1-based index of the attachment being written
@@ -180,7 +177,6 @@ private:
 
     Platform &m_platform;
     std::unique_ptr<DocumentList> m_documentList;
-    std::mutex m_libraryMutex; // held by whichever thread uses PdfLibrary
     std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs

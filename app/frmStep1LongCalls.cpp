@@ -93,16 +93,11 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
     BackgroundCall background(m_platform);
     background.setBeforeWork(m_beforeLongCall);
     background.setBeforeEvents([this] { applyListSelection(); });
-    background.run(
-        [&] {
-            const std::lock_guard lock(m_libraryMutex);
-            call();
-        },
-        [&](qint64 milliseconds) {
-            // Longer than a moment: say that the program is at work, not hung.
-            if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
-                showWaitNotice();
-        });
+    background.run(call, [&](qint64 milliseconds) {
+        // Longer than a moment: say that the program is at work, not hung.
+        if (milliseconds >= WaitNoticeDelay && !FrameWait->isVisible())
+            showWaitNotice();
+    });
     if (!waitShown)
         FrameWait->hide();
 }

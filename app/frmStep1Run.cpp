@@ -139,7 +139,7 @@ RunView::PasswordReply frmStep1::askPassword(const std::string &file, bool lastW
 
 void frmStep1::documentDone(const DocumentResult &result)
 {
-    if (result.openStatus == static_cast<int>(OpenStatus::Opened))
+    if (result.openStatus == OpenStatus::Opened)
         AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
     m_documentList->showOutcomes(result.documentPath, result.attachments);
 }

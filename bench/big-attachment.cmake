@@ -1,4 +1,4 @@
-# quenlith-bench-write: one big attachment through PdfLibrary (see bench/big-attachment.sh).
+# quenlith-bench-write: one big attachment through write() (see bench/big-attachment.sh).
 add_executable(quenlith-bench-write ${CMAKE_CURRENT_LIST_DIR}/big-attachment.cpp)
 quenlith_target_defaults(quenlith-bench-write)
 target_compile_definitions(quenlith-bench-write PRIVATE POINTERHOLDER_TRANSITION=4)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes one 200 MB (or MEGABYTES) Flate-compressed attachment with PdfLibrary and reports the
+# Writes one 200 MB (or MEGABYTES) Flate-compressed attachment with write() and reports the
 # peak memory (maximum resident set size) next to the qpdf command's for the same document.
 #   bench/big-attachment.sh [MEGABYTES]
 # The document and the output go to bench/out/ (or $BENCH_OUT), never into the repository.

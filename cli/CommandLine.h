@@ -1,7 +1,6 @@
 #pragma once
 
 #include "extract/DocumentExtraction.h"
-#include "extract/pdf/PdfLibrary.h"
 
 #include <string>
 #include <vector>

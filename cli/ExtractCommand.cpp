@@ -284,8 +284,8 @@ DocumentResult extractWithPasswords(const std::string &path,
     std::size_t next = 0;
     options.password = passwords.empty() ? std::string() : passwords[next++];
     DocumentResult result = extractDocumentAttachments(path, folder, observer, options, flatPrefix);
-    while (result.openStatus == static_cast<int>(OpenStatus::NeedsPassword)
-        && next < passwords.size() && !interrupted()) {
+    while (result.openStatus == OpenStatus::NeedsPassword && next < passwords.size()
+        && !interrupted()) {
         options.password = passwords[next++];
         result = extractDocumentAttachments(path, folder, observer, options, flatPrefix);
     }

@@ -2,7 +2,6 @@
 
 #include "cli/CommandLine.h"
 #include "extract/DocumentExtraction.h"
-#include "extract/pdf/PdfLibrary.h"
 #include "util/RecordSpool.h"
 
 #include <ostream>

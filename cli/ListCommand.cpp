@@ -18,7 +18,7 @@ namespace quenlith::cli {
 namespace {
 
 // Opens the document with the empty password, then each of `passwords` in turn while it refuses.
-// A document whose listing an interruption cut short stays not looked at (openStatus 0).
+// A document whose listing an interruption cut short stays not looked at (OpenStatus::NotOpened).
 void listOne(const std::vector<std::string> &passwords, ListedDocument &document)
 {
     OpenLimits limits;
@@ -33,11 +33,11 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
     if (const auto *failure = std::get_if<OpenFailure>(&opened)) {
         if (failure->reason == OpenFailure::Reason::Stopped)
             return;
-        document.openStatus = static_cast<int>(openStatusOf(failure->reason));
+        document.openStatus = openStatusOf(failure->reason);
         document.reason = failure->text;
         return;
     }
-    document.openStatus = static_cast<int>(OpenStatus::Opened);
+    document.openStatus = OpenStatus::Opened;
     const Document &pdf = std::get<Document>(opened);
     // The unlisted ones too: a hidden payload must not go unseen.
     document.attachments = pdf.attachments();
@@ -45,7 +45,8 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
         document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
     document.invoice = pdf.invoice();
     if (interrupted() && !pdf.listingComplete()) {
-        document.openStatus = 0; // not looked at in full: reported as interrupted
+        document.openStatus
+            = OpenStatus::NotOpened; // not looked at in full: reported as interrupted
         document.attachments.clear();
         return;
     }
@@ -60,7 +61,7 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
 
 bool opened(const ListedDocument &document)
 {
-    return document.openStatus == static_cast<int>(OpenStatus::Opened);
+    return document.openStatus == OpenStatus::Opened;
 }
 
 bool listedInFull(const ListedDocument &document)
@@ -135,7 +136,7 @@ private:
     void addText(const ListedDocument &document)
     {
         const std::string path = terminalText(document.path);
-        if (document.openStatus == 0) {
+        if (document.openStatus == OpenStatus::NotOpened) {
             m_out << path << ": not listed: interrupted\n";
             return;
         }
@@ -180,8 +181,10 @@ private:
         json.beginObject();
         json.field("path", document.path);
         json.field("status",
-            document.openStatus == 0 ? "not-processed" : openStatusWord(document.openStatus));
-        json.fieldOrNull("reason", document.openStatus == 0 ? "interrupted" : document.reason);
+            document.openStatus == OpenStatus::NotOpened ? "not-processed"
+                                                         : openStatusWord(document.openStatus));
+        json.fieldOrNull("reason",
+            document.openStatus == OpenStatus::NotOpened ? "interrupted" : document.reason);
         json.field("attachmentCount", static_cast<std::int64_t>(document.attachments.size()));
         writeInvoiceField(json, document.invoice);
         json.fieldBool("repaired", document.repaired);

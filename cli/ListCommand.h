@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "extract/pdf/PdfLibrary.h"
+#include "extract/DocumentExtraction.h"
 #include "util/RecordSpool.h"
 
 #include <ostream>
@@ -13,7 +13,7 @@ namespace quenlith::cli {
 // What list found out about one document.
 struct ListedDocument {
     std::string path;
-    int openStatus = 0; // an OpenStatus as int; 0 when not looked at (interrupted)
+    OpenStatus openStatus = OpenStatus::NotOpened; // NotOpened: not looked at (interrupted)
     std::string reason; // why it did not open, or why its listing is incomplete
     std::vector<Attachment> attachments;
     InvoiceInfo invoice;

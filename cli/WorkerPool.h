@@ -13,7 +13,7 @@ namespace quenlith::cli {
 
 // Runs task(worker, item) once for every item in [0, itemCount) on `jobs` threads (fewer when
 // there are fewer items); worker is 0..jobs-1, so a task can keep per-thread state such as its
-// own PdfLibrary, since qpdf objects are never shared between threads. Items are handed out in
+// own Document, since qpdf objects are never shared between threads. Items are handed out in
 // ascending order through one atomic index. While the workers run, the calling thread calls
 // `tick` about ten times a second (for a progress display). Returns when every item is done; an
 // exception thrown by a task stops the handing out of items and is rethrown here.

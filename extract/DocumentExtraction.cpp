@@ -300,6 +300,23 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind)
     }
 }
 
+OpenStatus openStatusOf(OpenFailure::Reason reason)
+{
+    switch (reason) {
+    case OpenFailure::Reason::FileUnreadable:
+        return OpenStatus::FileUnreadable;
+    case OpenFailure::Reason::NeedsPassword:
+        return OpenStatus::NeedsPassword;
+    case OpenFailure::Reason::Damaged:
+        return OpenStatus::Damaged;
+    case OpenFailure::Reason::NotPdf:
+        return OpenStatus::NotPdf;
+    case OpenFailure::Reason::Stopped:
+        break;
+    }
+    return OpenStatus::NotOpened;
+}
+
 const char *const incompleteListingReason
     = "not every attachment could be listed: the search stopped at a bound";
 
@@ -311,7 +328,7 @@ std::string documentFailure(const DocumentResult &result)
         return "not extracted: the run was stopped first";
     if (!result.folderFailure.empty())
         return result.folderFailure;
-    if (result.openStatus != static_cast<int>(OpenStatus::Opened))
+    if (result.openStatus != OpenStatus::Opened)
         return result.openReason.empty() ? "cannot be opened" : result.openReason;
     if (!result.invoiceMissing.empty())
         return result.invoiceMissing;
@@ -364,11 +381,11 @@ std::optional<Document> openDocument(
         return std::nullopt;
     }
     if (failure != nullptr) {
-        result.openStatus = static_cast<int>(openStatusOf(failure->reason));
+        result.openStatus = openStatusOf(failure->reason);
         result.openReason = failure->text;
         return std::nullopt;
     }
-    result.openStatus = static_cast<int>(OpenStatus::Opened);
+    result.openStatus = OpenStatus::Opened;
     return std::move(std::get<Document>(opened));
 }
 

@@ -2,7 +2,7 @@
 
 #include "extract/output/OutputFolder.h"
 #include "extract/pdf/AttachmentWriter.h"
-#include "extract/pdf/PdfLibrary.h"
+#include "extract/pdf/Document.h"
 #include "util/CompactStringSet.h"
 #include "util/SafeFileName.h"
 
@@ -13,6 +13,19 @@
 #include <vector>
 
 namespace quenlith {
+
+// How opening a document ended.
+enum class OpenStatus {
+    NotOpened, // not tried, or stopped while it was listed
+    Opened,
+    FileUnreadable,
+    NeedsPassword,
+    Damaged,
+    NotPdf,
+};
+
+// The status of an open failure; NotOpened for OpenFailure::Reason::Stopped.
+OpenStatus openStatusOf(OpenFailure::Reason reason);
 
 // What happened to one attachment of a document.
 struct AttachmentOutcome {
@@ -123,7 +136,7 @@ struct DocumentResult {
     std::string documentPath;
     std::string documentFolder; // the folder assigned to the document
     bool folderExists = false; // the folder is there after the extraction
-    int openStatus = 0; // an OpenStatus as int
+    OpenStatus openStatus = OpenStatus::NotOpened;
     std::string openReason;
     std::string folderFailure; // why the folder could not be created; nothing was written then
     int count = 0;

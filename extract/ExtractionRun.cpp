@@ -200,8 +200,7 @@ void ExtractionRun::extractOne(RunView &view, Observer &observer, std::size_t in
 RunDetails::End ExtractionRun::askedPasswords(
     RunView &view, DocumentResult &result, Observer &observer, std::size_t index)
 {
-    const auto locked
-        = [&result] { return result.openStatus == static_cast<int>(OpenStatus::NeedsPassword); };
+    const auto locked = [&result] { return result.openStatus == OpenStatus::NeedsPassword; };
     bool wrong = false;
     for (int asked = 0; locked() && m_askForPasswords && asked < PasswordQuestions; ++asked) {
         const RunView::PasswordReply reply = view.askPassword(result.documentPath, wrong);

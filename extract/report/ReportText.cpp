@@ -1,6 +1,5 @@
 #include "extract/report/ReportText.h"
 
-#include "extract/pdf/PdfLibrary.h"
 #include "util/JsonWriter.h"
 
 #include <climits>
@@ -8,9 +7,11 @@
 
 namespace quenlith {
 
-std::string openStatusWord(int openStatus)
+std::string openStatusWord(OpenStatus openStatus)
 {
-    switch (static_cast<OpenStatus>(openStatus)) {
+    switch (openStatus) {
+    case OpenStatus::NotOpened:
+        break;
     case OpenStatus::Opened:
         return "opened";
     case OpenStatus::FileUnreadable:

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "extract/DocumentExtraction.h"
-#include "extract/pdf/PdfLibrary.h"
 #include "scan/pathLogger.h"
 
 #include <cstdint>
@@ -14,8 +13,8 @@ class JsonWriter;
 // Words and formats shared by the text, JSON and CSV reports of list and extract.
 
 // The JSON status word of an OpenStatus: "opened", "file-unreadable", "needs-password",
-// "damaged", "not-pdf"; "failed" for a value this program does not know.
-std::string openStatusWord(int openStatus);
+// "damaged", "not-pdf"; "failed" for NotOpened.
+std::string openStatusWord(OpenStatus openStatus);
 
 // The JSON status word of an attachment outcome: "written", "renamed", "unchanged",
 // "overwritten", "skipped", "failed", "checksum-mismatch", "abandoned".

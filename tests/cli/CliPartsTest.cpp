@@ -136,7 +136,7 @@ TEST(RunReportTest, RepairedAndIncompleteDocuments)
     DocumentResult &repaired = run.documents.emplace_back();
     repaired.documentPath = "repaired.pdf";
     repaired.processed = true;
-    repaired.openStatus = static_cast<int>(OpenStatus::Opened);
+    repaired.openStatus = OpenStatus::Opened;
     repaired.attachments.emplace_back().kind = AttachmentOutcome::Kind::Written;
     repaired.repaired = true;
     repaired.warnings = { "xref not found", "object 4 0 recovered" };

@@ -3,7 +3,6 @@
 #include "extract/output/PartFile.h"
 #include "extract/output/Placement.h"
 #include "extract/pdf/InvoiceXmlReader.h"
-#include "extract/pdf/PdfLibrary.h"
 #include "extract/report/ReportText.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
@@ -127,7 +126,7 @@ TEST_F(DocumentExtractionTest, OnlyAnOpenedDocumentGetsItsFolder)
         const std::string folder = m_scratch.file("out-" + name) + preferredSeparator();
         const auto result = extractDocumentAttachments(m_scratch.file(name), folder, observer);
         const bool opens = name == "empty.pdf";
-        EXPECT_EQ(result.openStatus == static_cast<int>(OpenStatus::Opened), opens) << name;
+        EXPECT_EQ(result.openStatus == OpenStatus::Opened, opens) << name;
         EXPECT_EQ(result.openReason.empty(), opens) << name;
         EXPECT_EQ(documentFailure(result).empty(), opens) << name;
         EXPECT_EQ(fs::is_directory(folder), opens) << name;

@@ -4,6 +4,7 @@
 #include "extract/pdf/Document.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
+#include "tests/support/OpenedDocument.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -16,7 +17,6 @@
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
-#include <variant>
 
 namespace quenlith {
 namespace {
@@ -227,26 +227,23 @@ TEST(DocumentRecovery, DamagedAttachmentsComeBackByteExactOrFail)
     for (const auto &row : rows) {
         const std::string path = scratch.file("damaged.pdf");
         std::ofstream(path, std::ios::binary | std::ios::trunc) << row.bytes;
-        auto opened = Document::open(path, {}, OpenLimits { row.memoryLimit });
-        ASSERT_TRUE(std::holds_alternative<Document>(opened))
-            << row.name << ": " << std::get<OpenFailure>(opened).text;
-        const Document &document = std::get<Document>(opened);
+        const Document document = fixtures::openDocument(path, {}, OpenLimits { row.memoryLimit });
         EXPECT_EQ(document.repaired(), row.repaired) << row.name;
         ASSERT_EQ(document.attachments().size(), row.data.size()) << row.name;
         for (std::size_t i = 0; i < row.data.size(); ++i) {
-            WriteRequest request;
-            request.path = scratch.file("out-" + std::to_string(i));
-            const WriteResult result = write(document, document.attachments()[i], request);
+            const std::string out = scratch.file("out-" + std::to_string(i));
+            const WriteResult result
+                = fixtures::writeAttachment(document, static_cast<int>(i) + 1, out);
             const std::string where = std::string(row.name) + ", attachment " + std::to_string(i);
             if (row.data[i] == nullptr) {
                 EXPECT_EQ(result.status, WriteStatus::DecodeFailed) << where;
                 EXPECT_TRUE(row.reason.empty() || result.reason == row.reason)
                     << where << ": " << result.reason;
-                EXPECT_FALSE(std::filesystem::exists(request.path)) << where;
+                EXPECT_FALSE(std::filesystem::exists(out)) << where;
             } else {
                 EXPECT_EQ(result.status, WriteStatus::Written) << where << ": " << result.reason;
-                EXPECT_EQ(fixtures::readFile(request.path), *row.data[i]) << where;
-                std::filesystem::remove(request.path);
+                EXPECT_EQ(fixtures::readFile(out), *row.data[i]) << where;
+                std::filesystem::remove(out);
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "extract/pdf/AttachmentWriter.h"
 #include "extract/pdf/Document.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/OpenedDocument.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -45,17 +46,10 @@ std::string summary(const Document &document)
 
 class ListingTest : public testing::Test {
 protected:
-    std::variant<Document, OpenFailure> open(
-        const std::vector<std::string> &objects, const OpenLimits &limits = {})
+    Document open(const std::vector<std::string> &objects, const OpenLimits &limits = {})
     {
         std::ofstream(m_path, std::ios::binary) << fixtures::objectsPdf(objects);
-        return Document::open(m_path, {}, limits);
-    }
-    static const Document &opened(const std::variant<Document, OpenFailure> &result)
-    {
-        if (const auto *failure = std::get_if<OpenFailure>(&result))
-            ADD_FAILURE() << failure->text;
-        return std::get<Document>(result);
+        return fixtures::openDocument(m_path, {}, limits);
     }
 
     fixtures::ScratchFolder m_folder;
@@ -86,24 +80,22 @@ TEST_F(ListingTest, ListsPlatformVariantsOfOneSpecification)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        const auto result = open({ "<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << "
-                                   "/Names [(key) 3 0 R] >> >> >>",
-            "<< /Type /Pages /Kids [] /Count 0 >>",
-            "<< /Type /Filespec " + row.names + " /EF << " + row.ef + " >> >>",
-            embedded("generic"),
-            embedded("unix"),
-            embedded("dos"),
-            embedded("mac") });
-        const Document &document = opened(result);
+        const Document document
+            = open({ "<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << "
+                     "/Names [(key) 3 0 R] >> >> >>",
+                "<< /Type /Pages /Kids [] /Count 0 >>",
+                "<< /Type /Filespec " + row.names + " /EF << " + row.ef + " >> >>",
+                embedded("generic"),
+                embedded("unix"),
+                embedded("dos"),
+                embedded("mac") });
         std::string found;
         for (const Attachment &listed : document.attachments()) {
-            WriteRequest request;
-            request.path = m_folder.file("out");
-            const WriteResult written = write(document, listed, request);
+            const std::string out = m_folder.file("out");
+            const WriteResult written = fixtures::writeAttachment(document, listed.position, out);
             EXPECT_EQ(written.status, WriteStatus::Written) << written.reason;
-            found += listed.name + "=" + fixtures::readFile(request.path) + "@" + listed.platform
-                + " ";
-            std::filesystem::remove(request.path);
+            found += listed.name + "=" + fixtures::readFile(out) + "@" + listed.platform + " ";
+            std::filesystem::remove(out);
         }
         EXPECT_EQ(found, row.expected);
         // The streams that /EF leaves out are unlisted, each stream once.
@@ -144,8 +136,7 @@ TEST_F(ListingTest, SearchesSharedResourcesOnceForTheFirstPage)
         kids += " " + ref(objects.size());
     }
     objects[1] = "<< /Type /Pages /Count " + std::to_string(pages) + " /Kids [" + kids + " ] >>";
-    const auto result = open(objects);
-    const Document &document = opened(result);
+    const Document document = open(objects);
     EXPECT_EQ(summary(document),
         "a.txt:af:xobject on page 1 b.txt:af:xobject on page " + std::to_string(pages) + " ");
     EXPECT_TRUE(document.listingComplete());
@@ -171,8 +162,7 @@ TEST_F(ListingTest, FindsAssociatedFilesPastTheWalksBounds)
         SCOPED_TRACE(memoryLimit == 0 ? "read as needed" : "read whole");
         OpenLimits limits;
         limits.memoryLimit = memoryLimit;
-        const auto result = open(objects, limits);
-        const Document &document = opened(result);
+        const Document document = open(objects, limits);
         EXPECT_EQ(summary(document), "deep.txt:af:xobject ");
         EXPECT_TRUE(document.listingComplete());
         const auto warnings = document.warnings();
@@ -210,8 +200,7 @@ TEST_F(ListingTest, StopsWhenAsked)
 
     stop = false;
     for (const bool stopLater : { false, true }) {
-        const auto result = open(objects, limits);
-        const Document &document = opened(result);
+        const Document document = open(objects, limits);
         stop = stopLater;
         EXPECT_EQ(document.unlisted().size(), stopLater ? 0u : 1u);
         EXPECT_EQ(document.listingComplete(), !stopLater);

@@ -1,6 +1,6 @@
 // Portfolio folders: which folder each name-tree file belongs to, and hostile folder trees.
-#include "extract/pdf/PdfLibrary.h"
 #include "extract/pdf/QpdfPortfolio.h"
+#include "tests/support/OpenedDocument.h"
 #include "tests/support/PdfFixtures.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -110,21 +110,18 @@ TEST(Portfolio, FilesGetTheFolderTheirKeyNames)
         fixtures::writeDocument(path, { .files = row.files });
         if (row.portfolio)
             fixtures::addPortfolio(path, { 0, "Root", row.folders });
-        PdfLibrary pdf;
-        ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened))
-            << pdf.lastError();
-        ASSERT_EQ(pdf.AttachmentCount(), static_cast<int>(row.expected.size()));
-        for (int i = 1; i <= pdf.AttachmentCount(); ++i) {
-            const Attachment &info = *pdf.document()->at(i);
-            EXPECT_EQ(originWord(info.origin) + ("|" + info.name) + "|" + info.folder,
-                row.expected[i - 1]);
+        const Document pdf = fixtures::openDocument(path);
+        ASSERT_EQ(pdf.attachments().size(), row.expected.size());
+        for (std::size_t i = 0; i < row.expected.size(); ++i) {
+            const Attachment &info = pdf.attachments()[i];
+            EXPECT_EQ(
+                originWord(info.origin) + ("|" + info.name) + "|" + info.folder, row.expected[i]);
             std::string joined;
             for (std::size_t k = 0; k < info.folderPath.size(); ++k)
                 joined += (k == 0 ? "" : "/") + info.folderPath[k];
             EXPECT_EQ(joined, info.folder);
-            EXPECT_EQ(pdf.AttachmentText(i, static_cast<int>(AttachmentTag::Folder)), info.folder);
         }
-        const auto warnings = pdf.document()->warnings();
+        const auto warnings = pdf.warnings();
         for (const std::string &warning : row.warnings)
             EXPECT_EQ(countContaining(warnings, warning), 1u) << warning;
         EXPECT_EQ(warnings.size(), row.warnings.size());
@@ -163,11 +160,10 @@ TEST(Portfolio, HostileTreesEndQuickly)
         fixtures::writeDocument(
             path, { .files = { treeFile("<20000>last.txt", "d"), treeFile("<3>third.txt", "d") } });
         fixtures::addPortfolio(path, { 0, "Root", row.folders });
-        PdfLibrary pdf;
-        ASSERT_EQ(pdf.OpenDocument(path, ""), static_cast<int>(OpenStatus::Opened));
-        ASSERT_EQ(pdf.AttachmentCount(), 2);
-        EXPECT_EQ(pdf.document()->at(2)->folderPath.size(), row.depthOfThird);
-        EXPECT_EQ(countContaining(pdf.document()->warnings(), row.warning), 1u);
+        const Document pdf = fixtures::openDocument(path);
+        ASSERT_EQ(pdf.attachments().size(), 2u);
+        EXPECT_EQ(pdf.attachments()[1].folderPath.size(), row.depthOfThird);
+        EXPECT_EQ(countContaining(pdf.warnings(), row.warning), 1u);
     }
 }
 

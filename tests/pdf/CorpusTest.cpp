@@ -1,9 +1,10 @@
 // The real-world documents of the corpus folder, written outside this project, against the
 // answers of an independent reference in its expected.tsv.
+#include "extract/pdf/Document.h"
 #include "extract/pdf/InvoiceXmlReader.h"
-#include "extract/pdf/PdfLibrary.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
+#include "tests/support/OpenedDocument.h"
 #include "tests/support/ScratchFolder.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <variant>
 
 namespace quenlith {
 namespace {
@@ -37,8 +39,6 @@ TEST(Corpus, MatchesTheReference)
         { "qpdf__enc-XI-R6,V5,U=attachment,encrypted-attachments.pdf", "attachment" },
         { "qpdf__enc-XI-R6,V5,U=view,attachments,cleartext-metadata.pdf", "view" },
     };
-    constexpr int opened = static_cast<int>(OpenStatus::Opened);
-    constexpr int needsPassword = static_cast<int>(OpenStatus::NeedsPassword);
     std::ifstream table(corpus / "expected.tsv");
     if (!table)
         GTEST_SKIP() << "no corpus at " << corpus;
@@ -51,51 +51,52 @@ TEST(Corpus, MatchesTheReference)
         SCOPED_TRACE(columns[0]);
         const auto path = (corpus / columns[0]).string();
         const bool locked = columns[1] == "needs-password";
-        PdfLibrary pdf;
-        const int status = pdf.OpenDocument(path, "");
+        auto opened = Document::open(path, "");
         if (columns[1] != "ok") {
-            EXPECT_NE(status, opened);
-            EXPECT_EQ(status == needsPassword, locked);
-            EXPECT_EQ(pdf.lastError() == "needs a password", locked) << pdf.lastError();
-            EXPECT_FALSE(pdf.lastError().empty());
-            EXPECT_EQ(pdf.AttachmentCount(), 0);
+            const auto *failure = std::get_if<OpenFailure>(&opened);
+            ASSERT_NE(failure, nullptr);
+            EXPECT_EQ(failure->reason == OpenFailure::Reason::NeedsPassword, locked);
+            EXPECT_EQ(failure->text == "needs a password", locked) << failure->text;
             if (!locked)
                 continue;
-            EXPECT_EQ(pdf.OpenDocument(path, "wrong"), needsPassword);
-            ASSERT_EQ(pdf.OpenDocument(path, passwords.at(columns[0])), opened) << pdf.lastError();
-            ASSERT_GT(pdf.AttachmentCount(), 0);
+            opened = fixtures::openDocument(path, passwords.at(columns[0]));
+            ASSERT_FALSE(std::get<Document>(opened).attachments().empty());
         } else {
-            ASSERT_EQ(status, opened) << pdf.lastError();
+            ASSERT_TRUE(std::holds_alternative<Document>(opened))
+                << std::get<OpenFailure>(opened).text;
             // The reference counts the name tree and annotations, without the platform variants
             // of a file; associated files come after.
             int referenced = 0;
-            for (const Attachment &listed : pdf.document()->attachments())
+            for (const Attachment &listed : std::get<Document>(opened).attachments())
                 referenced += listed.origin != Attachment::Origin::AssociatedFile
                     && listed.platform.empty();
             ASSERT_EQ(std::to_string(referenced), columns[2]);
         }
+        const Document &pdf = std::get<Document>(opened);
         const auto names = split(columns[3], '|');
         const auto sha256 = split(columns[4], '|');
         const fixtures::ScratchFolder out;
-        for (int i = 1; i <= pdf.AttachmentCount(); ++i) {
-            const auto target = out.file(std::to_string(i));
+        for (const Attachment &listed : pdf.attachments()) {
+            const auto target = out.file(std::to_string(listed.position));
             WriteRequest request;
             request.path = target;
-            const WriteResult result = write(*pdf.document(), *pdf.document()->at(i), request);
-            if (!pdf.document()->at(i)->platform.empty())
+            const WriteResult result = write(pdf, listed, request);
+            if (!listed.platform.empty())
                 continue; // beyond the reference (and in the corpus declaring the /F's /Size)
-            EXPECT_EQ(result.status, WriteStatus::Written) << i << ": " << result.reason;
+            EXPECT_EQ(result.status, WriteStatus::Written)
+                << listed.position << ": " << result.reason;
             EXPECT_EQ(result.bytes, std::filesystem::file_size(target));
-            if (locked || pdf.document()->at(i)->origin == Attachment::Origin::AssociatedFile)
+            if (locked || listed.origin == Attachment::Origin::AssociatedFile)
                 continue;
-            const auto k = static_cast<std::size_t>(i - 1);
-            auto name = pdf.AttachmentText(i, static_cast<int>(AttachmentTag::Name));
+            const auto k = static_cast<std::size_t>(listed.position - 1);
+            auto name = listed.name;
             std::replace(name.begin(), name.end(), '|', '/');
-            EXPECT_EQ(name, k < names.size() ? names[k] : "") << i;
-            EXPECT_EQ(fixtures::sha256OfFile(target), sha256.at(k)) << i;
+            EXPECT_EQ(name, k < names.size() ? names[k] : "") << listed.position;
+            EXPECT_EQ(fixtures::sha256OfFile(target), sha256.at(k)) << listed.position;
         }
         const std::filesystem::directory_iterator entries(out.path());
-        EXPECT_EQ(std::distance(begin(entries), end(entries)), pdf.AttachmentCount());
+        EXPECT_EQ(static_cast<std::size_t>(std::distance(begin(entries), end(entries))),
+            pdf.attachments().size());
     }
     EXPECT_GE(documents, 60);
 }
@@ -108,16 +109,14 @@ TEST(Corpus, APortfolioWithoutFoldersListsItsFilesAtTheTop)
         = std::filesystem::path(QUENLITH_CORPUS_DIR) / "pdfbox__testPDFPackage.pdf";
     if (!std::filesystem::exists(path))
         GTEST_SKIP() << "no corpus at " << path;
-    PdfLibrary pdf;
-    ASSERT_EQ(pdf.OpenDocument(path.string(), ""), static_cast<int>(OpenStatus::Opened));
-    ASSERT_EQ(pdf.AttachmentCount(), 2);
-    for (int i = 1; i <= 2; ++i) {
-        const Attachment &info = *pdf.document()->at(i);
-        EXPECT_EQ(info.name, "PDF" + std::to_string(i) + ".pdf");
+    const Document pdf = fixtures::openDocument(path.string());
+    ASSERT_EQ(pdf.attachments().size(), 2u);
+    for (const Attachment &info : pdf.attachments()) {
+        EXPECT_EQ(info.name, "PDF" + std::to_string(info.position) + ".pdf");
         EXPECT_EQ(info.origin, Attachment::Origin::Names);
         EXPECT_TRUE(info.folderPath.empty());
     }
-    EXPECT_EQ(pdf.document()->warnings(), std::vector<std::string> {});
+    EXPECT_EQ(pdf.warnings(), std::vector<std::string> {});
 }
 
 // The real e-invoices of the corpus: each declaration is recognised and matched to the
@@ -179,10 +178,11 @@ TEST(Corpus, RecognisesTheRealInvoices)
         if (entry.path().extension() != ".pdf")
             continue;
         SCOPED_TRACE(name);
-        PdfLibrary pdf;
-        if (pdf.OpenDocument(entry.path().string(), "") != static_cast<int>(OpenStatus::Opened))
+        auto opened = Document::open(entry.path().string(), "");
+        if (!std::holds_alternative<Document>(opened))
             continue;
-        const InvoiceInfo info = pdf.document()->invoice();
+        const Document &pdf = std::get<Document>(opened);
+        const InvoiceInfo info = pdf.invoice();
         const auto expected = invoices.find(name);
         if (expected == invoices.end()) {
             EXPECT_FALSE(info.declared) << info.standard;
@@ -194,10 +194,10 @@ TEST(Corpus, RecognisesTheRealInvoices)
         EXPECT_EQ(info.fileName, expected->second.fileName);
         EXPECT_EQ(info.index, expected->second.index);
         EXPECT_EQ(info.present, expected->second.index > 0);
-        ASSERT_NE(pdf.document()->at(info.index), nullptr);
-        EXPECT_EQ(pdf.document()->at(info.index)->name, expected->second.fileName);
+        ASSERT_NE(pdf.at(info.index), nullptr);
+        EXPECT_EQ(pdf.at(info.index)->name, expected->second.fileName);
         const std::string written = (scratch.path() / "invoice.xml").string();
-        ASSERT_EQ(pdf.WriteAttachment(info.index, written), 1);
+        ASSERT_EQ(fixtures::writeAttachment(pdf, info.index, written).status, WriteStatus::Written);
         const InvoiceContent xml = readInvoiceXml(fixtures::readFile(written));
         EXPECT_EQ(info.content.number + "|" + info.content.issueDate + "|" + info.content.currency
                 + "|" + info.content.grandTotal,

@@ -1,6 +1,7 @@
-// PdfLibrary against documents generated at test time (tests/support/PdfFixtures).
-#include "extract/pdf/PdfLibrary.h"
+// Document and write() against documents generated at test time (tests/support/PdfFixtures).
+#include "extract/pdf/Document.h"
 
+#include "extract/pdf/AttachmentWriter.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileDigest.h"
 #include "tests/support/PdfFixtures.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
+#include <variant>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -26,11 +28,10 @@ namespace fs = std::filesystem;
 using fixtures::DocumentFixture;
 using fixtures::Encryption;
 using fixtures::FileSpecFixture;
-using enum AttachmentTag;
+using Reason = OpenFailure::Reason;
 
-constexpr int opened = static_cast<int>(OpenStatus::Opened);
+constexpr std::optional<Reason> opened; // no failure
 constexpr WriteStatus written = WriteStatus::Written;
-constexpr int outOfRange = 2; // PdfLibrary::WriteAttachment's code
 
 // Named in /UF (UTF-16BE) and /F; under its name in the name tree (page 0) and/or on pages.
 FileSpecFixture file(const std::string &name,
@@ -61,45 +62,42 @@ void writeText(const std::string &path, const std::string &text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
-class PdfLibraryTest : public testing::Test {
+class DocumentTest : public testing::Test {
 protected:
     void open(const DocumentFixture &d)
     {
         fixtures::writeDocument(m_pdfPath, d);
         ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
     }
-    int openDocument(const std::string &path, const std::string &password)
+    // Why the document did not open; nullopt when it did.
+    std::optional<Reason> openDocument(const std::string &path, const std::string &password)
     {
         m_last.reset();
-        return m_pdf.OpenDocument(path, password, m_limits);
+        m_pdf.reset();
+        auto result = Document::open(path, password, m_limits);
+        const auto *failure = std::get_if<OpenFailure>(&result);
+        m_openError = failure != nullptr ? failure->text : "";
+        if (failure != nullptr)
+            return failure->reason;
+        m_pdf.emplace(std::move(std::get<Document>(result)));
+        return std::nullopt;
+    }
+    int count() const
+    {
+        return m_pdf ? static_cast<int>(m_pdf->attachments().size()) : 0;
     }
     const Attachment &info(int index) const
     {
-        static const Attachment none;
-        const Attachment *attachment = m_pdf.document()->at(index);
-        return attachment != nullptr ? *attachment : none;
-    }
-    int unlistedCount() const
-    {
-        return static_cast<int>(m_pdf.document()->unlisted().size());
-    }
-    std::vector<std::string> warnings() const
-    {
-        return m_pdf.document() != nullptr ? m_pdf.document()->warnings()
-                                           : std::vector<std::string>();
-    }
-    std::string currentPath() const
-    {
-        return m_pdf.document() != nullptr ? m_pdf.document()->path() : std::string();
+        return *m_pdf->at(index);
     }
     // The last write's reason, or the last open's.
     std::string lastError() const
     {
-        return m_last ? m_last->reason : m_pdf.lastError();
+        return m_last ? m_last->reason : m_openError;
     }
     const WriteResult &writeRequest(int index, const WriteRequest &request)
     {
-        m_last = quenlith::write(*m_pdf.document(), info(index), request, m_sizeLimits, m_progress);
+        m_last = quenlith::write(*m_pdf, info(index), request, m_sizeLimits, m_progress);
         return *m_last;
     }
     WriteStatus writeTo(int index, const std::string &path)
@@ -107,10 +105,6 @@ protected:
         WriteRequest request;
         request.path = path;
         return writeRequest(index, request).status;
-    }
-    std::string tag(int index, AttachmentTag which) const
-    {
-        return m_pdf.AttachmentText(index, static_cast<int>(which));
     }
     WriteStatus write(int index, const std::string &name)
     {
@@ -129,12 +123,12 @@ protected:
     void expectSameAsQpdf(const std::string &password = "")
     {
 #ifndef _WIN32
-        for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
-            if (tag(i, Key).empty())
+        for (int i = 1; i <= count(); ++i) {
+            if (info(i).key.empty())
                 continue;
             writeTo(i, m_folder.file("ours"));
             const std::string command = "qpdf '--password=" + password
-                + "' '--show-attachment=" + tag(i, Key) + "' '" + m_pdfPath + "' > '"
+                + "' '--show-attachment=" + info(i).key + "' '" + m_pdfPath + "' > '"
                 + m_folder.file("qpdf") + "' 2> /dev/null";
             const int exit = std::system(command.c_str());
             EXPECT_TRUE(exit == 0 || WEXITSTATUS(exit) == 3) << command; // 3: warnings
@@ -147,7 +141,8 @@ protected:
     fixtures::ScratchFolder m_folder;
     std::string m_pdfPath = m_folder.file("document.pdf");
     fixtures::ScratchFolder m_out { "quenlith-out" };
-    PdfLibrary m_pdf;
+    std::optional<Document> m_pdf;
+    std::string m_openError;
     OpenLimits m_limits;
     SizeLimits m_sizeLimits;
     WriteProgress m_progress;
@@ -157,7 +152,7 @@ protected:
 // The invoice the XMP metadata declares is matched to the attachment that holds it, however the
 // metadata is stored, and its XML is read; metadata that cannot be read is warned about and
 // declares nothing, and then the XML itself tells an invoice.
-TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
+TEST_F(DocumentTest, FindsTheDeclaredInvoiceAttachment)
 {
     const std::string xmp = fixtures::invoiceXmp("factur-x.xml", "EN 16931");
     const std::string cii = fixtures::invoiceXml("CII", "urn:cen.eu:en16931:2017");
@@ -184,33 +179,35 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         int index = 0; // 0: not present
         std::string warning = {}; // the start of one warning, when expected
         std::string number = "471102"; // as read from the XML
+        std::string filter = {}; // replaces "/Subtype /XML" in the metadata stream
     };
     const std::string bomb(5 << 20, ' ');
     const std::string tooLarge = "the XMP metadata is not read: it is larger than 4 MiB";
+    const std::string notAmong
+        = "the XMP metadata declares the invoice factur-x.xml, which is not among";
+    const std::string otherLevel
+        = "the XMP metadata declares the profile EN 16931, but the invoice XML names BASIC WL";
+    const std::string unreadable = "the invoice XML factur-x.xml (attachment 1) cannot be read: ";
     const Row rows[] = {
         { "after another attachment", { file("a.pdf"), invoice }, xmp, false, {}, true, 2 },
         { "compressed and encrypted", { invoice }, xmp, true, Encryption::Aes256, true, 1 },
         { "the relationship decides", { plainNamesake, invoice }, xmp, false, {}, true, 2 },
-        { .name = "declared but missing",
-            .files = { file("other.xml") },
-            .metadata = xmp,
-            .warning = "the XMP metadata declares the invoice factur-x.xml, which is not among",
-            .number = "" },
+        { "declared but missing", { file("other.xml") }, xmp, false, {}, true, 0, notAmong, "" },
         { "only among the unlisted files", { file("a.pdf"), hidden }, xmp, false, {}, true, 2 },
         { "no metadata, found by its XML", { file("a.xml"), invoice }, "", false, {}, false, 2 },
         { "metadata past 4 MiB", { invoice }, bomb + xmp, true, {}, false, 1, tooLarge },
-        { .name = "the XML contradicts the profile",
-            .files = { basicWl },
-            .metadata = xmp,
-            .index = 1,
-            .warning = "the XMP metadata declares the profile EN 16931, but the invoice XML names "
-                       "BASIC WL" },
-        { .name = "the XML is cut short",
-            .files = { broken },
-            .metadata = xmp,
-            .index = 1,
-            .warning = "the invoice XML factur-x.xml (attachment 1) cannot be read: ",
-            .number = "" },
+        { "the XML contradicts the profile", { basicWl }, xmp, false, {}, true, 1, otherLevel },
+        { "the XML is cut short", { broken }, xmp, false, {}, true, 1, unreadable, "" },
+        { "metadata under a filter that cannot be decoded",
+            { invoice },
+            xmp,
+            false,
+            {},
+            false,
+            1,
+            "the XMP metadata cannot be decoded",
+            "471102",
+            "/Filter /Foo " },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -218,8 +215,11 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
         d.metadata = row.metadata;
         d.metadataCompressed = row.compressed;
         d.encryption = row.encryption;
-        open(d);
-        const InvoiceInfo info = m_pdf.document()->invoice();
+        fixtures::writeDocument(m_pdfPath, d);
+        ASSERT_TRUE(
+            row.filter.empty() || fixtures::patchFile(m_pdfPath, "/Subtype /XML", row.filter));
+        ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
+        const InvoiceInfo info = m_pdf->invoice();
         EXPECT_EQ(info.declared, row.declared);
         EXPECT_EQ(info.present, row.index > 0);
         EXPECT_EQ(info.index, row.index);
@@ -228,7 +228,7 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
             EXPECT_EQ(info.standard, row.declared ? "Factur-X" : "CII");
             EXPECT_EQ(info.fileName, "factur-x.xml");
         }
-        const auto warned = warnings();
+        const auto warned = m_pdf->warnings();
         if (row.warning.empty())
             EXPECT_EQ(warned, std::vector<std::string> {});
         else
@@ -236,22 +236,11 @@ TEST_F(PdfLibraryTest, FindsTheDeclaredInvoiceAttachment)
                 return w.starts_with(row.warning);
             }));
     }
-    // Metadata under a filter that cannot be decoded.
-    auto d = document({ invoice });
-    d.metadata = xmp;
-    fixtures::writeDocument(m_pdfPath, d);
-    ASSERT_TRUE(fixtures::patchFile(m_pdfPath, "/Subtype /XML", "/Filter /Foo "));
-    ASSERT_EQ(openDocument(m_pdfPath, ""), opened);
-    EXPECT_FALSE(m_pdf.document()->invoice().declared);
-    const auto warned = warnings();
-    EXPECT_TRUE(std::any_of(warned.begin(), warned.end(), [](const std::string &w) {
-        return w.starts_with("the XMP metadata cannot be decoded");
-    }));
 }
 
 // Every embedded file once, name tree first (flat or nested, in tree order even unsorted), then
 // annotations in page order; file specifications naming an external file only are not counted.
-TEST_F(PdfLibraryTest, CountsNamesAndPages)
+TEST_F(DocumentTest, CountsNamesAndPages)
 {
     auto direct = file("direct", "d", { 0, 1, 2 });
     direct.direct = true; // a copy at each of the three places
@@ -273,22 +262,20 @@ TEST_F(PdfLibraryTest, CountsNamesAndPages)
         d.treeFanout = fanout;
         open(d);
         std::string found; // "name:page", page 0 for the name tree
-        for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
-            const int page = info(i).page;
-            EXPECT_EQ(tag(i, Page), page > 0 ? std::to_string(page) : "");
-            found += tag(i, Name) + ":" + std::to_string(page) + " ";
+        for (int i = 1; i <= count(); ++i) {
+            found += info(i).name + ":" + std::to_string(info(i).page) + " ";
             EXPECT_EQ(write(i, std::to_string(i)), written) << lastError();
         }
         EXPECT_EQ(found, "z:0 same:0 both:0 direct:0 same:0 shared:1 p2:2 p3:3 ");
     }
     open(DocumentFixture {});
-    EXPECT_EQ(m_pdf.AttachmentCount(), 0);
+    EXPECT_EQ(count(), 0);
 }
 
 // Associated files of every owner, after the name tree and the annotations: the catalog's, then
 // page by page those of the page, its annotations and its forms, then the structure elements'.
 // A file found twice is one, and keeps the first /AF owner that named it.
-TEST_F(PdfLibraryTest, FindsAssociatedFilesOfEveryOwner)
+TEST_F(DocumentTest, FindsAssociatedFilesOfEveryOwner)
 {
     const auto af = [](const std::string &name,
                         std::vector<std::string> owners,
@@ -317,9 +304,8 @@ TEST_F(PdfLibraryTest, FindsAssociatedFilesOfEveryOwner)
     d.structureDepth = 3;
     open(d);
     std::string found;
-    for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
+    for (int i = 1; i <= count(); ++i) {
         const auto &listed = info(i);
-        EXPECT_EQ(tag(i, Origin), originWord(listed.origin));
         found += listed.name + ":" + originWord(listed.origin) + ":" + listed.afOwner + " ";
         EXPECT_EQ(write(i, listed.name), written) << lastError();
         EXPECT_EQ(out(listed.name), "data of " + listed.name);
@@ -333,41 +319,31 @@ TEST_F(PdfLibraryTest, FindsAssociatedFilesOfEveryOwner)
     EXPECT_EQ(info(3).createdTime, 1714557600); // 10:00 UTC
     EXPECT_EQ(info(2).afRelationship, "");
     EXPECT_EQ(info(2).createdTime, INT64_MIN);
-    EXPECT_EQ(unlistedCount(), 0);
+    EXPECT_EQ(m_pdf->unlisted().size(), 0u);
 }
 
 // Structure trees that loop or nest past any real one end quickly, without exhausting the stack;
 // an element reached twice is searched once.
-TEST_F(PdfLibraryTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
+TEST_F(DocumentTest, StructureTreesThatLoopOrNestDeeplyEndQuickly)
 {
-    struct Row {
-        const char *name;
-        int depth;
-        bool loop;
-        int found;
-    } rows[] = {
-        { "a deep loop", 200, true, 1 },
-        // Found by the search of all objects that follows a walk cut short.
-        { "deeper than any real tree", 20000, false, 1 },
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        auto spec = file("in-structure");
-        spec.treeKeys.clear();
-        spec.afOwners = { "structure" };
-        auto d = document({ spec });
-        d.structureDepth = row.depth;
-        d.structureLoop = row.loop;
+    auto spec = file("in-structure");
+    spec.treeKeys.clear();
+    spec.afOwners = { "structure" };
+    auto d = document({ spec });
+    // A loop 200 deep; 20,000 levels, found by the search of all objects after the cut walk.
+    for (const auto &[depth, loop] : { std::pair { 200, true }, std::pair { 20000, false } }) {
+        d.structureDepth = depth;
+        d.structureLoop = loop;
         open(d);
-        EXPECT_EQ(m_pdf.AttachmentCount(), row.found);
-        EXPECT_TRUE(m_pdf.document()->listingComplete());
+        EXPECT_EQ(count(), 1) << depth;
+        EXPECT_TRUE(m_pdf->listingComplete()) << depth;
     }
 }
 
 // Embedded files that nothing lists are found on demand, after the listed ones and apart from
 // their count, named from their file specification or from their object; a listed file is
 // never also unlisted.
-TEST_F(PdfLibraryTest, FindsUnlistedEmbeddedFiles)
+TEST_F(DocumentTest, FindsUnlistedEmbeddedFiles)
 {
     auto hidden = file("hidden.txt", "hidden data");
     hidden.treeKeys.clear();
@@ -384,12 +360,12 @@ TEST_F(PdfLibraryTest, FindsUnlistedEmbeddedFiles)
         SCOPED_TRACE(askFirst ? "counted first, in memory" : "asked by index, from the file");
         m_limits.memoryLimit = (askFirst ? OpenLimits::defaultMemoryLimit : 0);
         open(d);
-        EXPECT_EQ(m_pdf.AttachmentCount(), 1);
+        EXPECT_EQ(count(), 1);
         if (askFirst) {
-            EXPECT_EQ(unlistedCount(), 2);
+            EXPECT_EQ(m_pdf->unlisted().size(), 2u);
         }
-        EXPECT_EQ(tag(2, Name), "hidden.txt");
-        EXPECT_EQ(tag(2, Origin), "unlisted");
+        EXPECT_EQ(info(2).name, "hidden.txt");
+        EXPECT_EQ(info(2).origin, Attachment::Origin::Unlisted);
         EXPECT_EQ(write(2, "2"), written) << lastError();
         EXPECT_EQ(out("2"), "hidden data");
         const auto bareInfo = info(3);
@@ -400,16 +376,15 @@ TEST_F(PdfLibraryTest, FindsUnlistedEmbeddedFiles)
         EXPECT_EQ(bareInfo.declaredSize, 9);
         EXPECT_EQ(write(3, "3"), written) << lastError();
         EXPECT_EQ(out("3"), "bare data");
-        EXPECT_EQ(unlistedCount(), 2);
-        EXPECT_EQ(m_pdf.WriteAttachment(4, m_out.file("4")), outOfRange);
+        EXPECT_EQ(m_pdf->unlisted().size(), 2u);
+        EXPECT_EQ(m_pdf->at(4), nullptr);
     }
     open(document({ file("only") }));
-    EXPECT_EQ(unlistedCount(), 0);
-    EXPECT_EQ(m_pdf.WriteAttachment(2, m_out.file("none")), outOfRange);
+    EXPECT_EQ(m_pdf->unlisted().size(), 0u);
 }
 
 // /UF, else /F, /Unix, /DOS, /Mac, else the name-tree key, decoded to UTF-8 and never cleaned.
-TEST_F(PdfLibraryTest, DecodesStoredNames)
+TEST_F(DocumentTest, DecodesStoredNames)
 {
     const std::vector<std::pair<std::map<std::string, std::string>, std::string>> rows = {
         { { { "/UF", fixtures::utf16be("π-Ω 😀.txt") } }, "π-Ω 😀.txt" },
@@ -439,15 +414,16 @@ TEST_F(PdfLibraryTest, DecodesStoredNames)
         d.files.emplace_back(file("key-" + std::string(1, static_cast<char>('a' + i)))).names
             = rows[i].first;
     open(d);
-    ASSERT_EQ(m_pdf.AttachmentCount(), static_cast<int>(rows.size()));
+    ASSERT_EQ(count(), static_cast<int>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(tag(static_cast<int>(i + 1), Name), rows[i].second);
+        EXPECT_EQ(info(static_cast<int>(i + 1)).name, rows[i].second);
     expectSameAsQpdf();
 }
 
-// The tags of a name-tree and of an annotation attachment. /Params /ModDate (ISO 32000-1 7.9.4)
-// is read as UTC, INT64_MIN when invalid, and the written file gets it as modification time.
-TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
+// The properties of a name-tree and of an annotation attachment. /Params /ModDate (ISO
+// 32000-1 7.9.4) is read as UTC, INT64_MIN when invalid, and the written file gets it as
+// modification time.
+TEST_F(DocumentTest, ReadsPropertiesAndModificationDates)
 {
     constexpr std::int64_t may1 = 1714557600; // 2024-05-01T10:00:00Z
     const std::vector<std::pair<std::string, std::int64_t>> dates = {
@@ -472,16 +448,13 @@ TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
     d.files[0].size = 4;
     d.files.push_back(file("note.txt", "n", { 1 }));
     open(d);
-    const int last = m_pdf.AttachmentCount();
-    const std::vector<std::string> first
-        = { "Rechnung März", "text/xml", "4", "2024-05-01T10:00:00Z", "", "d.txt" };
-    const std::vector<std::string> annotation = { "", "", "", "", "1", "" }; // Description..Key
-    for (std::size_t t = 0; t < first.size(); ++t) {
-        EXPECT_EQ(m_pdf.AttachmentText(1, static_cast<int>(t) + 2), first[t]);
-        EXPECT_EQ(m_pdf.AttachmentText(last, static_cast<int>(t) + 2), annotation[t]);
-    }
-    EXPECT_EQ(tag(0, Name) + tag(last + 1, Name) + m_pdf.AttachmentText(1, 99), "");
-    EXPECT_EQ(info(last + 1).name, "");
+    const int last = count();
+    const auto properties = [](const Attachment &a) {
+        return a.description + "|" + a.mimeType + "|" + std::to_string(a.declaredSize) + "|"
+            + isoDate(a.modTime) + "|" + std::to_string(a.page) + "|" + a.key;
+    };
+    EXPECT_EQ(properties(info(1)), "Rechnung März|text/xml|4|2024-05-01T10:00:00Z|0|d.txt");
+    EXPECT_EQ(properties(info(last)), "||-1||1|");
     for (std::size_t i = 0; i < dates.size(); ++i)
         EXPECT_EQ(info(static_cast<int>(i + 1)).modTime, dates[i].second) << dates[i].first;
     ASSERT_EQ(write(1, "valid"), written);
@@ -497,7 +470,7 @@ TEST_F(PdfLibraryTest, ReadsTagsAndModificationDates)
 // The SHA-256 asked for alongside is that of the data. Progress comes every 4 MiB; returning false
 // abandons a write, also while blocks wait for the hashing threads, and leaves no file but the
 // old one.
-TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
+TEST_F(DocumentTest, VerifiesDeclaredSizeAndChecksum)
 {
     enum Declared { None, Right, Wrong };
     constexpr WriteStatus mismatch = WriteStatus::ChecksumMismatch;
@@ -523,23 +496,20 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
             spec.checkSum = fixtures::md5Of(checksum == Right ? bytes : bytes + "x");
     }
     open(d);
-    for (int i = 1; i <= m_pdf.AttachmentCount(); ++i) {
+    for (int i = 1; i <= count(); ++i) {
         const auto &[length, size, checksum, status] = rows[static_cast<std::size_t>(i - 1)];
         SCOPED_TRACE("row " + std::to_string(i));
         EXPECT_EQ(info(i).declaredChecksum.empty() == false, checksum != None);
         writeText(m_out.file("c"), "replaced");
-        EXPECT_EQ(write(i, "c"), status) << lastError();
+        WriteRequest request; // both digests at once, each on its own thread past 1 MiB
+        request.path = m_out.file("c");
+        request.sha256 = true;
+        EXPECT_EQ(writeRequest(i, request).status, status) << lastError();
         EXPECT_TRUE(out("c") == data[static_cast<std::size_t>(i - 1)]);
         EXPECT_EQ(m_last->bytes, length);
+        EXPECT_EQ(m_last->sha256, fixtures::sha256Of(data[static_cast<std::size_t>(i - 1)]));
         EXPECT_EQ(lastError().substr(0, 17), status == written ? "" : "checksum mismatch");
         EXPECT_EQ(outEntries(), 1u); // no temporary file left
-        WriteRequest request; // both digests at once, each on its own thread past 1 MiB
-        request.path = m_out.file("d");
-        request.sha256 = true;
-        const auto result = writeRequest(i, request);
-        EXPECT_EQ(result.status, status) << lastError();
-        EXPECT_EQ(result.sha256, fixtures::sha256Of(data[static_cast<std::size_t>(i - 1)]));
-        fs::remove(request.path);
     }
     expectSameAsQpdf();
     int reports = 0;
@@ -557,14 +527,13 @@ TEST_F(PdfLibraryTest, VerifiesDeclaredSizeAndChecksum)
 }
 
 // A failed write leaves no file and keeps the one that was there.
-TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
+TEST_F(DocumentTest, RefusesBadIndicesTargetsAndData)
 {
-    EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("x")), outOfRange); // nothing open yet
     auto corrupt = file("bad.bin");
     corrupt.corruptFlate = true;
     open(document({ file("t.txt"), corrupt }));
     for (int index : { -1, 0, 3 })
-        EXPECT_EQ(m_pdf.WriteAttachment(index, m_out.file("x")), outOfRange);
+        EXPECT_EQ(m_pdf->at(index), nullptr);
     EXPECT_EQ(write(2, "new.bin"), (WriteStatus::DecodeFailed));
     EXPECT_EQ(lastError().rfind("the embedded data cannot be decoded", 0), 0u);
     fs::create_directory(m_out.path() / "folder");
@@ -587,7 +556,7 @@ TEST_F(PdfLibraryTest, RefusesBadIndicesTargetsAndData)
 // parameters it would choke on, or a decoder that warned (unless /Size and /CheckSum both vouch for
 // the result) fail with a reason naming the cause and leave no file; a lone /DCTDecode is the JPEG
 // file itself, kept as stored when it has the declared size.
-TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
+TEST_F(DocumentTest, WritesOnlyFullyDecodedData)
 {
     constexpr WriteStatus failed = WriteStatus::DecodeFailed;
     std::string text;
@@ -677,8 +646,9 @@ TEST_F(PdfLibraryTest, WritesOnlyFullyDecodedData)
 
 // Embedded files encrypted through their own crypt filter (/EFF, or /Crypt on the stream) come out
 // decrypted with the owner or user password, whatever the name tree's shape; a writer that
-// declares /EFF but stores the files in the clear is detected and said so.
-TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
+// declares /EFF but stores the files in the clear is detected and said so. What cannot be
+// decrypted fails with the reason and leaves no file.
+TEST_F(DocumentTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
 {
     using Method = fixtures::AttachmentEncryption::Method;
     std::string big;
@@ -690,12 +660,14 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
         int treeFanout;
         bool cryptFilterOnStreams;
         bool storedInClear;
+        std::string streamFilter = "/Identity"; // with /Crypt on the streams, theirs holds
     };
     const std::vector<Row> rows = {
         { Method::Rc4, "", 0, false, false },
         { Method::Rc4, "user", 2, false, false },
         { Method::Aes128, "", 0, false, false },
         { Method::Aes128, "user", 0, true, false },
+        { Method::Aes128, "", 0, true, false, "/NoSuchFilter" },
         { Method::Aes256, "user", 2, false, false },
         { Method::Rc4, "", 0, false, true },
         { Method::Aes128, "", 2, false, true },
@@ -704,7 +676,8 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
     for (const auto &row : rows) {
         SCOPED_TRACE(std::to_string(static_cast<int>(row.method)) + " user '" + row.user
             + "' fanout " + std::to_string(row.treeFanout)
-            + (row.cryptFilterOnStreams ? " /Crypt" : "") + (row.storedInClear ? " clear" : ""));
+            + (row.cryptFilterOnStreams ? " /Crypt" : "") + (row.storedInClear ? " clear" : "")
+            + " " + row.streamFilter);
         auto d
             = document({ file("a.txt", "alpha"), file("b.txt", big), file("c.txt", "c", { 1 }) });
         d.treeFanout = row.treeFanout;
@@ -717,12 +690,13 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
             { .method = row.method,
                 .userPassword = row.user,
                 .storedInClear = row.storedInClear,
-                .cryptFilterOnStreams = row.cryptFilterOnStreams });
+                .cryptFilterOnStreams = row.cryptFilterOnStreams,
+                .streamFilter = row.streamFilter });
         for (const std::string &password : { row.user, std::string("owner") }) {
             ASSERT_EQ(openDocument(m_pdfPath, password), opened) << lastError();
-            ASSERT_EQ(m_pdf.AttachmentCount(), 3);
+            ASSERT_EQ(count(), 3);
             for (int i = 1; i <= 3; ++i) {
-                const std::string name = tag(i, Name);
+                const std::string name = info(i).name;
                 EXPECT_EQ(write(i, name), written) << name << ": " << lastError();
                 EXPECT_TRUE(out(name) == d.files[static_cast<std::size_t>(i - 1)].data) << name;
                 EXPECT_EQ(m_last->storedInClear, row.storedInClear) << name;
@@ -730,63 +704,36 @@ TEST_F(PdfLibraryTest, DecryptsEmbeddedFilesOfTheirOwnCryptFilter)
         }
     }
 
-    // Damaged ciphertext passes neither decrypted nor as stored: the decryption's reason.
+    // Damaged ciphertext, and a /StmF that names no crypt filter (which qpdf would take for AES,
+    // whatever the bytes), pass neither decrypted nor as stored: the decryption's reason.
     std::string large; // past the sink's inline hashing, so that its helper thread is restarted
     while (large.size() < 3 * 1024 * 1024)
         large += big;
-    for (const auto method : { Method::Aes128, Method::Rc4 }) {
+    const std::tuple<Method, std::size_t, std::string, std::string> failing[] = {
+        { Method::Aes128, 1001, "/Identity", "AES" },
+        { Method::Rc4, 1001, "/Identity", "" },
+        { Method::Aes128, 0, "/NoSuchFilter", "its crypt filter (/StmF) is of an unknown kind" },
+    };
+    for (const auto &[method, truncateBy, streamFilter, reason] : failing) {
         SCOPED_TRACE(static_cast<int>(method));
         auto d = document({ file("damaged.txt", large) });
         d.files[0].size = static_cast<std::int64_t>(large.size());
         d.files[0].checkSum = fixtures::md5Of(large);
         fixtures::writeDocument(m_pdfPath, d);
-        fixtures::encryptAttachments(m_pdfPath, { .method = method, .truncateBy = 1001 });
+        fixtures::encryptAttachments(m_pdfPath,
+            { .method = method, .truncateBy = truncateBy, .streamFilter = streamFilter });
         ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
         EXPECT_EQ(write(1, "damaged.txt"), (WriteStatus::DecodeFailed));
         EXPECT_EQ(lastError().rfind("the embedded data cannot be decoded: ", 0), 0u) << lastError();
-        if (method == Method::Aes128) {
-            EXPECT_NE(lastError().find("AES"), std::string::npos) << lastError();
-        }
+        EXPECT_NE(lastError().find(reason), std::string::npos) << lastError();
         EXPECT_FALSE(fs::exists(m_out.file("damaged.txt")));
         EXPECT_FALSE(m_last->storedInClear);
     }
 }
 
-// Encrypted documents whose streams' crypt filter is unknown fail those attachments with the
-// reason, and nothing of them is written.
-TEST_F(PdfLibraryTest, FailsCleanlyOnAnUnknownCryptFilter)
-{
-    std::string text;
-    for (int i = 0; text.size() < 200000; ++i)
-        text += std::to_string(i * 40503u) + "\n";
-    const WriteStatus failed = WriteStatus::DecodeFailed;
-    const std::string prefix = "the embedded data cannot be decoded: ";
-
-    // A /StmF that names no crypt filter, which qpdf would take for AES, whatever the bytes.
-    for (const bool cryptFilterOnStreams : { false, true }) {
-        SCOPED_TRACE(cryptFilterOnStreams);
-        fixtures::writeDocument(m_pdfPath, document({ file("a.txt", text) }));
-        fixtures::encryptAttachments(m_pdfPath,
-            { .method = fixtures::AttachmentEncryption::Method::Aes128,
-                .cryptFilterOnStreams = cryptFilterOnStreams,
-                .streamFilter = "/NoSuchFilter" });
-        ASSERT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
-        if (cryptFilterOnStreams) { // the stream's own crypt filter holds
-            EXPECT_EQ(write(1, "a.txt"), written) << lastError();
-            EXPECT_TRUE(out("a.txt") == text);
-            fs::remove(m_out.file("a.txt"));
-            continue;
-        }
-        EXPECT_EQ(write(1, "a.txt"), failed);
-        EXPECT_EQ(lastError(),
-            prefix + "cannot decrypt the data: its crypt filter (/StmF) is of an unknown kind");
-        EXPECT_EQ(outEntries(), 0u);
-    }
-}
-
 // Data that expands past its declared /Size (twice it and 1 MiB) or past the size limits is
 // stopped while it is written, and nothing of it stays on disk.
-TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
+TEST_F(DocumentTest, StopsDataThatExpandsPastItsBounds)
 {
     constexpr std::uint64_t MiB = 1024 * 1024;
     struct Row {
@@ -828,8 +775,8 @@ TEST_F(PdfLibraryTest, StopsDataThatExpandsPastItsBounds)
 
 // Documents with an empty user password or a reconstructed cross-reference table open the same,
 // read whole (up to the memory limit) or from the file; a real user password is needed, or the
-// owner password (ISO 32000-1 7.6.3.4). A failed open leaves no current document.
-TEST_F(PdfLibraryTest, OpensEncryptedAndRepairedDocuments)
+// owner password (ISO 32000-1 7.6.3.4).
+TEST_F(DocumentTest, OpensEncryptedAndRepairedDocuments)
 {
     auto d = document({ file("a.txt", "alpha"), file("b.txt", std::string(5000, 'b'), { 2 }) }, 2);
     for (const auto &[encryption, user] : std::vector<std::pair<Encryption, std::string>> {
@@ -851,20 +798,14 @@ TEST_F(PdfLibraryTest, OpensEncryptedAndRepairedDocuments)
             for (const char *wrong : { "", "wrong" }) {
                 if (user.empty())
                     break;
-                EXPECT_EQ(
-                    openDocument(m_pdfPath, wrong), static_cast<int>(OpenStatus::NeedsPassword));
+                EXPECT_EQ(openDocument(m_pdfPath, wrong), Reason::NeedsPassword);
                 EXPECT_EQ(lastError().rfind("needs a password", 0), 0u);
-                EXPECT_EQ(m_pdf.AttachmentCount(), 0);
-                EXPECT_EQ(currentPath() + tag(1, Name), "");
-                EXPECT_EQ(m_pdf.WriteAttachment(1, m_out.file("x")), outOfRange);
                 EXPECT_EQ(openDocument(m_pdfPath, "owner"), opened);
             }
             ASSERT_EQ(openDocument(m_pdfPath, user), opened) << lastError();
-            EXPECT_EQ(lastError(), "");
-            EXPECT_EQ(currentPath(), m_pdfPath);
-            EXPECT_EQ(m_pdf.document()->repaired(), encryption == Encryption::None);
-            ASSERT_EQ(m_pdf.AttachmentCount(), 2);
-            EXPECT_EQ(tag(1, Name) + " " + tag(2, Name), "a.txt b.txt");
+            EXPECT_EQ(m_pdf->repaired(), encryption == Encryption::None);
+            ASSERT_EQ(count(), 2);
+            EXPECT_EQ(info(1).name + " " + info(2).name, "a.txt b.txt");
             ASSERT_EQ(write(2, "b.txt"), written);
             EXPECT_EQ(out("b.txt"), std::string(5000, 'b'));
         }
@@ -891,14 +832,15 @@ void makeLengthSelfReferent(const std::string &path)
 
 // A document whose embedded files cannot all be listed is damaged, with the reason, never a
 // document without attachments; deep and looping name trees that can be walked are listed.
-TEST_F(PdfLibraryTest, ReportsAttachmentsThatCannotBeListed)
+TEST_F(DocumentTest, ReportsAttachmentsThatCannotBeListed)
 {
-    constexpr int damaged = static_cast<int>(OpenStatus::Damaged);
     struct Row {
         std::string name;
         std::function<void(const std::string &)> harm;
-        int status;
-        std::string reason; // the start of lastError(); the attachment count 2 when opened
+        std::string reason; // the start of lastError(); empty: opens, with both attachments
+    };
+    const auto deepen = [](int levels, bool loop = false) {
+        return [=](const std::string &path) { fixtures::deepenNameTree(path, levels, loop); };
     };
     const std::vector<Row> rows = {
         { "an overflowing /Size",
@@ -906,24 +848,15 @@ TEST_F(PdfLibraryTest, ReportsAttachmentsThatCannotBeListed)
                 ASSERT_TRUE(fixtures::patchFile(
                     path, "/Size 1000000000000000000", "/Size 9999999999999999999"));
             },
-            damaged,
             "damaged: the embedded file of a.txt is unreadable: " },
         { "a /Length that refers to its own stream",
             makeLengthSelfReferent,
-            damaged,
             "damaged: the embedded file of a.txt is unreadable" },
         { "a name tree 100,001 levels deep",
-            [](const std::string &path) { fixtures::deepenNameTree(path, 100000); },
-            damaged,
+            deepen(100000),
             "damaged: the EmbeddedFiles name tree is deeper than 100000 levels" },
-        { "a name tree 100,000 levels deep",
-            [](const std::string &path) { fixtures::deepenNameTree(path, 99999); },
-            opened,
-            "" },
-        { "a name tree that loops",
-            [](const std::string &path) { fixtures::deepenNameTree(path, 300, true); },
-            opened,
-            "" },
+        { "a name tree 100,000 levels deep", deepen(99999), "" },
+        { "a name tree that loops", deepen(300, true), "" },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -931,15 +864,16 @@ TEST_F(PdfLibraryTest, ReportsAttachmentsThatCannotBeListed)
         d.files[0].size = 1000000000000000000;
         fixtures::writeDocument(m_pdfPath, d);
         row.harm(m_pdfPath);
-        EXPECT_EQ(openDocument(m_pdfPath, ""), row.status) << lastError();
+        const auto status = openDocument(m_pdfPath, "");
+        EXPECT_EQ(status, row.reason.empty() ? opened : Reason::Damaged) << lastError();
         EXPECT_EQ(lastError().substr(0, row.reason.size()), row.reason);
-        EXPECT_EQ(m_pdf.AttachmentCount(), row.status == opened ? 2 : 0);
+        EXPECT_EQ(count(), row.reason.empty() ? 2 : 0);
     }
 }
 
-// Files that do not open, read whole or from the file, give a status and reason and leave no
-// current document; no truncation of a document crashes.
-TEST_F(PdfLibraryTest, ReportsDocumentsThatDoNotOpen)
+// Files that do not open, read whole or from the file, give a reason in words; no truncation of
+// a document crashes.
+TEST_F(DocumentTest, ReportsDocumentsThatDoNotOpen)
 {
     const auto good = m_folder.file("good.pdf");
     fixtures::writeDocument(
@@ -951,39 +885,36 @@ TEST_F(PdfLibraryTest, ReportsDocumentsThatDoNotOpen)
     writeText(m_folder.file("late.pdf"), std::string(1025, ' ') + readFile(good));
     writeText(m_folder.file("sparse.pdf"), "");
     fixtures::truncateFile(m_folder.file("sparse.pdf"), std::uintmax_t { 1 } << 32);
-    std::vector<std::tuple<std::string, OpenStatus, std::string>> rows = {
-        { m_folder.file("missing.pdf"), OpenStatus::FileUnreadable, "cannot be read" },
-        { m_folder.path().string(), OpenStatus::FileUnreadable, "cannot be read" },
-        { m_folder.file("empty.pdf"), OpenStatus::NotPdf, "not a PDF document" },
-        { m_folder.file("letter.pdf"), OpenStatus::NotPdf, "not a PDF document" },
-        { m_folder.file("late.pdf"), OpenStatus::NotPdf, "not a PDF document: no PDF header" },
-        { m_folder.file("sparse.pdf"), OpenStatus::NotPdf, "not a PDF document: no PDF header" },
-        { m_pdfPath, OpenStatus::Damaged, "damaged beyond repair: " },
+    std::vector<std::tuple<std::string, Reason, std::string>> rows = {
+        { m_folder.file("missing.pdf"), Reason::FileUnreadable, "cannot be read" },
+        { m_folder.path().string(), Reason::FileUnreadable, "cannot be read" },
+        { m_folder.file("empty.pdf"), Reason::NotPdf, "not a PDF document" },
+        { m_folder.file("letter.pdf"), Reason::NotPdf, "not a PDF document" },
+        { m_folder.file("late.pdf"), Reason::NotPdf, "not a PDF document: no PDF header" },
+        { m_folder.file("sparse.pdf"), Reason::NotPdf, "not a PDF document: no PDF header" },
+        { m_pdfPath, Reason::Damaged, "damaged beyond repair: " },
     };
 #ifndef _WIN32
     ASSERT_EQ(mkfifo(m_folder.file("fifo").c_str(), 0600), 0); // refused without waiting
     rows.emplace_back(
-        m_folder.file("fifo"), OpenStatus::FileUnreadable, "cannot be read: not a regular");
+        m_folder.file("fifo"), Reason::FileUnreadable, "cannot be read: not a regular");
 #endif
     for (const std::uint64_t limit : { OpenLimits::defaultMemoryLimit, std::uint64_t { 10 } }) {
         m_limits.memoryLimit = (limit);
         for (const auto &[path, status, reason] : rows) {
             SCOPED_TRACE(path + ", limit " + std::to_string(limit));
-            ASSERT_EQ(openDocument(good, ""), opened);
-            EXPECT_EQ(openDocument(path, ""), static_cast<int>(status));
+            EXPECT_EQ(openDocument(path, ""), status);
             EXPECT_EQ(lastError().rfind(reason, 0), 0u) << lastError();
-            EXPECT_EQ(m_pdf.AttachmentCount(), 0);
-            EXPECT_EQ(currentPath(), "");
         }
     }
     writeText(m_pdfPath, std::string(1000, ' ') + readFile(good)); // the header within 1 KiB
     EXPECT_EQ(openDocument(m_pdfPath, ""), opened) << lastError();
-    EXPECT_EQ(m_pdf.AttachmentCount(), 2);
+    EXPECT_EQ(count(), 2);
     for (std::uintmax_t length = 0; length < fs::file_size(good); length += 97) {
         fs::copy_file(good, m_pdfPath, fs::copy_options::overwrite_existing);
         fixtures::truncateFile(m_pdfPath, length);
         EXPECT_TRUE(openDocument(m_pdfPath, "") == opened || !lastError().empty());
-        for (int i = 1; i <= m_pdf.AttachmentCount(); ++i)
+        for (int i = 1; i <= count(); ++i)
             write(i, "out");
     }
 }
