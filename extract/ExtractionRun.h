@@ -10,7 +10,8 @@
 
 namespace quenlith {
 
-// What an extraction run tells whoever shows it. Every function is called on the run's thread,
+// What an extraction run tells whoever shows it; the notifications that only keep a display
+// current do nothing unless overridden. Every function is called on the run's thread,
 // in the order of events; texts and paths are UTF-8 (paths as the file system gives them).
 class RunView {
 public:
@@ -26,16 +27,25 @@ public:
     virtual bool goOn() = 0;
     // Asked every few megabytes of a write: false abandons it, leaving no file (the program is
     // closing).
-    virtual bool keepWriting() = 0;
+    virtual bool keepWriting()
+    {
+        return true;
+    }
     // The share of the run done, 0 to 1: documents done and the share of the current one's bytes.
     virtual void progress(double share) = 0;
     // `file` is the next document; `folder` its document folder (ending in a separator).
-    virtual void documentStarted(const std::string &file, const std::string &folder) = 0;
+    virtual void documentStarted(const std::string & /*file*/, const std::string & /*folder*/)
+    {
+    }
     // The attachment label: "Extracted Attachment(s) i (of n)", or during a large document the
     // bytes written of its total and the rate.
-    virtual void attachmentLabel(const std::string &text) = 0;
+    virtual void attachmentLabel(const std::string & /*text*/)
+    {
+    }
     // True while the current document is opened and its attachments listed.
-    virtual void opening(bool opening) = 0;
+    virtual void opening(bool /*opening*/)
+    {
+    }
     // The password of `file`; `lastWasWrong` when the one given before did not open it.
     virtual PasswordReply askPassword(const std::string &file, bool lastWasWrong) = 0;
     // A listed document is done: its attachments' outcomes.
