@@ -46,16 +46,6 @@ Property propertyNamed(std::string_view localName)
 // Property values are short names; past this a value is cut.
 constexpr std::size_t maxValueBytes = 1024;
 
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::optional<Schema> schemaOf(std::string_view uri)
 {
     for (const KnownNamespace &known : knownNamespaces) {
@@ -120,7 +110,7 @@ private:
         }
         auto &slot = entry->values[static_cast<std::size_t>(property)];
         if (!slot)
-            slot = std::string(trimmed(value.substr(0, maxValueBytes)));
+            slot = std::string(trimmedXmlSpace(value.substr(0, maxValueBytes)));
     }
 
     std::optional<std::pair<Schema, Property>> m_pending; // the open element is a property

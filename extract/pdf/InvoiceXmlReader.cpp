@@ -19,16 +19,6 @@ using Field = InvoiceXmlReader::Field;
 constexpr std::size_t maxValueBytes = 1024;
 constexpr int maxInvoiceDepth = 256;
 
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // CII dates are "20241115" (format 102); anything else stays as given.
 std::string isoDate(const std::string &date)
 {
@@ -188,7 +178,7 @@ void InvoiceXmlReader::startElement(std::string_view uri, std::string_view local
 void InvoiceXmlReader::endElement()
 {
     if (m_pending != nullptr)
-        *m_pending = trimmed(m_text);
+        *m_pending = trimmedXmlSpace(m_text);
     m_pending = nullptr;
     if (m_pathLengths.empty())
         return;

@@ -155,4 +155,14 @@ const std::string &XmlReader::error() const
     return m_parser->error;
 }
 
+std::string_view trimmedXmlSpace(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 } // namespace quenlith

@@ -59,4 +59,7 @@ private:
     std::unique_ptr<Parser> m_parser;
 };
 
+// `text` without the XML white space (space, tab, CR, LF) at its ends.
+std::string_view trimmedXmlSpace(std::string_view text);
+
 } // namespace quenlith
