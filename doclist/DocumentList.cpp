@@ -141,11 +141,6 @@ void DocumentList::showOutcomes(
     m_documents.showOutcomes(file, outcomes);
 }
 
-void DocumentList::showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes)
-{
-    showOutcomes(documentFile(position), outcomes);
-}
-
 QString DocumentList::countCaption(int rows)
 {
     return QString::number(rows) + QStringLiteral(" PDF Documents Added");

@@ -79,7 +79,6 @@ public:
     // Marks the attachment lines of every row of `file` with how the run did: a failed one gets
     // the exclamation mark and its reason as tool-tip.
     void showOutcomes(const std::string &file, const std::vector<AttachmentOutcome> &outcomes);
-    void showOutcomes(int position, const std::vector<AttachmentOutcome> &outcomes);
 
     // "<rows> PDF Documents Added".
     static QString countCaption(int rows);
