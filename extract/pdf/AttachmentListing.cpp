@@ -612,6 +612,8 @@ void Document::Impl::findUnlisted()
             reached.insert(stream.getObjGen());
         for (auto &spec : specs) {
             checkStop();
+            if (seenSpecs.count(spec.getObjGen()) != 0)
+                continue; // listed: its streams are reached already
             const auto found = embeddedStreams(spec);
             if (!found.empty() && reached.count(found.front().stream.getObjGen()) == 0)
                 addFileSpec(spec, std::string(), 0, Attachment::Origin::Unlisted);

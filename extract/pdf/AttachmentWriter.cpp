@@ -8,6 +8,7 @@
 #include "extract/pdf/QpdfFilterChain.h"
 #include "extract/pdf/QpdfIsalInflate.h"
 #include "extract/pdf/QpdfOutputLimit.h"
+#include "extract/pdf/QpdfPassingInflate.h"
 #include "extract/pdf/QpdfRunLengthFilter.h"
 #include "util/FsPath.h"
 
@@ -420,7 +421,7 @@ WriteResult AttachmentWrite::place()
 
 } // namespace
 
-std::string Document::Impl::decodeInto(const Attachment &attachment, Pipeline &sink)
+std::string Document::Impl::decodeInto(const Attachment &attachment, PassingSink &sink)
 {
     QPDFObjectHandle stream = streamOf(attachment);
     if (!stream.isStream())
@@ -442,6 +443,14 @@ std::string Document::Impl::decodeInto(const Attachment &attachment, Pipeline &s
     } catch (std::exception &e) {
         collectWarnings();
         return cannotDecode(e.what()).reason;
+    }
+    if (chain.onlyPlainFlate) {
+        QpdfPassingInflate inflater(sink);
+        std::string error;
+        const bool piped = pipe(source, inflater, nullptr, qpdf_dl_none, error);
+        const std::string warning = collectWarnings();
+        return piped && warning.empty() ? std::string()
+                                        : cannotDecode(error.empty() ? warning : error).reason;
     }
     const DecodeResult decoded = decode(*this, source, chain, sink, false);
     return decoded.decoded && decoded.warning.empty() ? std::string()

@@ -6,6 +6,7 @@
 #include "extract/pdf/QpdfDocument.h"
 #include "extract/pdf/QpdfJoinedInput.h"
 #include "extract/pdf/QpdfOutputLimit.h"
+#include "extract/pdf/QpdfPassingInflate.h"
 #include "extract/pdf/QpdfRunLengthFilter.h"
 #include "extract/pdf/QpdfStoppableInput.h"
 #include "util/FsPath.h"
@@ -200,26 +201,42 @@ std::pair<int, int> bestInvoiceFit(
     return best;
 }
 
-// Feeds decoded data to an InvoiceXmlReader; stops the decoding (by throwing, which qpdf turns
-// into a failed decode) once the reader has ended.
-class InvoiceXmlSink : public Pipeline {
+// Whether data that begins with `head` may be XML: after a UTF-8 byte order mark and white
+// space comes "<", or it is UTF-16. Settles most non-XML attachments without an XML parser.
+bool mayBeXml(std::string_view head)
+{
+    if (head.substr(0, 3) == "\xEF\xBB\xBF")
+        head.remove_prefix(3);
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return true; // only white space so far: the parser decides
+    const char c = head[first];
+    return c == '<' || (first == 0 && (c == '\0' || c == '\xFE' || c == '\xFF'));
+}
+
+// Feeds decoded data to an InvoiceXmlReader, unless its first bytes show it is no XML.
+class InvoiceXmlSink : public PassingSink {
 public:
     explicit InvoiceXmlSink(InvoiceXmlReader &reader)
-        : Pipeline("invoice XML", nullptr)
+        : PassingSink("invoice XML")
         , m_reader(reader)
     {
     }
-    void write(unsigned char const *data, size_t len) override
+
+protected:
+    bool take(const char *data, std::size_t len) override
     {
-        if (!m_reader.feed(reinterpret_cast<const char *>(data), len))
-            throw std::runtime_error("the XML reading ended");
-    }
-    void finish() override
-    {
+        if (!m_started && len > 0) {
+            m_started = true;
+            if (!mayBeXml(std::string_view(data, len)))
+                return false;
+        }
+        return m_reader.feed(data, len);
     }
 
 private:
     InvoiceXmlReader &m_reader;
+    bool m_started = false;
 };
 
 // What the invoice XML of `attachment` says; `syntax` empty when it is no invoice or cannot be

@@ -19,6 +19,8 @@
 
 namespace quenlith {
 
+class PassingSink;
+
 // The qpdf side of a Document: the QPDF object, the bytes it reads from, the embedded file
 // streams of the attachments and the warnings. The listing (AttachmentListing.cpp) fills it;
 // the writer reads the streams and adds its warnings.
@@ -85,8 +87,9 @@ struct Document::Impl {
     // AttachmentWriter.cpp: decodes `attachment` into `sink` with the filters and decryption of
     // write(), without a file, for data read in passing (the invoice XML); `sink` bounds the size.
     // The empty text when every byte reached `sink`, else why not ("the embedded data cannot be
-    // decoded: ..."); a sink that stops the decoding by throwing makes it fail.
-    std::string decodeInto(const Attachment &attachment, Pipeline &sink);
+    // decoded: ..."); a sink that stops the decoding by throwing makes it fail. Plain Flate data
+    // is inflated no further than the sink reads.
+    std::string decodeInto(const Attachment &attachment, PassingSink &sink);
 
     // The embedded file stream of `attachment`, null when it has none.
     QPDFObjectHandle streamOf(const Attachment &attachment) const;

@@ -169,6 +169,21 @@ TEST_F(DocumentTest, FindsTheDeclaredInvoiceAttachment)
     basicWl.data = fixtures::invoiceXml("CII", "urn:factur-x.eu:1p0:basicwl");
     auto broken = invoice;
     broken.data = cii.substr(0, cii.size() / 2);
+    // Found by its XML also in UTF-16, and past attachments that are no XML or large XML.
+    auto utf16 = invoice;
+    utf16.data = "\xFF\xFE"; // UTF-16LE, from UTF-8 of the Basic Multilingual Plane
+    const std::string xml16 = std::string(cii).replace(cii.find("UTF-8"), 5, "UTF-16");
+    for (std::size_t i = 0; i < xml16.size();) {
+        const auto lead = static_cast<unsigned char>(xml16[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        unsigned point = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
+        for (int k = 1; k < length; ++k)
+            point = point << 6 | (static_cast<unsigned char>(xml16[i + k]) & 0x3F);
+        utf16.data += { static_cast<char>(point & 0xFF), static_cast<char>(point >> 8) };
+        i += static_cast<std::size_t>(length);
+    }
+    const auto notXml = file("notes.xml", "plain text"),
+               largeXml = file("big.xml", "<data>" + std::string(1 << 20, 'x') + "</data>");
     struct Row {
         const char *name;
         std::vector<FileSpecFixture> files;
@@ -195,6 +210,7 @@ TEST_F(DocumentTest, FindsTheDeclaredInvoiceAttachment)
         { "declared but missing", { file("other.xml") }, xmp, false, {}, true, 0, notAmong, "" },
         { "only among the unlisted files", { file("a.pdf"), hidden }, xmp, false, {}, true, 2 },
         { "no metadata, found by its XML", { file("a.xml"), invoice }, "", false, {}, false, 2 },
+        { "no metadata, UTF-16", { notXml, largeXml, utf16 }, "", false, {}, false, 3 },
         { "metadata past 4 MiB", { invoice }, bomb + xmp, true, {}, false, 1, tooLarge },
         { "the XML contradicts the profile", { basicWl }, xmp, false, {}, true, 1, otherLevel },
         { "the XML is cut short", { broken }, xmp, false, {}, true, 1, unreadable, "" },
