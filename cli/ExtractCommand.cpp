@@ -147,7 +147,10 @@ public:
         if (document.warningCount > shownWarnings)
             m_out << "  (" << document.warningCount - shownWarnings << " more warnings)\n";
         for (const AttachmentOutcome &outcome : document.attachments) {
-            m_out << "  " << terminalText(pathInDocumentFolder(document, outcome));
+            const bool notChosen = outcome.kind == AttachmentOutcome::Kind::NotChosen;
+            m_out << "  "
+                  << terminalText(
+                         notChosen ? outcome.storedName : pathInDocumentFolder(document, outcome));
             switch (outcome.kind) {
             case AttachmentOutcome::Kind::Written:
                 m_out << "  (" << dataSizeText(outcome.bytes) << ")";
@@ -161,6 +164,7 @@ public:
                       << terminalText(outcome.reason) << ")";
                 break;
             case AttachmentOutcome::Kind::Skipped:
+            case AttachmentOutcome::Kind::NotChosen:
                 m_out << "  (" << terminalText(outcome.reason) << ")";
                 break;
             default:
@@ -270,6 +274,7 @@ ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool
     options.invoicesOnly = commandLine.invoicesOnly;
     options.invoiceNames = commandLine.invoiceNames;
     options.sha256 = reports || commandLine.nested; // nested loops are told by the bytes
+    options.choice = attachmentChoice(commandLine);
     return options;
 }
 
