@@ -15,6 +15,7 @@
 #include "util/modMain.h"
 #include "util/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -136,7 +137,15 @@ public:
             m_out << path << ": no invoice\n";
             return;
         }
-        m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        const bool noneChosen = std::all_of(document.attachments.begin(),
+            document.attachments.end(),
+            [](const AttachmentOutcome &outcome) {
+                return outcome.kind == AttachmentOutcome::Kind::NotChosen;
+            });
+        if (noneChosen && !document.attachments.empty())
+            m_out << path << ": no attachment chosen\n"; // and no folder made
+        else
+            m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
         if (document.invoice.found())
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const std::string &note : document.notes)
