@@ -40,7 +40,7 @@ void frmStep1::extractTicked(const QString &outputFolder)
     yieldEvents();
     auto run = std::make_unique<ExtractionRun>(m_documentList->tickedFiles(),
         outputFolder.toStdString(),
-        RunOptions { ChkNested->isChecked() });
+        RunOptions { ChkNested->isChecked(), m_documentList->partlyTicked() });
     ThreadedRunView view(*this, m_platform, m_cancelRequested, m_closing, m_beforeLongCall);
     RunEnd end;
     BackgroundCall background(m_platform);

@@ -152,6 +152,21 @@ const OptionSpec options[] = {
         false,
         true,
         [](ParseState &s, const std::string &) { s.line.invoiceNames = true; } },
+    { "--ignore-case",
+        "",
+        false,
+        false,
+        [](ParseState &s, const std::string &) { s.line.ignoreCase = true; } },
+    { "--include",
+        "",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) { s.line.include.push_back(v); } },
+    { "--exclude",
+        "",
+        true,
+        false,
+        [](ParseState &s, const std::string &v) { s.line.exclude.push_back(v); } },
     { "--password",
         "",
         true,
@@ -272,6 +287,8 @@ std::string conflictOf(const ParseState &state, bool commandSeen)
         return "give either --password or --password-file";
     if (line.passwordFile == "-" && line.filesFrom == "-")
         return "--password-file and --files-from cannot both read standard input";
+    if (line.ignoreCase && line.include.empty() && line.exclude.empty())
+        return "option --ignore-case applies only with --include or --exclude";
     if (line.nulSeparated && line.filesFrom.empty())
         return "option -0 applies only with --files-from";
     if (state.outputGiven && line.command != Command::Extract)
@@ -326,16 +343,28 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments)
     return parsed;
 }
 
+AttachmentChoice attachmentChoice(const CommandLine &commandLine)
+{
+    AttachmentChoice choice;
+    for (const std::string &pattern : commandLine.include)
+        choice.include.emplace_back(pattern, commandLine.ignoreCase);
+    for (const std::string &pattern : commandLine.exclude)
+        choice.exclude.emplace_back(pattern, commandLine.ignoreCase);
+    return choice;
+}
+
 namespace {
 
 // The usage lines and what the commands do.
 const char *const usageText
-    = "Usage: quenlith-cli list [--json] [--jobs N] [--password PW] PATH...\n"
+    = "Usage: quenlith-cli list [--json] [--jobs N] [--password PW]\n"
+      "                         [--include GLOB] [--exclude GLOB] [--ignore-case] PATH...\n"
       "       quenlith-cli extract [-o DIR] [--jobs N] [--json] [--password PW]\n"
       "                            [--existing keep|overwrite|skip] [--report FILE]\n"
       "                            [--report-csv FILE] [--files-from FILE [-0]]\n"
       "                            [--shard K/N] [--unlisted] [--nested]\n"
       "                            [--invoices-only] [--invoice-names]\n"
+      "                            [--include GLOB] [--exclude GLOB] [--ignore-case]\n"
       "                            [--layout folders|flat] PATH...\n"
       "       quenlith-cli --version | --help\n"
       "\n"
@@ -403,6 +432,14 @@ std::string helpText()
           "      --invoice-names\n"
           "                     name each invoice XML after its invoice number\n"
           "                     (471102.xml); a clash gets \" (2)\" as usual\n"
+          "      --include GLOB only the attachments whose stored names match GLOB (* any\n"
+          "                     characters, ? one, [a-z] one of a set); give it again for\n"
+          "                     more patterns, any of which may match\n"
+          "      --exclude GLOB not the attachments whose names match GLOB, even when\n"
+          "                     included; repeatable. extract reports the others as\n"
+          "                     skipped and does not look into those that are PDFs; list\n"
+          "                     shows and counts only the chosen ones\n"
+          "      --ignore-case  match --include and --exclude without regard to case\n"
           "      --layout folders|flat\n"
           "                     folders: one folder per document (default); flat: every\n"
           "                     file into DIR itself, named \"DOCUMENT__NAME\" (report.pdf's\n"

@@ -35,6 +35,11 @@ struct CommandLine {
     bool invoiceNames = false; // extract only: name each invoice XML after its invoice number
     // extract only, --layout flat: every file into the output folder as "<document>__<name>"
     bool flatLayout = false;
+    // --include and --exclude: glob patterns for the attachments' stored names (see
+    // AttachmentChoice); --ignore-case matches them without regard to case.
+    std::vector<std::string> include;
+    std::vector<std::string> exclude;
+    bool ignoreCase = false;
     std::vector<std::string> paths;
 };
 
@@ -47,6 +52,9 @@ struct ParsedCommandLine {
 // Parses the arguments that follow the program name. Options may come before or after the
 // paths; "--" ends the options.
 ParsedCommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
+// The attachments that --include, --exclude and --ignore-case choose.
+AttachmentChoice attachmentChoice(const CommandLine &commandLine);
 
 // The text printed by --help.
 std::string helpText();

@@ -15,6 +15,7 @@
 #include "util/modMain.h"
 #include "util/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -136,7 +137,15 @@ public:
             m_out << path << ": no invoice\n";
             return;
         }
-        m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
+        const bool noneChosen = std::all_of(document.attachments.begin(),
+            document.attachments.end(),
+            [](const AttachmentOutcome &outcome) {
+                return outcome.kind == AttachmentOutcome::Kind::NotChosen;
+            });
+        if (noneChosen && !document.attachments.empty())
+            m_out << path << ": no attachment chosen\n"; // and no folder made
+        else
+            m_out << path << " -> " << terminalText(document.documentFolder) << '\n';
         if (document.invoice.found())
             m_out << "  " << terminalText(invoiceText(document.invoice)) << '\n';
         for (const std::string &note : document.notes)
@@ -147,7 +156,10 @@ public:
         if (document.warningCount > shownWarnings)
             m_out << "  (" << document.warningCount - shownWarnings << " more warnings)\n";
         for (const AttachmentOutcome &outcome : document.attachments) {
-            m_out << "  " << terminalText(pathInDocumentFolder(document, outcome));
+            const bool notChosen = outcome.kind == AttachmentOutcome::Kind::NotChosen;
+            m_out << "  "
+                  << terminalText(
+                         notChosen ? outcome.storedName : pathInDocumentFolder(document, outcome));
             switch (outcome.kind) {
             case AttachmentOutcome::Kind::Written:
                 m_out << "  (" << dataSizeText(outcome.bytes) << ")";
@@ -161,6 +173,7 @@ public:
                       << terminalText(outcome.reason) << ")";
                 break;
             case AttachmentOutcome::Kind::Skipped:
+            case AttachmentOutcome::Kind::NotChosen:
                 m_out << "  (" << terminalText(outcome.reason) << ")";
                 break;
             default:
@@ -270,6 +283,7 @@ ExtractionOptions optionsFor(const CommandLine &commandLine, bool foldCase, bool
     options.invoicesOnly = commandLine.invoicesOnly;
     options.invoiceNames = commandLine.invoiceNames;
     options.sha256 = reports || commandLine.nested; // nested loops are told by the bytes
+    options.choice = attachmentChoice(commandLine);
     return options;
 }
 

@@ -19,7 +19,10 @@ namespace {
 
 // Opens the document with the empty password, then each of `passwords` in turn while it refuses.
 // A document whose listing an interruption cut short stays not looked at (OpenStatus::NotOpened).
-void listOne(const std::vector<std::string> &passwords, ListedDocument &document)
+// Only the attachments of `choice` are kept.
+void listOne(const std::vector<std::string> &passwords,
+    const AttachmentChoice &choice,
+    ListedDocument &document)
 {
     OpenLimits limits;
     limits.stop = &interruptionFlag();
@@ -43,6 +46,9 @@ void listOne(const std::vector<std::string> &passwords, ListedDocument &document
     document.attachments = pdf.attachments();
     document.attachments.insert(
         document.attachments.end(), pdf.unlisted().begin(), pdf.unlisted().end());
+    std::erase_if(document.attachments, [&choice](const Attachment &attachment) {
+        return !choice.reasonLeftOut(attachment).empty();
+    });
     document.invoice = pdf.invoice();
     if (interrupted() && !pdf.listingComplete()) {
         document.openStatus
@@ -191,10 +197,9 @@ private:
         json.fieldStrings("warnings", document.warnings);
         json.key("attachments");
         json.beginArray();
-        int index = 0;
         for (const Attachment &info : document.attachments) {
             json.beginObject();
-            writeAttachmentFields(json, ++index, info.name, info);
+            writeAttachmentFields(json, info.position, info.name, info);
             json.endObject();
         }
         json.endArray();
@@ -217,6 +222,7 @@ int runList(const CommandLine &commandLine, const RecordSpool &paths, std::ostre
     inputs.keepShard(commandLine.shard, commandLine.shardCount);
     // Each document is printed as soon as it and those before it are done, then let go.
     ListReport report(out, commandLine.json);
+    const AttachmentChoice choice = attachmentChoice(commandLine);
     const unsigned jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobCount();
     ProgressDisplay progress(ProgressDisplay::stderrIsTerminal(), inputs.size());
     runInOrder<ListedDocument>(
@@ -226,7 +232,7 @@ int runList(const CommandLine &commandLine, const RecordSpool &paths, std::ostre
             ListedDocument document;
             document.path = inputs.document(item);
             if (!interrupted()) {
-                listOne(commandLine.passwords, document);
+                listOne(commandLine.passwords, choice, document);
                 for (std::size_t i = 0; i < document.attachments.size(); ++i)
                     progress.attachmentDone();
                 progress.documentDone();

@@ -94,8 +94,9 @@ void DocumentList::rowClick()
         return;
     const int ticked = m_documents.tickedCount();
     m_controls.process->setEnabled(ticked > 0);
+    const bool all = ticked == rows && m_documents.partlyTickedCount() == 0;
     m_controls.selectAll->setCheckState(ticked == 0 ? Qt::Unchecked
-            : ticked == rows                        ? Qt::Checked
+            : all                                   ? Qt::Checked
                                                     : Qt::PartiallyChecked);
 }
 
@@ -133,6 +134,12 @@ std::vector<std::string> DocumentList::tickedFiles() const
 {
     m_documents.insertPending();
     return m_documents.tickedFiles();
+}
+
+std::map<std::string, TickedAttachments> DocumentList::partlyTicked() const
+{
+    m_documents.insertPending();
+    return m_documents.partlyTicked();
 }
 
 void DocumentList::showOutcomes(

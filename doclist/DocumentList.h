@@ -63,7 +63,8 @@ public:
     // button to match; does nothing on an empty list.
     void selectAllRoutine();
     // Enables the extraction button when any row is ticked, and shows in "Select All" whether
-    // none, some or all rows are; does nothing on an empty list.
+    // none, some or all rows are (a partly ticked row counts as some); does nothing on an empty
+    // list.
     void rowClick();
     // Removes every row and disables the extraction button.
     void clear();
@@ -76,6 +77,8 @@ public:
     std::string documentFile(int position) const;
     // The file of every ticked row, each once, top to bottom.
     std::vector<std::string> tickedFiles() const;
+    // The ticked attachments of each partly ticked file (see DocumentListModel::partlyTicked).
+    std::map<std::string, TickedAttachments> partlyTicked() const;
     // Marks the attachment lines of every row of `file` with how the run did: a failed one gets
     // the exclamation mark and its reason as tool-tip.
     void showOutcomes(const std::string &file, const std::vector<AttachmentOutcome> &outcomes);

@@ -60,6 +60,7 @@ struct DocumentListModel::Notes {
     // Attachments that the last run failed, by position: the name it had and why.
     std::map<int, std::pair<QString, QString>> failures;
     std::unique_ptr<AttachmentLines> lines; // once read
+    TickedAttachments lineTicks; // of a ticked row; the default while it is unticked
     int lineCount() const
     {
         return lines ? lineCountOf(*lines) : 0;
@@ -192,6 +193,7 @@ void DocumentListModel::clear()
     m_sorted.clear();
     m_rank.clear();
     m_ticked = 0;
+    m_partlyTicked = 0;
     m_reading = 0;
     ++m_generation;
     endResetModel();
@@ -220,13 +222,68 @@ void DocumentListModel::setTicked(int row, bool ticked)
 {
     if (row < 0 || row >= rowCount())
         return;
-    Row &document = m_rows[entryAt(row)];
-    if (document.ticked == ticked)
+    const Entry entry = entryAt(row);
+    Row &document = m_rows[entry];
+    const bool partly = isPartlyTicked(document);
+    if (document.ticked == ticked && !partly)
         return;
+    m_ticked += document.ticked == ticked ? 0 : ticked ? 1 : -1;
+    m_partlyTicked -= partly ? 1 : 0;
     document.ticked = ticked;
-    m_ticked += ticked ? 1 : -1;
-    const QModelIndex changed = index(row, CountColumn);
-    emit dataChanged(changed, changed, { Qt::CheckStateRole });
+    if (document.notes)
+        document.notes->lineTicks = {};
+    ticksChanged(entry);
+}
+
+bool DocumentListModel::isPartlyTicked(const Row &row)
+{
+    if (!row.ticked || !row.notes)
+        return false;
+    const TickedAttachments &ticks = row.notes->lineTicks;
+    return ticks.onlyPositions || !ticks.positions.empty();
+}
+
+void DocumentListModel::setLineTicked(Entry entry, int position, bool ticked)
+{
+    Row &row = m_rows[entry];
+    if (position < 1 || position > row.count)
+        return;
+    const bool wasPartly = isPartlyTicked(row);
+    TickedAttachments &ticks = notesOf(row).lineTicks;
+    if (!row.ticked) {
+        if (!ticked)
+            return;
+        row.ticked = true;
+        ++m_ticked;
+        ticks = { true, {} }; // only the line ticked now
+    }
+    if (ticks.isTicked(position) != ticked && ticks.positions.erase(position) == 0)
+        ticks.positions.insert(position);
+    const std::size_t count = static_cast<std::size_t>(row.count);
+    const std::size_t tickedLines
+        = ticks.onlyPositions ? ticks.positions.size() : count - ticks.positions.size();
+    if (tickedLines == count) {
+        ticks = {};
+    } else if (tickedLines == 0) {
+        ticks = {};
+        row.ticked = false;
+        --m_ticked;
+    }
+    m_partlyTicked += (isPartlyTicked(row) ? 1 : 0) - (wasPartly ? 1 : 0);
+    ticksChanged(entry);
+}
+
+void DocumentListModel::ticksChanged(Entry entry)
+{
+    if (entry >= m_inserted)
+        return;
+    const QModelIndex document = index(rowOf(entry), CountColumn);
+    emit dataChanged(document, document, { Qt::CheckStateRole });
+    const Row &row = m_rows[entry];
+    if (row.notes && row.notes->lineCount() > 0)
+        emit dataChanged(index(0, CountColumn, document),
+            index(row.notes->lineCount() - 1, CountColumn, document),
+            { Qt::CheckStateRole });
 }
 
 void DocumentListModel::setAllTicked(bool ticked)
@@ -234,10 +291,35 @@ void DocumentListModel::setAllTicked(bool ticked)
     const int rows = rowCount();
     if (rows == 0)
         return;
-    for (std::size_t entry = 0; entry < m_inserted; ++entry)
+    for (std::size_t entry = 0; entry < m_inserted; ++entry) {
         m_rows[entry].ticked = ticked;
+        if (m_rows[entry].notes)
+            m_rows[entry].notes->lineTicks = {};
+    }
     m_ticked = ticked ? rows : 0;
+    m_partlyTicked = 0;
     emit dataChanged(index(0, CountColumn), index(rows - 1, CountColumn), { Qt::CheckStateRole });
+    for (std::size_t entry = 0; entry < m_inserted; ++entry) {
+        if (m_rows[entry].notes && m_rows[entry].notes->lineCount() > 0)
+            ticksChanged(static_cast<Entry>(entry));
+    }
+}
+
+int DocumentListModel::partlyTickedCount() const
+{
+    return m_partlyTicked;
+}
+
+std::map<std::string, TickedAttachments> DocumentListModel::partlyTicked() const
+{
+    std::map<std::string, TickedAttachments> ticked;
+    for (int row = 0; row < rowCount() && ticked.size() < static_cast<std::size_t>(m_partlyTicked);
+         ++row) {
+        const Row &document = m_rows[entryAt(row)];
+        if (isPartlyTicked(document))
+            ticked.emplace(document.file, document.notes->lineTicks);
+    }
+    return ticked;
 }
 
 int DocumentListModel::tickedCount() const
@@ -397,7 +479,9 @@ QVariant DocumentListModel::documentData(const Row &row, int column, int role) c
     case CountColumn * 0x100 + Qt::DecorationRole:
         return image(row.trusted ? PaperClipImage : ExclamationImage);
     case CountColumn * 0x100 + Qt::CheckStateRole:
-        return row.ticked ? Qt::Checked : Qt::Unchecked;
+        return isPartlyTicked(row) ? Qt::PartiallyChecked
+            : row.ticked           ? Qt::Checked
+                                   : Qt::Unchecked;
     case CountColumn * 0x100 + Qt::ToolTipRole:
         return notes != nullptr ? notes->countToolTip : QString();
     case NameColumn * 0x100 + Qt::DisplayRole: {
@@ -432,6 +516,10 @@ QVariant DocumentListModel::lineData(const Row &row, int line, int column, int r
     const auto failed = notes->failures.find(text.position);
     const bool failure = failed != notes->failures.end() && failed->second.first == text.name;
     switch (column * 0x100 + role) {
+    case CountColumn * 0x100 + Qt::CheckStateRole:
+        if (text.position > row.count) // an unlisted file: the window does not extract it
+            return {};
+        return row.ticked && notes->lineTicks.isTicked(text.position) ? Qt::Checked : Qt::Unchecked;
     case NameColumn * 0x100 + Qt::DisplayRole:
         return text.name;
     case NameColumn * 0x100 + Qt::DecorationRole:
@@ -447,21 +535,40 @@ QVariant DocumentListModel::lineData(const Row &row, int line, int column, int r
     }
 }
 
+const AttachmentLine *DocumentListModel::tickableLine(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.internalId() == 0 || index.column() != CountColumn)
+        return nullptr;
+    const Row &row = m_rows[index.internalId() - 1];
+    if (!row.notes || !row.notes->lines
+        || index.row() >= static_cast<int>(row.notes->lines->lines.size()))
+        return nullptr;
+    const AttachmentLine &line = row.notes->lines->lines[static_cast<std::size_t>(index.row())];
+    return line.position <= row.count ? &line : nullptr;
+}
+
 bool DocumentListModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid() || index.internalId() != 0 || index.column() != CountColumn
-        || role != Qt::CheckStateRole)
+    if (!index.isValid() || index.column() != CountColumn || role != Qt::CheckStateRole)
         return false;
-    setTicked(index.row(), value.toInt() == Qt::Checked);
-    return true;
+    const bool ticked = value.toInt() == Qt::Checked;
+    if (index.internalId() == 0) {
+        setTicked(index.row(), ticked);
+        return true;
+    }
+    const AttachmentLine *line = tickableLine(index);
+    if (line != nullptr)
+        setLineTicked(static_cast<Entry>(index.internalId() - 1), line->position, ticked);
+    return line != nullptr;
 }
 
 Qt::ItemFlags DocumentListModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.internalId() != 0)
-        return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren; // attachment lines have no tick
+    if (index.internalId() != 0) // the line of a listed attachment has a tick
+        return Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+            | (tickableLine(index) != nullptr ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
     const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return index.column() == CountColumn ? flags | Qt::ItemIsUserCheckable : flags;
 }

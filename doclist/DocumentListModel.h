@@ -1,6 +1,7 @@
 #pragma once
 
 #include "doclist/AttachmentLine.h"
+#include "extract/AttachmentChoice.h"
 #include "extract/pdf/InvoiceMetadata.h"
 
 #include <QAbstractItemModel>
@@ -50,11 +51,14 @@ struct AttachmentLines {
 // The document list as a model: one row per added document (newest on top), three columns
 // (the attachment count with the paper-clip or exclamation image and the tick, the file name
 // with the PDF image, the full path), each expanding to one line per attachment (at most
-// MaxLines). A row holds its path, counts and flags, and notes only for the rare document that
-// needs them, so that 100,000 rows stay within a few tens of megabytes. The lines are read on a
-// thread of the model's own when a row is first expanded. Rows come in batches: add() keeps a
-// row pending until insertPending() inserts every pending row in one go. Sorting by a column
-// orders the rows; rows added afterwards go on top again.
+// MaxLines). The line of each attachment the document lists has a tick of its own: unticking
+// some leaves the document's tick partly checked, and the document is still extracted, with
+// only its ticked attachments; ticking or unticking the document does so to all of them. The
+// ticks are kept per row, also before its lines are read. A row holds its path, counts and flags,
+// and notes only for the rare document that needs them, so that 100,000 rows stay within a few tens
+// of megabytes. The lines are read on a thread of the model's own when a row is first expanded.
+// Rows come in batches: add() keeps a row pending until insertPending() inserts every pending row
+// in one go. Sorting by a column orders the rows; rows added afterwards go on top again.
 class DocumentListModel : public QAbstractItemModel {
     Q_OBJECT
 
@@ -84,10 +88,17 @@ public:
     int documentCount() const;
     void clear();
 
+    // Ticked: fully or partly (some attachment lines unticked).
     bool isTicked(int row) const;
+    // Ticks or unticks the row and all of its attachments.
     void setTicked(int row, bool ticked);
     void setAllTicked(bool ticked);
     int tickedCount() const;
+    // Rows ticked with some of their attachments unticked.
+    int partlyTickedCount() const;
+    // The attachments ticked in each partly ticked row's file (the topmost row of a file
+    // that is in the list twice).
+    std::map<std::string, TickedAttachments> partlyTicked() const;
     // The row's file as it was added; empty for a row out of range.
     const std::string &file(int row) const;
     // The file of every ticked row, each once, in the order of the rows, top to bottom.
@@ -131,6 +142,13 @@ private:
     QVariant documentData(const Row &row, int column, int role) const;
     QVariant lineData(const Row &row, int line, int column, int role) const;
     void linesRead(Entry entry, std::uint64_t generation, AttachmentLines lines);
+    // Ticked with some attachment lines unticked.
+    static bool isPartlyTicked(const Row &row);
+    void setLineTicked(Entry entry, int position, bool ticked);
+    // The line at `index` when it has a tick: a listed attachment's, in the first column.
+    const AttachmentLine *tickableLine(const QModelIndex &index) const;
+    // Tells the views of the new ticks of the row and its lines.
+    void ticksChanged(Entry entry);
     QIcon image(int number) const;
 
     std::deque<Row> m_rows; // in the order they were added; pending ones last
@@ -141,6 +159,7 @@ private:
     std::vector<Entry> m_rank;
     std::unordered_multimap<std::string_view, Entry> m_byFile; // views into m_rows
     int m_ticked = 0;
+    int m_partlyTicked = 0;
     int m_reading = 0;
     std::uint64_t m_generation = 0; // counts clear(): lines read for a row cleared are dropped
     QList<QIcon> m_images;

@@ -119,9 +119,11 @@ void DocumentListView::mouseReleaseEvent(QMouseEvent *event)
 void DocumentListView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        const QModelIndex current = currentIndex();
-        if (current.isValid() && !current.parent().isValid()) { // attachment lines have no tick
-            m_documents->setTicked(current.row(), !m_documents->isTicked(current.row()));
+        // The tick of the current row or attachment line; a partly ticked row becomes ticked.
+        const QModelIndex tick = currentIndex().siblingAtColumn(DocumentListModel::CountColumn);
+        if (m_documents->flags(tick).testFlag(Qt::ItemIsUserCheckable)) {
+            const bool ticked = tick.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            m_documents->setData(tick, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
             emit listClicked();
         }
         event->accept();

@@ -294,10 +294,17 @@ bool outcomeSucceeded(AttachmentOutcome::Kind kind)
     case AttachmentOutcome::Kind::Unchanged:
     case AttachmentOutcome::Kind::Overwritten:
     case AttachmentOutcome::Kind::Skipped:
+    case AttachmentOutcome::Kind::NotChosen:
         return true;
     default:
         return false;
     }
+}
+
+bool outcomeOnDisk(AttachmentOutcome::Kind kind)
+{
+    return outcomeSucceeded(kind) && kind != AttachmentOutcome::Kind::Skipped
+        && kind != AttachmentOutcome::Kind::NotChosen;
 }
 
 OpenStatus openStatusOf(OpenFailure::Reason reason)
@@ -426,6 +433,19 @@ std::vector<const Attachment *> chooseAttachments(
     return chosen;
 }
 
+// The outcome of an attachment that the options' choice leaves out.
+AttachmentOutcome notChosen(const Attachment &attachment, std::string reason)
+{
+    AttachmentOutcome outcome;
+    outcome.kind = AttachmentOutcome::Kind::NotChosen;
+    outcome.index = attachment.position;
+    outcome.storedName = attachment.name;
+    outcome.info = attachment;
+    outcome.writeStatus = WriteStatus::Skipped;
+    outcome.reason = std::move(reason);
+    return outcome;
+}
+
 // Opens (or makes) the folder the document's files go into; none, with the reason in
 // result.folderFailure, when it cannot be had.
 std::optional<OutputFolders> openFolders(
@@ -527,8 +547,7 @@ AttachmentWriterJob::Target AttachmentWriterJob::targetOf(const Attachment &atta
                                                     : m_firstWithData.find(attachment.dataIdentity);
     if (first != m_firstWithData.end()) {
         const AttachmentOutcome &earlier = m_result.attachments[first->second.first];
-        if ((outcomeSucceeded(earlier.kind) && earlier.kind != AttachmentOutcome::Kind::Skipped)
-            || earlier.writeStatus == WriteStatus::DecodeFailed
+        if (outcomeOnDisk(earlier.kind) || earlier.writeStatus == WriteStatus::DecodeFailed
             || earlier.writeStatus == WriteStatus::TooLarge) {
             target.sameData = &earlier;
             target.sourceFolder = first->second.second;
@@ -693,12 +712,23 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
         observer.waitNotice(false);
         return result;
     }
-    const std::vector<const Attachment *> chosen = chooseAttachments(*document, options, result);
+    const std::vector<const Attachment *> listed = chooseAttachments(*document, options, result);
+    std::vector<std::string> leftOut; // per listed attachment: why it is not written, or empty
+    std::vector<const Attachment *> chosen;
+    for (const Attachment *attachment : listed) {
+        leftOut.push_back(options.choice.reasonLeftOut(*attachment));
+        if (leftOut.back().empty())
+            chosen.push_back(attachment);
+    }
     std::optional<OutputFolders> folders;
-    if (!options.invoicesOnly || !chosen.empty())
+    if (!chosen.empty() || (listed.empty() && !options.invoicesOnly))
         folders = openFolders(options, !flatPrefix.empty(), result);
     observer.waitNotice(false);
     if (!folders) {
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            if (!leftOut[i].empty())
+                result.attachments.push_back(notChosen(*listed[i], leftOut[i]));
+        }
         keepWarnings(*document, result);
         return result;
     }
@@ -707,16 +737,20 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
     SizeBudget &shared = budget != nullptr ? *budget : own;
     AttachmentWriterJob job(*document, *folders, options, flatPrefix, shared, observer, result);
     const int count = static_cast<int>(chosen.size());
-    for (int position = 1; position <= count; ++position) {
+    int position = 0;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (!leftOut[i].empty()) {
+            result.attachments.push_back(notChosen(*listed[i], leftOut[i]));
+            continue;
+        }
         if (!observer.yieldPoint()) {
             result.stopped = true;
             break;
         }
-        result.attachments.push_back(
-            job.writeNext(*chosen[static_cast<std::size_t>(position - 1)]));
+        result.attachments.push_back(job.writeNext(*listed[i]));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
-        observer.attachmentLabel(attachmentLabelText(position, count));
+        observer.attachmentLabel(attachmentLabelText(++position, count));
         if (!goOn) {
             result.stopped = position < count
                 || result.attachments.back().kind == AttachmentOutcome::Kind::Abandoned;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "extract/AttachmentChoice.h"
 #include "extract/output/OutputFolder.h"
 #include "extract/pdf/AttachmentWriter.h"
 #include "extract/pdf/Document.h"
@@ -38,6 +39,7 @@ struct AttachmentOutcome {
         Failed,
         ChecksumMismatch, // written, but the data disagrees with the declared size or checksum
         Abandoned, // the run was stopped during the write; nothing kept
+        NotChosen, // left out by ExtractionOptions::choice; nothing written, reason says why
     };
     Kind kind = Kind::Failed;
     int index = 0; // 1-based
@@ -56,8 +58,11 @@ struct AttachmentOutcome {
     bool renamedForSibling = false;
 };
 
-// Whether the attachment's data is on disk and can be trusted.
+// Whether the attachment has not failed: its data is on disk and can be trusted, or it was not
+// to be written (Skipped, NotChosen).
 bool outcomeSucceeded(AttachmentOutcome::Kind kind);
+// Whether this run left the attachment's data on disk at outputPath, to be trusted.
+bool outcomeOnDisk(AttachmentOutcome::Kind kind);
 
 struct ExtractionOptions {
     ExistingFiles existing = ExistingFiles::Keep;
@@ -91,6 +96,11 @@ struct ExtractionOptions {
     const OpenedFolder *outputFolder = nullptr;
     // Stops the listing of a document (OpenLimits::stop): one stopped there is not processed.
     const std::atomic<bool> *stop = nullptr;
+    // The attachments to write; the others get a NotChosen outcome, in their place among the
+    // outcomes, and are neither counted against the budget nor copied from (a later one with
+    // the same data is decoded itself). A document none of whose attachments is chosen gets no
+    // folder and has not failed.
+    AttachmentChoice choice;
 };
 
 // Receives the progress of one document's extraction, in order. Every function runs on the
@@ -119,6 +129,7 @@ public:
     {
         (void)attachments;
     }
+    // Each attachment written or tried; not one that was not chosen.
     virtual void attachmentDone(const AttachmentOutcome &outcome)
     {
         (void)outcome;
@@ -200,7 +211,8 @@ std::string documentFailure(const DocumentResult &result);
 // which documentFolder and notes report. A document that does not open gets no folder. Reports
 // through `observer`, in this order: label "... 0 (of 0)", waitNotice(true), then either
 // waitNotice(false) and return (not opened), or waitNotice(false) and per attachment:
-// yieldPoint, attachmentDone, yieldPoint, label "... i (of n)". A false yieldPoint before a
+// yieldPoint, attachmentDone, yieldPoint, label "... i (of n)", n counting the chosen
+// attachments (see ExtractionOptions::choice). A false yieldPoint before a
 // write stops before it; after a write, it stops once the label is set. The document is this
 // call's own: handlers run from a yield point cannot disturb it.
 // With a `flatPrefix` (see assignFlatPrefixes) the layout is flat: `documentFolder` is the

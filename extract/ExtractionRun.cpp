@@ -121,7 +121,7 @@ ExtractionRun::ExtractionRun(
     std::vector<std::string> files, std::string outputFolder, RunOptions options)
     : m_files(eachOnce(std::move(files)))
     , m_outputFolder(withTrailingSeparator(outputFolder))
-    , m_options(options)
+    , m_options(std::move(options))
 {
 }
 
@@ -174,6 +174,9 @@ DocumentResult ExtractionRun::extract(
     options.foldCase = m_opened->ignoresCase;
     options.password = password;
     options.outputFolder = &m_opened->folder;
+    const auto ticked = m_options.ticked.find(m_files[index]);
+    if (ticked != m_options.ticked.end())
+        options.choice.ticked = ticked->second;
     return extractDocumentAttachments(m_files[index], m_folders[index], observer, options);
 }
 

@@ -4,6 +4,7 @@
 #include "extract/report/RunDetails.h"
 #include "extract/report/RunReport.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,9 @@ public:
 
 struct RunOptions {
     bool nested = false; // also extract from attached PDF documents
+    // Per document path: the attachments ticked in it (see AttachmentChoice::ticked); a
+    // document not named here is extracted whole.
+    std::map<std::string, TickedAttachments> ticked;
 };
 
 // How a run ended.

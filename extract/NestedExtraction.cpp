@@ -46,6 +46,7 @@ public:
         , m_budget(options.maxDocumentSize)
     {
         m_options.sha256 = true;
+        m_options.choice = options.choice.forNested();
     }
 
     void visit(const DocumentResult &document, int depth)
@@ -56,9 +57,7 @@ public:
         for (const AttachmentOutcome &outcome : attachments) {
             if (m_stopped)
                 return;
-            const bool onDisk = outcomeSucceeded(outcome.kind)
-                && outcome.kind != AttachmentOutcome::Kind::Skipped;
-            if (!onDisk || !startsLikePdf(outcome.outputPath))
+            if (!outcomeOnDisk(outcome.kind) || !startsLikePdf(outcome.outputPath))
                 continue;
             DocumentResult nested;
             nested.documentPath = outcome.outputPath;

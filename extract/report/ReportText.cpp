@@ -38,6 +38,7 @@ std::string outcomeWord(AttachmentOutcome::Kind kind)
     case AttachmentOutcome::Kind::Overwritten:
         return "overwritten";
     case AttachmentOutcome::Kind::Skipped:
+    case AttachmentOutcome::Kind::NotChosen:
         return "skipped";
     case AttachmentOutcome::Kind::Failed:
         return "failed";

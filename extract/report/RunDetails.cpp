@@ -39,6 +39,7 @@ void RunDetails::addAttachment(const DocumentResult &document, const AttachmentO
     switch (outcome.kind) {
     case AttachmentOutcome::Kind::Written:
     case AttachmentOutcome::Kind::Overwritten:
+    case AttachmentOutcome::Kind::NotChosen: // the user left it out
         return;
     case AttachmentOutcome::Kind::Renamed:
         ++(outcome.renamedForSibling ? m_renamedForSibling : m_renamedForExisting);

@@ -27,16 +27,14 @@ void writeAttachmentJson(JsonWriter &json, const AttachmentOutcome &outcome)
 {
     json.beginObject();
     writeAttachmentFields(json, outcome.index, outcome.storedName, outcome.info);
-    json.field("outputPath", outcome.outputPath);
+    json.fieldOrNull("outputPath", outcome.outputPath);
     json.field("status", outcomeWord(outcome.kind));
     json.fieldOrNull("reason", outcome.reason);
     json.field("bytesWritten", static_cast<std::int64_t>(outcome.bytes));
     json.fieldOrNull("sha256", outcome.sha256);
     json.fieldBool("storedInClear", outcome.storedInClear);
     json.key("checksum");
-    if (outcome.kind == AttachmentOutcome::Kind::Skipped)
-        json.null();
-    else if (outcomeSucceeded(outcome.kind))
+    if (outcomeOnDisk(outcome.kind))
         json.string(!outcome.info.declaredChecksum.empty() ? "verified" : "none");
     else if (outcome.kind == AttachmentOutcome::Kind::ChecksumMismatch)
         json.string("mismatch");
@@ -161,6 +159,7 @@ void RunTotals::add(const DocumentResult &document)
             ++unchanged;
             break;
         case AttachmentOutcome::Kind::Skipped:
+        case AttachmentOutcome::Kind::NotChosen:
             ++skipped;
             break;
         case AttachmentOutcome::Kind::ChecksumMismatch:
@@ -242,8 +241,7 @@ void RunReportStream::add(const DocumentResult &document)
         const std::string folder = document.folderExists ? document.documentFolder : std::string();
         const InvoiceInfo &invoice = document.invoice;
         for (const AttachmentOutcome &outcome : document.attachments) {
-            const bool onDisk = outcomeSucceeded(outcome.kind)
-                && outcome.kind != AttachmentOutcome::Kind::Skipped;
+            const bool onDisk = outcomeOnDisk(outcome.kind);
             // The invoice's columns on the row of the attachment that holds it.
             const InvoiceContent none;
             const InvoiceContent &c

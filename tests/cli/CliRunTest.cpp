@@ -170,7 +170,8 @@ TEST(CliRun, VersionHelpAndUsageErrors)
              "list --max-document-size 5 a.pdf",
              "list --unlisted a.pdf",
              "list --nested a.pdf",
-             "list --layout flat a.pdf" }) {
+             "list --layout flat a.pdf",
+             "list --ignore-case a.pdf" }) {
         const RunResult result = run(std::string("$CLI ") + refused);
         EXPECT_EQ(result.exitCode, 2) << refused;
         EXPECT_EQ(result.out, "") << refused;
@@ -283,6 +284,18 @@ const Row rows[] = {
             R"(documents.0.attachments.1.checksum="none")",
             R"(documents.0.attachments.2.checksum="mismatch")",
             R"(documents.0.attachments.2.status="checksum-mismatch")" } },
+    { { "ChosenAttachments",
+          0,
+          "$CLI extract --exclude '*.PDF' --ignore-case --nested -o out inv.pdf in/nest.pdf" },
+        { "\n  a.pdf  (excluded by --exclude '*.PDF')\n  factur-x.xml  (",
+            "in/nest.pdf: no attachment chosen\n",
+            R"(documents.0.attachments.0.status="skipped")",
+            "documents.0.attachments.0.outputPath=null",
+            "documents.#=2",
+            "documents.1.documentFolder=null",
+            "summary.attachmentsSkipped=2" } },
+    { { "ListChosenAttachments", 0, "$CLI list --include '*.xml' inv.pdf" },
+        { "inv.pdf: 1 attachment\n", "documents.0.attachments.0.index=2" } },
     { { "FlatLayout", 0, "$CLI extract --layout flat -o out a.pdf" },
         { "a.pdf -> out/\n  a__x.txt  (3 bytes)",
             R"(documents.0.documentFolder="out/")",

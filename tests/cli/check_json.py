@@ -20,7 +20,7 @@ SCHEMA = {
                 'issueDate:s? seller:s? buyer:s? currency:s? grandTotal:s? duePayable:s?', ''),
     'attachment': (('index:i name:s key:s? description:s? mimeType:s? size:i? modified:s? page:i? '
                     'origin:s folder:s? afOwner:s? afRelationship:s? created:s?'),
-                   'outputPath:s status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '
+                   'outputPath:s? status:s reason:s? bytesWritten:i sha256:s? storedInClear:b '
                    'checksum:s?'),
 }
 

@@ -442,6 +442,65 @@ TEST_F(DocumentExtractionTest, NamesSharingOneStreamGetCopiesOfTheFirstFile)
 #endif
 }
 
+// Attachments left out are neither written nor the source of another's copy.
+TEST_F(DocumentExtractionTest, OnlyTheChosenAttachmentsAreWritten)
+{
+    fixtures::DocumentFixture document;
+    for (const auto &[name, data] : { std::pair("a.txt", "shared"), { "b.xml", "<b/>" } })
+        document.files.push_back(treeFile(name, data));
+    document.files.push_back(treeFile("c.txt", "shared"));
+    document.files[2].streamOf = 0;
+    fixtures::writeDocument(m_scratch.file("in.pdf"), document);
+    const auto choice = [](std::vector<std::string> include,
+                            std::vector<std::string> exclude,
+                            TickedAttachments ticked = {}) {
+        AttachmentChoice chosen;
+        for (const std::string &pattern : include)
+            chosen.include.emplace_back(pattern, true);
+        for (const std::string &pattern : exclude)
+            chosen.exclude.emplace_back(pattern, true);
+        chosen.ticked = std::move(ticked);
+        return chosen;
+    };
+    const struct {
+        AttachmentChoice choice;
+        const char *outcomes; // word, or the reason of one not chosen
+        Files files;
+    } rows[] = {
+        { choice({}, { "A.*" }),
+            "excluded by --exclude 'A.*'; written; written; ",
+            { { "b.xml", "<b/>" }, { "c.txt", "shared" } } },
+        { choice({ "*.XML", "x" }, {}),
+            "not matched by --include '*.XML', 'x'; written; not matched by --include "
+            "'*.XML', 'x'; ",
+            { { "b.xml", "<b/>" } } },
+        { choice({}, {}, { true, { 3 } }),
+            "not chosen; not chosen; written; ",
+            { { "c.txt", "shared" } } },
+        { choice({ "*.pdf" }, {}),
+            "not matched by --include '*.pdf'; not matched by --include '*.pdf'; not matched by "
+            "--include '*.pdf'; ",
+            {} },
+    };
+    for (const auto &row : rows) {
+        fs::remove_all(m_scratch.path() / "doc");
+        ExtractionOptions options;
+        options.choice = row.choice;
+        const DocumentResult result = run(options);
+        std::string outcomes;
+        for (const AttachmentOutcome &outcome : result.attachments)
+            outcomes
+                += (outcome.kind == AttachmentOutcome::Kind::NotChosen ? outcome.reason
+                                                                       : outcomeWord(outcome.kind))
+                + "; ";
+        EXPECT_EQ(outcomes, row.outcomes);
+        EXPECT_TRUE(documentSucceeded(result));
+        const bool made = fs::exists(m_scratch.path() / "doc"); // only for something to write
+        EXPECT_EQ(made, !row.files.empty()) << row.outcomes;
+        EXPECT_EQ(made ? written() : Files(), row.files) << row.outcomes;
+    }
+}
+
 // A stream that stops at the size limit fails every name given to it, decoded once.
 TEST_F(DocumentExtractionTest, AStoppedSharedStreamFailsEveryNameOfIt)
 {

@@ -412,9 +412,9 @@ private slots:
         QVERIFY(marked);
     }
 
-    // A row expands to its attachments (lines and texts: see the main window's tests); after a run,
-    // the one that failed carries the exclamation mark and its reason. Space on such a line ticks
-    // nothing.
+    // A row expands to its attachments (lines and texts: see the main window's tests), each with a
+    // tick: the document's is partly ticked while some are not, and a run writes only the ticked
+    // ones. After a run, the one that failed carries the exclamation mark and its reason.
     void expandedRowsShowTheAttachments()
     {
         auto good = quenlith::fixtures::treeFile("good.txt", "good data", "good.txt");
@@ -430,14 +430,30 @@ private slots:
         const ListRow top = row(0);
         top->setExpanded(true);
         QCOMPARE(top->childCount(), 2);
-        QVERIFY(!(top->child(0)->flags() & Qt::ItemIsUserCheckable));
-
+        // The document's tick, its lines' and Select All's, after each click.
+        const auto states = [&] {
+            m_window->ListView1_Click();
+            return QList<int>({ top->checkState(0),
+                top->child(0)->checkState(0),
+                top->child(1)->checkState(0),
+                m_window->ChkSelectAll->checkState() });
+        };
         quenlith::DocumentListView *list = m_window->ListView1;
-        list->setCurrentIndex(top->child(0).index());
+        list->setCurrentIndex(top->child(1).index());
         QTest::keyClick(list, Qt::Key_Space);
-        QCOMPARE(top->child(0).index().data(Qt::CheckStateRole), QVariant());
-        QCOMPARE(ticks(), QList<bool>({ true, true }));
+        const int none = Qt::Unchecked, some = Qt::PartiallyChecked, all = Qt::Checked;
+        QCOMPARE(states(), QList<int>({ some, all, none, some }));
+        top->child(0)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(states(), QList<int>({ none, none, none, some }));
+        top->child(0)->setCheckState(0, Qt::Checked);
+        QCOMPARE(states(), QList<int>({ some, all, none, some }));
 
+        const fs::path out = freshFolder();
+        extractTo(out);
+        QCOMPARE(filesBelow(out), QStringList({ "two/good.txt" }));
+        QVERIFY2(top->child(1)->toolTip(1).isEmpty(), "an attachment not chosen has not failed");
+        top->child(1)->setCheckState(0, Qt::Checked);
+        QCOMPARE(states(), QList<int>({ all, all, all, all }));
         extractTo(freshFolder());
         for (const ListRow &document : { top, row(1) }) {
             document->setExpanded(true);
