@@ -349,7 +349,7 @@ Abgebrochen nach %1 von %2 Dokumenten; %n Anhänge wurden vor dem Abbruch geschr
     </message>
     <message>
         <source>Also extract from attached PDF documents</source>
-        <translation>Auch aus angehängten PDF-Dokumenten extrahieren</translation>
+        <translation>Auch aus PDF-Anhängen extrahieren</translation>
     </message>
     <message>
         <source>The attachments of an attachment that is itself a PDF document go into a folder &quot;&lt;name&gt;.attachments&quot; beside it, up to 8 levels deep.</source>
@@ -411,7 +411,7 @@ Abgebrochen nach %1 von %2 Dokumenten; %n Anhänge wurden vor dem Abbruch geschr
     </message>
     <message>
         <source>Please wait... Reading Image Information...</source>
-        <translation>Bitte warten... Informationen werden gelesen...</translation>
+        <translation>Bitte warten... Lese Informationen...</translation>
     </message>
     <message>
         <source>Extracted Attachment(s) %1 (of %2)</source>

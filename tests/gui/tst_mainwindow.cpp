@@ -1,5 +1,6 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
 #include "app/QtPlatform.h"
+#include "app/Translations.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
@@ -7,6 +8,7 @@
 
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QThread>
@@ -56,6 +58,14 @@ class TestMainWindow : public WindowTest {
     Q_OBJECT
 
 private:
+    // The caption of a label, button or check box fits its control's fixed width.
+    static bool captionFits(const QWidget *widget, const QString &caption)
+    {
+        const int room = widget->width() - (qobject_cast<const QPushButton *>(widget) ? 8 : 0)
+            - (qobject_cast<const QCheckBox *>(widget) ? 20 : 0);
+        return widget->fontMetrics().horizontalAdvance(caption) <= room;
+    }
+
     std::filesystem::path m_two, m_damaged, m_a, m_b, m_c;
 
     // Adds `count` pending rows of documents that are never opened, one attachment each.
@@ -143,10 +153,49 @@ private slots:
         QCOMPARE(widget->font().bold(), control.bold);
         const QString plain = caption.remove(QLatin1Char('&')).trimmed();
         QCOMPARE(widget->accessibleName(), plain);
-        const int room = widget->width() - (qobject_cast<QPushButton *>(widget) ? 8 : 0)
-            - (qobject_cast<QCheckBox *>(widget) ? 20 : 0);
         if (label || button)
-            QVERIFY2(widget->fontMetrics().horizontalAdvance(plain) <= room, control.caption);
+            QVERIFY2(captionFits(widget, plain), control.caption);
+    }
+
+    // Translated, the window, its plural forms and Qt's own buttons speak the language, and every
+    // caption still fits its control.
+    void translated_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("process");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("German") << "de"
+                                << "Anhänge &extrahieren"
+                                << "1 PDF-Dokument hinzugefügt"
+                                << "Abbrechen";
+        QTest::newRow("French") << "fr"
+                                << "&Extraire les fichiers"
+                                << "1 document PDF ajouté"
+                                << "Annuler";
+    }
+    void translated()
+    {
+        QFETCH(QString, language);
+        const auto english
+            = qScopeGuard([] { quenlith::installTranslations(QLocale(QLocale::English)); });
+        QCOMPARE(quenlith::installTranslations(QLocale(language)), language);
+        m_window = std::make_unique<quenlith::frmStep1>(*m_platform);
+        addFiles({ m_two });
+        QFETCH(QString, process);
+        QFETCH(QString, count);
+        QCOMPARE(m_window->CmdProcess->text(), process);
+        QCOMPARE(m_window->lblCount->text(), count);
+        QFETCH(QString, cancel);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+        for (const Control &control : Controls) {
+            const auto *widget = m_window->findChild<QWidget *>(control.name);
+            const auto *label = qobject_cast<const QLabel *>(widget);
+            const auto *button = qobject_cast<const QAbstractButton *>(widget);
+            const QString caption = label ? label->text() : button ? button->text() : QString();
+            QVERIFY2(captionFits(widget, QString(caption).remove(QLatin1Char('&'))),
+                qPrintable(caption));
+        }
     }
 
     // The controls of the window are all on show together during a run: no two share an access
