@@ -88,8 +88,7 @@ void FolderPickerDialog::accept()
     if (!path.isEmpty() && !QFileInfo::exists(path) && !QDir().mkpath(path)) {
         QMessageBox::warning(this,
             windowTitle(),
-            QStringLiteral("The folder %1 could not be created.")
-                .arg(QDir::toNativeSeparators(path)));
+            tr("The folder %1 could not be created.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     QFileDialog::accept();
@@ -104,8 +103,8 @@ PasswordDialog::PasswordDialog(QWidget *owner, const QString &documentName, bool
     setMinimumWidth(360); // the document's name on as few lines as may be
     auto *layout = new QVBoxLayout(this);
     const QString question = lastWasWrong
-        ? QStringLiteral("The password given does not open %1. Please try again.")
-        : QStringLiteral("%1 needs a password to be opened.");
+        ? tr("The password given does not open %1. Please try again.")
+        : tr("%1 needs a password to be opened.");
     auto *text = new QLabel(question.arg(documentName), this);
     text->setWordWrap(true);
     text->setTextFormat(Qt::PlainText);
@@ -113,14 +112,14 @@ PasswordDialog::PasswordDialog(QWidget *owner, const QString &documentName, bool
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("password"));
     m_password->setEchoMode(QLineEdit::Password);
-    m_password->setAccessibleName(QStringLiteral("Password"));
+    m_password->setAccessibleName(tr("Password"));
     layout->addWidget(m_password);
-    m_forAll = new QCheckBox(QStringLiteral("Use for all remaining documents"), this);
+    m_forAll = new QCheckBox(tr("Use for all remaining documents"), this);
     m_forAll->setObjectName(QStringLiteral("forAll"));
     layout->addWidget(m_forAll);
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("Skip"), QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("Open"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(tr("Skip"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -29,6 +29,8 @@ private:
 // Qt's own folder picker, starting in `startFolder` when it exists. A folder name that is typed
 // but does not exist yet is created on accepting, as a new output folder often is.
 class FolderPickerDialog : public QFileDialog {
+    Q_OBJECT
+
 public:
     FolderPickerDialog(QWidget *owner, const QString &title, const QString &startFolder);
     QString chosenFolder() const;
@@ -43,6 +45,8 @@ private:
 // Asks for a document's password, saying when the last one given was wrong: the password field,
 // "Use for all remaining documents", and Open or Skip (Escape skips).
 class PasswordDialog : public QDialog {
+    Q_OBJECT
+
 public:
     PasswordDialog(QWidget *owner, const QString &documentName, bool lastWasWrong = false);
     QString password() const;

@@ -47,16 +47,16 @@ bool OutputFolderPicker::isInsideSourceFolder(const QString &folder) const
 QString OutputFolderPicker::choose(Platform &platform, QWidget *owner)
 {
     Platform::Message question;
-    question.text = QStringLiteral(
-        "The output folder is inside a folder you added documents from; extracted PDF files "
-        "would be found there the next time the folder is added. Extract there anyway?");
+    question.text
+        = tr("The output folder is inside a folder you added documents from; extracted PDF files "
+             "would be found there the next time the folder is added. Extract there anyway?");
     question.title = WindowTitle;
     question.icon = Platform::Icon::Question;
     question.buttons = Platform::Buttons::YesNo;
     question.defaultButton = Platform::Answer::No;
     for (;;) {
         const QString chosen
-            = platform.browseForFolder(owner, QStringLiteral("Choose Folder to Save..."), start());
+            = platform.browseForFolder(owner, tr("Choose Folder to Save..."), start());
         if (chosen.isEmpty())
             return {};
         if (!isInsideSourceFolder(chosen)

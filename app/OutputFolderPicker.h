@@ -2,6 +2,7 @@
 
 #include "app/Platform.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,8 @@ namespace quenlith {
 // folders documents were added from. It never proposes a folder that its own warning would
 // question, and answering No to that warning opens the picker again.
 class OutputFolderPicker {
+    Q_DECLARE_TR_FUNCTIONS(quenlith::OutputFolderPicker)
+
 public:
     // A document or folder added to the list; the first one since the last clear() is where the
     // picker starts when no output folder was chosen yet.

@@ -6,63 +6,79 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <climits>
 
 namespace quenlith {
 
 namespace {
 
+// The context of the message's texts for the translations.
+struct RunCompletion {
+    Q_DECLARE_TR_FUNCTIONS(quenlith::RunCompletion)
+};
+
+// Qt's plural forms count in int; a run's counts stay far below its limit.
+int numerus(std::int64_t count)
+{
+    return static_cast<int>(std::min<std::int64_t>(count, INT_MAX));
+}
+
 QString headlineOf(const RunEnd &end, const RunTotals &totals, const RunDetails &details)
 {
-    QString text = QStringLiteral("PDF Attachments Extraction - Completed !");
+    QString text = RunCompletion::tr("PDF Attachments Extraction - Completed !");
     if (end.cancelled)
-        text = QStringLiteral("PDF Attachments Extraction - Cancelled !\nCancelled after %1 of %2 "
-                              "documents; %3 written before the stop.")
+        text = RunCompletion::tr("PDF Attachments Extraction - Cancelled !\nCancelled after %1 of "
+                                 "%2 documents; %n attachment(s) written before the stop.",
+            nullptr,
+            numerus(totals.written))
                    .arg(end.done)
-                   .arg(end.documents)
-                   .arg(counted(totals.written,
-                       QStringLiteral("attachment was"),
-                       QStringLiteral("attachments were")));
-    const auto line = [&text](qint64 count, const QString &one, const QString &many) {
+                   .arg(end.documents);
+    const auto line = [&text](std::int64_t count, const QString &sentence) {
         if (count > 0)
-            text += QLatin1Char('\n') + counted(count, one, many);
+            text += QLatin1Char('\n') + sentence;
     };
-    line(details.renamedForSibling(),
-        QStringLiteral("attachment was renamed because its document holds another file of the "
-                       "same name."),
-        QStringLiteral("attachments were renamed because the document holds several files of "
-                       "the same name."));
-    line(details.renamedForExisting(),
-        QStringLiteral("attachment was written under a new name because a file with other "
-                       "content was already there."),
-        QStringLiteral("attachments were written under a new name because a file with other "
-                       "content was already there."));
-    line(details.unchanged(),
-        QStringLiteral("attachment was already there unchanged."),
-        QStringLiteral("attachments were already there unchanged."));
-    line(details.documentsSkipped(),
-        QStringLiteral("document was skipped when its password was asked for."),
-        QStringLiteral("documents were skipped when their password was asked for."));
+    const std::int64_t sibling = details.renamedForSibling();
+    line(sibling,
+        RunCompletion::tr(
+            "%n attachment(s) renamed because the document holds several files of the same name.",
+            nullptr,
+            numerus(sibling)));
+    const std::int64_t existing = details.renamedForExisting();
+    line(existing,
+        RunCompletion::tr("%n attachment(s) written under a new name because a file with other "
+                          "content was already there.",
+            nullptr,
+            numerus(existing)));
+    const std::int64_t unchanged = details.unchanged();
+    line(unchanged,
+        RunCompletion::tr(
+            "%n attachment(s) already there unchanged.", nullptr, numerus(unchanged)));
+    const std::int64_t skipped = details.documentsSkipped();
+    line(skipped,
+        RunCompletion::tr(
+            "%n document(s) skipped when the password was asked for.", nullptr, numerus(skipped)));
     return text;
 }
 
-// Where the files went and how many, so that the message stands on its own. Concatenated, not
-// arg()-chained: a folder name may hold "%2".
+// Where the files went and how many, so that the message stands on its own. Each piece takes one
+// arg(): a folder name may hold "%2".
 QString countsOf(const QString &outputFolder, const RunTotals &totals, const RunDetails &details)
 {
-    QString counts = QStringLiteral("Output folder: ") + QDir::toNativeSeparators(outputFolder)
+    const int documents = numerus(totals.documents);
+    QString counts
+        = RunCompletion::tr("Output folder: %1").arg(QDir::toNativeSeparators(outputFolder))
         + QLatin1Char('\n')
-        + counted(totals.documents, QStringLiteral("document"), QStringLiteral("documents"))
-        + QStringLiteral(" processed");
-    if (details.documentsFailed() > 0)
-        counts += QStringLiteral(" (%1 failed)").arg(details.documentsFailed());
-    counts += QStringLiteral(", ")
-        + counted(totals.written, QStringLiteral("attachment"), QStringLiteral("attachments"))
-        + QStringLiteral(" written (") + QString::fromStdString(dataSizeText(totals.bytesWritten))
-        + QLatin1Char(')');
+        + (details.documentsFailed() > 0
+                ? RunCompletion::tr("%n document(s) processed (%1 failed)", nullptr, documents)
+                      .arg(details.documentsFailed())
+                : RunCompletion::tr("%n document(s) processed", nullptr, documents))
+        + RunCompletion::tr(", %n attachment(s) written (%1)", nullptr, numerus(totals.written))
+              .arg(QString::fromStdString(dataSizeText(totals.bytesWritten)));
     if (totals.unchanged > 0)
-        counts += QStringLiteral(", %1 unchanged").arg(totals.unchanged);
+        counts += RunCompletion::tr(", %1 unchanged").arg(totals.unchanged);
     if (totals.failed > 0)
-        counts += QStringLiteral(", %1 failed").arg(totals.failed);
+        counts += RunCompletion::tr(", %1 failed").arg(totals.failed);
     return counts + QLatin1Char('.');
 }
 
@@ -70,11 +86,11 @@ QString countsOf(const QString &outputFolder, const RunTotals &totals, const Run
 void saveReport(
     Platform &platform, QWidget *owner, const QString &outputFolder, RunReportSpool &report)
 {
-    const QString json = QStringLiteral("JSON report (*.json)");
-    const QString csv = QStringLiteral("CSV report (*.csv)");
+    const QString json = RunCompletion::tr("JSON report (*.json)");
+    const QString csv = RunCompletion::tr("CSV report (*.csv)");
     QString chosenFilter;
     QString path = platform.saveFile(owner,
-        QStringLiteral("Save Report"),
+        RunCompletion::tr("Save Report"),
         json + QStringLiteral(";;") + csv,
         proposedReportPath(outputFolder, QDateTime::currentDateTime()),
         chosenFilter);
@@ -88,7 +104,8 @@ void saveReport(
     if (report.save(path.toStdString(), asCsv ? ReportFormat::Csv : ReportFormat::Json, error))
         return;
     Platform::Message box;
-    box.text = QStringLiteral("The report could not be saved: ") + QString::fromStdString(error);
+    box.text
+        = RunCompletion::tr("The report could not be saved: %1").arg(QString::fromStdString(error));
     box.title = WindowTitle;
     box.icon = Platform::Icon::Warning;
     platform.messageBox(owner, box);
@@ -115,7 +132,7 @@ Platform::Message runCompletionMessage(
     box.title = WindowTitle;
     box.icon = details.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information;
     box.details = QString::fromStdString(details.text());
-    box.extraButton = QStringLiteral("Save Report...");
+    box.extraButton = RunCompletion::tr("Save Report...");
     return box;
 }
 

@@ -45,6 +45,11 @@ void ThreadedRunView::attachmentLabel(const std::string &text)
     BackgroundCall::postToWindow([this, text] { m_target.attachmentLabel(text); });
 }
 
+void ThreadedRunView::attachmentCount(int index, int count)
+{
+    BackgroundCall::postToWindow([this, index, count] { m_target.attachmentCount(index, count); });
+}
+
 void ThreadedRunView::opening(bool opening)
 {
     BackgroundCall::postToWindow([this, opening] { m_target.opening(opening); });

@@ -28,6 +28,7 @@ public:
     void progress(double share) override;
     void documentStarted(const std::string &file, const std::string &folder) override;
     void attachmentLabel(const std::string &text) override;
+    void attachmentCount(int index, int count) override;
     void opening(bool opening) override;
     PasswordReply askPassword(const std::string &file, bool lastWasWrong) override;
     void documentDone(const DocumentResult &result) override;

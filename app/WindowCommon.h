@@ -5,6 +5,7 @@
 #include "app/Platform.h"
 #include "util/registry.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace quenlith {
@@ -17,17 +18,17 @@ constexpr int OutOfMemoryError = 7;
 constexpr int InternalError = 51;
 
 inline const QString WindowTitle = QStringLiteral("Quenlith");
-inline const QString WaitText = QStringLiteral("Please wait... Reading Image Information...");
 
 inline QString errorText(int number, const QString &description)
 {
     return QString::number(number) + QLatin1Char(':') + description;
 }
 
-// "1 document", "3 documents".
-inline QString counted(qint64 count, const QString &one, const QString &many)
+// The wait notice while it names no document; a function, as the language is chosen at start.
+inline QString waitText()
 {
-    return QString::number(count) + QLatin1Char(' ') + (count == 1 ? one : many);
+    return QCoreApplication::translate(
+        "quenlith::frmStep1", "Please wait... Reading Image Information...");
 }
 
 inline QString withSeparator(const QString &folder)

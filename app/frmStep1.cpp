@@ -163,20 +163,17 @@ bool frmStep1::runCommand(const std::function<void()> &command)
     } catch (const Error &e) {
         showError(errorText(e.number(), QString::fromStdString(e.description())));
     } catch (const std::bad_alloc &) {
-        showError(errorText(OutOfMemoryError, QStringLiteral("Out of memory")));
+        showError(errorText(OutOfMemoryError, tr("Out of memory")));
     } catch (const std::exception &e) {
         showError(errorText(InternalError, QString::fromLocal8Bit(e.what())));
     }
     return false;
 }
 
-void frmStep1::openWithDesktop(const QString &path, const QString &what)
+void frmStep1::openWithDesktop(const QString &path, const QString &failure)
 {
     if (!m_platform.shellOpen(path))
-        message(QStringLiteral("The %1 could not be opened: the desktop has no program to open "
-                               "it with.\n%2")
-                    .arg(what, QDir::toNativeSeparators(path)),
-            Platform::Icon::Warning);
+        message(failure.arg(QDir::toNativeSeparators(path)), Platform::Icon::Warning);
 }
 
 // --- Document list commands ---------------------------------------------------------------------
@@ -184,8 +181,7 @@ void frmStep1::openWithDesktop(const QString &path, const QString &what)
 void frmStep1::cmdAdd_Click()
 {
     runCommand([this] {
-        const QStringList picked
-            = m_platform.openFiles(this, QStringLiteral("Adobe PDF Files (*.pdf)"));
+        const QStringList picked = m_platform.openFiles(this, tr("Adobe PDF Files (*.pdf)"));
         if (picked.isEmpty()) {
             if (m_documentList->rowCount() == 0)
                 CmdProcess->setEnabled(false);
@@ -269,34 +265,30 @@ frmStep1::FolderAddResult frmStep1::addFolderTree(const QString &folder)
 
 void frmStep1::showFolderAddMessage(const FolderAddResult &result, int ignoredFiles)
 {
-    QString text = QString::number(result.added) + QStringLiteral(" PDF Documents Added to List.");
+    QString text = tr("%n PDF Documents Added to List.", nullptr, result.added);
     QString details;
-    const qsizetype skipped = result.skippedFolders.size();
+    const int skipped = static_cast<int>(result.skippedFolders.size());
     if (skipped > 0) {
-        text += QStringLiteral("\n\n") + QString::number(skipped)
-            + (skipped == 1 ? QStringLiteral(" folder could not be read:")
-                            : QStringLiteral(" folders could not be read:"));
-        for (qsizetype i = 0; i < qMin<qsizetype>(skipped, RunDetails::ItemsInText); ++i)
+        text += QStringLiteral("\n\n") + tr("%n folder(s) could not be read:", nullptr, skipped);
+        for (int i = 0; i < qMin(skipped, RunDetails::ItemsInText); ++i)
             text += QStringLiteral("\n    ") + result.skippedFolders.at(i);
         if (skipped > RunDetails::ItemsInText)
-            text += QStringLiteral("\nand %1 more (see the details).")
-                        .arg(skipped - RunDetails::ItemsInText);
+            text += QLatin1Char('\n')
+                + tr("and %1 more (see the details).").arg(skipped - RunDetails::ItemsInText);
         details = result.skippedFolders.join(QLatin1Char('\n'));
     }
     if (ignoredFiles > 0)
-        text += QStringLiteral("\n\n") + QString::number(ignoredFiles)
-            + (ignoredFiles == 1
-                    ? QStringLiteral(
-                        " dropped file was ignored: its name does not end in \".pdf\".")
-                    : QStringLiteral(
-                        " dropped files were ignored: their names do not end in \".pdf\"."));
+        text += QStringLiteral("\n\n")
+            + tr("%n dropped file(s) ignored: the name does not end in \".pdf\".",
+                nullptr,
+                ignoredFiles);
     message(text, Platform::Icon::None, details);
 }
 
 void frmStep1::CmdAddFolder_Click()
 {
-    SourceFolder = m_platform.browseForFolder(
-        this, QStringLiteral("Choose Source Folder..."), m_lastSourceFolder);
+    SourceFolder
+        = m_platform.browseForFolder(this, tr("Choose Source Folder..."), m_lastSourceFolder);
     if (SourceFolder.isEmpty())
         return;
     SourceFolder = withSeparator(SourceFolder);
@@ -355,7 +347,7 @@ void frmStep1::cmdClear1_Click()
 {
     m_documentList->clear();
     m_outputPicker.clear();
-    lblCount->setText(QStringLiteral("0 files")); // not the count of a list no longer there
+    lblCount->setText(tr("0 files")); // not the count of a list no longer there
     // As when the window opened: nothing to select, and a run before has nothing left on show.
     ChkSelectAll->setCheckState(Qt::Unchecked);
     ChkSelectAll->setEnabled(false);
@@ -377,7 +369,7 @@ void frmStep1::ListView1_Click()
 bool frmStep1::confirmExit()
 {
     Platform::Message question;
-    question.text = QStringLiteral("Are you sure you want to exit now?");
+    question.text = tr("Are you sure you want to exit now?");
     question.title = WindowTitle;
     question.icon = Platform::Icon::Question;
     question.buttons = Platform::Buttons::YesNo;

@@ -144,6 +144,7 @@ private:
     void progress(double share) override;
     void documentStarted(const std::string &file, const std::string &folder) override;
     void attachmentLabel(const std::string &text) override;
+    void attachmentCount(int index, int count) override;
     void opening(bool opening) override;
     PasswordReply askPassword(const std::string &file, bool lastWasWrong) override;
     void documentDone(const DocumentResult &result) override;
@@ -159,8 +160,8 @@ private:
     // closing ends it quietly. True when the body ran to its end.
     bool runCommand(const std::function<void()> &command);
     void message(const QString &text, Platform::Icon icon, const QString &details = QString());
-    // Opens `path` with the desktop, saying so when that fails; `what` names it in the message.
-    void openWithDesktop(const QString &path, const QString &what);
+    // Opens `path` with the desktop; when that fails, shows `failure` with `path` for its "%1".
+    void openWithDesktop(const QString &path, const QString &failure);
 
     // Runs `call` (which uses the PDF library) on a helper thread while this thread keeps
     // processing events, showing the wait notice when it lasts; calls made meanwhile by nested

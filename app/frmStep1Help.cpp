@@ -15,7 +15,7 @@ Platform::Message frmStep1::startupFailure(const Error &error)
     Platform::Message message;
     // In one pass, so that a "%1" in the description stays as it is.
     message.text
-        = QStringLiteral("Error %1: %2")
+        = tr("Error %1: %2")
               .arg(QString::number(error.number()), QString::fromStdString(error.description()));
     message.title = WindowTitle;
     message.icon = Platform::Icon::Critical;
@@ -47,11 +47,13 @@ void frmStep1::CmdHelp_Click()
     const QStringList candidates = manualCandidates();
     for (const QString &candidate : candidates) {
         if (QFileInfo(candidate).isFile()) {
-            openWithDesktop(candidate, QStringLiteral("manual"));
+            openWithDesktop(candidate,
+                tr("The manual could not be opened: the desktop has no program to open it "
+                   "with.\n%1"));
             return;
         }
     }
-    message(QStringLiteral("The manual could not be found. It was looked for in:\n")
+    message(tr("The manual could not be found. It was looked for in:\n")
             + candidates.join(QLatin1Char('\n')),
         Platform::Icon::Information);
 }

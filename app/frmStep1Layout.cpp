@@ -147,16 +147,12 @@ void frmStep1::createListControls()
     setColour(lblTitle, QPalette::WindowText, QColor(0, 0, 0));
     setColour(lblTitle, QPalette::Window, White);
 
-    cmdAdd = makeButton(
-        this, QStringLiteral("cmdAdd"), QStringLiteral("Add PDF File(s)..."), tahoma(9));
-    CmdAddFolder = makeButton(this,
-        QStringLiteral("CmdAddFolder"),
-        QStringLiteral("Add Folder having PDF File(s)..."),
-        tahoma(9));
-    cmdClear1 = makeButton(
-        this, QStringLiteral("cmdClear1"), QStringLiteral("Clear File(s)..."), tahoma(9));
+    cmdAdd = makeButton(this, QStringLiteral("cmdAdd"), tr("Add PDF File(s)..."), tahoma(9));
+    CmdAddFolder = makeButton(
+        this, QStringLiteral("CmdAddFolder"), tr("Add Folder having PDF File(s)..."), tahoma(9));
+    cmdClear1 = makeButton(this, QStringLiteral("cmdClear1"), tr("Clear File(s)..."), tahoma(9));
 
-    lblCount = makeLabel(this, QStringLiteral("lblCount"), QStringLiteral("0 files"), tahoma(8.25));
+    lblCount = makeLabel(this, QStringLiteral("lblCount"), tr("0 files"), tahoma(8.25));
 
     ListView1 = new DocumentListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -178,28 +174,27 @@ void frmStep1::createListControls()
     FrameWait->setObjectName(QStringLiteral("FrameWait"));
     FrameWait->setFrameShape(QFrame::Box);
     setColour(FrameWait, QPalette::Window, QColor(0xFF, 0xFF, 0xC0));
-    Label1 = makeLabel(FrameWait, QStringLiteral("Label1"), WaitText, tahoma(9, true));
+    Label1 = makeLabel(FrameWait, QStringLiteral("Label1"), waitText(), tahoma(9, true));
     Label1->setAlignment(Qt::AlignCenter);
     setColour(Label1, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     FrameWait->hide();
 
-    ChkSelectAll = makeCheckBox(this, QStringLiteral("ChkSelectAll"), QStringLiteral("Select All"));
+    ChkSelectAll = makeCheckBox(this, QStringLiteral("ChkSelectAll"), tr("Select All"));
     setColour(ChkSelectAll, QPalette::WindowText, QColor(0x00, 0x00, 0xC0));
     ChkSelectAll->setCheckState(Qt::Unchecked);
     ChkSelectAll->setEnabled(false);
     // A run option, off by default: nested documents can multiply the files a run writes.
-    ChkNested = makeCheckBox(this,
-        QStringLiteral("ChkNested"),
-        QStringLiteral("Also extract from attached PDF documents"));
-    ChkNested->setToolTip(QStringLiteral(
-        "The attachments of an attachment that is itself a PDF document go into a folder "
-        "\"<name>.attachments\" beside it, up to 8 levels deep."));
+    ChkNested = makeCheckBox(
+        this, QStringLiteral("ChkNested"), tr("Also extract from attached PDF documents"));
+    ChkNested->setToolTip(
+        tr("The attachments of an attachment that is itself a PDF document go into a folder "
+           "\"<name>.attachments\" beside it, up to 8 levels deep."));
     ChkNested->setLayoutDirection(Qt::RightToLeft); // box at the right edge, like the list's
 }
 
 void frmStep1::createRunControls()
 {
-    Frame1 = new QGroupBox(QStringLiteral(" Extraction Details "), this);
+    Frame1 = new QGroupBox(tr(" Extraction Details "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFont(tahoma(9));
     Picture1 = new QWidget(Frame1);
@@ -208,39 +203,36 @@ void frmStep1::createRunControls()
     Image1 = new QLabel(Picture1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(ImageList1.at(0).pixmap(16, 16));
-    LblProgessCurrent = makeLabel(Picture1,
-        QStringLiteral("LblProgessCurrent"),
-        QStringLiteral("PDF File <pdf-file>"),
-        tahoma(8.25));
+    LblProgessCurrent = makeLabel(
+        Picture1, QStringLiteral("LblProgessCurrent"), tr("PDF File <pdf-file>"), tahoma(8.25));
     setColour(LblProgessCurrent, QPalette::WindowText, QColor(0, 0, 0));
     Image2 = new QLabel(Picture1);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setPixmap(ImageList1.at(5).pixmap(16, 16));
     LblImages = makeLabel(Picture1,
         QStringLiteral("LblImages"),
-        QStringLiteral("Extracted Attachment(s) 0 (of 0)"),
+        tr("Extracted Attachment(s) %1 (of %2)").arg(0).arg(0),
         tahoma(8.25));
     setColour(LblImages, QPalette::WindowText, QColor(0x00, 0x40, 0x00));
-    Label2 = makeLabel(
-        Picture1, QStringLiteral("Label2"), QStringLiteral("Extraction Progress : "), tahoma(8.25));
+    Label2
+        = makeLabel(Picture1, QStringLiteral("Label2"), tr("Extraction Progress : "), tahoma(8.25));
     ProgressBar1 = new QProgressBar(Picture1);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
 
-    CmdProcess = makeButton(
-        this, QStringLiteral("CmdProcess"), QStringLiteral("&Extract Attachments"), tahoma(14.25));
+    CmdProcess
+        = makeButton(this, QStringLiteral("CmdProcess"), tr("&Extract Attachments"), tahoma(14.25));
     CmdProcess->setEnabled(false);
-    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), tahoma(9));
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), tr("Cancel"), tahoma(9));
     cmdCancel->hide();
 
     Picture3 = new QWidget(this);
     Picture3->setObjectName(QStringLiteral("Picture3"));
     setColour(Picture3, QPalette::Window, White);
-    CmdHelp = makeButton(
-        Picture3, QStringLiteral("CmdHelp"), QStringLiteral("&Help Manual"), tahoma(9));
-    cmdEnd = makeButton(Picture3, QStringLiteral("cmdEnd"), QStringLiteral("E&xit"), tahoma(9));
+    CmdHelp = makeButton(Picture3, QStringLiteral("CmdHelp"), tr("&Help Manual"), tahoma(9));
+    cmdEnd = makeButton(Picture3, QStringLiteral("cmdEnd"), tr("E&xit"), tahoma(9));
 }
 
 void frmStep1::placeControls()
@@ -305,11 +297,11 @@ void frmStep1::setTabOrderAndNames()
     Frame1->setAccessibleName(plainCaption(Frame1->title()));
     for (QLabel *label : { lblTitle, lblCount, Label1, LblProgessCurrent, LblImages, Label2 })
         label->setAccessibleName(plainCaption(label->text()));
-    ListView1->setAccessibleName(QStringLiteral("PDF Documents"));
+    ListView1->setAccessibleName(tr("PDF Documents"));
     ProgressBar1->setAccessibleName(
         plainCaption(Label2->text()).remove(QLatin1Char(':')).trimmed());
-    Image1->setAccessibleName(QStringLiteral("PDF File"));
-    Image2->setAccessibleName(QStringLiteral("Extracted Attachment(s)"));
+    Image1->setAccessibleName(tr("PDF File"));
+    Image2->setAccessibleName(tr("Extracted Attachment(s)"));
 }
 
 } // namespace quenlith

@@ -30,7 +30,7 @@ void frmStep1::waitForDocument(DocumentReadAhead &readAhead, const std::string &
     const auto restore = qScopeGuard([this, &noticeShown] {
         if (!noticeShown)
             return;
-        Label1->setText(WaitText);
+        Label1->setText(waitText());
         Label1->setToolTip(QString());
         FrameWait->hide();
     });
@@ -51,11 +51,11 @@ void frmStep1::setWaitText(const QString &document)
     // The notice names the document, so that a slow one can be told from a hung program.
     const QString name = QString::fromStdString(FileNameOfPath(document.toStdString()));
     if (name.isEmpty()) {
-        Label1->setText(WaitText);
+        Label1->setText(waitText());
     } else {
         // A long name is shortened in its middle so that the notice fits its frame; the whole
         // name is in the tooltip.
-        const QString frame = QStringLiteral("Please wait... Reading %1...");
+        const QString frame = tr("Please wait... Reading %1...");
         const QFontMetrics metrics(Label1->font());
         const int room = Label1->contentsRect().width()
             - metrics.horizontalAdvance(QString(frame).remove(QStringLiteral("%1"))) - 4;
@@ -83,7 +83,7 @@ void frmStep1::runLongCall(const std::function<void()> &call, const QString &doc
     const auto restoreText = qScopeGuard([this, outerDocument, outerPending] {
         const bool named = !m_waitTextPending;
         if (named) {
-            Label1->setText(WaitText);
+            Label1->setText(waitText());
             Label1->setToolTip(QString());
         }
         m_waitDocument = outerDocument;

@@ -28,7 +28,9 @@ void frmStep1::CmdProcess_Click()
         return;
     const QString OutputFolder = withSeparator(chosen);
     if (runCommand([&] { extractTicked(OutputFolder); }))
-        openWithDesktop(OutputFolder, QStringLiteral("output folder"));
+        openWithDesktop(OutputFolder,
+            tr("The output folder could not be opened: the desktop has no program to open it "
+               "with.\n%1"));
 }
 
 void frmStep1::extractTicked(const QString &outputFolder)
@@ -78,8 +80,8 @@ void frmStep1::resetProgress()
 {
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    LblProgessCurrent->setText(QStringLiteral("PDF File <pdf-file>"));
-    LblImages->setText(QStringLiteral("Extracted Attachment(s) 0 (of 0)"));
+    LblProgessCurrent->setText(tr("PDF File <pdf-file>"));
+    attachmentCount(0, 0);
 }
 
 void frmStep1::cmdCancel_Click()
@@ -108,12 +110,17 @@ void frmStep1::documentStarted(const std::string &file, const std::string &folde
     DocOutputFolder = QString::fromStdString(folder);
     m_openingDocument = QString::fromStdString(file);
     LblProgessCurrent->setText(
-        QStringLiteral("PDF File : ") + QString::fromStdString(FileNameOfPath(file)));
+        tr("PDF File : %1").arg(QString::fromStdString(FileNameOfPath(file))));
 }
 
 void frmStep1::attachmentLabel(const std::string &text)
 {
     LblImages->setText(QString::fromStdString(text));
+}
+
+void frmStep1::attachmentCount(int index, int count)
+{
+    LblImages->setText(tr("Extracted Attachment(s) %1 (of %2)").arg(index).arg(count));
 }
 
 void frmStep1::opening(bool opening)
@@ -125,7 +132,7 @@ void frmStep1::opening(bool opening)
     m_opening.invalidate();
     if (FrameWait->isVisible()) {
         FrameWait->hide();
-        Label1->setText(WaitText);
+        Label1->setText(waitText());
         Label1->setToolTip(QString());
     }
 }
@@ -156,6 +163,10 @@ void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFF
         void attachmentLabel(const std::string &text) override
         {
             window.attachmentLabel(text);
+        }
+        void attachmentCount(int index, int count) override
+        {
+            window.attachmentCount(index, count);
         }
         void waitNotice(bool shown) override
         {

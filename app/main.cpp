@@ -1,9 +1,11 @@
 #include "app/QtPlatform.h"
+#include "app/Translations.h"
 #include "app/frmStep1.h"
 #include "util/Error.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +14,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Quenlith"));
     QApplication::setApplicationVersion(QStringLiteral(QUENLITH_DISPLAY_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quenlith"));
+    // The desktop's language (on Linux from LANGUAGE, LC_ALL, LC_MESSAGES or LANG).
+    quenlith::installTranslations(QLocale::system());
 
     quenlith::QtPlatform platform;
     try {

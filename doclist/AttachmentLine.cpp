@@ -3,6 +3,7 @@
 #include "extract/report/ReportText.h"
 #include "util/DataSize.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <QStringList>
@@ -10,25 +11,32 @@
 
 namespace quenlith {
 
+namespace {
+// The context of the line's words for the translations.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(quenlith::AttachmentLine)
+};
+} // namespace
+
 QString originText(const Attachment &attachment)
 {
     switch (attachment.origin) {
     case Attachment::Origin::Annotation:
-        return QStringLiteral("attached to page %1").arg(attachment.page);
+        return Text::tr("attached to page %1").arg(attachment.page);
     case Attachment::Origin::AssociatedFile:
         if (attachment.afOwner.empty() || attachment.afOwner == "catalog")
-            return QStringLiteral("associated file of the document");
-        return QStringLiteral("associated file of ") + QString::fromStdString(attachment.afOwner);
+            return Text::tr("associated file of the document");
+        return Text::tr("associated file of %1").arg(QString::fromStdString(attachment.afOwner));
     case Attachment::Origin::Portfolio:
         if (attachment.folder.empty())
-            return QStringLiteral("in the portfolio");
-        return QStringLiteral("in portfolio folder ") + QString::fromStdString(attachment.folder);
+            return Text::tr("in the portfolio");
+        return Text::tr("in portfolio folder %1").arg(QString::fromStdString(attachment.folder));
     case Attachment::Origin::Unlisted:
-        return QStringLiteral("not listed by the document");
+        return Text::tr("not listed by the document");
     case Attachment::Origin::Names:
         break;
     }
-    return QStringLiteral("attached to the document");
+    return Text::tr("attached to the document");
 }
 
 QString localDateText(std::int64_t secondsUtc)
@@ -49,7 +57,7 @@ QString invoiceKindText(const InvoiceInfo &invoice)
     const bool order = QString::fromStdString(invoice.documentType)
                            .contains(QStringLiteral("ORDER"), Qt::CaseInsensitive)
         || invoice.standard == "Order-X";
-    return text + (order ? QStringLiteral(" order") : QStringLiteral(" invoice"));
+    return order ? Text::tr("%1 order").arg(text) : Text::tr("%1 invoice").arg(text);
 }
 
 AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &invoice)
@@ -65,7 +73,7 @@ AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &i
     else if (holdsInvoice)
         details.append(invoiceKindText(invoice));
     details.append(attachment.declaredSize < 0
-            ? QStringLiteral("size not declared")
+            ? Text::tr("size not declared")
             : QString::fromStdString(
                 dataSizeText(static_cast<std::uint64_t>(attachment.declaredSize))));
     details.append(originText(attachment));
@@ -79,8 +87,8 @@ AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &i
     if (!read.toolTip.empty())
         line.toolTip += QLatin1Char('\n') + QString::fromStdString(read.toolTip);
     if (holdsInvoice && !invoice.fileName.empty())
-        line.toolTip
-            += QStringLiteral("\ninvoice file: ") + QString::fromStdString(invoice.fileName);
+        line.toolTip += QLatin1Char('\n')
+            + Text::tr("invoice file: %1").arg(QString::fromStdString(invoice.fileName));
     return line;
 }
 

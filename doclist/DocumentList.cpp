@@ -57,8 +57,7 @@ QString DocumentList::alreadyListedNote(int count)
 {
     if (count <= 0)
         return {};
-    return count == 1 ? QStringLiteral("1 added document was already in the list.")
-                      : QStringLiteral("%1 added documents were already in the list.").arg(count);
+    return tr("%n added document(s) already in the list.", nullptr, count);
 }
 
 void DocumentList::finishBatch()
@@ -150,7 +149,7 @@ void DocumentList::showOutcomes(
 
 QString DocumentList::countCaption(int rows)
 {
-    return QString::number(rows) + QStringLiteral(" PDF Documents Added");
+    return tr("%n PDF Documents Added", nullptr, rows);
 }
 
 } // namespace quenlith

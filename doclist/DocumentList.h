@@ -2,6 +2,7 @@
 
 #include "doclist/DocumentListModel.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -25,6 +26,8 @@ class DocumentListView;
 // name also says), the file name with the PDF image and the full path as tool-tip, and the full
 // path; it expands to one line per attachment. Positions are 1-based, position 1 is the top row.
 class DocumentList {
+    Q_DECLARE_TR_FUNCTIONS(quenlith::DocumentList)
+
 public:
     struct Controls {
         DocumentListView *listView = nullptr;

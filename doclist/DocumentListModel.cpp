@@ -25,7 +25,7 @@ QString shortReason(const std::string &error)
     const QString text = QString::fromStdString(error);
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     return colon > 0     ? text.left(colon)
-        : text.isEmpty() ? QStringLiteral("cannot be opened")
+        : text.isEmpty() ? DocumentListModel::tr("cannot be opened")
                          : text;
 }
 
@@ -33,22 +33,23 @@ QString countToolTip(const DocumentSummary &summary)
 {
     QStringList notes;
     if (!summary.opened)
-        notes.append(summary.error.empty() ? QStringLiteral("The document could not be opened.")
-                                           : QString::fromStdString(summary.error));
+        notes.append(summary.error.empty()
+                ? DocumentListModel::tr("The document could not be opened.")
+                : QString::fromStdString(summary.error));
     if (summary.unlisted > 0)
-        notes.append(summary.unlisted == 1
-                ? QStringLiteral("1 embedded file that the document does not list is not "
-                                 "extracted; quenlith-cli extract --unlisted writes it.")
-                : QStringLiteral("%1 embedded files that the document does not list are not "
-                                 "extracted; quenlith-cli extract --unlisted writes them.")
-                      .arg(summary.unlisted));
+        notes.append(
+            DocumentListModel::tr("%n embedded file(s) that the document does not list are "
+                                  "not extracted; quenlith-cli extract --unlisted "
+                                  "writes them.",
+                nullptr,
+                summary.unlisted));
     if (summary.invoice.declared)
         notes.prepend(QString::fromStdString(invoiceText(summary.invoice)));
     // The count of a damaged document is what could be read, not what it held.
     if (!summary.listingComplete)
         notes.prepend(QString::fromLatin1(incompleteListingReason));
     if (summary.repaired)
-        notes.prepend(QStringLiteral("repaired: attachments may be missing"));
+        notes.prepend(DocumentListModel::tr("repaired: attachments may be missing"));
     return notes.join(QLatin1Char('\n'));
 }
 } // namespace
@@ -160,11 +161,11 @@ bool DocumentListModel::add(const std::string &file, const DocumentSummary &summ
         notes.countToolTip = tip;
         notes.invoice = summary.invoice;
         if (summary.repaired)
-            notes.mark = QStringLiteral("repaired");
+            notes.mark = tr("repaired");
         else if (!summary.opened)
             notes.mark = shortReason(summary.error);
         else if (!summary.listingComplete)
-            notes.mark = QStringLiteral("damaged");
+            notes.mark = tr("damaged");
     }
     m_byFile.emplace(row.file, static_cast<Entry>(m_rows.size() - 1));
     return known;
@@ -385,8 +386,8 @@ void DocumentListModel::readLines(const QModelIndex &document)
                 lines = reader ? reader(file) : AttachmentLines::read(file);
             } catch (const std::exception &e) {
                 lines = {};
-                lines.error = QStringLiteral("The attachments could not be read: ")
-                    + QString::fromLocal8Bit(e.what());
+                lines.error = tr("The attachments could not be read: %1")
+                                  .arg(QString::fromLocal8Bit(e.what()));
             }
             QMetaObject::invokeMethod(
                 this,
@@ -509,7 +510,7 @@ QVariant DocumentListModel::lineData(const Row &row, int line, int column, int r
     if (line >= static_cast<int>(lines.lines.size())) { // the line after the last one shown
         if (column != NameColumn || role != Qt::DisplayRole)
             return {};
-        return lines.more > 0 ? QStringLiteral("... and %1 more").arg(lines.more) : lines.error;
+        return lines.more > 0 ? tr("... and %n more", nullptr, lines.more) : lines.error;
     }
     // The first column is indented here: the name goes where the document's is.
     const AttachmentLine &text = lines.lines[static_cast<std::size_t>(line)];
@@ -579,11 +580,11 @@ QVariant DocumentListModel::headerData(int section, Qt::Orientation orientation,
         return {};
     switch (section) {
     case CountColumn:
-        return QStringLiteral("Attachments");
+        return tr("Attachments");
     case NameColumn:
-        return QStringLiteral("PDF Document Name");
+        return tr("PDF Document Name");
     case PathColumn:
-        return QStringLiteral("PDF Document Path");
+        return tr("PDF Document Path");
     default:
         return {};
     }

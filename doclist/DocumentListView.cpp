@@ -61,7 +61,7 @@ DocumentListModel &DocumentListView::documents() const
 
 QString DocumentListView::emptyHint()
 {
-    return QStringLiteral("Documents can be added with the buttons above or dropped on the list.");
+    return tr("Documents can be added with the buttons above or dropped on the list.");
 }
 
 void DocumentListView::paintEvent(QPaintEvent *event)

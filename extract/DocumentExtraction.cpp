@@ -280,6 +280,11 @@ std::string pathInDocumentFolder(const DocumentResult &result, const AttachmentO
     return FileNameOfPath(outcome.outputPath);
 }
 
+void ExtractionObserver::attachmentCount(int index, int count)
+{
+    attachmentLabel(attachmentLabelText(index, count));
+}
+
 std::string attachmentLabelText(int index, int count)
 {
     return "Extracted Attachment(s) " + std::to_string(index) + " (of " + std::to_string(count)
@@ -705,7 +710,7 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
     result.documentFolder = withTrailingSeparator(documentFolder);
     result.processed = true;
 
-    observer.attachmentLabel(attachmentLabelText(0, 0));
+    observer.attachmentCount(0, 0);
     observer.waitNotice(true);
     std::optional<Document> document = openDocument(documentPath, options, result);
     if (!document) {
@@ -750,7 +755,7 @@ DocumentResult extractDocumentAttachments(const std::string &documentPath,
         result.attachments.push_back(job.writeNext(*listed[i]));
         observer.attachmentDone(result.attachments.back());
         const bool goOn = observer.yieldPoint();
-        observer.attachmentLabel(attachmentLabelText(++position, count));
+        observer.attachmentCount(++position, count);
         if (!goOn) {
             result.stopped = position < count
                 || result.attachments.back().kind == AttachmentOutcome::Kind::Abandoned;

@@ -119,6 +119,9 @@ public:
     {
         (void)text;
     }
+    // Attachment `index` of `count` is done (0 of 0 as a document starts); a view that words the
+    // label itself (in the user's language) overrides this, the default passes the English text.
+    virtual void attachmentCount(int index, int count);
     // The wait notice is shown while the document is opened and counted.
     virtual void waitNotice(bool shown)
     {

@@ -12,6 +12,11 @@
 
 namespace quenlith {
 
+void RunView::attachmentCount(int index, int count)
+{
+    attachmentLabel(attachmentLabelText(index, count));
+}
+
 namespace {
 
 // Below this a document's bytes are not worth a label of their own: it is written in a moment.
@@ -60,6 +65,10 @@ public:
     void attachmentLabel(const std::string &text) override
     {
         m_view.attachmentLabel(text);
+    }
+    void attachmentCount(int index, int count) override
+    {
+        m_view.attachmentCount(index, count);
     }
     void waitNotice(bool shown) override
     {

@@ -43,6 +43,9 @@ public:
     virtual void attachmentLabel(const std::string & /*text*/)
     {
     }
+    // Attachment `index` of `count` of the current document is done; the default passes
+    // "Extracted Attachment(s) i (of n)" to attachmentLabel().
+    virtual void attachmentCount(int index, int count);
     // True while the current document is opened and its attachments listed.
     virtual void opening(bool /*opening*/)
     {

@@ -7,7 +7,9 @@
 //       extracts one document, typically with large attachments, so that the progress can be
 //       pictured from outside (e.g. `import -window root` under Xvfb), and keeps the completion
 //       message open with its details shown for a few seconds.
+//   The window speaks the language of the system locale, as the program does.
 #include "app/QtPlatform.h"
+#include "app/Translations.h"
 #include "app/frmStep1.h"
 #include "doclist/DocumentListModel.h"
 #include "tests/gui/GuiTestSupport.h"
@@ -89,6 +91,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    quenlith::installTranslations(QLocale::system()); // LANGUAGE=de takes the German pictures
     if (argc == 4 && std::strcmp(argv[1], "--big") == 0)
         return extractOne(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc != 2) {

@@ -1,5 +1,6 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
 #include "app/QtPlatform.h"
+#include "app/Translations.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
@@ -7,6 +8,7 @@
 
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QThread>
@@ -123,7 +125,7 @@ private slots:
             QTest::newRow(Controls[i].name) << i;
     }
 
-    // Geometry, caption, font and accessible name; the caption fits in the substituted font.
+    // Geometry, caption, font and accessible name.
     void layout()
     {
         QFETCH(int, index);
@@ -143,29 +145,57 @@ private slots:
         QCOMPARE(widget->font().bold(), control.bold);
         const QString plain = caption.remove(QLatin1Char('&')).trimmed();
         QCOMPARE(widget->accessibleName(), plain);
-        const int room = widget->width() - (qobject_cast<QPushButton *>(widget) ? 8 : 0)
-            - (qobject_cast<QCheckBox *>(widget) ? 20 : 0);
-        if (label || button)
-            QVERIFY2(widget->fontMetrics().horizontalAdvance(plain) <= room, control.caption);
     }
 
-    // The controls of the window are all on show together during a run: no two share an access
-    // key.
-    void accessKeysUnique()
+    // In each language the window, its plural forms and Qt's own buttons speak it; every caption
+    // fits its control, whose geometry is fixed; no two controls share an access key (all are on
+    // show together during a run).
+    void languages_data()
     {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("captions"); // extraction button, count, Qt's Cancel
+        QTest::newRow("English") << "en"
+                                 << QStringList {
+                                        "&Extract Attachments", "1 PDF Documents Added", "Cancel"
+                                    };
+        QTest::newRow("German") << "de"
+                                << QStringList { "Anhänge &extrahieren",
+                                       "1 PDF-Dokument hinzugefügt",
+                                       "Abbrechen" };
+        QTest::newRow("French") << "fr"
+                                << QStringList {
+                                       "&Extraire les fichiers", "1 document PDF ajouté", "Annuler"
+                                   };
+    }
+    void languages()
+    {
+        QFETCH(QString, language);
+        const auto english
+            = qScopeGuard([] { quenlith::installTranslations(QLocale(QLocale::English)); });
+        QCOMPARE(quenlith::installTranslations(QLocale(language)), language);
+        m_window = std::make_unique<quenlith::frmStep1>(*m_platform);
+        addFiles({ m_two });
+        QTEST(QStringList({ m_window->CmdProcess->text(),
+                  m_window->lblCount->text(),
+                  QCoreApplication::translate("QPlatformTheme", "Cancel") }),
+            "captions");
         QMap<QKeySequence, QString> owners;
         for (const QWidget *widget : m_window->findChildren<QWidget *>()) {
+            const auto *label = qobject_cast<const QLabel *>(widget);
             const auto *button = qobject_cast<const QAbstractButton *>(widget);
             const auto *group = qobject_cast<const QGroupBox *>(widget);
-            const QKeySequence key = QKeySequence::mnemonic(button ? button->text()
-                    : group                                        ? group->title()
-                                                                   : "");
-            if (key.isEmpty())
-                continue;
-            QVERIFY2(!owners.contains(key),
-                qPrintable(owners.value(key) + " and " + widget->objectName() + " share "
-                    + key.toString()));
-            owners.insert(key, widget->objectName());
+            const QString caption = label ? label->text()
+                : button                  ? button->text()
+                : group                   ? group->title()
+                                          : QString();
+            const int room = widget->width() - (qobject_cast<const QPushButton *>(widget) ? 8 : 0)
+                - (qobject_cast<const QCheckBox *>(widget) ? 20 : 0);
+            QVERIFY2(widget->fontMetrics().horizontalAdvance(QString(caption).remove('&')) <= room,
+                qPrintable(caption));
+            const QKeySequence key = QKeySequence::mnemonic(caption);
+            QVERIFY2(key.isEmpty() || !owners.contains(key), qPrintable(caption));
+            if (!key.isEmpty())
+                owners.insert(key, widget->objectName());
         }
         QCOMPARE(owners.size(), 3);
     }
