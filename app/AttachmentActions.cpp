@@ -57,9 +57,12 @@ std::unique_ptr<QMenu> AttachmentActions::menuFor(const QModelIndex &index)
     auto menu = std::make_unique<QMenu>(); // no parent: the caller owns it alone
     // Queued: the menu has closed and is gone before a command lets events run.
     const auto add = [&](const QString &text, std::function<void()> command) {
-        connect(menu->addAction(text), &QAction::triggered, this, command, Qt::QueuedConnection);
+        QAction *action = menu->addAction(text);
+        connect(action, &QAction::triggered, this, command, Qt::QueuedConnection);
+        return action;
     };
-    add(tr("Open"), [this, line = *line] { openLine(line); });
+    // In bold: what a double click does.
+    menu->setDefaultAction(add(tr("Open"), [this, line = *line] { openLine(line); }));
     add(tr("Save As..."), [this, line = *line] { saveLine(line); });
     if (const QString path = extractedPath(*line); !path.isEmpty())
         add(tr("Show in Folder"), [this, path] { showInFolder(path); });
