@@ -1,5 +1,6 @@
 #include "app/frmStep1.h"
 
+#include "app/AttachmentActions.h"
 #include "app/BackgroundCall.h"
 #include "app/WindowCommon.h"
 #include "doclist/DeferredListSelection.h"
@@ -87,6 +88,12 @@ void frmStep1::Form_Load()
     m_documentList->setLongCall([this](const QString &path, const std::function<void()> &call) {
         runLongCall(call, path);
     });
+    m_attachmentActions = std::make_unique<AttachmentActions>(
+        m_platform,
+        *ListView1,
+        this,
+        [this](const QString &path, const std::function<void()> &call) { runLongCall(call, path); },
+        m_closing);
 }
 
 void frmStep1::closeEvent(QCloseEvent *event)
@@ -122,6 +129,11 @@ bool frmStep1::isRunInProgress() const
 bool frmStep1::isClosing() const
 {
     return m_closing;
+}
+
+AttachmentActions &frmStep1::attachmentActions() const
+{
+    return *m_attachmentActions;
 }
 
 void frmStep1::yieldEvents(Platform::Events due)

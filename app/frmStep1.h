@@ -23,6 +23,7 @@ class QPushButton;
 
 namespace quenlith {
 
+class AttachmentActions;
 class DeferredListSelection;
 class Error;
 class DocumentList;
@@ -59,6 +60,8 @@ public:
 
     bool isRunInProgress() const;
     bool isClosing() const;
+    // Open, Save As... and Show in Folder of the list's attachment lines.
+    AttachmentActions &attachmentActions() const;
 
     // Controls, named as the window's design names them; each objectName is the same.
     QFrame *Shape2 = nullptr;
@@ -178,6 +181,7 @@ private:
 
     Platform &m_platform;
     std::unique_ptr<DocumentList> m_documentList;
+    std::unique_ptr<AttachmentActions> m_attachmentActions; // holds the session's temporary files
     std::function<void()> m_beforeLongCall; // tests make the calls slow with it
     FileSystemFactory m_fileSystemFactory;
     DeferredListSelection *m_listSelection = nullptr; // the folder add's, while it runs

@@ -1,5 +1,6 @@
 // The extraction run of the window: the command, and the window as the run's view.
 
+#include "app/AttachmentActions.h"
 #include "app/BackgroundCall.h"
 #include "app/RunCompletion.h"
 #include "app/ThreadedRunView.h"
@@ -39,6 +40,7 @@ void frmStep1::extractTicked(const QString &outputFolder)
     setRunning(true);
     const auto notRunning = qScopeGuard([this] { setRunning(false); });
     resetProgress(); // nothing of the run before stays on show
+    m_attachmentActions->runStarted();
     yieldEvents();
     auto run = std::make_unique<ExtractionRun>(m_documentList->tickedFiles(),
         outputFolder.toStdString(),
@@ -149,6 +151,7 @@ void frmStep1::documentDone(const DocumentResult &result)
     if (result.openStatus == OpenStatus::Opened)
         AttachmentIndex = static_cast<int>(result.attachments.size()) + 1;
     m_documentList->showOutcomes(result.documentPath, result.attachments);
+    m_attachmentActions->documentDone(result);
 }
 
 void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFFolder)

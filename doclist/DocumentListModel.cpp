@@ -514,6 +514,8 @@ QVariant DocumentListModel::lineData(const Row &row, int line, int column, int r
     }
     // The first column is indented here: the name goes where the document's is.
     const AttachmentLine &text = lines.lines[static_cast<std::size_t>(line)];
+    if (role == PositionRole)
+        return column == NameColumn ? QVariant(text.position) : QVariant();
     const auto failed = notes->failures.find(text.position);
     const bool failure = failed != notes->failures.end() && failed->second.first == text.name;
     switch (column * 0x100 + role) {

@@ -67,6 +67,8 @@ public:
     static constexpr int MaxLines = 500;
     // The role of a document row's file, as bytes for the file system (QByteArray).
     static constexpr int FileRole = Qt::UserRole;
+    // The role of an attachment line's 1-based position in its document (int).
+    static constexpr int PositionRole = Qt::UserRole + 1;
 
     explicit DocumentListModel(QObject *parent = nullptr);
     // Waits for a read of lines in progress.

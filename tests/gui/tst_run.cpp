@@ -1,4 +1,5 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
+#include "app/AttachmentActions.h"
 #include "doclist/DocumentReadAhead.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/ExtractionRun.h"
@@ -6,6 +7,7 @@
 #include "tests/support/FileContents.h"
 #include "tests/support/PdfFixtures.h"
 
+#include <QMenu>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QSet>
@@ -460,6 +462,65 @@ private slots:
             QVERIFY(document->child(0)->toolTip(1).isEmpty());
             QVERIFY2(!document->child(1)->toolTip(1).isEmpty(), "the failed attachment says why");
         }
+    }
+
+    // An attachment line opens as a temporary copy, after one question per session, and is saved
+    // under the chosen name; after a run its menu shows its folder. The copies go with the window.
+    void attachmentLineCommands()
+    {
+        using quenlith::fixtures::readFile;
+        const fs::path docs = freshFolder();
+        addFiles({ writeDocument(docs / "att.pdf", 2) });
+        const ListRow top = row(0);
+        top->setExpanded(true);
+        quenlith::AttachmentActions &actions = m_window->attachmentActions();
+        const QModelIndex second = top->child(1).index();
+        m_platform->messageAnswers.enqueue(Platform::Answer::No);
+        actions.open(second);
+        QVERIFY(m_platform->opened.isEmpty() && actions.temporaryFolder().isEmpty());
+        m_platform->messageAnswers.enqueue(Platform::Answer::Yes);
+        actions.open(second);
+        actions.open(top->child(0).index());
+        QCOMPARE(m_platform->messages.size(), 2);
+        QVERIFY_CONTAINS(m_platform->messages.last().text, "Open \"att-2.txt\"");
+        QCOMPARE(m_platform->opened.size(), 2);
+        const QString copy = m_platform->opened.first();
+        QCOMPARE(QFileInfo(copy).absolutePath(), actions.temporaryFolder());
+        const std::string data = "attachment 2 of att.pdf";
+        QCOMPARE(readFile(copy.toStdString()), data);
+
+        // Save As: the file chosen is replaced; a failure says why and where the next proposal is.
+        std::ofstream(docs / "chosen.txt") << "old";
+        m_platform->saveAnswers.enqueue({ qpath(docs / "chosen.txt"), {} });
+        m_platform->saveAnswers.enqueue({ qpath(docs / "gone" / "x.txt"), {} });
+        for (int i = 0; i < 2; ++i) {
+            const std::unique_ptr<QMenu> menu = actions.menuFor(second);
+            QCOMPARE(menu->actions().size(), 2); // Open, Save As...: nothing extracted yet
+            menu->actions().last()->trigger();
+            QTRY_COMPARE(m_platform->saveProposals.size(), i + 1);
+        }
+        QCOMPARE(m_platform->saveProposals,
+            QStringList({ QDir::home().filePath("att-2.txt"), qpath(docs / "att-2.txt") }));
+        QCOMPARE(readFile(docs / "chosen.txt"), data);
+        QVERIFY_CONTAINS(m_platform->messages.last().text, "x.txt\" could not be saved");
+
+        extractTo(docs / "out");
+        const std::unique_ptr<QMenu> menu = actions.menuFor(second);
+        QCOMPARE(menu->actions().last()->text(), "Show in Folder");
+        menu->actions().last()->trigger();
+        QTRY_COMPARE(m_platform->opened.last(), qpath(docs / "out" / "att"));
+        // A document that needs a password now: asked once, then known for the session.
+        quenlith::fixtures::writeDocument((docs / "att.pdf").string(),
+            { .files = { quenlith::fixtures::treeFile("k", "secret", "att-1.txt") },
+                .encryption = quenlith::fixtures::Encryption::Aes256,
+                .userPassword = "pw" });
+        m_platform->passwordAnswers.enqueue({ true, "pw", false });
+        for (int i = 0; i < 2; ++i)
+            actions.open(top->child(0).index());
+        QCOMPARE(m_platform->passwordsAsked, QStringList({ "att.pdf" }));
+        QCOMPARE(readFile(m_platform->opened.last().toStdString()), "secret");
+        m_window.reset();
+        QVERIFY(!QFileInfo::exists(copy));
     }
 
     // An output folder inside a folder that documents were added from is used only when the user
