@@ -2,6 +2,69 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>quenlith::AttachmentActions</name>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Save As...</source>
+        <translation>Speichern unter...</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>In Ordner anzeigen</translation>
+    </message>
+    <message>
+        <source>Open &quot;%1&quot; with the program your desktop opens such files with?
+
+Files attached to documents can harm your computer, as mail attachments can: open only those from a source you trust.</source>
+        <translation>&quot;%1&quot; mit dem Programm öffnen, mit dem Ihr Desktop solche Dateien öffnet?
+
+An Dokumente angehängte Dateien können Ihrem Computer schaden, wie E-Mail-Anhänge auch: Öffnen Sie nur solche aus einer vertrauenswürdigen Quelle.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: no temporary folder could be created (%2).</source>
+        <translation>&quot;%1&quot; konnte nicht geöffnet werden: Es konnte kein temporärer Ordner angelegt werden (%2).</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: %2.</source>
+        <translation>&quot;%1&quot; konnte nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: the desktop has no program to open it with.</source>
+        <translation>&quot;%1&quot; konnte nicht geöffnet werden: Der Desktop hat kein Programm, um die Datei zu öffnen.</translation>
+    </message>
+    <message>
+        <source>Save Attachment As</source>
+        <translation>Anhang speichern unter</translation>
+    </message>
+    <message>
+        <source>All Files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was saved, but its data disagrees with what the document declares: %2.</source>
+        <translation>&quot;%1&quot; wurde gespeichert, aber die Daten weichen von den Angaben des Dokuments ab: %2.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be saved: %2.
+A file that was there is left as it was.</source>
+        <translation>&quot;%1&quot; konnte nicht gespeichert werden: %2.
+Eine bereits vorhandene Datei bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>The attachment could not be written: %1</source>
+        <translation>Der Anhang konnte nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>The folder could not be opened: the desktop has no program to open it with.
+%1</source>
+        <translation>Der Ordner konnte nicht geöffnet werden: Der Desktop hat kein Programm, um ihn zu öffnen.
+%1</translation>
+    </message>
+</context>
+<context>
     <name>quenlith::AttachmentLine</name>
     <message>
         <source>attached to page %1</source>

@@ -2,6 +2,69 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>quenlith::AttachmentActions</name>
+    <message>
+        <source>Open</source>
+        <translation>Ouvrir</translation>
+    </message>
+    <message>
+        <source>Save As...</source>
+        <translation>Enregistrer sous...</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Afficher dans le dossier</translation>
+    </message>
+    <message>
+        <source>Open &quot;%1&quot; with the program your desktop opens such files with?
+
+Files attached to documents can harm your computer, as mail attachments can: open only those from a source you trust.</source>
+        <translation>Ouvrir « %1 » avec le programme que votre bureau utilise pour ce type de fichier ?
+
+Les fichiers joints aux documents peuvent nuire à votre ordinateur, comme les pièces jointes des courriels : n&apos;ouvrez que ceux qui proviennent d&apos;une source de confiance.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: no temporary folder could be created (%2).</source>
+        <translation>Impossible d&apos;ouvrir « %1 » : aucun dossier temporaire n&apos;a pu être créé (%2).</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: %2.</source>
+        <translation>Impossible d&apos;ouvrir « %1 » : %2.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: the desktop has no program to open it with.</source>
+        <translation>Impossible d&apos;ouvrir « %1 » : le bureau n&apos;a aucun programme pour l&apos;ouvrir.</translation>
+    </message>
+    <message>
+        <source>Save Attachment As</source>
+        <translation>Enregistrer la pièce jointe sous</translation>
+    </message>
+    <message>
+        <source>All Files (*)</source>
+        <translation>Tous les fichiers (*)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was saved, but its data disagrees with what the document declares: %2.</source>
+        <translation>« %1 » a été enregistré, mais ses données ne correspondent pas à ce que déclare le document : %2.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; could not be saved: %2.
+A file that was there is left as it was.</source>
+        <translation>Impossible d&apos;enregistrer « %1 » : %2.
+Un fichier déjà présent est laissé tel quel.</translation>
+    </message>
+    <message>
+        <source>The attachment could not be written: %1</source>
+        <translation>Impossible d&apos;écrire la pièce jointe : %1</translation>
+    </message>
+    <message>
+        <source>The folder could not be opened: the desktop has no program to open it with.
+%1</source>
+        <translation>Impossible d&apos;ouvrir le dossier : le bureau n&apos;a aucun programme pour l&apos;ouvrir.
+%1</translation>
+    </message>
+</context>
+<context>
     <name>quenlith::AttachmentLine</name>
     <message>
         <source>attached to page %1</source>
