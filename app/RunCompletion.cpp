@@ -1,8 +1,9 @@
 #include "app/RunCompletion.h"
 
+#include "app/RunDetailsText.h"
 #include "app/WindowCommon.h"
+#include "doclist/AttachmentLine.h"
 #include "extract/ExtractionRun.h"
-#include "util/DataSize.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,7 +75,7 @@ QString countsOf(const QString &outputFolder, const RunTotals &totals, const Run
                       .arg(details.documentsFailed())
                 : RunCompletion::tr("%n document(s) processed", nullptr, documents))
         + RunCompletion::tr(", %n attachment(s) written (%1)", nullptr, numerus(totals.written))
-              .arg(QString::fromStdString(dataSizeText(totals.bytesWritten)));
+              .arg(dataSizeWords(totals.bytesWritten));
     if (totals.unchanged > 0)
         counts += RunCompletion::tr(", %1 unchanged").arg(totals.unchanged);
     if (totals.failed > 0)
@@ -128,10 +129,10 @@ Platform::Message runCompletionMessage(
     box.text = headlineOf(end, totals, details) + QStringLiteral("\n\n")
         + countsOf(outputFolder, totals, details);
     if (details.hasFailures())
-        box.text += QStringLiteral("\n\n") + QString::fromStdString(details.failureText());
+        box.text += QStringLiteral("\n\n") + runFailureText(details);
     box.title = WindowTitle;
     box.icon = details.hasFailures() ? Platform::Icon::Warning : Platform::Icon::Information;
-    box.details = QString::fromStdString(details.text());
+    box.details = runDetailsText(details);
     box.extraButton = RunCompletion::tr("Save Report...");
     return box;
 }

@@ -39,6 +39,26 @@ QString originText(const Attachment &attachment)
     return Text::tr("attached to the document");
 }
 
+QString dataSizeWords(std::uint64_t bytes)
+{
+    const DataSize size = dataSize(bytes);
+    QString text;
+    switch (size.unit) {
+    case DataSize::Unit::Bytes: // below 1024: fits Qt's int count
+        return Text::tr("%n byte(s)", nullptr, static_cast<int>(size.whole));
+    case DataSize::Unit::KiB:
+        text = Text::tr("%1.%2 KiB");
+        break;
+    case DataSize::Unit::MiB:
+        text = Text::tr("%1.%2 MiB");
+        break;
+    case DataSize::Unit::GiB:
+        text = Text::tr("%1.%2 GiB");
+        break;
+    }
+    return text.arg(QString::number(size.whole)).arg(size.hundredths, 2, 10, QLatin1Char('0'));
+}
+
 QString localDateText(std::int64_t secondsUtc)
 {
     if (secondsUtc == INT64_MIN)
@@ -74,8 +94,7 @@ AttachmentLine attachmentLine(const Attachment &attachment, const InvoiceInfo &i
         details.append(invoiceKindText(invoice));
     details.append(attachment.declaredSize < 0
             ? Text::tr("size not declared")
-            : QString::fromStdString(
-                dataSizeText(static_cast<std::uint64_t>(attachment.declaredSize))));
+            : dataSizeWords(static_cast<std::uint64_t>(attachment.declaredSize)));
     details.append(originText(attachment));
     if (const QString date = localDateText(attachment.modTime); !date.isEmpty())
         details.append(date);

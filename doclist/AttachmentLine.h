@@ -4,6 +4,7 @@
 #include "extract/pdf/InvoiceMetadata.h"
 
 #include <QString>
+#include <cstdint>
 
 namespace quenlith {
 
@@ -20,6 +21,10 @@ struct AttachmentLine {
 // page 3", "associated file of the document", "associated file of page 2", "in portfolio folder
 // Drawings", "not listed by the document".
 QString originText(const Attachment &attachment);
+
+// A size in the window's language, by the rule of dataSizeText(): "512 bytes", "1.50 KiB"; in
+// German "512 Bytes", "1,50 KiB"; in French "512 octets", "1,50 Kio".
+QString dataSizeWords(std::uint64_t bytes);
 
 // The modification date in the user's local time and short date format; empty without one.
 QString localDateText(std::int64_t secondsUtc);

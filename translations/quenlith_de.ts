@@ -110,6 +110,25 @@ Eine bereits vorhandene Datei bleibt unverändert.</translation>
         <source>invoice file: %1</source>
         <translation>Rechnungsdatei: %1</translation>
     </message>
+    <message numerus="yes">
+        <source>%n byte(s)</source>
+        <translation>
+            <numerusform>%n Byte</numerusform>
+            <numerusform>%n Bytes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1.%2 KiB</source>
+        <translation>%1,%2 KiB</translation>
+    </message>
+    <message>
+        <source>%1.%2 MiB</source>
+        <translation>%1,%2 MiB</translation>
+    </message>
+    <message>
+        <source>%1.%2 GiB</source>
+        <translation>%1,%2 GiB</translation>
+    </message>
 </context>
 <context>
     <name>quenlith::DocumentList</name>
@@ -329,6 +348,74 @@ Abgebrochen nach %1 von %2 Dokumenten; %n Anhänge wurden vor dem Abbruch geschr
     <message>
         <source>Save Report...</source>
         <translation>Bericht speichern...</translation>
+    </message>
+</context>
+<context>
+    <name>quenlith::RunDetailsText</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1, %2: %3</source>
+        <translation>%1, %2: %3</translation>
+    </message>
+    <message>
+        <source>skipped: Skip was chosen when its password was asked for</source>
+        <translation>übersprungen: Bei der Frage nach dem Kennwort wurde „Überspringen“ gewählt</translation>
+    </message>
+    <message>
+        <source>not extracted: %1</source>
+        <translation>nicht extrahiert: %1</translation>
+    </message>
+    <message>
+        <source>stopped by Cancel</source>
+        <translation>durch „Abbrechen“ angehalten</translation>
+    </message>
+    <message>
+        <source>renamed: %1 → %2 (another attachment has its name): %3</source>
+        <translation>umbenannt: %1 → %2 (ein anderer Anhang hat denselben Namen): %3</translation>
+    </message>
+    <message>
+        <source>renamed: %1 → %2 (a file with other content was there): %3</source>
+        <translation>umbenannt: %1 → %2 (dort lag bereits eine Datei mit anderem Inhalt): %3</translation>
+    </message>
+    <message>
+        <source>unchanged: %1 (the same file was already there): %2</source>
+        <translation>unverändert: %1 (dieselbe Datei war bereits vorhanden): %2</translation>
+    </message>
+    <message>
+        <source>skipped: %1 (%2): %3</source>
+        <translation>übersprungen: %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>not written: %1 (stopped by Cancel): %2</source>
+        <translation>nicht geschrieben: %1 (durch „Abbrechen“ angehalten): %2</translation>
+    </message>
+    <message>
+        <source>failed: %1 (%2): %3</source>
+        <translation>fehlgeschlagen: %1 (%2): %3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n document(s) could not be extracted:</source>
+        <translation>
+            <numerusform>%n Dokument konnte nicht extrahiert werden:</numerusform>
+            <numerusform>%n Dokumente konnten nicht extrahiert werden:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attachment(s) could not be written or failed their checksum:</source>
+        <translation>
+            <numerusform>%n Anhang konnte nicht geschrieben werden oder hat die Prüfsummenprüfung nicht bestanden:</numerusform>
+            <numerusform>%n Anhänge konnten nicht geschrieben werden oder haben die Prüfsummenprüfung nicht bestanden:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more (see the details).</source>
+        <translation>
+            <numerusform>und %n weiterer Eintrag (siehe Details).</numerusform>
+            <numerusform>und %n weitere Einträge (siehe Details).</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,16 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>quenlith::AttachmentLine</name>
+    <message numerus="yes">
+        <source>%n byte(s)</source>
+        <translation>
+            <numerusform>%n byte</numerusform>
+            <numerusform>%n bytes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quenlith::DocumentList</name>
     <message numerus="yes">
         <source>%n added document(s) already in the list.</source>
@@ -94,6 +104,30 @@ Cancelled after %1 of %2 documents; %n attachments were written before the stop.
         <translation>
             <numerusform>, %n attachment written (%1)</numerusform>
             <numerusform>, %n attachments written (%1)</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>quenlith::RunDetailsText</name>
+    <message numerus="yes">
+        <source>%n document(s) could not be extracted:</source>
+        <translation>
+            <numerusform>%n document could not be extracted:</numerusform>
+            <numerusform>%n documents could not be extracted:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attachment(s) could not be written or failed their checksum:</source>
+        <translation>
+            <numerusform>%n attachment could not be written or failed its checksum:</numerusform>
+            <numerusform>%n attachments could not be written or failed their checksum:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more (see the details).</source>
+        <translation>
+            <numerusform>and %n more (see the details).</numerusform>
+            <numerusform>and %n more (see the details).</numerusform>
         </translation>
     </message>
 </context>

@@ -110,6 +110,25 @@ Un fichier déjà présent est laissé tel quel.</translation>
         <source>invoice file: %1</source>
         <translation>fichier de facture : %1</translation>
     </message>
+    <message numerus="yes">
+        <source>%n byte(s)</source>
+        <translation>
+            <numerusform>%n octet</numerusform>
+            <numerusform>%n octets</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1.%2 KiB</source>
+        <translation>%1,%2 Kio</translation>
+    </message>
+    <message>
+        <source>%1.%2 MiB</source>
+        <translation>%1,%2 Mio</translation>
+    </message>
+    <message>
+        <source>%1.%2 GiB</source>
+        <translation>%1,%2 Gio</translation>
+    </message>
 </context>
 <context>
     <name>quenlith::DocumentList</name>
@@ -329,6 +348,74 @@ Annulée après %1 documents sur %2 ; %n pièces jointes écrites avant l&apos;a
     <message>
         <source>Save Report...</source>
         <translation>Enregistrer le rapport...</translation>
+    </message>
+</context>
+<context>
+    <name>quenlith::RunDetailsText</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1 : %2</translation>
+    </message>
+    <message>
+        <source>%1, %2: %3</source>
+        <translation>%1, %2 : %3</translation>
+    </message>
+    <message>
+        <source>skipped: Skip was chosen when its password was asked for</source>
+        <translation>ignoré : « Ignorer » a été choisi lorsque son mot de passe a été demandé</translation>
+    </message>
+    <message>
+        <source>not extracted: %1</source>
+        <translation>non extrait : %1</translation>
+    </message>
+    <message>
+        <source>stopped by Cancel</source>
+        <translation>arrêté par « Annuler »</translation>
+    </message>
+    <message>
+        <source>renamed: %1 → %2 (another attachment has its name): %3</source>
+        <translation>renommée : %1 → %2 (une autre pièce jointe porte ce nom) : %3</translation>
+    </message>
+    <message>
+        <source>renamed: %1 → %2 (a file with other content was there): %3</source>
+        <translation>renommée : %1 → %2 (un fichier au contenu différent existait déjà) : %3</translation>
+    </message>
+    <message>
+        <source>unchanged: %1 (the same file was already there): %2</source>
+        <translation>inchangée : %1 (le même fichier existait déjà) : %2</translation>
+    </message>
+    <message>
+        <source>skipped: %1 (%2): %3</source>
+        <translation>ignorée : %1 (%2) : %3</translation>
+    </message>
+    <message>
+        <source>not written: %1 (stopped by Cancel): %2</source>
+        <translation>non écrite : %1 (arrêtée par « Annuler ») : %2</translation>
+    </message>
+    <message>
+        <source>failed: %1 (%2): %3</source>
+        <translation>échec : %1 (%2) : %3</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n document(s) could not be extracted:</source>
+        <translation>
+            <numerusform>%n document n&apos;a pas pu être extrait :</numerusform>
+            <numerusform>%n documents n&apos;ont pas pu être extraits :</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attachment(s) could not be written or failed their checksum:</source>
+        <translation>
+            <numerusform>%n pièce jointe n&apos;a pas pu être écrite ou sa somme de contrôle est incorrecte :</numerusform>
+            <numerusform>%n pièces jointes n&apos;ont pas pu être écrites ou leur somme de contrôle est incorrecte :</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more (see the details).</source>
+        <translation>
+            <numerusform>et %n de plus (voir les détails).</numerusform>
+            <numerusform>et %n de plus (voir les détails).</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -10,4 +10,13 @@ namespace quenlith {
 // point), GiB also for larger sizes.
 std::string dataSizeText(std::uint64_t bytes);
 
+// The number and unit dataSizeText() shows, for words in another language.
+struct DataSize {
+    enum class Unit { Bytes, KiB, MiB, GiB };
+    Unit unit = Unit::Bytes;
+    std::uint64_t whole = 0; // the bytes themselves for Unit::Bytes
+    int hundredths = 0; // 0 to 99, rounded; always 0 for Unit::Bytes
+};
+DataSize dataSize(std::uint64_t bytes);
+
 } // namespace quenlith

@@ -2,6 +2,7 @@
 
 #include "extract/DocumentExtraction.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@ namespace quenlith {
 
 // What the end of a run tells the user beyond its totals: which documents failed or were skipped,
 // and every attachment that was renamed, left unchanged, skipped or failed, with its path, grouped
-// by document. Plain English words; names and paths UTF-8 as the results give them.
+// by document. Kept as values, not sentences: the window words them in the user's language.
 class RunDetails {
 public:
     // How the run left a document.
@@ -18,6 +19,29 @@ public:
         Done,
         SkippedByUser, // the user chose Skip when asked for its password: not a failure
         Cancelled, // the run was stopped during it: not a failure
+    };
+
+    // One notable thing that happened to a document or to one of its attachments.
+    struct Line {
+        enum class Kind {
+            DocumentSkipped, // Skip was chosen when its password was asked for
+            DocumentFailed, // not extracted; reason says why
+            DocumentCancelled, // the run was stopped during it
+            RenamedForSibling, // another attachment of the document has its name
+            RenamedForExisting, // a file with other content was there
+            Unchanged, // the same file was already there
+            Skipped, // reason says why
+            Abandoned, // the run was stopped during its write
+            Failed, // reason says why
+        };
+        Kind kind = Kind::Failed;
+        // Which add() recorded it, counting from 0: the lines of one document share it.
+        std::size_t document = 0;
+        std::string documentPath;
+        std::string name; // the attachment's stored name; empty on a document's line
+        std::string newName; // for the renamed kinds: the file name it was written under
+        std::string reason; // plain English words from the core or the PDF library
+        std::string where; // the attachment's output path
     };
 
     // At most this many failures are listed in the message text; the details list all of them.
@@ -30,27 +54,23 @@ public:
     std::int64_t unchanged() const;
     std::int64_t documentsFailed() const; // listed documents only
     std::int64_t documentsSkipped() const;
-    bool hasFailures() const;
+    bool hasFailures() const; // a DocumentFailed or Failed line, nested documents included
 
-    // The failures by kind, each kind with its count, the first ItemsInText items in all, then
-    // "and N more (see the details)."; empty when nothing failed.
-    std::string failureText() const;
-    // Every notable document and attachment, grouped by document; empty when there is none.
-    const std::string &text() const;
+    // Every notable document and attachment in the order of the run; empty when there is none.
+    const std::vector<Line> &lines() const;
 
 private:
     void addAttachment(const DocumentResult &document, const AttachmentOutcome &outcome);
-    void addLine(const DocumentResult &document, const std::string &line);
+    Line &addLine(const DocumentResult &document, Line::Kind kind);
 
     std::int64_t m_renamedForSibling = 0;
     std::int64_t m_renamedForExisting = 0;
     std::int64_t m_unchanged = 0;
     std::int64_t m_documentsFailed = 0;
     std::int64_t m_documentsSkipped = 0;
-    std::vector<std::string> m_unopened; // "path: reason"
-    std::vector<std::string> m_failedAttachments; // "path, name: reason"
-    std::string m_text;
-    const DocumentResult *m_lastDocument = nullptr; // whose heading the text ends under
+    bool m_hasFailures = false;
+    std::size_t m_documents = 0; // add() calls so far
+    std::vector<Line> m_lines;
 };
 
 } // namespace quenlith

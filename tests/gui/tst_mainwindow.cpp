@@ -1,9 +1,11 @@
 // The window, the document list, the keyboard and adding documents with the file dialog.
 #include "app/QtPlatform.h"
+#include "app/RunDetailsText.h"
 #include "app/Translations.h"
 #include "doclist/DeferredListSelection.h"
 #include "doclist/FileDialogAnswer.h"
 #include "doclist/SelectListItem.h"
+#include "extract/report/RunDetails.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <QGroupBox>
@@ -153,19 +155,23 @@ private slots:
     void languages_data()
     {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("captions"); // extraction button, count, Qt's Cancel
+        // extraction button, count, Qt's Cancel, the completion message's failure heading
+        QTest::addColumn<QStringList>("captions");
         QTest::newRow("English") << "en"
-                                 << QStringList {
-                                        "&Extract Attachments", "1 PDF Documents Added", "Cancel"
-                                    };
+                                 << QStringList { "&Extract Attachments",
+                                        "1 PDF Documents Added",
+                                        "Cancel",
+                                        "1 document could not be extracted:" };
         QTest::newRow("German") << "de"
                                 << QStringList { "Anhänge &extrahieren",
                                        "1 PDF-Dokument hinzugefügt",
-                                       "Abbrechen" };
+                                       "Abbrechen",
+                                       "1 Dokument konnte nicht extrahiert werden:" };
         QTest::newRow("French") << "fr"
-                                << QStringList {
-                                       "&Extraire les fichiers", "1 document PDF ajouté", "Annuler"
-                                   };
+                                << QStringList { "&Extraire les fichiers",
+                                       "1 document PDF ajouté",
+                                       "Annuler",
+                                       "1 document n'a pas pu être extrait :" };
     }
     void languages()
     {
@@ -175,9 +181,12 @@ private slots:
         QCOMPARE(quenlith::installTranslations(QLocale(language)), language);
         m_window = std::make_unique<quenlith::frmStep1>(*m_platform);
         addFiles({ m_two });
+        quenlith::RunDetails failed;
+        failed.add({}, quenlith::RunDetails::End::Done); // never reached by the run
         QTEST(QStringList({ m_window->CmdProcess->text(),
                   m_window->lblCount->text(),
-                  QCoreApplication::translate("QPlatformTheme", "Cancel") }),
+                  QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                  quenlith::runFailureText(failed).section('\n', 0, 0) }),
             "captions");
         QMap<QKeySequence, QString> owners;
         for (const QWidget *widget : m_window->findChildren<QWidget *>()) {

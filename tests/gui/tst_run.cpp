@@ -1,5 +1,6 @@
 // The extraction run and adding documents from a folder, also by drag and drop.
 #include "app/AttachmentActions.h"
+#include "app/RunDetailsText.h"
 #include "doclist/DocumentReadAhead.h"
 #include "extract/DocumentExtraction.h"
 #include "extract/ExtractionRun.h"
@@ -664,7 +665,7 @@ private slots:
         QCOMPARE(view.told.join('|'), told);
         QVERIFY(std::is_sorted(view.shares.begin(), view.shares.end()));
         QCOMPARE(view.shares.last(), end.cancelled ? 0.5 : 1.0);
-        QVERIFY_CONTAINS(QString::fromStdString(run.details().text()), details);
+        QVERIFY_CONTAINS(quenlith::runDetailsText(run.details()), details);
     }
 
     // The completion message of a rerun tells of the file kept unchanged and of the one written
