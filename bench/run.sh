@@ -22,6 +22,11 @@ corpus=$out/corpus-$documents-$big-$bigmb
 rm -rf "$out/scratch"
 mkdir -p "$out/scratch"
 
+# A peer that is not installed would "run" in no time and pass for the fastest.
+for tool in pdfdetach qpdf /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing: run scripts/install-deps --bench" >&2; exit 1; }
+done
+
 cli=${QUENLITH_CLI:-}
 if [[ -z $cli ]]; then
   build=${BUILD_DIR:-$out/build}
@@ -45,7 +50,7 @@ if [[ ! -f $corpus/.complete ]]; then
   touch "$corpus/.complete"
 fi
 
-declare -A seconds memory cpu
+declare -A seconds memory cpu failed
 # measure ID LABEL COMMAND...: runs COMMAND once, with @OUT@ in its arguments replaced by a new
 # empty folder (left in $scratch for a look afterwards), and records the wall-clock
 # seconds, the CPU seconds (user + system, children included) and the peak resident memory
@@ -78,7 +83,7 @@ measure() {
   done
   ((repeat == 1)) || label+=" (best of $repeat)"
   local note=""
-  ((status == 0)) || note="  (exit status $status)"
+  ((status == 0)) || { note="  (exit status $status)"; failed[$id]=1; }
   printf '  %-52s %8.2f s %8.2f s %6s MB%s\n' "$label" "${seconds[$id]}" "${cpu[$id]}" "${memory[$id]}" \
     "$note"
 }
@@ -166,10 +171,12 @@ echo "  big attachments at >= 90% of the libqpdf floor (--jobs 1, one at a time 
 echo "  peak memory for the big attachments < 64 MB: --jobs 1 ${memory[big_j1]} MB, default ${memory[big]} MB:" \
   "$(verdict "${memory[big]} < 64 && ${memory[big_j1]} < 64")"
 
-# The fastest peer of each kind of work, and how far ahead of it we are.
+# The fastest peer of each kind of work that did its work, and how far ahead of it we are.
 fastest() {
   local best=$1 id
   for id in "$@"; do
+    [[ -n ${failed[$id]:-} ]] && continue
+    [[ -n ${failed[$best]:-} ]] && { best=$id; continue; }
     awk -v a="${seconds[$id]}" -v b="${seconds[$best]}" 'BEGIN { exit !(a < b) }' && best=$id
   done
   echo "$best"
