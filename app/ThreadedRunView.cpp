@@ -40,9 +40,11 @@ void ThreadedRunView::documentStarted(const std::string &file, const std::string
     BackgroundCall::postToWindow([this, file, folder] { m_target.documentStarted(file, folder); });
 }
 
-void ThreadedRunView::attachmentLabel(const std::string &text)
+void ThreadedRunView::bytesWritten(
+    std::uint64_t written, std::uint64_t total, std::uint64_t perSecond)
 {
-    BackgroundCall::postToWindow([this, text] { m_target.attachmentLabel(text); });
+    BackgroundCall::postToWindow(
+        [this, written, total, perSecond] { m_target.bytesWritten(written, total, perSecond); });
 }
 
 void ThreadedRunView::attachmentCount(int index, int count)

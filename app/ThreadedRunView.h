@@ -27,8 +27,8 @@ public:
     bool keepWriting() override;
     void progress(double share) override;
     void documentStarted(const std::string &file, const std::string &folder) override;
-    void attachmentLabel(const std::string &text) override;
     void attachmentCount(int index, int count) override;
+    void bytesWritten(std::uint64_t written, std::uint64_t total, std::uint64_t perSecond) override;
     void opening(bool opening) override;
     PasswordReply askPassword(const std::string &file, bool lastWasWrong) override;
     void documentDone(const DocumentResult &result) override;

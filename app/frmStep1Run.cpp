@@ -6,6 +6,7 @@
 #include "app/ThreadedRunView.h"
 #include "app/WindowCommon.h"
 #include "app/frmStep1.h"
+#include "doclist/AttachmentLine.h"
 #include "doclist/DocumentList.h"
 #include "doclist/DocumentListView.h"
 #include "util/registry.h"
@@ -115,9 +116,12 @@ void frmStep1::documentStarted(const std::string &file, const std::string &folde
         tr("PDF File : %1").arg(QString::fromStdString(FileNameOfPath(file))));
 }
 
-void frmStep1::attachmentLabel(const std::string &text)
+void frmStep1::bytesWritten(std::uint64_t written, std::uint64_t total, std::uint64_t perSecond)
 {
-    LblImages->setText(QString::fromStdString(text));
+    LblImages->setText(perSecond == 0
+            ? tr("%1 of %2").arg(dataSizeWords(written), dataSizeWords(total))
+            : tr("%1 of %2, %3/s")
+                  .arg(dataSizeWords(written), dataSizeWords(total), dataSizeWords(perSecond)));
 }
 
 void frmStep1::attachmentCount(int index, int count)
@@ -162,10 +166,6 @@ void frmStep1::ExtractPDFAttachments(const QString &myPDF, const QString &myPDFF
         explicit Shown(frmStep1 &w)
             : window(w)
         {
-        }
-        void attachmentLabel(const std::string &text) override
-        {
-            window.attachmentLabel(text);
         }
         void attachmentCount(int index, int count) override
         {

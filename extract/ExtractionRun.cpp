@@ -1,7 +1,6 @@
 #include "extract/ExtractionRun.h"
 
 #include "extract/NestedExtraction.h"
-#include "util/DataSize.h"
 #include "util/Error.h"
 #include "util/modMain.h"
 #include "util/registry.h"
@@ -11,11 +10,6 @@
 #include <unordered_set>
 
 namespace quenlith {
-
-void RunView::attachmentCount(int index, int count)
-{
-    attachmentLabel(attachmentLabelText(index, count));
-}
 
 namespace {
 
@@ -62,10 +56,6 @@ public:
         m_stopAsked = m_stopAsked || !m_view.goOn();
         return !m_stopAsked;
     }
-    void attachmentLabel(const std::string &text) override
-    {
-        m_view.attachmentLabel(text);
-    }
     void attachmentCount(int index, int count) override
     {
         m_view.attachmentCount(index, count);
@@ -95,11 +85,9 @@ public:
         if (m_total >= LargeDocument) {
             const std::chrono::duration<double> seconds
                 = std::chrono::steady_clock::now() - m_started;
-            std::string label = dataSizeText(written) + " of " + dataSizeText(m_total);
-            if (seconds.count() > 0.05)
-                label += ", " + dataSizeText(static_cast<std::uint64_t>(written / seconds.count()))
-                    + "/s";
-            m_view.attachmentLabel(label);
+            m_view.bytesWritten(written,
+                m_total,
+                seconds.count() > 0.05 ? static_cast<std::uint64_t>(written / seconds.count()) : 0);
         }
         return m_view.keepWriting();
     }

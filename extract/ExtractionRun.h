@@ -4,6 +4,7 @@
 #include "extract/report/RunDetails.h"
 #include "extract/report/RunReport.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,14 +39,16 @@ public:
     virtual void documentStarted(const std::string & /*file*/, const std::string & /*folder*/)
     {
     }
-    // The attachment label: "Extracted Attachment(s) i (of n)", or during a large document the
-    // bytes written of its total and the rate.
-    virtual void attachmentLabel(const std::string & /*text*/)
+    // Attachment `index` of `count` of the current document is done.
+    virtual void attachmentCount(int /*index*/, int /*count*/)
     {
     }
-    // Attachment `index` of `count` of the current document is done; the default passes
-    // "Extracted Attachment(s) i (of n)" to attachmentLabel().
-    virtual void attachmentCount(int index, int count);
+    // Every few megabytes of a large document: its bytes written of `total`, and the rate in
+    // bytes a second (0 while it is too early to tell).
+    virtual void bytesWritten(
+        std::uint64_t /*written*/, std::uint64_t /*total*/, std::uint64_t /*perSecond*/)
+    {
+    }
     // True while the current document is opened and its attachments listed.
     virtual void opening(bool /*opening*/)
     {

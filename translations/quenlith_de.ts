@@ -567,5 +567,13 @@ Abgebrochen nach %1 von %2 Dokumenten; %n Anhänge wurden vor dem Abbruch geschr
         <source>Extracted Attachment(s) %1 (of %2)</source>
         <translation>Extrahierte Anhänge %1 (von %2)</translation>
     </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2, %3/s</source>
+        <translation>%1 von %2, %3/s</translation>
+    </message>
 </context>
 </TS>

@@ -567,5 +567,13 @@ Annulée après %1 documents sur %2 ; %n pièces jointes écrites avant l&apos;a
         <source>Extracted Attachment(s) %1 (of %2)</source>
         <translation>Pièces jointes extraites %1 (sur %2)</translation>
     </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2, %3/s</source>
+        <translation>%1 sur %2, %3/s</translation>
+    </message>
 </context>
 </TS>
