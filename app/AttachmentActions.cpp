@@ -23,11 +23,13 @@ AttachmentActions::AttachmentActions(Platform &platform,
     DocumentListView &list,
     QWidget *owner,
     LongCall longCall,
+    Command runCommand,
     const std::atomic<bool> &closing)
     : m_platform(platform)
     , m_list(list)
     , m_owner(owner)
     , m_longCall(std::move(longCall))
+    , m_runCommand(std::move(runCommand))
     , m_closing(closing)
 {
     m_list.setContextMenuPolicy(Qt::CustomContextMenu);
@@ -229,12 +231,7 @@ void AttachmentActions::guarded(const std::function<void()> &command)
     if (m_busy || m_closing)
         return;
     m_busy = true;
-    try {
-        command();
-    } catch (const WindowClosing &) {
-    } catch (const std::exception &e) {
-        warn(tr("The attachment could not be written: %1").arg(QString::fromLocal8Bit(e.what())));
-    }
+    m_runCommand(command);
     m_busy = false;
 }
 

@@ -38,6 +38,8 @@ public:
     // names it in the wait notice.
     using LongCall
         = std::function<void(const QString &document, const std::function<void()> &call)>;
+    // Runs a command, telling the user of what it throws as the window's other commands do.
+    using Command = std::function<void(const std::function<void()> &command)>;
 
     // `list`, `owner` and `platform` must outlive this object; `closing` turns true once the
     // program is ending, which abandons a write in progress.
@@ -45,6 +47,7 @@ public:
         DocumentListView &list,
         QWidget *owner,
         LongCall longCall,
+        Command runCommand,
         const std::atomic<bool> &closing);
     ~AttachmentActions() override;
 
@@ -100,6 +103,7 @@ private:
     DocumentListView &m_list;
     QWidget *m_owner;
     LongCall m_longCall;
+    Command m_runCommand;
     const std::atomic<bool> &m_closing;
     bool m_busy = false; // a write is in progress: a second command waits for none
     bool m_openAgreed = false; // the user agreed to open attachments in this session

@@ -93,6 +93,7 @@ void frmStep1::Form_Load()
         *ListView1,
         this,
         [this](const QString &path, const std::function<void()> &call) { runLongCall(call, path); },
+        [this](const std::function<void()> &command) { runCommand(command); },
         m_closing);
 }
 

@@ -54,10 +54,6 @@ A file that was there is left as it was.</source>
 Eine bereits vorhandene Datei bleibt unverändert.</translation>
     </message>
     <message>
-        <source>The attachment could not be written: %1</source>
-        <translation>Der Anhang konnte nicht geschrieben werden: %1</translation>
-    </message>
-    <message>
         <source>The folder could not be opened: the desktop has no program to open it with.
 %1</source>
         <translation>Der Ordner konnte nicht geöffnet werden: Der Desktop hat kein Programm, um ihn zu öffnen.

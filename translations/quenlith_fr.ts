@@ -54,10 +54,6 @@ A file that was there is left as it was.</source>
 Un fichier déjà présent est laissé tel quel.</translation>
     </message>
     <message>
-        <source>The attachment could not be written: %1</source>
-        <translation>Impossible d&apos;écrire la pièce jointe : %1</translation>
-    </message>
-    <message>
         <source>The folder could not be opened: the desktop has no program to open it with.
 %1</source>
         <translation>Impossible d&apos;ouvrir le dossier : le bureau n&apos;a aucun programme pour l&apos;ouvrir.
